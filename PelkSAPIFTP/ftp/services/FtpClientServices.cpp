@@ -1,0 +1,1 @@
+#include "ftp/services/FtpClientServices.h"

@@ -1,0 +1,155 @@
+/*
+ * ServerApi.h - the host's view of a server-access module, in plain C.
+ *
+ * A host loads the module, looks up its one export InitServerAPI, calls it with
+ * SERVER_API_VERSION and receives the table of 27 operations below. Every
+ * operation runs on the caller's thread and returns a ServerApiResult (or
+ * nothing). Text is UTF-16, zero-terminated; parameter keys are narrow bytes.
+ */
+#ifndef SERVER_API_H
+#define SERVER_API_H
+
+#include <stdint.h>
+#ifndef __cplusplus
+#include <stdbool.h>
+#include <uchar.h>
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define SERVER_API_VERSION 3
+#define SERVER_API_SLOT_COUNT 27
+
+/* Table operations and InitServerAPI: the platform's default (caller-cleans)
+ * convention. Host callbacks: callee-cleans (__stdcall on 32-bit x86). */
+#if defined(_WIN32)
+#define SERVER_API_CALL __cdecl
+#define SERVER_API_CALLBACK __stdcall
+typedef wchar_t ServerApiChar;
+#else
+#define SERVER_API_CALL
+#define SERVER_API_CALLBACK
+typedef char16_t ServerApiChar;
+#endif
+
+/* Result codes. 0 is success; failures are negative. */
+typedef int32_t ServerApiResult;
+enum {
+    ApiOk = 0,
+    ApiOutOfMemory = -2,
+    ApiFailed = -3,
+    ApiInvalidArgument = -4,
+    ApiNoSuchConnection = -5,
+    ApiIndexOutOfRange = -6,
+    ApiBufferTooSmall = -7,
+    ApiVersionMismatch = -10,
+    ApiParameterNotFound = -11,
+    ApiMissingServerParameter = -12,
+    ApiInternetOpenFailed = -13,
+    ApiConnectFailed = -14,
+    ApiFolderUnavailable = -15,
+    ApiRemoteOpenFailed = -17,
+    ApiTransferFailed = -18,
+    ApiTransferCancelled = -19
+};
+
+/* Host callbacks. Each returns true to go on, false to stop; only the low byte
+ * counts. 64-bit arguments travel as two words, low word first, on 32-bit x86. */
+typedef bool (SERVER_API_CALLBACK *ParameterCallback)(void *context, const char *key,
+                                                      const ServerApiChar *value, int32_t kind);
+typedef bool (SERVER_API_CALLBACK *ReadAssetCallback)(void *context, const void *data,
+                                                      uint32_t count, int64_t totalSize);
+typedef bool (SERVER_API_CALLBACK *TransferProgressCallback)(void *context, uint32_t count,
+                                                             int64_t totalSize);
+/* On entry *length is the buffer's capacity (262144); on return the bytes placed. */
+typedef bool (SERVER_API_CALLBACK *WriteAssetCallback)(void *context, void *buffer,
+                                                       uint32_t *length);
+
+/* The 27 slots, in table order. */
+typedef void (SERVER_API_CALL *ReleaseServerAPIFunction)(void);
+typedef ServerApiResult (SERVER_API_CALL *GetServerTypeNameFunction)(ServerApiChar *text, uint32_t *length);
+typedef ServerApiResult (SERVER_API_CALL *GetServerTypeIdFunction)(ServerApiChar *text);
+typedef ServerApiResult (SERVER_API_CALL *GetServerGroupNameFunction)(ServerApiChar *text, uint32_t *length);
+typedef ServerApiResult (SERVER_API_CALL *DescribeServerParametersFunction)(int32_t parameterSet);
+typedef ServerApiResult (SERVER_API_CALL *DescribeAssetParametersFunction)(int32_t parameterSet);
+typedef ServerApiResult (SERVER_API_CALL *CreateParameterSetFunction)(int32_t *parameterSet);
+typedef void (SERVER_API_CALL *DestroyParameterSetFunction)(int32_t parameterSet);
+typedef ServerApiResult (SERVER_API_CALL *SetParameterFunction)(int32_t parameterSet, const char *key,
+                                                                const ServerApiChar *value);
+typedef ServerApiResult (SERVER_API_CALL *RemoveParameterFunction)(int32_t parameterSet, const char *key);
+typedef ServerApiResult (SERVER_API_CALL *GetParameterFunction)(int32_t parameterSet, const char *key,
+                                                                ServerApiChar *text, uint32_t *length);
+typedef ServerApiResult (SERVER_API_CALL *EnumerateParametersFunction)(int32_t parameterSet,
+                                                                       ParameterCallback callback,
+                                                                       void *context);
+typedef ServerApiResult (SERVER_API_CALL *OpenServerFunction)(int32_t parameterSet, int32_t *connection);
+typedef void (SERVER_API_CALL *CloseServerFunction)(int32_t connection);
+typedef ServerApiResult (SERVER_API_CALL *ListingTextFunction)(int32_t connection, int32_t index,
+                                                               ServerApiChar *text, uint32_t *length);
+typedef ServerApiResult (SERVER_API_CALL *ChangeFolderFunction)(int32_t connection, const ServerApiChar *name);
+typedef ServerApiResult (SERVER_API_CALL *GetCurrentFolderFunction)(int32_t connection, ServerApiChar *first,
+                                                                    ServerApiChar *second, uint32_t *length);
+typedef ServerApiResult (SERVER_API_CALL *GetAssetInfoFunction)(int32_t connection, const ServerApiChar *name,
+                                                                int32_t parameterSet);
+typedef ServerApiResult (SERVER_API_CALL *ReadAssetFunction)(int32_t connection, const ServerApiChar *name,
+                                                             ReadAssetCallback callback, void *context);
+typedef ServerApiResult (SERVER_API_CALL *DownloadAssetFunction)(int32_t connection,
+                                                                 const ServerApiChar *remoteName,
+                                                                 const ServerApiChar *localPath,
+                                                                 TransferProgressCallback progress,
+                                                                 void *context);
+typedef ServerApiResult (SERVER_API_CALL *WriteAssetFunction)(int32_t connection, int32_t parameterSet,
+                                                              int64_t streamSize, WriteAssetCallback callback,
+                                                              void *context);
+typedef ServerApiResult (SERVER_API_CALL *UploadAssetFunction)(int32_t connection, int32_t parameterSet,
+                                                               const ServerApiChar *localPath,
+                                                               TransferProgressCallback progress,
+                                                               void *context);
+typedef void (SERVER_API_CALL *AbortServerFunction)(int32_t connection);
+typedef ServerApiResult (SERVER_API_CALL *DeleteAssetFunction)(int32_t connection, const ServerApiChar *name);
+
+/* The table: 27 function addresses, nothing else. */
+typedef struct ServerApiFunctions {
+    ReleaseServerAPIFunction ReleaseServerAPI;                 /*  0 */
+    GetServerTypeNameFunction GetServerTypeName;               /*  1 */
+    GetServerTypeIdFunction GetServerTypeId;                   /*  2 */
+    GetServerGroupNameFunction GetServerGroupName;             /*  3 */
+    DescribeServerParametersFunction DescribeServerParameters; /*  4 */
+    DescribeAssetParametersFunction DescribeAssetParameters;   /*  5 */
+    CreateParameterSetFunction CreateParameterSet;             /*  6 */
+    DestroyParameterSetFunction DestroyParameterSet;           /*  7 */
+    SetParameterFunction SetParameter;                         /*  8 */
+    RemoveParameterFunction RemoveParameter;                   /*  9 */
+    GetParameterFunction GetParameter;                         /* 10 */
+    EnumerateParametersFunction EnumerateParameters;           /* 11 */
+    OpenServerFunction OpenServer;                             /* 12 */
+    CloseServerFunction CloseServer;                           /* 13 */
+    ListingTextFunction GetFolderName;                         /* 14 */
+    ListingTextFunction GetFolderTitle;                        /* 15 */
+    ListingTextFunction GetAssetName;                          /* 16 */
+    ListingTextFunction GetAssetTitle;                         /* 17 */
+    ChangeFolderFunction ChangeFolder;                         /* 18 */
+    GetCurrentFolderFunction GetCurrentFolder;                 /* 19 */
+    GetAssetInfoFunction GetAssetInfo;                         /* 20 */
+    ReadAssetFunction ReadAsset;                               /* 21 */
+    DownloadAssetFunction DownloadAsset;                       /* 22 */
+    WriteAssetFunction WriteAsset;                             /* 23 */
+    UploadAssetFunction UploadAsset;                           /* 24 */
+    AbortServerFunction AbortServer;                           /* 25 */
+    DeleteAssetFunction DeleteAsset;                           /* 26 */
+} ServerApiFunctions;
+
+/* The module's only export. Stores the table's address through `table` on
+ * success: ApiOk; ApiVersionMismatch, ApiInvalidArgument, ApiOutOfMemory or
+ * ApiFailed otherwise, with *table untouched. */
+typedef ServerApiResult (SERVER_API_CALL *InitServerAPIFunction)(int32_t version,
+                                                                 const ServerApiFunctions **table);
+#define SERVER_API_ENTRY_NAME "InitServerAPI"
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* SERVER_API_H */
