@@ -1,0 +1,67 @@
+// One logged-in FTP connection: its client-services handles, the listing it
+// read last (folders and files apart, in server order), the folder it takes as
+// current, and its read-test setting. Everything goes through FtpClientServices,
+// so this code runs unchanged on WinInet and on the plug-in's own client.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "ServerApi.h"
+#include "entry/ResultCode.h"
+#include "ftp/services/FtpClientServices.h"
+#include "platform/WideText.h"
+
+namespace sapi {
+
+class FtpConnection {
+public:
+    FtpConnection(void *hostContext, bool verifyByRead,
+                  FtpClientServices &services = PlatformFtpClientServices());
+    ~FtpConnection();
+    FtpConnection(const FtpConnection &) = delete;
+    FtpConnection &operator=(const FtpConnection &) = delete;
+
+    // Connection core
+    ResultCode Connect(const WideString &serverName, int32_t port, const WideString &userName,
+                       const WideString &password, bool usePassive);
+    void CloseHandles();
+    ResultCode RefreshListing(const WideChar *searchPattern);
+    ResultCode FolderAt(int32_t index, WideString &name, WideString &title) const;
+    ResultCode AssetAt(int32_t index, WideString &name, WideString &title) const;
+    WideString CurrentFolder() const;
+    ResultCode DeleteRemoteFile(const WideString &name);
+    static void SAPI_WINAPI StatusCallback(InternetHandle handle, uintptr_t context, uint32_t status,
+                                           void *information, uint32_t informationLength);
+
+    // Folder navigation
+    ResultCode ChangeCurrentFolder(const WideString &name);
+
+    // Asset information, downloads, uploads
+    ResultCode GetAssetInfo(const WideString &name, int32_t parameterSet);
+    int64_t QueryRemoteSize(const WideString &name);
+    ResultCode ReadAsset(const WideString &name, ReadAssetCallback callback, void *context);
+    ResultCode DownloadAsset(const WideString &remoteName, const WideString &localPath,
+                             TransferProgressCallback progress, void *context);
+    ResultCode WriteAsset(const WideString &remoteName, WriteAssetCallback callback, void *context);
+    ResultCode UploadAsset(const WideString &remoteName, const WideString &localPath,
+                           TransferProgressCallback progress, void *context);
+
+    // Fields, in this order; the transfer code reads ftpHandle and verifyByRead directly.
+    void *hostContext;
+    InternetHandle internetHandle = nullptr;
+    InternetHandle ftpHandle = nullptr;
+    std::vector<WideString> folders;
+    std::vector<WideString> assets;
+    WideString currentFolder;
+    bool verifyByRead;
+    InternetStatusCallback previousStatusCallback = nullptr;
+
+    // The client services every request goes through.
+    FtpClientServices &services;
+
+private:
+    uintptr_t Context() const { return reinterpret_cast<uintptr_t>(this); }
+};
+
+}  // namespace sapi
