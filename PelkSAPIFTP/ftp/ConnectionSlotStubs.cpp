@@ -10,15 +10,6 @@ ServerApiResult GetAssetName(int32_t, int32_t, ServerApiChar *, uint32_t *) { re
 ServerApiResult GetAssetTitle(int32_t, int32_t, ServerApiChar *, uint32_t *) { return ApiFailed; }
 ServerApiResult ChangeFolder(int32_t, const ServerApiChar *) { return ApiFailed; }
 ServerApiResult GetCurrentFolder(int32_t, ServerApiChar *, ServerApiChar *, uint32_t *) { return ApiFailed; }
-ServerApiResult GetAssetInfo(int32_t, const ServerApiChar *, int32_t) { return ApiFailed; }
-ServerApiResult ReadAsset(int32_t, const ServerApiChar *, ReadAssetCallback, void *) { return ApiFailed; }
-ServerApiResult DownloadAsset(int32_t, const ServerApiChar *, const ServerApiChar *, TransferProgressCallback, void *) {
-    return ApiFailed;
-}
-ServerApiResult WriteAsset(int32_t, int32_t, int64_t, WriteAssetCallback, void *) { return ApiFailed; }
-ServerApiResult UploadAsset(int32_t, int32_t, const ServerApiChar *, TransferProgressCallback, void *) {
-    return ApiFailed;
-}
 void AbortServer(int32_t) {}
 ServerApiResult DeleteAsset(int32_t, const ServerApiChar *) { return ApiFailed; }
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "ServerApi.h"
@@ -59,6 +60,14 @@ public:
 
     // The client services every request goes through.
     FtpClientServices &services;
+
+    // Re-entrancy: a host may call into the module from inside a callback of a
+    // transfer on this connection. activeCalls counts the operations under way
+    // (see ActiveCall.h); a CloseServer meanwhile unregisters the handle, closes
+    // the handles and parks the object here, to be destroyed when the last
+    // operation under way returns.
+    int activeCalls = 0;
+    std::unique_ptr<FtpConnection> retiredSelf;
 
 private:
     uintptr_t Context() const { return reinterpret_cast<uintptr_t>(this); }
