@@ -1,0 +1,230 @@
+#include "ftp/services/wininet/WinInetFtpClientServices.h"
+
+#include "ftp/services/wininet/WinInetApi.h"
+
+#include <algorithm>
+#include <iterator>
+#include <new>
+
+#include "ftp/services/wininet/ControlText.h"
+#include "ftp/services/wininet/LastReply.h"
+
+namespace sapi {
+
+namespace {
+
+static_assert(sizeof(InternetHandle) == sizeof(HINTERNET));
+static_assert(sizeof(uintptr_t) == sizeof(DWORD_PTR));
+static_assert(std::size(FtpFindData{}.fileName) == MAX_PATH);
+
+void CopyFindData(const WIN32_FIND_DATAW &record, FtpFindData *findData) {
+    findData->fileAttributes = record.dwFileAttributes;
+    findData->fileSizeHigh = record.nFileSizeHigh;
+    findData->fileSizeLow = record.nFileSizeLow;
+    std::copy(std::begin(record.cFileName), std::end(record.cFileName), findData->fileName);
+    // WinInet terminates the name; a record that came back without one must
+    // not let a reader run past the array.
+    findData->fileName[MAX_PATH - 1] = 0;
+}
+
+// Runs bookkeeping after a WinInet call without losing the error it left.
+class LastErrorKeeper {
+public:
+    LastErrorKeeper() : error_(::GetLastError()) {}
+    ~LastErrorKeeper() { ::SetLastError(error_); }
+    LastErrorKeeper(const LastErrorKeeper &) = delete;
+    LastErrorKeeper &operator=(const LastErrorKeeper &) = delete;
+
+private:
+    DWORD error_;
+};
+
+}  // namespace
+
+InternetHandle WinInetFtpClientServices::InternetOpen(const WideChar *agent, uint32_t accessType,
+                                                      const WideChar *proxy,
+                                                      const WideChar *proxyBypass, uint32_t flags) {
+    return InternetOpenW(agent, accessType, proxy, proxyBypass, flags);
+}
+
+InternetHandle WinInetFtpClientServices::InternetConnect(InternetHandle internet,
+                                                         const WideChar *serverName, uint16_t port,
+                                                         const WideChar *userName,
+                                                         const WideChar *password, uint32_t service,
+                                                         uint32_t flags, uintptr_t context) {
+    // USER and PASS go out as commands.
+    if (!AcceptControlText(userName) || !AcceptControlText(password)) {
+        return nullptr;
+    }
+    return InternetConnectW(internet, serverName, port, userName, password, service, flags,
+                            context);
+}
+
+InternetStatusCallback WinInetFtpClientServices::InternetSetStatusCallback(
+    InternetHandle handle, InternetStatusCallback callback) {
+    // Same arguments, same convention (__stdcall); uint32_t and DWORD differ
+    // only in name on this target.
+    const auto previous = InternetSetStatusCallbackW(
+        handle, reinterpret_cast<INTERNET_STATUS_CALLBACK>(callback));
+    return reinterpret_cast<InternetStatusCallback>(previous);
+}
+
+InternetHandle WinInetFtpClientServices::FtpFindFirstFile(InternetHandle connect,
+                                                          const WideChar *searchPattern,
+                                                          FtpFindData *findData, uint32_t flags,
+                                                          uintptr_t context) {
+    if (!AcceptControlText(searchPattern)) {
+        return nullptr;
+    }
+    WIN32_FIND_DATAW record{};
+    HINTERNET find = FtpFindFirstFileW(connect, searchPattern, &record, flags, context);
+    if (find != nullptr && findData != nullptr) {
+        CopyFindData(record, findData);
+    }
+    return find;
+}
+
+bool WinInetFtpClientServices::InternetFindNextFile(InternetHandle find, FtpFindData *findData) {
+    WIN32_FIND_DATAW record{};
+    if (InternetFindNextFileW(find, &record) == FALSE) {
+        return false;
+    }
+    if (findData != nullptr) {
+        CopyFindData(record, findData);
+    }
+    return true;
+}
+
+bool WinInetFtpClientServices::FtpSetCurrentDirectory(InternetHandle connect,
+                                                      const WideChar *directory) {
+    return AcceptControlText(directory) && FtpSetCurrentDirectoryW(connect, directory) != FALSE;
+}
+
+bool WinInetFtpClientServices::FtpCreateDirectory(InternetHandle connect,
+                                                  const WideChar *directory) {
+    return AcceptControlText(directory) && FtpCreateDirectoryW(connect, directory) != FALSE;
+}
+
+bool WinInetFtpClientServices::FtpGetCurrentDirectory(InternetHandle connect, WideChar *directory,
+                                                      uint32_t *length) {
+    DWORD capacity = length != nullptr ? *length : 0;
+    const bool done = FtpGetCurrentDirectoryW(connect, directory, length != nullptr ? &capacity
+                                                                                  : nullptr) != FALSE;
+    if (length != nullptr) {
+        *length = capacity;
+    }
+    return done;
+}
+
+bool WinInetFtpClientServices::FtpCommand(InternetHandle connect, bool expectResponse,
+                                          uint32_t flags, const WideChar *command,
+                                          uintptr_t context, InternetHandle *commandHandle) {
+    if (!AcceptControlText(command)) {
+        return false;
+    }
+    return FtpCommandW(connect, expectResponse ? TRUE : FALSE, flags, command, context,
+                       commandHandle) != FALSE;
+}
+
+bool WinInetFtpClientServices::InternetGetLastResponseInfo(uint32_t *error, WideChar *buffer,
+                                                           uint32_t *length) {
+    DWORD replyError = error != nullptr ? *error : 0;
+    DWORD capacity = length != nullptr ? *length : 0;
+    const bool done = InternetGetLastResponseInfoW(&replyError, buffer, &capacity) != FALSE;
+    if (error != nullptr) {
+        *error = replyError;
+    }
+    if (length != nullptr) {
+        *length = capacity;
+    }
+    return done;
+}
+
+InternetHandle WinInetFtpClientServices::FtpOpenFile(InternetHandle connect,
+                                                     const WideChar *fileName, uint32_t access,
+                                                     uint32_t flags, uintptr_t context) {
+    if (!AcceptControlText(fileName)) {
+        return nullptr;
+    }
+    HINTERNET file = FtpOpenFileW(connect, fileName, access, flags, context);
+    if (file == nullptr || (access & GENERIC_WRITE) == 0) {
+        return file;
+    }
+    return RememberStore(file);
+}
+
+uint32_t WinInetFtpClientServices::FtpGetFileSize(InternetHandle file, uint32_t *sizeHigh) {
+    DWORD high = 0;
+    const DWORD low = ::FtpGetFileSize(file, &high);
+    if (sizeHigh != nullptr) {
+        *sizeHigh = high;
+    }
+    return low;
+}
+
+bool WinInetFtpClientServices::InternetReadFile(InternetHandle file, void *buffer,
+                                                uint32_t bytesToRead, uint32_t *bytesRead) {
+    DWORD count = 0;
+    const bool done = ::InternetReadFile(file, buffer, bytesToRead, &count) != FALSE;
+    if (bytesRead != nullptr) {
+        *bytesRead = count;
+    }
+    return done;
+}
+
+bool WinInetFtpClientServices::InternetWriteFile(InternetHandle file, const void *buffer,
+                                                 uint32_t bytesToWrite, uint32_t *bytesWritten) {
+    DWORD count = 0;
+    const bool done = ::InternetWriteFile(file, buffer, bytesToWrite, &count) != FALSE;
+    if (bytesWritten != nullptr) {
+        *bytesWritten = count;
+    }
+    return done;
+}
+
+bool WinInetFtpClientServices::FtpDeleteFile(InternetHandle connect, const WideChar *fileName) {
+    return AcceptControlText(fileName) && FtpDeleteFileW(connect, fileName) != FALSE;
+}
+
+bool WinInetFtpClientServices::InternetCloseHandle(InternetHandle handle) {
+    if (handle != nullptr && openStores_.count(handle) != 0) {
+        return CloseStore(handle);
+    }
+    return ::InternetCloseHandle(handle) != FALSE;
+}
+
+uint32_t WinInetFtpClientServices::GetLastError() { return ::GetLastError(); }
+
+InternetHandle WinInetFtpClientServices::RememberStore(InternetHandle file) {
+    try {
+        const LastErrorKeeper keepError;
+        openStores_.insert(file);
+        return file;
+    } catch (const std::bad_alloc &) {
+        // Untracked, its close could not be judged: give the handle up now.
+        ::InternetCloseHandle(file);
+        ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+}
+
+// WinInet reads the server's reply to the end of the data while it closes the
+// handle ("226 Transfer complete."); a store counts as done only on a 2xx.
+// Wine's close itself fails on "426 ..." but leaves last error 0; the reply
+// decides here, so the caller always gets ERROR_INTERNET_EXTENDED_ERROR for it.
+bool WinInetFtpClientServices::CloseStore(InternetHandle file) {
+    openStores_.erase(file);
+    const bool closed = ::InternetCloseHandle(file) != FALSE;
+    bool confirmed = false;
+    {
+        const LastErrorKeeper keepError;
+        confirmed = LastReplyIsPositiveCompletion();
+    }
+    if (!confirmed) {
+        ::SetLastError(ERROR_INTERNET_EXTENDED_ERROR);
+        return false;
+    }
+    return closed;
+}
+
+}  // namespace sapi

@@ -1,0 +1,289 @@
+// The WinInet backend of the FTP client services, driven directly against a
+// real server: what it copies out of WinInet, the line-break guard, and the
+// verdict on a store when its handle closes. Plus the Windows local files.
+#include "ftp/services/wininet/WinInetApi.h"  // before the services: it drops the A/W macros
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "Check.h"
+#include "TestEnvironment.h"
+#include "ftp/services/FtpClientServices.h"
+#include "platform/LocalFile.h"
+
+using sapi::FtpFindData;
+using sapi::InternetHandle;
+using wintest::Expected;
+
+namespace {
+
+sapi::FtpClientServices &Services() { return sapi::PlatformFtpClientServices(); }
+
+// One logged-in connection, passive, closed child before parent.
+class Session {
+public:
+    Session() {
+        root_ = Services().InternetOpen(L"UserAgent", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr,
+                                        INTERNET_FLAG_NO_CACHE_WRITE);
+        connect_ = Services().InternetConnect(root_, L"127.0.0.1", wintest::ServerPort(), L"user",
+                                              L"pass", INTERNET_SERVICE_FTP, INTERNET_FLAG_PASSIVE, 1);
+    }
+    ~Session() {
+        if (connect_ != nullptr) Services().InternetCloseHandle(connect_);
+        if (root_ != nullptr) Services().InternetCloseHandle(root_);
+    }
+    Session(const Session &) = delete;
+    Session &operator=(const Session &) = delete;
+    InternetHandle connect() const { return connect_; }
+
+private:
+    InternetHandle root_ = nullptr;
+    InternetHandle connect_ = nullptr;
+};
+
+InternetHandle OpenRead(const Session &s, const wchar_t *name) {
+    return Services().FtpOpenFile(s.connect(), name, GENERIC_READ, 0x84000002, 1);
+}
+
+InternetHandle OpenWrite(const Session &s, const wchar_t *name) {
+    return Services().FtpOpenFile(s.connect(), name, GENERIC_WRITE, 0x84000002, 1);
+}
+
+bool WriteAll(InternetHandle file, const std::string &bytes) {
+    for (std::size_t at = 0; at < bytes.size(); at += 65536) {
+        const auto count = static_cast<uint32_t>(std::min<std::size_t>(65536, bytes.size() - at));
+        uint32_t written = 0;
+        if (!Services().InternetWriteFile(file, bytes.data() + at, count, &written) || written != count)
+            return false;
+    }
+    return true;
+}
+
+std::wstring LastReply() {
+    wchar_t reply[261] = {};
+    uint32_t error = 0;
+    uint32_t length = 261;
+    Services().InternetGetLastResponseInfo(&error, reply, &length);
+    return reply;
+}
+
+bool Noop(const Session &s) {
+    return Services().FtpCommand(s.connect(), false, FTP_TRANSFER_TYPE_BINARY, L"NOOP", 0, nullptr);
+}
+
+}  // namespace
+
+TEST_CASE(ListingCopiesNameSizeAndFolderBit) {
+    wintest::MakeFolder(wintest::UnderRoot(L"list"));
+    wintest::MakeFolder(wintest::UnderRoot(L"list\\sub"));
+    wintest::WriteWholeFile(wintest::UnderRoot(L"list\\hello.txt"), "Hello, world\n");
+    wintest::WriteWholeFile(wintest::UnderRoot(L"list\\big.bin"), wintest::PatternBytes(300000));
+    Session s;
+    CHECK(Services().FtpSetCurrentDirectory(s.connect(), L"list"));
+    FtpFindData record;
+    InternetHandle find = Services().FtpFindFirstFile(s.connect(), nullptr, &record, 0x84000000, 1);
+    CHECK(find != nullptr);
+    int seen = 0;
+    for (bool more = find != nullptr; more; more = Services().InternetFindNextFile(find, &record)) {
+        const std::wstring name = record.fileName;
+        const bool folder = (record.fileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        if (name == L"hello.txt") {
+            CHECK(!folder);
+            CHECK_EQ(record.fileSizeLow, 13u);
+            ++seen;
+        } else if (name == L"big.bin") {
+            CHECK(!folder);
+            CHECK_EQ(record.fileSizeLow, 300000u);
+            CHECK_EQ(record.fileSizeHigh, 0u);
+            ++seen;
+        } else if (name == L"sub") {
+            CHECK(folder);
+            ++seen;
+        }
+    }
+    CHECK_EQ(Services().GetLastError(), ERROR_NO_MORE_FILES);
+    CHECK_EQ(seen, 3);
+    if (find != nullptr) CHECK(Services().InternetCloseHandle(find));
+}
+
+TEST_CASE(EmptyFolderListing) {
+    wintest::MakeFolder(wintest::UnderRoot(L"empty"));
+    Session s;
+    CHECK(Services().FtpSetCurrentDirectory(s.connect(), L"empty"));
+    FtpFindData record;
+    CHECK(Services().FtpFindFirstFile(s.connect(), nullptr, &record, 0x84000000, 1) == nullptr);
+    CHECK_EQ(Services().GetLastError(),
+             Expected<uint32_t>(ERROR_NO_MORE_FILES, 0,
+                                "a find without matches leaves last error 0, not 18"));
+}
+
+TEST_CASE(LineBreaksNeverReachTheServer) {
+    wintest::WriteWholeFile(wintest::UnderRoot(L"victim.txt"), "still here");
+    Session s;
+    const auto refused = [&](bool failed, const char *call) {
+        if (!failed) std::printf("  %s went through\n", call);
+        CHECK(failed);
+        CHECK_EQ(Services().GetLastError(), ERROR_INVALID_PARAMETER);
+    };
+    refused(!Services().FtpDeleteFile(s.connect(), L"x\r\nDELE victim.txt"), "FtpDeleteFile");
+    refused(!Services().FtpCommand(s.connect(), false, FTP_TRANSFER_TYPE_BINARY,
+                                   L"NOOP\nDELE victim.txt", 0, nullptr), "FtpCommand");
+    refused(OpenRead(s, L"x\rDELE victim.txt") == nullptr, "FtpOpenFile (read)");
+    refused(OpenWrite(s, L"x\nDELE victim.txt") == nullptr, "FtpOpenFile (write)");
+    refused(!Services().FtpSetCurrentDirectory(s.connect(), L"..\r\nDELE victim.txt"),
+            "FtpSetCurrentDirectory");
+    refused(!Services().FtpCreateDirectory(s.connect(), L"made\r\nDELE victim.txt"),
+            "FtpCreateDirectory");
+    FtpFindData record;
+    refused(Services().FtpFindFirstFile(s.connect(), L"*\r\nDELE victim.txt", &record, 0x84000000, 1) ==
+                nullptr, "FtpFindFirstFile");
+    InternetHandle root = Services().InternetOpen(L"UserAgent", INTERNET_OPEN_TYPE_DIRECT, nullptr,
+                                                  nullptr, INTERNET_FLAG_NO_CACHE_WRITE);
+    refused(Services().InternetConnect(root, L"127.0.0.1", wintest::ServerPort(),
+                                       L"user\r\nDELE victim.txt", L"pass", INTERNET_SERVICE_FTP,
+                                       0, 1) == nullptr, "InternetConnect (user)");
+    refused(Services().InternetConnect(root, L"127.0.0.1", wintest::ServerPort(), L"user",
+                                       L"pass\nDELE victim.txt", INTERNET_SERVICE_FTP, 0, 1) == nullptr,
+            "InternetConnect (password)");
+    Services().InternetCloseHandle(root);
+
+    CHECK_EQ(wintest::ReadWholeFile(wintest::UnderRoot(L"victim.txt")), std::string("still here"));
+    CHECK(!wintest::FileExists(wintest::UnderRoot(L"made")));
+    CHECK(Noop(s));  // the control connection is still in step
+}
+
+TEST_CASE(ConfirmedStoreClosesTrue) {
+    Session s;
+    const std::string data = wintest::PatternBytes(300000);
+    InternetHandle file = OpenWrite(s, L"stored.bin");
+    CHECK(file != nullptr);
+    CHECK(WriteAll(file, data));
+    CHECK(Services().InternetCloseHandle(file));
+    CHECK_EQ(LastReply().substr(0, 3), std::wstring(L"226"));
+    CHECK(wintest::ReadWholeFile(wintest::UnderRoot(L"stored.bin")) == data);
+}
+
+TEST_CASE(UnconfirmedStoreClosesFalse) {
+    Session s;
+    InternetHandle file = OpenWrite(s, L"full-disk.bin");  // the server's disk is "full" for these
+    CHECK(file != nullptr);
+    uint32_t written = 0;
+    const std::string data = wintest::PatternBytes(1000);
+    Services().InternetWriteFile(file, data.data(), 1000, &written);
+    CHECK(!Services().InternetCloseHandle(file));
+    CHECK_EQ(Services().GetLastError(), ERROR_INTERNET_EXTENDED_ERROR);
+    CHECK_EQ(LastReply().substr(0, 3), std::wstring(L"426"));
+    CHECK(Noop(s));
+    // The verdict belongs to that one handle: the next store is judged afresh.
+    file = OpenWrite(s, L"after-full.bin");
+    CHECK(file != nullptr);
+    CHECK(WriteAll(file, "fine"));
+    CHECK(Services().InternetCloseHandle(file));
+}
+
+TEST_CASE(RetrievalCloseIsNotJudgedByTheReply) {
+    wintest::WriteWholeFile(wintest::UnderRoot(L"long.bin"), wintest::PatternBytes(4 << 20));
+    Session s;
+    // A store first, so that a handle value WinInet hands out again is not
+    // taken for the store it once was.
+    InternetHandle store = OpenWrite(s, L"first.bin");
+    CHECK(store != nullptr);
+    CHECK(Services().InternetCloseHandle(store));
+    InternetHandle file = OpenRead(s, L"long.bin");
+    CHECK(file != nullptr);
+    char head[32];
+    uint32_t count = 0;
+    CHECK(Services().InternetReadFile(file, head, sizeof head, &count));
+    CHECK(count > 0);
+    // Closed early, the server answers "426 Transfer aborted"; that is the
+    // caller's choice, not a failure of the close.
+    CHECK(Services().InternetCloseHandle(file));
+    CHECK(Noop(s));
+}
+
+TEST_CASE(SizeReplyAndFileSize) {
+    wintest::WriteWholeFile(wintest::UnderRoot(L"sized.bin"), wintest::PatternBytes(300000));
+    Session s;
+    CHECK(Services().FtpCommand(s.connect(), false, FTP_TRANSFER_TYPE_BINARY, L"SIZE sized.bin", 0,
+                                nullptr));
+    wchar_t reply[261] = {};
+    uint32_t error = 0;
+    uint32_t length = 261;
+    CHECK(Services().InternetGetLastResponseInfo(&error, reply, &length));
+    CHECK_EQ(std::wstring(reply), std::wstring(L"213 300000"));
+    CHECK_EQ(length, Expected<uint32_t>(10, 11, "the reply length counts the terminator"));
+
+    InternetHandle file = OpenRead(s, L"sized.bin");
+    CHECK(file != nullptr);
+    uint32_t high = 7;
+    CHECK_EQ(Services().FtpGetFileSize(file, &high),
+             Expected<uint32_t>(300000, 0, "FtpGetFileSize is a stub that answers 0"));
+    CHECK_EQ(high, 0u);
+    Services().InternetCloseHandle(file);
+}
+
+TEST_CASE(CurrentDirectory) {
+    wintest::MakeFolder(wintest::UnderRoot(L"cwd"));
+    Session s;
+    CHECK(Services().FtpSetCurrentDirectory(s.connect(), L"cwd"));
+    wchar_t folder[1025] = {};
+    uint32_t length = 1025;
+    CHECK(Services().FtpGetCurrentDirectory(s.connect(), folder, &length));
+    CHECK_EQ(std::wstring(folder), std::wstring(L"/cwd"));
+    CHECK_EQ(length, Expected<uint32_t>(4, 5, "FtpGetCurrentDirectory's length counts the terminator"));
+    length = 2;  // too small: fails, buffer untouched
+    wchar_t small[2] = {L'x', L'y'};
+    CHECK(!Services().FtpGetCurrentDirectory(s.connect(), small, &length));
+    CHECK_EQ(Services().GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+    CHECK(small[0] == L'x');
+}
+
+TEST_CASE(LocalFileForDownloadReplacesAndLetsOthersRead) {
+    const std::wstring path = wintest::InWork(L"download.bin");
+    wintest::WriteWholeFile(path, "old content that is longer");
+    sapi::LocalFile file = sapi::LocalFile::CreateForWriting(path);
+    CHECK(file.IsOpen());
+    CHECK_EQ(wintest::ReadWholeFile(path), std::string());  // replaced by an empty file
+    HANDLE writer = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    CHECK(writer == INVALID_HANDLE_VALUE);  // only readers may share it
+    if (writer != INVALID_HANDLE_VALUE) CloseHandle(writer);
+    CHECK(file.Write("abc", 3));
+    CHECK(file.Write("", 0));
+    CHECK_EQ(file.Size(), 3u);
+    CHECK_EQ(wintest::ReadWholeFile(path), std::string("abc"));  // a reader meanwhile
+    CHECK(file.Close());
+    CHECK(!file.IsOpen());
+    CHECK(!file.Write("d", 1));
+    CHECK(sapi::DeleteLocalFile(path));
+    CHECK(!sapi::DeleteLocalFile(path));
+    CHECK(!sapi::LocalFile::CreateForWriting(wintest::InWork(L"no-such-folder\\x.bin")).IsOpen());
+}
+
+TEST_CASE(LocalFileForUploadLetsOthersWriteAndDelete) {
+    const std::wstring path = wintest::InWork(L"upload.bin");
+    const std::string data = wintest::PatternBytes(70000);
+    wintest::WriteWholeFile(path, data);
+    sapi::LocalFile file = sapi::LocalFile::OpenForReading(path);
+    CHECK(file.IsOpen());
+    CHECK_EQ(file.Size(), 70000u);
+    HANDLE writer = CreateFileW(path.c_str(), GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    CHECK(writer != INVALID_HANDLE_VALUE);
+    if (writer != INVALID_HANDLE_VALUE) CloseHandle(writer);
+    std::string read;
+    std::vector<char> block(65536);
+    uint32_t count = 0;
+    while (file.Read(block.data(), 65536, &count) && count > 0) read.append(block.data(), count);
+    CHECK_EQ(count, 0u);
+    CHECK(read == data);
+    CHECK(sapi::DeleteLocalFile(path));  // allowed while open
+    sapi::LocalFile moved = std::move(file);
+    CHECK(!file.IsOpen());
+    CHECK(moved.Close());
+    CHECK(!sapi::LocalFile::OpenForReading(path).IsOpen());
+}
+
+int main(int argc, char **argv) { return wintest::RunCases(argc > 1 ? argv[1] : nullptr) == 0 ? 0 : 1; }

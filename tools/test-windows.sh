@@ -1,0 +1,117 @@
+#!/usr/bin/env bash
+# The Windows suite: cross-builds the module, the host and the Windows tests
+# with MinGW-w64 (i686) in build-win/, checks the module's export and import
+# tables, and runs the tests under Wine (32-bit, headless, a prefix of its own
+# in a temporary folder), each against a fresh loopback FTP server. Every
+# server and the prefix's Wine processes are ended on every way out.
+#   tools/test-windows.sh [case-name-filter]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+build=$root/build-win
+filter=${1:-}
+
+# Debian's python3 has pyftpdlib; it need not be the first python3 on PATH.
+PY=""
+for p in /usr/bin/python3 $(which -a python3 2>/dev/null); do
+  if "$p" -c 'import pyftpdlib' 2>/dev/null; then PY=$p; break; fi
+done
+[ -n "$PY" ] || { echo "test-windows: no python3 with pyftpdlib (run tools/install-deps.sh)" >&2; exit 1; }
+for tool in i686-w64-mingw32-g++ i686-w64-mingw32-objdump wine wineserver; do
+  command -v "$tool" >/dev/null || { echo "test-windows: $tool missing (run tools/install-deps.sh windows)" >&2; exit 1; }
+done
+
+work=$(mktemp -d /tmp/sapi-windows.XXXXXX)
+server_pid=""
+wine_started=""
+stop_server() {
+  if [ -n "$server_pid" ]; then
+    kill "$server_pid" 2>/dev/null || true
+    wait "$server_pid" 2>/dev/null || true
+    server_pid=""
+  fi
+}
+cleanup() {
+  stop_server
+  if [ -n "$wine_started" ]; then
+    # Only this prefix's wineserver and the Wine processes it runs.
+    wineserver -k 2>/dev/null || true
+    timeout 30 wineserver -w 2>/dev/null || true
+  fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+export WINEPREFIX="$work/wineprefix" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml="
+export LANG=C.UTF-8
+unset DISPLAY
+
+echo "== Windows build (MinGW-w64 i686): $build"
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
+      -DCMAKE_BUILD_TYPE=Release >/dev/null
+targets=(PelkSAPIFTP PelkSAPIFTP-shortwaits wininet_services_test)
+[ -f "$root/tests/windows/ModuleRoadTest.cpp" ] && targets+=(module_road_test)
+cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" --target "${targets[@]}"
+
+# The module's tables: InitServerAPI alone at ordinal 1, and nothing to load
+# beyond Windows' own DLLs.
+check_module() {  # dll
+  local dump exports
+  dump=$(i686-w64-mingw32-objdump -p "$1")
+  exports=$(printf '%s\n' "$dump" | sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/p' | sed 1d | sed '/^$/d')
+  if [ "$(printf '%s\n' "$exports" | tr -s ' \t' ' ' | sed 's/^ //')" != "[ 0] InitServerAPI" ]; then
+    echo "FAIL $1 exports: $exports" >&2; return 1
+  fi
+  grep -q 'Ordinal Base[[:space:]]*1$' <<<"$dump" || { echo "FAIL $1: ordinal base is not 1" >&2; return 1; }
+  local imports
+  imports=$(printf '%s\n' "$dump" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'a-z' 'A-Z' | sort | tr '\n' ' ')
+  for dll in $imports; do
+    case "$dll" in KERNEL32.DLL|MSVCRT.DLL|WININET.DLL|USER32.DLL|WS2_32.DLL|ADVAPI32.DLL) ;;
+      *) echo "FAIL $1 imports $dll (runtime not linked in)" >&2; return 1 ;; esac
+  done
+  echo "ok   $(basename "$1"): exports InitServerAPI @1 only; imports $imports"
+}
+check_module "$build/PelkSAPIFTP/PelkSAPIFTP.dll"
+check_module "$build/PelkSAPIFTP/PelkSAPIFTP-shortwaits.dll"
+
+echo "== Wine prefix"
+wine_started=1
+wineboot -i >"$work/wineboot.log" 2>&1 || { cat "$work/wineboot.log" >&2; exit 1; }
+
+windows_path() { printf 'Z:%s' "$1" | tr '/' '\\'; }
+
+start_server() {  # name: a fresh root and server; sets FTP_TEST_* for the exe
+  local dir=$work/$1
+  mkdir -p "$dir/root" "$dir/local" "$dir/empty"
+  "$PY" "$root/tools/ftpserver-wine.py" --root "$dir/root" --port-file "$dir/port" \
+        --empty-user-root "$dir/empty" --size-in-ascii --disk-full-prefix full- \
+        --no-size-prefix nosize- 2>"$dir/ftp.log" &
+  server_pid=$!
+  for _ in $(seq 100); do [ -s "$dir/port" ] && break; sleep 0.1; done
+  [ -s "$dir/port" ] || { echo "FTP server did not start" >&2; cat "$dir/ftp.log" >&2; return 1; }
+  export FTP_TEST_PORT=$(cat "$dir/port")
+  export FTP_TEST_ROOT=$(windows_path "$dir/root") FTP_TEST_WORK=$(windows_path "$dir/local")
+  export FTP_TEST_MODULE_DIR=$(windows_path "$build/PelkSAPIFTP")
+}
+
+failed=0
+run_test() {  # exe-name [args...]
+  local name=$1; shift
+  echo "== $name (Wine)"
+  start_server "$name"
+  local rc=0
+  (cd "$build" && timeout 600 wine "tests/windows/$name.exe" ${filter:+"$filter"} "$@") </dev/null || rc=$?
+  stop_server
+  if [ $rc -ne 0 ]; then
+    echo "FAIL $name (exit $rc); the server's log:" >&2
+    tail -n 60 "$work/$name/ftp.log" >&2
+    failed=1
+  fi
+}
+
+run_test wininet_services_test
+[ -f "$root/tests/windows/ModuleRoadTest.cpp" ] && run_test module_road_test
+
+[ $failed -eq 0 ] || { echo "== Windows suite FAILED" >&2; exit 1; }
+echo "== Windows suite passed"
