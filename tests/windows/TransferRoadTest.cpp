@@ -1,0 +1,216 @@
+// Transfers through the loaded module, with the host's callbacks declared as
+// a 32-bit host declares them: __stdcall, and the 64-bit sizes taken as two
+// words, low word first. A callback that the module called with the wrong
+// convention would leave the stack 16 or 20 bytes off after every call; the
+// frame address seen in each call shows that.
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "Check.h"
+#include "ModuleHarness.h"
+#include "TestEnvironment.h"
+
+using namespace wintest;
+
+namespace {
+
+struct Seen {
+    std::string data;
+    std::vector<uint32_t> counts;
+    std::vector<uint64_t> totals;  // rebuilt from the two words
+    std::vector<void *> frames;
+    int stopAfter = -1;  // calls answered true before the first false
+
+    bool Answer() { return stopAfter < 0 || static_cast<int>(counts.size()) <= stopAfter; }
+    bool SameFrameEveryCall() const {
+        for (void *frame : frames) {
+            if (frame != frames.front()) return false;
+        }
+        return true;
+    }
+};
+
+uint64_t Join(uint32_t low, uint32_t high) { return (static_cast<uint64_t>(high) << 32) | low; }
+
+bool __stdcall ReadBlock(void *context, const void *data, uint32_t count, uint32_t totalLow,
+                         uint32_t totalHigh) {
+    auto &seen = *static_cast<Seen *>(context);
+    seen.frames.push_back(__builtin_frame_address(0));
+    seen.data.append(static_cast<const char *>(data), count);
+    seen.counts.push_back(count);
+    seen.totals.push_back(Join(totalLow, totalHigh));
+    return seen.Answer();
+}
+
+bool __stdcall Progress(void *context, uint32_t count, uint32_t totalLow, uint32_t totalHigh) {
+    auto &seen = *static_cast<Seen *>(context);
+    seen.frames.push_back(__builtin_frame_address(0));
+    seen.counts.push_back(count);
+    seen.totals.push_back(Join(totalLow, totalHigh));
+    return seen.Answer();
+}
+
+struct Feed {
+    std::string data;
+    std::size_t at = 0;
+    uint32_t block = 100000;
+    int calls = 0;
+};
+
+bool __stdcall FillBlock(void *context, void *buffer, uint32_t *length) {
+    auto &feed = *static_cast<Feed *>(context);
+    ++feed.calls;
+    const std::size_t count = std::min<std::size_t>({std::size_t{feed.block}, std::size_t{*length}, feed.data.size() - feed.at});
+    std::copy_n(feed.data.data() + feed.at, count, static_cast<char *>(buffer));
+    feed.at += count;
+    *length = static_cast<uint32_t>(count);
+    return true;
+}
+
+const auto readBlock = FunctionCast<ReadAssetCallback>(&ReadBlock);
+const auto progress = FunctionCast<TransferProgressCallback>(&Progress);
+
+// WriteAsset as a host calls it with the 64-bit stream size in two words.
+using WriteAssetTwoWords = ServerApiResult(SERVER_API_CALL *)(int32_t, int32_t, uint32_t, uint32_t,
+                                                              WriteAssetCallback, void *);
+
+uint64_t SumOf(const std::vector<uint32_t> &counts) {
+    uint64_t sum = 0;
+    for (uint32_t count : counts) sum += count;
+    return sum;
+}
+
+bool AllEqual(const std::vector<uint64_t> &values, uint64_t expected) {
+    for (uint64_t value : values) {
+        if (value != expected) return false;
+    }
+    return !values.empty();
+}
+
+}  // namespace
+
+// Callbacks written in assembly that leave junk in EAX's upper bytes: only AL
+// may count. They take 20 bytes of arguments (ReadAssetCallback).
+extern "C" {
+int dirtyCalls = 0;
+bool __stdcall DirtyFalse(void *, const void *, uint32_t, int64_t);
+bool __stdcall DirtyTrue(void *, const void *, uint32_t, int64_t);
+}
+__asm__(".globl _DirtyFalse@20\n_DirtyFalse@20:\n  incl _dirtyCalls\n  movl $0xFFFFFF00, %eax\n  ret $20\n"
+        ".globl _DirtyTrue@20\n_DirtyTrue@20:\n  incl _dirtyCalls\n  movl $0x12345601, %eax\n  ret $20\n");
+
+TEST_CASE(ReadAssetHandsBlocksWithTheSizeInTwoWords) {
+    Connection c;
+    Seen seen;
+    CHECK_EQ(Api().ReadAsset(c.handle(), L"big.bin", readBlock, &seen), ApiOk);
+    CHECK(seen.data == PatternBytes(600000));
+    CHECK(seen.counts.size() >= 3);  // at most 262,144 bytes a block
+    for (uint32_t count : seen.counts) CHECK(count > 0 && count <= 262144);
+    CHECK(AllEqual(seen.totals, 600000));
+    CHECK(seen.SameFrameEveryCall());
+
+    // No acceptable SIZE reply: -1, all 64 bits set, so both words 0xFFFFFFFF.
+    Seen unsized;
+    CHECK_EQ(Api().ReadAsset(c.handle(), L"nosize-big.bin", readBlock, &unsized), ApiOk);
+    CHECK_EQ(unsized.data.size(), 600000u);
+    CHECK(AllEqual(unsized.totals, UINT64_MAX));
+
+    Seen stopped;
+    stopped.stopAfter = 0;
+    CHECK_EQ(Api().ReadAsset(c.handle(), L"big.bin", readBlock, &stopped), ApiOk);
+    CHECK_EQ(stopped.counts.size(), 1u);
+    CHECK_EQ(Api().ReadAsset(c.handle(), L"no-such-file", readBlock, &stopped), ApiRemoteOpenFailed);
+    CHECK_EQ(stopped.counts.size(), 1u);
+}
+
+TEST_CASE(OnlyTheLowByteOfACallbacksAnswerCounts) {
+    Connection c;
+    dirtyCalls = 0;
+    CHECK_EQ(Api().ReadAsset(c.handle(), L"big.bin", &DirtyFalse, nullptr), ApiOk);
+    CHECK_EQ(dirtyCalls, 1);  // 0xFFFFFF00 is false
+    dirtyCalls = 0;
+    CHECK_EQ(Api().ReadAsset(c.handle(), L"big.bin", &DirtyTrue, nullptr), ApiOk);
+    CHECK(dirtyCalls >= 3);  // 0x12345601 is true: every block
+}
+
+TEST_CASE(DownloadToALocalFile) {
+    Connection c;
+    const std::wstring local = InWork(L"big-copy.bin");
+    Seen seen;
+    CHECK_EQ(Api().DownloadAsset(c.handle(), L"big.bin", local.c_str(), progress, &seen), ApiOk);
+    CHECK(ReadWholeFile(local) == PatternBytes(600000));
+    CHECK_EQ(SumOf(seen.counts), 600000u);
+    for (uint32_t count : seen.counts) CHECK(count <= 65536);
+    CHECK(AllEqual(seen.totals, 600000));
+    CHECK(seen.SameFrameEveryCall());
+
+    CHECK_EQ(Api().DownloadAsset(c.handle(), L"hello.txt", InWork(L"hello.txt").c_str(), nullptr, nullptr),
+             ApiOk);
+    CHECK_EQ(ReadWholeFile(InWork(L"hello.txt")), std::string("Hello, world\n"));
+
+    WriteWholeFile(InWork(L"was-here.bin"), "old");
+    CHECK_EQ(Api().DownloadAsset(c.handle(), L"empty.bin", InWork(L"was-here.bin").c_str(), nullptr,
+                                 nullptr), ApiTransferFailed);
+    CHECK(!FileExists(InWork(L"was-here.bin")));
+
+    Seen cancel;
+    cancel.stopAfter = 0;
+    CHECK_EQ(Api().DownloadAsset(c.handle(), L"big.bin", InWork(L"cancelled.bin").c_str(), progress,
+                                 &cancel), ApiTransferCancelled);
+    CHECK(!FileExists(InWork(L"cancelled.bin")));
+
+    CHECK_EQ(Api().DownloadAsset(c.handle(), L"no-such-file", InWork(L"none.bin").c_str(), nullptr,
+                                 nullptr), ApiRemoteOpenFailed);
+    CHECK_EQ(Api().DownloadAsset(c.handle(), L"big.bin", InWork(L"no-folder\\x.bin").c_str(), nullptr,
+                                 nullptr), ApiFailed);
+    // The connection is still in step after the early closes.
+    CHECK_EQ(Api().DownloadAsset(c.handle(), L"hello.txt", InWork(L"again.txt").c_str(), nullptr, nullptr),
+             ApiOk);
+}
+
+TEST_CASE(UploadALocalFile) {
+    Connection c;
+    const std::string data = PatternBytes(2500000);
+    WriteWholeFile(InWork(L"up.bin"), data);
+    ParameterSet title;
+    title.Set("Title", L"up.bin");
+    Seen seen;
+    CHECK_EQ(Api().UploadAsset(c.handle(), title.handle(), InWork(L"up.bin").c_str(), progress, &seen),
+             ApiOk);
+    CHECK(ReadWholeFile(UnderRoot(L"up.bin")) == data);
+    CHECK(seen.counts == (std::vector<uint32_t>{1048576, 1048576, 402848}));
+    CHECK(AllEqual(seen.totals, 2500000));
+    CHECK(seen.SameFrameEveryCall());
+    CHECK(Contains(Assets(c.handle()), L"up.bin"));  // the listing was read anew
+
+    title.Set("Title", L"C:\\somewhere\\renamed");  // no extension: the file-name part alone
+    CHECK_EQ(Api().UploadAsset(c.handle(), title.handle(), InWork(L"up.bin").c_str(), nullptr, nullptr),
+             ApiOk);
+    CHECK_EQ(ReadWholeFile(UnderRoot(L"renamed")).size(), data.size());
+
+    CHECK_EQ(Api().UploadAsset(c.handle(), title.handle(), InWork(L"missing.bin").c_str(), nullptr,
+                               nullptr), ApiFailed);
+    ParameterSet untitled;
+    CHECK_EQ(Api().UploadAsset(c.handle(), untitled.handle(), InWork(L"up.bin").c_str(), nullptr, nullptr),
+             ApiParameterNotFound);
+}
+
+TEST_CASE(WriteAStreamFromTheHost) {
+    Connection c;
+    const auto writeAsset = FunctionCast<WriteAssetTwoWords>(Api().WriteAsset);
+    ParameterSet title;
+    title.Set("Title", L"streamed.bin");
+    Feed feed;
+    feed.data = PatternBytes(300000);
+    // Only the high word is set: a module that read one word would see 0.
+    CHECK_EQ(writeAsset(c.handle(), title.handle(), 0, 1, &FillBlock, &feed), ApiOk);
+    CHECK(ReadWholeFile(UnderRoot(L"streamed.bin")) == feed.data);
+    CHECK_EQ(feed.calls, 4);  // three blocks, then a length of 0
+    CHECK(Contains(Assets(c.handle()), L"streamed.bin"));
+
+    Feed unused;
+    CHECK_EQ(writeAsset(c.handle(), title.handle(), 0, 0, &FillBlock, &unused), ApiInvalidArgument);
+    CHECK_EQ(unused.calls, 0);
+}
