@@ -2,6 +2,9 @@
 
 namespace sapi {
 
+// The host closes every connection it opened; what is left at unload is let go
+// as it is: closing a connection then could call into a client library that is
+// itself being torn down.
 ConnectionRegistry::~ConnectionRegistry() {
     for (auto &entry : entries_) {
         static_cast<void>(entry.second.release());
@@ -16,7 +19,10 @@ FtpConnection *ConnectionRegistry::Find(int32_t handle) const {
 int32_t ConnectionRegistry::Add(std::unique_ptr<FtpConnection> connection) {
     const int32_t handle = nextConnectionHandle_;
     entries_.insert_or_assign(handle, std::move(connection));
-    ++nextConnectionHandle_;
+    // Counted only once the entry is in: an open that fails here uses up no
+    // number. Past the largest value the counter wraps, as a 32-bit one does,
+    // instead of overflowing.
+    nextConnectionHandle_ = static_cast<int32_t>(static_cast<uint32_t>(handle) + 1u);
     return handle;
 }
 

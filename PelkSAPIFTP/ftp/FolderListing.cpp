@@ -1,0 +1,68 @@
+// Reading a folder's listing into the connection's two lists.
+#include <utility>
+
+#include "ftp/FtpConnection.h"
+#include "ftp/services/WinInetConstants.h"
+
+namespace sapi {
+
+using namespace sapi::wininet;
+
+namespace {
+
+// The find handle of one listing, closed on every way out (an exhausted heap
+// while the names are copied included), so no listing stays open on the
+// connection.
+class FindHandle {
+public:
+    FindHandle(FtpClientServices &services, InternetHandle handle)
+        : services_(services), handle_(handle) {}
+    ~FindHandle() {
+        if (handle_ != nullptr) services_.InternetCloseHandle(handle_);
+    }
+    FindHandle(const FindHandle &) = delete;
+    FindHandle &operator=(const FindHandle &) = delete;
+
+    InternetHandle get() const { return handle_; }
+
+private:
+    FtpClientServices &services_;
+    InternetHandle handle_;
+};
+
+// A record's name stops at its terminator, or at 259 characters should a client
+// ever hand one over without it.
+WideString NameOf(const FtpFindData &record) {
+    std::size_t length = 0;
+    while (length < MAX_PATH - 1 && record.fileName[length] != 0) ++length;
+    return WideString(record.fileName, length);
+}
+
+void EmptyWithStorage(std::vector<WideString> &list) { std::vector<WideString>().swap(list); }
+
+}  // namespace
+
+ResultCode FtpConnection::RefreshListing(const WideChar *searchPattern) {
+    EmptyWithStorage(folders);
+    EmptyWithStorage(assets);
+
+    FtpFindData record{};
+    const FindHandle find(services, services.FtpFindFirstFile(ftpHandle, searchPattern, &record,
+                                                              INTERNET_FLAG_RELOAD |
+                                                                  INTERNET_FLAG_NO_CACHE_WRITE,
+                                                              Context()));
+    if (find.get() == nullptr) {
+        // An empty folder is a listing too, just one without entries.
+        return services.GetLastError() == ERROR_NO_MORE_FILES ? ApiOk : ApiFailed;
+    }
+    // Entries are kept as the server sent them, "." and ".." included. Whatever
+    // ends the walk (the end, or a connection lost midway) ends it quietly with
+    // what was read so far.
+    do {
+        const bool isFolder = (record.fileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        (isFolder ? folders : assets).push_back(NameOf(record));
+    } while (services.InternetFindNextFile(find.get(), &record));
+    return ApiOk;
+}
+
+}  // namespace sapi

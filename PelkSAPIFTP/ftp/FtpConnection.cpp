@@ -1,0 +1,102 @@
+#include "ftp/FtpConnection.h"
+
+#include "ftp/services/WinInetConstants.h"
+
+namespace sapi {
+
+using namespace sapi::wininet;
+
+FtpConnection::FtpConnection(void *context, bool readTest, FtpClientServices &clientServices)
+    : hostContext(context), verifyByRead(readTest), services(clientServices) {}
+
+// The handles go first, so that notifications sent while they close still find
+// the object whole; the lists and the folder go with the members, in reverse
+// order of declaration (currentFolder, assets, folders).
+FtpConnection::~FtpConnection() { CloseHandles(); }
+
+ResultCode FtpConnection::Connect(const WideString &serverName, int32_t port,
+                                  const WideString &userName, const WideString &password,
+                                  bool usePassive) {
+    CloseHandles();
+    internetHandle = services.InternetOpen(SAPI_WIDE("UserAgent"), INTERNET_OPEN_TYPE_DIRECT,
+                                           nullptr, nullptr, INTERNET_FLAG_NO_CACHE_WRITE);
+    if (internetHandle == nullptr) return ApiInternetOpenFailed;
+
+    // The port goes over as the client's 16-bit port number; 0 means the default (21).
+    const uint32_t flags = usePassive ? INTERNET_FLAG_PASSIVE : 0;
+    ftpHandle = services.InternetConnect(internetHandle, serverName.c_str(),
+                                         static_cast<uint16_t>(port), userName.c_str(),
+                                         password.c_str(), INTERNET_SERVICE_FTP, flags, Context());
+    if (ftpHandle == nullptr) {
+        CloseHandles();
+        return ApiConnectFailed;
+    }
+    previousStatusCallback = services.InternetSetStatusCallback(ftpHandle, &StatusCallback);
+
+    // The first listing is of whatever folder the server logged us into; we call
+    // it "/" without asking the server where that is.
+    const ResultCode result = RefreshListing(nullptr);
+    if (result != ApiOk) CloseHandles();
+    currentFolder = SAPI_WIDE("/");
+    return result;
+}
+
+void FtpConnection::CloseHandles() {
+    if (ftpHandle != nullptr) {
+        services.InternetCloseHandle(ftpHandle);
+        ftpHandle = nullptr;
+    }
+    if (internetHandle != nullptr) {
+        services.InternetCloseHandle(internetHandle);
+        internetHandle = nullptr;
+    }
+}
+
+// Nothing of our own happens on a status notification; one that was installed
+// before ours is passed everything. The failure value of the install call, and
+// our own address, are never called: the first would jump to address -1, the
+// second would recurse without end.
+void SAPI_WINAPI FtpConnection::StatusCallback(InternetHandle handle, uintptr_t context,
+                                               uint32_t status, void *information,
+                                               uint32_t informationLength) {
+    if (context == 0) return;
+    const FtpConnection &connection = *reinterpret_cast<const FtpConnection *>(context);
+    const InternetStatusCallback previous = connection.previousStatusCallback;
+    if (previous == nullptr || previous == INTERNET_INVALID_STATUS_CALLBACK ||
+        previous == &StatusCallback) {
+        return;
+    }
+    previous(handle, context, status, information, informationLength);
+}
+
+namespace {
+
+ResultCode EntryAt(const std::vector<WideString> &list, int32_t index, WideString &name,
+                   WideString &title) {
+    if (index < 0 || static_cast<std::size_t>(index) >= list.size()) return ApiIndexOutOfRange;
+    const WideString &entry = list[static_cast<std::size_t>(index)];
+    name = entry;
+    title = entry;
+    return ApiOk;
+}
+
+}  // namespace
+
+ResultCode FtpConnection::FolderAt(int32_t index, WideString &name, WideString &title) const {
+    return EntryAt(folders, index, name, title);
+}
+
+ResultCode FtpConnection::AssetAt(int32_t index, WideString &name, WideString &title) const {
+    return EntryAt(assets, index, name, title);
+}
+
+WideString FtpConnection::CurrentFolder() const { return currentFolder; }
+
+// A refusal by the server is not the host's business here, and the cached
+// listing keeps the name until the next one is read.
+ResultCode FtpConnection::DeleteRemoteFile(const WideString &name) {
+    services.FtpDeleteFile(ftpHandle, name.c_str());
+    return ApiOk;
+}
+
+}  // namespace sapi

@@ -1,0 +1,82 @@
+// The slots that read a connection's cached listing and current folder. None of
+// them reaches the server.
+#include "entry/Boundary.h"
+#include "entry/TextCopyOut.h"
+#include "ftp/ConnectionRegistry.h"
+#include "ftp/ConnectionSlots.h"
+
+namespace sapi {
+namespace {
+
+enum class List { Folders, Assets };
+enum class Part { Name, Title };
+
+ResultCode ListingText(int32_t handle, int32_t index, WideChar *text, uint32_t *length, List list,
+                       Part part) {
+    if (length == nullptr) return ApiInvalidArgument;
+    const FtpConnection *connection = Connections().Find(handle);
+    if (connection == nullptr) return ApiNoSuchConnection;
+    WideString name;
+    WideString title;
+    const ResultCode found = list == List::Folders ? connection->FolderAt(index, name, title)
+                                                   : connection->AssetAt(index, name, title);
+    if (found != ApiOk) return found;
+    return TextCopyOut(part == Part::Name ? name : title, text, length);
+}
+
+// The folder goes to both buffers with the capacity the host gave; only the copy
+// into the first one decides the result, so a null first buffer asks for the
+// length alone.
+ResultCode CurrentFolderText(int32_t handle, WideChar *first, WideChar *second,
+                             uint32_t *length) {
+    const FtpConnection *connection = Connections().Find(handle);
+    if (connection == nullptr) return ApiNoSuchConnection;
+    if (length == nullptr) return ApiInvalidArgument;
+    const WideString folder = connection->CurrentFolder();
+    const uint32_t capacity = *length;
+    static_cast<void>(TextCopyOut(folder, second, length));
+    *length = capacity;
+    return TextCopyOut(folder, first, length);
+}
+
+template <List list, Part part>
+ServerApiResult ListingSlot(int32_t connection, int32_t index, ServerApiChar *text,
+                            uint32_t *length) {
+    return Guarded([&] { return ListingText(connection, index, text, length, list, part); });
+}
+
+}  // namespace
+}  // namespace sapi
+
+extern "C" {
+
+ServerApiResult SERVER_API_CALL GetFolderName(int32_t connection, int32_t index,
+                                              ServerApiChar *text, uint32_t *length) {
+    using sapi::List, sapi::Part;
+    return sapi::ListingSlot<List::Folders, Part::Name>(connection, index, text, length);
+}
+
+ServerApiResult SERVER_API_CALL GetFolderTitle(int32_t connection, int32_t index,
+                                               ServerApiChar *text, uint32_t *length) {
+    using sapi::List, sapi::Part;
+    return sapi::ListingSlot<List::Folders, Part::Title>(connection, index, text, length);
+}
+
+ServerApiResult SERVER_API_CALL GetAssetName(int32_t connection, int32_t index,
+                                             ServerApiChar *text, uint32_t *length) {
+    using sapi::List, sapi::Part;
+    return sapi::ListingSlot<List::Assets, Part::Name>(connection, index, text, length);
+}
+
+ServerApiResult SERVER_API_CALL GetAssetTitle(int32_t connection, int32_t index,
+                                              ServerApiChar *text, uint32_t *length) {
+    using sapi::List, sapi::Part;
+    return sapi::ListingSlot<List::Assets, Part::Title>(connection, index, text, length);
+}
+
+ServerApiResult SERVER_API_CALL GetCurrentFolder(int32_t connection, ServerApiChar *first,
+                                                 ServerApiChar *second, uint32_t *length) {
+    return sapi::Guarded([&] { return sapi::CurrentFolderText(connection, first, second, length); });
+}
+
+}  // extern "C"

@@ -1,0 +1,37 @@
+// OpenServer: a new connection from the settings in a parameter set.
+#include <memory>
+
+#include "entry/Boundary.h"
+#include "entry/ModuleState.h"
+#include "ftp/ActiveFtpClientServices.h"
+#include "ftp/ConnectionRegistry.h"
+#include "ftp/ConnectionSlots.h"
+#include "ftp/ServerParameters.h"
+
+namespace sapi {
+namespace {
+
+ResultCode OpenServerFrom(int32_t parameterSet, int32_t &connectionHandle) {
+    ServerParameters parameters;
+    const ResultCode read = ReadServerParameters(parameterSet, parameters);
+    if (read != ApiOk) return read;
+
+    // Until the registry holds it, this owner destroys the connection on every
+    // way out, an exhausted heap included.
+    auto connection = std::make_unique<FtpConnection>(
+        HostContextBuffer(), parameters.verifyByRead, ActiveFtpClientServices());
+    const ResultCode connected =
+        connection->Connect(parameters.serverName, parameters.port, parameters.userName,
+                            parameters.password, parameters.usePassive);
+    if (connected != ApiOk) return connected;
+    connectionHandle = Connections().Add(std::move(connection));
+    return ApiOk;
+}
+
+}  // namespace
+}  // namespace sapi
+
+extern "C" ServerApiResult SERVER_API_CALL OpenServer(int32_t parameterSet, int32_t *connection) {
+    if (connection == nullptr) return ApiInvalidArgument;
+    return sapi::Guarded([&] { return sapi::OpenServerFrom(parameterSet, *connection); });
+}

@@ -1,0 +1,26 @@
+// The six server settings OpenServer takes from a parameter set.
+#pragma once
+
+#include <cstdint>
+
+#include "entry/ResultCode.h"
+#include "platform/WideText.h"
+
+namespace sapi {
+
+struct ServerParameters {
+    WideString serverName;
+    int32_t port = 0;
+    bool usePassive = false;
+    bool verifyByRead = false;
+    WideString userName;
+    WideString password;
+};
+
+// Reads the keys in a fixed order, stopping at the first required one that
+// fails: an absent one gives ApiMissingServerParameter, any other failure its
+// own code (ApiInvalidArgument for a set that is not registered). The two flags
+// are optional and read as false when they cannot be read.
+ResultCode ReadServerParameters(int32_t parameterSet, ServerParameters &parameters);
+
+}  // namespace sapi

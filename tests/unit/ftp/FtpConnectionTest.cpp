@@ -1,0 +1,240 @@
+// The connection object on the scripted client: what goes to the client, in
+// which order and with which flags, and what the object keeps of the answers.
+#include <gtest/gtest.h>
+
+#include <new>
+
+#include "FakeFtpClientServices.h"
+#include "ftp/FtpConnection.h"
+#include "ftp/services/WinInetConstants.h"
+
+namespace sapi::testing {
+namespace {
+
+using namespace sapi::wininet;
+using Names = std::vector<std::string>;
+
+WideString W(std::string_view text) { return WideFromUtf8(text); }
+
+std::vector<std::string> Utf8(const std::vector<WideString> &list) {
+    std::vector<std::string> names;
+    for (const WideString &name : list) names.push_back(Utf8FromWide(name));
+    return names;
+}
+
+class FtpConnectionTest : public ::testing::Test {
+protected:
+    ResultCode Connect(bool passive = true) {
+        return connection.Connect(W("ftp.example"), 2121, W("user"), W("secret"), passive);
+    }
+
+    FakeFtpClientServices fake;
+    FtpConnection connection{nullptr, false, fake};
+};
+
+TEST_F(FtpConnectionTest, ConnectOpensLogsInInstallsTheCallbackAndListsTheLoginFolder) {
+    fake.defaultListing.entries = {FakeFolder("."), FakeFile("a.txt", 5), FakeFolder(".."),
+                                   FakeFolder("sub")};
+    ASSERT_EQ(Connect(), ApiOk);
+
+    EXPECT_EQ(fake.CallNames(), (Names{"InternetOpen", "InternetConnect",
+                                       "InternetSetStatusCallback", "FtpFindFirstFile",
+                                       "InternetFindNextFile", "InternetFindNextFile",
+                                       "InternetFindNextFile", "InternetFindNextFile",
+                                       "InternetCloseHandle"}));
+    const FakeCall &open = fake.calls[0];
+    EXPECT_EQ(open.texts, (std::vector<std::optional<std::string>>{"UserAgent", std::nullopt,
+                                                                   std::nullopt}));
+    EXPECT_EQ(open.number, INTERNET_OPEN_TYPE_DIRECT);
+    EXPECT_EQ(open.flags, 0x04000000u);
+    const FakeCall &login = fake.calls[1];
+    EXPECT_EQ(login.handle, open.result);
+    EXPECT_EQ(login.texts, (std::vector<std::optional<std::string>>{"ftp.example", "user", "secret"}));
+    EXPECT_EQ(login.port, 2121);
+    EXPECT_EQ(login.number, INTERNET_SERVICE_FTP);
+    EXPECT_EQ(login.flags, INTERNET_FLAG_PASSIVE);
+    EXPECT_EQ(login.context, reinterpret_cast<uintptr_t>(&connection));
+    const FakeCall &find = fake.calls[3];
+    EXPECT_EQ(find.handle, login.result);
+    EXPECT_EQ(find.texts[0], std::nullopt);
+    EXPECT_EQ(find.flags, 0x84000000u);
+    EXPECT_EQ(find.context, reinterpret_cast<uintptr_t>(&connection));
+    EXPECT_EQ(fake.calls.back().handle, find.result);
+
+    EXPECT_EQ(Utf8(connection.folders), (Names{".", "..", "sub"}));
+    EXPECT_EQ(Utf8(connection.assets), (Names{"a.txt"}));
+    EXPECT_EQ(connection.currentFolder, W("/"));
+    EXPECT_EQ(fake.OpenHandleCount(), 2);
+}
+
+TEST_F(FtpConnectionTest, ActiveModeEmptyLoginAndPortAsSixteenBits) {
+    ASSERT_EQ(connection.Connect(W("h"), 65536 + 21, W(""), W(""), false), ApiOk);
+    const FakeCall &login = fake.calls[1];
+    EXPECT_EQ(login.flags, 0u);
+    EXPECT_EQ(login.port, 21);
+    // Empty texts, never null pointers.
+    EXPECT_EQ(login.texts[1], "");
+    EXPECT_EQ(login.texts[2], "");
+}
+
+TEST_F(FtpConnectionTest, AnEmptyLoginFolderIsNoFailure) {
+    ASSERT_EQ(Connect(), ApiOk);
+    EXPECT_TRUE(connection.folders.empty());
+    EXPECT_TRUE(connection.assets.empty());
+    EXPECT_EQ(connection.currentFolder, W("/"));
+}
+
+TEST_F(FtpConnectionTest, FailuresToOpenOrLogInLeaveNoHandleOpen) {
+    fake.Script("InternetOpen", FakeOutcome::Failure(ERROR_NOT_ENOUGH_MEMORY));
+    EXPECT_EQ(Connect(), ApiInternetOpenFailed);
+    fake.Script("InternetConnect", FakeOutcome::Failure(ERROR_INTERNET_LOGIN_FAILURE));
+    EXPECT_EQ(Connect(), ApiConnectFailed);
+    EXPECT_EQ(connection.internetHandle, nullptr);
+    EXPECT_EQ(connection.ftpHandle, nullptr);
+    EXPECT_EQ(connection.currentFolder, W(""));
+    EXPECT_EQ(fake.OpenHandleCount(), 0);
+    EXPECT_TRUE(fake.problems.empty());
+}
+
+TEST_F(FtpConnectionTest, AFailingFirstListingClosesTheConnection) {
+    fake.Script("FtpFindFirstFile", FakeOutcome::Failure(ERROR_INTERNET_EXTENDED_ERROR));
+    EXPECT_EQ(Connect(), ApiFailed);
+    EXPECT_EQ(connection.ftpHandle, nullptr);
+    EXPECT_EQ(connection.internetHandle, nullptr);
+    EXPECT_EQ(connection.currentFolder, W("/"));
+    EXPECT_EQ(fake.OpenHandleCount(), 0);
+    EXPECT_TRUE(fake.problems.empty());
+}
+
+TEST_F(FtpConnectionTest, AListingThatBreaksOffKeepsWhatWasReadAndClosesItsFind) {
+    fake.defaultListing = {{FakeFile("one"), FakeFolder("two"), FakeFile("three")},
+                           ERROR_INTERNET_CONNECTION_RESET};
+    ASSERT_EQ(Connect(), ApiOk);
+    EXPECT_EQ(Utf8(connection.assets), (Names{"one", "three"}));
+    EXPECT_EQ(Utf8(connection.folders), (Names{"two"}));
+    fake.listings.push_back({{FakeFile("x"), FakeFile("y")}, ERROR_INTERNET_CONNECTION_RESET});
+    fake.Script("InternetFindNextFile", FakeOutcome::Failure(ERROR_INTERNET_CONNECTION_RESET));
+    EXPECT_EQ(connection.RefreshListing(nullptr), ApiOk);
+    EXPECT_EQ(Utf8(connection.assets), (Names{"x"}));
+    EXPECT_TRUE(connection.folders.empty());
+    EXPECT_EQ(fake.OpenHandleCount(), 2);
+}
+
+TEST_F(FtpConnectionTest, OnlyTheFolderBitSendsAnEntryToFolders) {
+    FtpFindData readOnlyFolder = FakeFolder("ro-dir");
+    readOnlyFolder.fileAttributes = 0x11;
+    FtpFindData archived = FakeFile("archived");
+    archived.fileAttributes = 0x20;
+    FtpFindData normal = FakeFile("normal");
+    normal.fileAttributes = FILE_ATTRIBUTE_NORMAL;
+    fake.defaultListing.entries = {readOnlyFolder, archived, normal};
+    ASSERT_EQ(Connect(), ApiOk);
+    EXPECT_EQ(Utf8(connection.folders), (Names{"ro-dir"}));
+    EXPECT_EQ(Utf8(connection.assets), (Names{"archived", "normal"}));
+}
+
+TEST_F(FtpConnectionTest, AnUnterminatedNameStopsAtTheRecordsEnd) {
+    FtpFindData record = FakeFile("");
+    std::fill(std::begin(record.fileName), std::end(record.fileName), WideChar{'n'});
+    fake.defaultListing.entries = {record};
+    ASSERT_EQ(Connect(), ApiOk);
+    ASSERT_EQ(connection.assets.size(), 1u);
+    EXPECT_EQ(connection.assets[0].size(), 259u);
+}
+
+TEST_F(FtpConnectionTest, ConnectAgainClosesBothHandlesFirstAndNothingIsClosedTwice) {
+    ASSERT_EQ(Connect(), ApiOk);
+    InternetHandle firstInternet = connection.internetHandle;
+    InternetHandle firstFtp = connection.ftpHandle;
+    const std::size_t before = fake.calls.size();
+    ASSERT_EQ(Connect(), ApiOk);
+    EXPECT_EQ(fake.calls[before].name, "InternetCloseHandle");
+    EXPECT_EQ(fake.calls[before].handle, firstFtp);
+    EXPECT_EQ(fake.calls[before + 1].handle, firstInternet);
+    EXPECT_EQ(fake.calls[before + 2].name, "InternetOpen");
+
+    connection.CloseHandles();
+    connection.CloseHandles();
+    EXPECT_EQ(fake.OpenHandleCount(), 0);
+    EXPECT_TRUE(fake.problems.empty());
+}
+
+TEST_F(FtpConnectionTest, TheClosedConnectionFailsListingsButNotDeletes) {
+    fake.defaultListing.entries = {FakeFile("kept")};
+    ASSERT_EQ(Connect(), ApiOk);
+    connection.CloseHandles();
+    EXPECT_EQ(connection.DeleteRemoteFile(W("kept")), ApiOk);
+    EXPECT_EQ(Utf8(connection.assets), (Names{"kept"}));
+    EXPECT_EQ(connection.RefreshListing(nullptr), ApiFailed);
+    EXPECT_TRUE(connection.assets.empty());
+}
+
+TEST_F(FtpConnectionTest, DeleteIgnoresRefusalsAndNamesWithLineBreaksNeverLeave) {
+    fake.defaultListing.entries = {FakeFile("gone")};
+    ASSERT_EQ(Connect(), ApiOk);
+    fake.Script("FtpDeleteFile", FakeOutcome::Failure(ERROR_INTERNET_EXTENDED_ERROR));
+    EXPECT_EQ(connection.DeleteRemoteFile(W("missing")), ApiOk);
+    EXPECT_EQ(connection.DeleteRemoteFile(W("gone\r\nRMD /")), ApiOk);
+    const auto deletes = fake.CallsNamed("FtpDeleteFile");
+    ASSERT_EQ(deletes.size(), 2u);
+    EXPECT_EQ(deletes[1]->error, ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(Utf8(connection.assets), (Names{"gone"}));
+}
+
+TEST_F(FtpConnectionTest, EntriesOutsideTheListLeaveTheOutputsAlone) {
+    fake.defaultListing.entries = {FakeFolder("only")};
+    ASSERT_EQ(Connect(), ApiOk);
+    WideString name = W("before");
+    WideString title = W("before");
+    EXPECT_EQ(connection.FolderAt(-1, name, title), ApiIndexOutOfRange);
+    EXPECT_EQ(connection.FolderAt(1, name, title), ApiIndexOutOfRange);
+    EXPECT_EQ(connection.AssetAt(0, name, title), ApiIndexOutOfRange);
+    EXPECT_EQ(name, W("before"));
+    EXPECT_EQ(title, W("before"));
+    EXPECT_EQ(connection.FolderAt(0, name, title), ApiOk);
+    EXPECT_EQ(name, W("only"));
+    EXPECT_EQ(title, W("only"));
+}
+
+// The status callback forwards to the one set before it, and only to a real one.
+int forwarded = 0;
+uintptr_t forwardedContext = 0;
+void SAPI_WINAPI Earlier(InternetHandle, uintptr_t context, uint32_t status, void *, uint32_t) {
+    ++forwarded;
+    forwardedContext = context;
+    EXPECT_EQ(status, 40u);
+}
+
+TEST_F(FtpConnectionTest, StatusNotificationsGoOnlyToAnEarlierCallback) {
+    forwarded = 0;
+    ASSERT_EQ(Connect(), ApiOk);
+    fake.Notify(connection.ftpHandle, 40);
+    EXPECT_EQ(forwarded, 0);
+
+    FtpConnection chained(nullptr, false, fake);
+    fake.previousCallback = &Earlier;
+    ASSERT_EQ(chained.Connect(W("h"), 21, W("u"), W("p"), true), ApiOk);
+    fake.Notify(chained.ftpHandle, 40);
+    EXPECT_EQ(forwarded, 1);
+    EXPECT_EQ(forwardedContext, reinterpret_cast<uintptr_t>(&chained));
+    FtpConnection::StatusCallback(nullptr, 0, 40, nullptr, 0);
+    EXPECT_EQ(forwarded, 1);
+
+    chained.previousStatusCallback = INTERNET_INVALID_STATUS_CALLBACK;
+    fake.Notify(chained.ftpHandle, 40);
+    chained.previousStatusCallback = &FtpConnection::StatusCallback;
+    fake.Notify(chained.ftpHandle, 40);
+    EXPECT_EQ(forwarded, 1);
+}
+
+TEST_F(FtpConnectionTest, AnExhaustedHeapDuringAListingStillClosesTheFind) {
+    fake.defaultListing.entries = {FakeFile("a"), FakeFile("b")};
+    ASSERT_EQ(Connect(), ApiOk);
+    fake.OnCall("InternetFindNextFile", 3, [] { throw std::bad_alloc(); });
+    EXPECT_THROW(connection.RefreshListing(nullptr), std::bad_alloc);
+    EXPECT_EQ(fake.OpenHandleCount(), 2);
+    EXPECT_TRUE(fake.problems.empty());
+}
+
+}  // namespace
+}  // namespace sapi::testing
