@@ -1,0 +1,26 @@
+#include "ftp/services/sockets/FeatureSet.h"
+
+#include <string_view>
+
+#include "ftp/services/sockets/ListingText.h"
+
+namespace sapi::ftpclient {
+
+FeatureSet ParseFeatures(const FtpReply &reply) {
+    FeatureSet features;
+    if (reply.code != 211) return features;
+    features.known = true;
+    // The first and the last line carry the code; the features stand between,
+    // each on a line of its own after a blank: " MLST type*;size*;".
+    for (std::size_t i = 1; i + 1 < reply.lines.size(); ++i) {
+        std::string_view line = reply.lines[i];
+        while (!line.empty() && IsBlank(line.front())) line.remove_prefix(1);
+        const std::string_view word = line.substr(0, line.find(' '));
+        if (EqualsIgnoringCase(word, "MLST") || EqualsIgnoringCase(word, "MLSD")) features.mlsd = true;
+        if (EqualsIgnoringCase(word, "SIZE")) features.size = true;
+        if (EqualsIgnoringCase(word, "UTF8")) features.utf8 = true;
+    }
+    return features;
+}
+
+}  // namespace sapi::ftpclient

@@ -1,0 +1,28 @@
+#include "ftp/services/sockets/ListingText.h"
+
+namespace sapi::ftpclient {
+
+std::optional<uint64_t> ParseUnsigned64(std::string_view text) {
+    if (text.empty() || text.size() > 20) return std::nullopt;
+    uint64_t value = 0;
+    for (char c : text) {
+        if (!IsDigitChar(c)) return std::nullopt;
+        const auto digit = static_cast<uint64_t>(c - '0');
+        if (value > (UINT64_MAX - digit) / 10) return std::nullopt;
+        value = value * 10 + digit;
+    }
+    return value;
+}
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+}  // namespace sapi::ftpclient

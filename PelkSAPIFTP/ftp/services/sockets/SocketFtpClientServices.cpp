@@ -1,0 +1,305 @@
+#include "ftp/services/sockets/SocketFtpClientServices.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "ftp/services/WinInetConstants.h"
+#include "ftp/services/sockets/FindPattern.h"
+#include "ftp/services/sockets/LastError.h"
+#include "ftp/services/sockets/QuotedPath.h"
+
+namespace sapi::ftpclient {
+
+using namespace sapi::wininet;
+
+namespace {
+
+constexpr std::size_t maxFileName = MAX_PATH - 1;
+
+InternetHandle FailHandle(uint32_t error) {
+    SetThreadError(error);
+    return nullptr;
+}
+
+bool FailBool(uint32_t error) {
+    SetThreadError(error);
+    return false;
+}
+
+// A text that is safe on the control connection: no CR or LF that would end
+// our command early and let the rest pass as a command of its own.
+bool SafeForCommand(const WideChar *text) {
+    for (const WideChar *c = text; *c != 0; ++c) {
+        if (*c == u'\r' || *c == u'\n') return false;
+    }
+    return true;
+}
+
+std::string Utf8Of(const WideChar *text) { return text ? Utf8FromWide(WideView(text)) : std::string(); }
+
+bool ToFindData(const ListingEntry &entry, FtpFindData &data) {
+    const WideString name = WideFromUtf8(entry.name);
+    if (name.empty() || name.size() > maxFileName) return false;
+    data = FtpFindData{};
+    data.fileAttributes = entry.isDirectory ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
+    data.fileSizeHigh = static_cast<uint32_t>(entry.size >> 32);
+    data.fileSizeLow = static_cast<uint32_t>(entry.size);
+    std::copy(name.begin(), name.end(), data.fileName);
+    data.fileName[name.size()] = 0;
+    return true;
+}
+
+std::vector<FtpFindData> FindRecords(const std::vector<ListingEntry> &entries, const WideString &filter) {
+    std::vector<FtpFindData> records;
+    records.reserve(entries.size());
+    for (const ListingEntry &entry : entries) {
+        FtpFindData data;
+        if (!ToFindData(entry, data)) continue;
+        if (!filter.empty() && !MatchesWildcard(WideView(data.fileName), filter)) continue;
+        records.push_back(data);
+    }
+    return records;
+}
+
+}  // namespace
+
+// Records the outcome of a request on the calling thread: the error, and the
+// server's last reply whenever one came.
+bool SocketFtpClientServices::Finish(const FtpSession &session, uint32_t error) {
+    if (!session.LastReply().lines.empty()) SetThreadResponse(session.LastReply().Text());
+    if (error == ERROR_SUCCESS) return true;
+    return FailBool(error);
+}
+
+std::shared_ptr<HandleObject> SocketFtpClientServices::ConnectFor(InternetHandle connect, bool transfersToo) {
+    std::shared_ptr<HandleObject> object = handles_.Find(connect, HandleKind::Connect);
+    if (!object) {
+        SetThreadError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    const auto key = reinterpret_cast<uintptr_t>(connect);
+    if (handles_.HasChild(key, HandleKind::File) || (transfersToo && handles_.HasChild(key, HandleKind::Find))) {
+        SetThreadError(ERROR_FTP_TRANSFER_IN_PROGRESS);
+        return nullptr;
+    }
+    return object;
+}
+
+InternetHandle SocketFtpClientServices::InternetOpen(const WideChar *, uint32_t, const WideChar *,
+                                                     const WideChar *, uint32_t) {
+    auto root = std::make_shared<HandleObject>();
+    root->kind = HandleKind::Root;
+    return handles_.Add(std::move(root));
+}
+
+InternetHandle SocketFtpClientServices::InternetConnect(InternetHandle internet, const WideChar *serverName,
+                                                        uint16_t port, const WideChar *userName,
+                                                        const WideChar *password, uint32_t service,
+                                                        uint32_t flags, uintptr_t) {
+    std::shared_ptr<HandleObject> root = handles_.Find(internet, HandleKind::Root);
+    if (!root) return FailHandle(ERROR_INVALID_HANDLE);
+    if (serverName == nullptr || *serverName == 0 || service != INTERNET_SERVICE_FTP) {
+        return FailHandle(ERROR_INVALID_PARAMETER);
+    }
+    if ((userName && !SafeForCommand(userName)) || (password && !SafeForCommand(password))) {
+        return FailHandle(ERROR_INVALID_PARAMETER);
+    }
+    auto session = std::make_shared<FtpSession>((flags & INTERNET_FLAG_PASSIVE) != 0);
+    const uint32_t error = session->Login(Utf8Of(serverName), port == 0 ? INTERNET_DEFAULT_FTP_PORT : port,
+                                          Utf8Of(userName), Utf8Of(password));
+    if (!Finish(*session, error)) return nullptr;
+    auto connect = std::make_shared<HandleObject>();
+    connect->kind = HandleKind::Connect;
+    connect->parent = reinterpret_cast<uintptr_t>(internet);
+    connect->session = std::move(session);
+    return handles_.Add(std::move(connect));
+}
+
+InternetStatusCallback SocketFtpClientServices::InternetSetStatusCallback(InternetHandle handle,
+                                                                          InternetStatusCallback callback) {
+    std::shared_ptr<HandleObject> object = handles_.FindAny(handle);
+    if (!object) return INTERNET_INVALID_STATUS_CALLBACK;
+    return std::exchange(object->callback, callback);
+}
+
+InternetHandle SocketFtpClientServices::FtpFindFirstFile(InternetHandle connect, const WideChar *searchPattern,
+                                                         FtpFindData *findData, uint32_t, uintptr_t) {
+    std::shared_ptr<HandleObject> owner = ConnectFor(connect, true);
+    if (!owner) return nullptr;
+    if (findData == nullptr) return FailHandle(ERROR_INVALID_PARAMETER);
+    if (searchPattern && !SafeForCommand(searchPattern)) return FailHandle(ERROR_INVALID_PARAMETER);
+    const FindPattern pattern = SplitFindPattern(searchPattern ? WideView(searchPattern) : WideView());
+    std::vector<ListingEntry> entries;
+    if (!Finish(*owner->session, owner->session->List(pattern.listPath, entries))) return nullptr;
+    auto find = std::make_shared<HandleObject>();
+    find->entries = FindRecords(entries, pattern.filter);
+    if (find->entries.empty()) return FailHandle(ERROR_NO_MORE_FILES);
+    find->kind = HandleKind::Find;
+    find->parent = reinterpret_cast<uintptr_t>(connect);
+    find->callback = owner->callback;
+    find->session = owner->session;
+    *findData = find->entries.front();
+    find->nextEntry = 1;
+    return handles_.Add(std::move(find));
+}
+
+bool SocketFtpClientServices::InternetFindNextFile(InternetHandle find, FtpFindData *findData) {
+    std::shared_ptr<HandleObject> object = handles_.Find(find, HandleKind::Find);
+    if (!object) return FailBool(ERROR_INVALID_HANDLE);
+    if (findData == nullptr) return FailBool(ERROR_INVALID_PARAMETER);
+    if (object->nextEntry >= object->entries.size()) return FailBool(ERROR_NO_MORE_FILES);
+    *findData = object->entries[object->nextEntry++];
+    return true;
+}
+
+bool SocketFtpClientServices::RunCommand(InternetHandle connect, const char *verb, const WideChar *argument) {
+    std::shared_ptr<HandleObject> owner = ConnectFor(connect, false);
+    if (!owner) return false;
+    if (argument == nullptr || *argument == 0 || !SafeForCommand(argument)) {
+        return FailBool(ERROR_INVALID_PARAMETER);
+    }
+    FtpReply reply;
+    const std::string line = std::string(verb) + " " + Utf8Of(argument);
+    return Finish(*owner->session, owner->session->Command(line, reply));
+}
+
+bool SocketFtpClientServices::FtpSetCurrentDirectory(InternetHandle connect, const WideChar *directory) {
+    return RunCommand(connect, "CWD", directory);
+}
+
+bool SocketFtpClientServices::FtpCreateDirectory(InternetHandle connect, const WideChar *directory) {
+    return RunCommand(connect, "MKD", directory);
+}
+
+bool SocketFtpClientServices::FtpDeleteFile(InternetHandle connect, const WideChar *fileName) {
+    return RunCommand(connect, "DELE", fileName);
+}
+
+bool SocketFtpClientServices::FtpGetCurrentDirectory(InternetHandle connect, WideChar *directory,
+                                                     uint32_t *length) {
+    std::shared_ptr<HandleObject> owner = ConnectFor(connect, false);
+    if (!owner) return false;
+    if (directory == nullptr || length == nullptr) return FailBool(ERROR_INVALID_PARAMETER);
+    FtpReply reply;
+    if (!Finish(*owner->session, owner->session->Command("PWD", reply))) return false;
+    const std::optional<std::string> path =
+        reply.code == 257 ? ParseQuotedPath(reply.FirstLineMessage()) : std::nullopt;
+    if (!path) return FailBool(ERROR_INTERNET_EXTENDED_ERROR);
+    const WideString text = WideFromUtf8(*path);
+    if (text.size() + 1 > *length) {
+        *length = static_cast<uint32_t>(text.size() + 1);
+        return FailBool(ERROR_INSUFFICIENT_BUFFER);
+    }
+    std::copy(text.begin(), text.end(), directory);
+    directory[text.size()] = 0;
+    *length = static_cast<uint32_t>(text.size());
+    return true;
+}
+
+bool SocketFtpClientServices::FtpCommand(InternetHandle connect, bool expectResponse, uint32_t,
+                                         const WideChar *command, uintptr_t, InternetHandle *commandHandle) {
+    if (commandHandle) *commandHandle = nullptr;
+    std::shared_ptr<HandleObject> owner = ConnectFor(connect, false);
+    if (!owner) return false;
+    if (expectResponse || command == nullptr || *command == 0 || !SafeForCommand(command)) {
+        return FailBool(ERROR_INVALID_PARAMETER);
+    }
+    FtpReply reply;
+    return Finish(*owner->session, owner->session->Command(Utf8Of(command), reply));
+}
+
+bool SocketFtpClientServices::InternetGetLastResponseInfo(uint32_t *error, WideChar *buffer,
+                                                          uint32_t *length) {
+    if (length == nullptr) return FailBool(ERROR_INVALID_PARAMETER);
+    if (error) *error = ThreadError();
+    const WideString text = WideFromUtf8(ThreadResponse());
+    if (buffer == nullptr || text.size() + 1 > *length) {
+        *length = static_cast<uint32_t>(text.size() + 1);
+        return FailBool(ERROR_INSUFFICIENT_BUFFER);
+    }
+    std::copy(text.begin(), text.end(), buffer);
+    buffer[text.size()] = 0;
+    *length = static_cast<uint32_t>(text.size());
+    return true;
+}
+
+InternetHandle SocketFtpClientServices::FtpOpenFile(InternetHandle connect, const WideChar *fileName,
+                                                    uint32_t access, uint32_t, uintptr_t) {
+    std::shared_ptr<HandleObject> owner = ConnectFor(connect, true);
+    if (!owner) return nullptr;
+    if (fileName == nullptr || *fileName == 0 || !SafeForCommand(fileName) ||
+        (access != GENERIC_READ && access != GENERIC_WRITE)) {
+        return FailHandle(ERROR_INVALID_PARAMETER);
+    }
+    const bool retrieve = access == GENERIC_READ;
+    if (!Finish(*owner->session, owner->session->OpenTransfer(Utf8Of(fileName), retrieve))) return nullptr;
+    auto file = std::make_shared<HandleObject>();
+    file->kind = HandleKind::File;
+    file->parent = reinterpret_cast<uintptr_t>(connect);
+    file->callback = owner->callback;
+    file->session = owner->session;
+    return handles_.Add(std::move(file));
+}
+
+uint32_t SocketFtpClientServices::FtpGetFileSize(InternetHandle file, uint32_t *sizeHigh) {
+    std::shared_ptr<HandleObject> object = handles_.Find(file, HandleKind::File);
+    if (!object) {
+        SetThreadError(ERROR_INVALID_HANDLE);
+        return INVALID_FILE_SIZE;
+    }
+    const std::optional<uint64_t> size = object->session->TransferSize();
+    if (!size || !object->session->TransferIsRetrieval()) {
+        SetThreadError(ERROR_INTERNET_INVALID_OPERATION);
+        return INVALID_FILE_SIZE;
+    }
+    if (sizeHigh) *sizeHigh = static_cast<uint32_t>(*size >> 32);
+    const auto low = static_cast<uint32_t>(*size);
+    if (low == INVALID_FILE_SIZE) SetThreadError(ERROR_SUCCESS);  // tells a real size from a failure
+    return low;
+}
+
+bool SocketFtpClientServices::InternetReadFile(InternetHandle file, void *buffer, uint32_t bytesToRead,
+                                               uint32_t *bytesRead) {
+    std::shared_ptr<HandleObject> object = handles_.Find(file, HandleKind::File);
+    if (!object) return FailBool(ERROR_INVALID_HANDLE);
+    if (bytesRead == nullptr || (buffer == nullptr && bytesToRead > 0)) return FailBool(ERROR_INVALID_PARAMETER);
+    *bytesRead = 0;
+    return Finish(*object->session, object->session->Read(buffer, bytesToRead, *bytesRead));
+}
+
+bool SocketFtpClientServices::InternetWriteFile(InternetHandle file, const void *buffer, uint32_t bytesToWrite,
+                                                uint32_t *bytesWritten) {
+    std::shared_ptr<HandleObject> object = handles_.Find(file, HandleKind::File);
+    if (!object) return FailBool(ERROR_INVALID_HANDLE);
+    if (bytesWritten == nullptr || (buffer == nullptr && bytesToWrite > 0)) {
+        return FailBool(ERROR_INVALID_PARAMETER);
+    }
+    *bytesWritten = 0;
+    return Finish(*object->session, object->session->Write(buffer, bytesToWrite, *bytesWritten));
+}
+
+bool SocketFtpClientServices::InternetCloseHandle(InternetHandle handle) {
+    std::vector<std::shared_ptr<HandleObject>> removed = handles_.Remove(handle);
+    if (removed.empty()) return FailBool(ERROR_INVALID_HANDLE);
+    const std::shared_ptr<HandleObject> &self = removed.back();
+    // Closing a connect (or root) handle ends its sessions and with them any
+    // transfer still open; a file handle closed on its own ends its transfer.
+    for (const std::shared_ptr<HandleObject> &object : removed) {
+        if (object->kind == HandleKind::Connect) object->session->Close();
+    }
+    if (self->kind != HandleKind::File) return true;
+    return Finish(*self->session, self->session->CloseTransfer());
+}
+
+uint32_t SocketFtpClientServices::GetLastError() { return ThreadError(); }
+
+}  // namespace sapi::ftpclient
+
+namespace sapi {
+
+FtpClientServices &PlatformFtpClientServices() {
+    static ftpclient::SocketFtpClientServices services;
+    return services;
+}
+
+}  // namespace sapi

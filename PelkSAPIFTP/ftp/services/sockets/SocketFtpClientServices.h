@@ -1,0 +1,60 @@
+// The FTP client services on the plug-in's own FTP client, for platforms
+// without WinInet. Each call keeps WinInet's contract: null or false on
+// failure with the reason in GetLastError(), 12003 with the server's reply in
+// InternetGetLastResponseInfo when the server refused.
+//
+// Choices where WinInet leaves room, or where we do better than its letter:
+// - A listing is read whole when the find handle opens; a name longer than a
+//   cFileName holds (259 UTF-16 units) is left out of it, since a cut name
+//   would name another file or none.
+// - Files get FILE_ATTRIBUTE_NORMAL, folders FILE_ATTRIBUTE_DIRECTORY.
+// - No text that reaches the control connection may hold CR or LF: such a
+//   call fails with ERROR_INVALID_PARAMETER before anything is sent.
+// - The status callback is kept and handed back; the client itself makes no
+//   status calls, so no host code runs inside a request.
+// - FtpCommand with a data connection (fExpectResponse) is not offered.
+#pragma once
+
+#include "ftp/services/FtpClientServices.h"
+#include "ftp/services/sockets/HandleTable.h"
+
+namespace sapi::ftpclient {
+
+class SocketFtpClientServices final : public FtpClientServices {
+public:
+    InternetHandle InternetOpen(const WideChar *agent, uint32_t accessType, const WideChar *proxy,
+                                const WideChar *proxyBypass, uint32_t flags) override;
+    InternetHandle InternetConnect(InternetHandle internet, const WideChar *serverName, uint16_t port,
+                                   const WideChar *userName, const WideChar *password, uint32_t service,
+                                   uint32_t flags, uintptr_t context) override;
+    InternetStatusCallback InternetSetStatusCallback(InternetHandle handle,
+                                                     InternetStatusCallback callback) override;
+    InternetHandle FtpFindFirstFile(InternetHandle connect, const WideChar *searchPattern,
+                                    FtpFindData *findData, uint32_t flags, uintptr_t context) override;
+    bool InternetFindNextFile(InternetHandle find, FtpFindData *findData) override;
+    bool FtpSetCurrentDirectory(InternetHandle connect, const WideChar *directory) override;
+    bool FtpCreateDirectory(InternetHandle connect, const WideChar *directory) override;
+    bool FtpGetCurrentDirectory(InternetHandle connect, WideChar *directory, uint32_t *length) override;
+    bool FtpCommand(InternetHandle connect, bool expectResponse, uint32_t flags, const WideChar *command,
+                    uintptr_t context, InternetHandle *commandHandle) override;
+    bool InternetGetLastResponseInfo(uint32_t *error, WideChar *buffer, uint32_t *length) override;
+    InternetHandle FtpOpenFile(InternetHandle connect, const WideChar *fileName, uint32_t access,
+                               uint32_t flags, uintptr_t context) override;
+    uint32_t FtpGetFileSize(InternetHandle file, uint32_t *sizeHigh) override;
+    bool InternetReadFile(InternetHandle file, void *buffer, uint32_t bytesToRead,
+                          uint32_t *bytesRead) override;
+    bool InternetWriteFile(InternetHandle file, const void *buffer, uint32_t bytesToWrite,
+                           uint32_t *bytesWritten) override;
+    bool FtpDeleteFile(InternetHandle connect, const WideChar *fileName) override;
+    bool InternetCloseHandle(InternetHandle handle) override;
+    uint32_t GetLastError() override;
+
+private:
+    bool RunCommand(InternetHandle connect, const char *verb, const WideChar *argument);
+    std::shared_ptr<HandleObject> ConnectFor(InternetHandle connect, bool transfersToo);
+    bool Finish(const FtpSession &session, uint32_t error);
+
+    HandleTable handles_;
+};
+
+}  // namespace sapi::ftpclient
