@@ -1,0 +1,157 @@
+#!/usr/bin/python3
+"""Starts a real FTP server on loopback for tests and for trying things by hand.
+
+    /usr/bin/python3 tests/servers/ftpserver.py KIND --root DIR [--user U] [--password P]
+        [--address 127.0.0.1|::1] [--port N] [--size-in-ascii] [--slow-failed-logins]
+        [--log FILE]
+
+KIND is pyftpdlib, vsftpd, proftpd or pureftpd. Once the server listens it prints
+"UID n" (the owner files under DIR should have) and then "PORT n", and supervises:
+when its stdin reaches end of file, or on SIGTERM/SIGINT, it stops the server and all
+of its session processes by pid, removes what it added to the system, and exits.
+Run it from a shell with stdin on the terminal and end it with Ctrl-D or Ctrl-C.
+"""
+import argparse
+import os
+import select
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.dont_write_bytecode = True  # keep the source tree clean
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from launch import kinds, ports, processes  # noqa: E402
+
+START_TIMEOUT = 10.0
+START_ATTEMPTS = 3
+
+
+def parse():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("kind", choices=sorted(kinds.KINDS))
+    parser.add_argument("--root", required=True, help="served folder (made if missing)")
+    parser.add_argument("--user", default="sapiftp")
+    parser.add_argument("--password", default="secret")
+    parser.add_argument("--address", default="127.0.0.1", choices=["127.0.0.1", "::1"])
+    parser.add_argument("--port", type=int, default=0, help="0 picks a free one")
+    parser.add_argument("--size-in-ascii", action="store_true",
+                        help="pyftpdlib: answer SIZE before TYPE I too")
+    parser.add_argument("--slow-failed-logins", action="store_true",
+                        help="keep the server's usual delay after a wrong password")
+    parser.add_argument("--log", help="copy the server's log here when stopping")
+    options = parser.parse_args()
+    options.root = os.path.abspath(options.root)
+    return options
+
+
+def prepare_root(root, uid):
+    """The served folder belongs to the account the server writes as. Every folder
+    above it must let that account through, or a chroot into it fails."""
+    os.makedirs(root, mode=0o755, exist_ok=True)
+    for folder, subfolders, files in os.walk(root):
+        for name in [folder] + [os.path.join(folder, entry) for entry in subfolders + files]:
+            os.lchown(name, uid, uid)
+    os.chmod(root, 0o755)
+    parent = os.path.dirname(root)
+    while parent != "/":
+        if not os.stat(parent).st_mode & 0o001:
+            raise RuntimeError("%s is not searchable by others (chmod o+x); the server "
+                               "cannot reach %s" % (parent, root))
+        parent = os.path.dirname(parent)
+
+
+class Stop(Exception):
+    pass
+
+
+def on_signal(number, frame):
+    raise Stop()
+
+
+def wait_listening(server, address, port):
+    deadline = time.monotonic() + START_TIMEOUT
+    while time.monotonic() < deadline:
+        if server.poll() is not None:
+            return False
+        if ports.listens(server.pid, address, port):
+            return True
+        time.sleep(0.02)
+    return False
+
+
+def start(options, work, passive, log):
+    """Starts the server on a free port; retries when another process took the port
+    between our pick and the server's bind."""
+    for attempt in range(START_ATTEMPTS):
+        port = options.port or ports.free_port(options.address)
+        argv, uid = kinds.KINDS[options.kind](options, work, port, passive)
+        if attempt == 0:
+            prepare_root(options.root, uid)
+        server = subprocess.Popen(argv, stdin=subprocess.DEVNULL, stdout=log, stderr=log, cwd=work)
+        if wait_listening(server, options.address, port):
+            return server, port, uid
+        processes.stop_tree(server)
+        if options.port:
+            break
+    raise RuntimeError("%s did not start listening on %s" % (options.kind, options.address))
+
+
+def supervise(server):
+    """Returns when stdin ends or the server exits; SIGTERM/SIGINT raise Stop."""
+    while server.poll() is None:
+        readable, _, _ = select.select([sys.stdin], [], [], 0.5)
+        if readable and not os.read(sys.stdin.fileno(), 4096):
+            return
+        processes.reap_children()
+    sys.stderr.write("ftpserver: %s exited by itself (status %s)\n" % (sys.argv[1], server.returncode))
+
+
+def show_log(path, destination):
+    if destination:
+        shutil.copyfile(path, destination)
+
+
+def main():
+    options = parse()
+    for number in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
+        signal.signal(number, on_signal)
+    processes.become_subreaper()
+    work = tempfile.mkdtemp(prefix="sapi-ftp-%s-" % options.kind)
+    os.chmod(work, 0o755)
+    log_path = os.path.join(work, "server.log")
+    passive, server, status = None, None, 0
+    try:
+        passive = ports.PassiveBlock()
+        with open(log_path, "wb") as log:
+            server, port, uid = start(options, work, passive, log)
+            print("UID %d" % uid, flush=True)
+            print("PORT %d" % port, flush=True)
+            supervise(server)
+    except Stop:
+        pass
+    except Exception as error:
+        sys.stderr.write("ftpserver: %s\n" % error)
+        if os.path.exists(log_path):
+            with open(log_path, errors="replace") as log:
+                sys.stderr.write(log.read()[-4000:])
+        status = 1
+    finally:
+        signal.signal(signal.SIGTERM, signal.SIG_IGN)
+        signal.signal(signal.SIGINT, signal.SIG_IGN)
+        if server is not None:
+            processes.stop_tree(server)
+        processes.stop_descendants()
+        kinds.cleanup(options.kind)
+        if passive is not None:
+            passive.release()
+        if os.path.exists(log_path):
+            show_log(log_path, options.log)
+        shutil.rmtree(work, ignore_errors=True)
+    return status
+
+
+if __name__ == "__main__":
+    sys.exit(main())

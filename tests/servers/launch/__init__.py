@@ -1,0 +1,1 @@
+"""Pieces of the FTP server launcher: ports, processes, accounts, and one module per server kind."""

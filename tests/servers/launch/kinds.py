@@ -1,0 +1,142 @@
+"""How each server kind is configured and started. Each start() writes its files into
+the launcher's temp folder `work` and returns (argv, uid that must own the root)."""
+import os
+import subprocess
+import sys
+
+from . import accounts
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+REPO = os.path.abspath(os.path.join(HERE, "..", "..", ".."))
+UNPACKED = os.path.join(REPO, ".deps", "ftp-servers")
+VIRTUAL_UID = 2121  # proftpd and pure-ftpd users need no system account
+
+
+def _write(path, text, mode=0o644):
+    with open(path, "w") as out:
+        out.write(text)
+    os.chmod(path, mode)
+
+
+def _crypt(password):
+    return subprocess.run(["openssl", "passwd", "-6", "-stdin"], input=password, text=True,
+                          capture_output=True, check=True).stdout.strip()
+
+
+def _unpacked(relative):
+    path = os.path.join(UNPACKED, relative)
+    if not os.access(path, os.X_OK):
+        raise RuntimeError("%s is missing: run tools/install-deps.sh" % path)
+    return path
+
+
+def pyftpdlib(o, work, port, passive):
+    argv = [sys.executable, os.path.join(HERE, "pyftpdlib_serve.py"), "--root", o.root,
+            "--user", o.user, "--password", o.password, "--address", o.address,
+            "--port", str(port), "--passive", "%d-%d" % (passive.first, passive.last),
+            "--failed-login-delay", "3" if o.slow_failed_logins else "0"]
+    if o.size_in_ascii:
+        argv.append("--size-in-ascii")
+    return argv, os.getuid()
+
+
+def vsftpd(o, work, port, passive):
+    uid = accounts.acquire(o.user, o.password)
+    os.mkdir(os.path.join(work, "empty"))
+    ipv6 = ":" in o.address
+    lines = [
+        "listen=%s" % ("NO" if ipv6 else "YES"),
+        "listen_ipv6=%s" % ("YES" if ipv6 else "NO"),
+        ("listen_address6=%s" if ipv6 else "listen_address=%s") % o.address,
+        "listen_port=%d" % port,
+        "background=NO",
+        "anonymous_enable=NO",
+        "local_enable=YES",
+        "write_enable=YES",
+        "local_umask=022",
+        "local_root=%s" % o.root,
+        "chroot_local_user=YES",
+        "allow_writeable_chroot=YES",
+        "secure_chroot_dir=%s" % os.path.join(work, "empty"),
+        # Our own PAM service: pam_unix without its 2 s delay after a wrong password.
+        "pam_service_name=%s" % (accounts.PAM_SERVICE if not o.slow_failed_logins else "sapiftp-no-such-service"),
+        "delay_failed_login=%d" % (1 if o.slow_failed_logins else 0),
+        "pasv_min_port=%d" % passive.first,
+        "pasv_max_port=%d" % passive.last,
+        "seccomp_sandbox=NO",
+        "utf8_filesystem=YES",
+        "async_abor_enable=YES",
+        "xferlog_enable=YES",
+        "vsftpd_log_file=%s" % os.path.join(work, "vsftpd.log"),
+        "log_ftp_protocol=YES",
+    ]
+    config = os.path.join(work, "vsftpd.conf")
+    _write(config, "\n".join(lines) + "\n", 0o600)
+    return ["/usr/sbin/vsftpd", config], uid
+
+
+def proftpd(o, work, port, passive):
+    home = o.root
+    _write(os.path.join(work, "ftpd.passwd"), "%s:%s:%d:%d::%s:/bin/sh\n"
+           % (o.user, _crypt(o.password), VIRTUAL_UID, VIRTUAL_UID, home), 0o600)
+    _write(os.path.join(work, "ftpd.group"), "%s:x:%d:\n" % (o.user, VIRTUAL_UID))
+    ipv6 = ":" in o.address
+    config = """ServerType          standalone
+ServerName          "proftpd test"
+DefaultAddress      {address}
+SocketBindTight     on
+UseIPv6             {ipv6}
+Port                {port}
+PassivePorts        {first} {last}
+User                nobody
+Group               nogroup
+PidFile             {work}/proftpd.pid
+ScoreboardFile      {work}/proftpd.scoreboard
+DelayTable          {work}/proftpd.delay
+SystemLog           {work}/proftpd.log
+TransferLog         {work}/xferlog
+WtmpLog             off
+UseReverseDNS       off
+AuthOrder           mod_auth_file.c
+AuthUserFile        {work}/ftpd.passwd
+AuthGroupFile       {work}/ftpd.group
+RequireValidShell   off
+UseFtpUsers         off
+DefaultRoot         ~
+AllowOverwrite      on
+Umask               022
+<IfModule mod_delay.c>
+  DelayEngine       {delay}
+</IfModule>
+<IfModule mod_ident.c>
+  IdentLookups      off
+</IfModule>
+""".format(address=o.address, ipv6="on" if ipv6 else "off", port=port, first=passive.first,
+           last=passive.last, work=work, delay="on" if o.slow_failed_logins else "off")
+    path = os.path.join(work, "proftpd.conf")
+    _write(path, config)
+    return [_unpacked("usr/sbin/proftpd"), "-n", "-c", path], VIRTUAL_UID
+
+
+def pureftpd(o, work, port, passive):
+    passwd = os.path.join(work, "pureftpd.passwd")
+    database = os.path.join(work, "pureftpd.pdb")
+    # user:hash:uid:gid:gecos:home, "/./" chroots there, then 12 empty limit fields.
+    _write(passwd, "%s:%s:%d:%d::%s/./::::::::::::\n"
+           % (o.user, _crypt(o.password), VIRTUAL_UID, VIRTUAL_UID, o.root.rstrip("/")), 0o600)
+    subprocess.run([_unpacked("usr/bin/pure-pw"), "mkdb", database, "-f", passwd], check=True,
+                   stdout=subprocess.DEVNULL)
+    # pure-ftpd admits at most half as many clients as it has passive ports; the
+    # block of 100 gives the 50 it allows by default. Its delay after a wrong
+    # password (4-6 s) is built in; no option lowers it.
+    return [_unpacked("usr/sbin/pure-ftpd"), "-S", "%s,%d" % (o.address, port),
+            "-l", "puredb:" + database, "-E", "-H", "-p", "%d:%d" % (passive.first, passive.last),
+            "-c", "50", "-C", "50"], VIRTUAL_UID
+
+
+KINDS = {"pyftpdlib": pyftpdlib, "vsftpd": vsftpd, "proftpd": proftpd, "pureftpd": pureftpd}
+
+
+def cleanup(kind):
+    if kind == "vsftpd":
+        accounts.release()

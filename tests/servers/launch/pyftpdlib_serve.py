@@ -1,0 +1,55 @@
+"""pyftpdlib as the launcher runs it: one user, a fixed port, a passive block, no
+delay after a failed login, and optionally SIZE answered in ASCII mode too."""
+import argparse
+import logging
+import sys
+
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.servers import FTPServer
+
+
+def parse():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--root", required=True)
+    parser.add_argument("--user", required=True)
+    parser.add_argument("--password", required=True)
+    parser.add_argument("--address", required=True)
+    parser.add_argument("--port", type=int, required=True)
+    parser.add_argument("--passive", required=True, help="FIRST-LAST")
+    parser.add_argument("--size-in-ascii", action="store_true")
+    parser.add_argument("--failed-login-delay", type=float, default=0.0)
+    return parser.parse_args()
+
+
+def handler_class(options):
+    class Handler(FTPHandler):
+        # Stock pyftpdlib answers "550 SIZE not allowed in ASCII mode." to a client
+        # that never sent TYPE I; WinInet sends SIZE in whatever type it last used.
+        if options.size_in_ascii:
+            def ftp_SIZE(self, path):
+                saved, self._current_type = self._current_type, "i"
+                try:
+                    return FTPHandler.ftp_SIZE(self, path)
+                finally:
+                    self._current_type = saved
+
+    authorizer = DummyAuthorizer()
+    authorizer.add_user(options.user, options.password, options.root, perm="elradfmwMT")
+    Handler.authorizer = authorizer
+    Handler.auth_failed_timeout = options.failed_login_delay
+    first, last = (int(port) for port in options.passive.split("-"))
+    Handler.passive_ports = list(range(first, last + 1))
+    return Handler
+
+
+def main():
+    options = parse()
+    logging.basicConfig(stream=sys.stderr, level=logging.DEBUG,
+                        format="%(asctime)s.%(msecs)03d %(message)s", datefmt="%H:%M:%S")
+    server = FTPServer((options.address, options.port), handler_class(options))
+    server.serve_forever()
+
+
+if __name__ == "__main__":
+    main()
