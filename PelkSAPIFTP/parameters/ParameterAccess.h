@@ -23,4 +23,13 @@ ResultCode AddParameterIfAbsent(int32_t parameterSet, const char *key, int32_t k
 // keeps its kind, an absent one is added with kind 0.
 ResultCode SetParameterText(int32_t parameterSet, const char *key, const WideChar *value);
 
+// RemoveParameter as the host's slot does it: ApiInvalidArgument for a null key,
+// ApiFailed for an unregistered set, ApiParameterNotFound for an absent key.
+ResultCode RemoveParameterEntry(int32_t parameterSet, const char *key);
+
+// GetParameter as the host's slot does it: ApiInvalidArgument for a null key, a
+// null length or an unregistered set; ApiParameterNotFound for an absent key;
+// otherwise the value goes out by the TextCopyOut rule.
+ResultCode CopyParameterOut(int32_t parameterSet, const char *key, WideChar *destination, uint32_t *length);
+
 }  // namespace sapi

@@ -1,0 +1,51 @@
+// Slots 4 and 5: the keys the plug-in reads and writes, each with the label a
+// host shows for it.
+#include <iterator>
+
+#include "entry/Boundary.h"
+#include "entry/EntrySlots.h"
+#include "parameters/ParameterAccess.h"
+#include "parameters/ParameterKeys.h"
+
+namespace {
+
+struct Description {
+    const char *key;
+    const sapi::WideChar *label;
+};
+
+// In the order they are written.
+constexpr Description serverParameters[] = {
+    {sapi::ServerPrimaryAddressKey, SAPI_WIDE("FTP Server Address")},
+    {sapi::ServerPrimaryPortKey, SAPI_WIDE("FTP Server Port")},
+    {sapi::ServerPrimaryLoginNameKey, SAPI_WIDE("Username")},
+    {sapi::ServerPrimaryLoginPasswordKey, SAPI_WIDE("Password")},
+    {sapi::ServerUsePassiveKey, SAPI_WIDE("Use Passive FTP")},
+    {sapi::ServerVerifyByReadKey, SAPI_WIDE("Pre-Transfer File Test")},
+};
+
+sapi::ResultCode DescribeServer(int32_t parameterSet) {
+    for (const Description &description : serverParameters) {
+        // Like the host's own SetParameter: a key already there takes the label
+        // as its value and keeps its kind.
+        const sapi::ResultCode result = sapi::SetParameterText(parameterSet, description.key, description.label);
+        if (result != ApiOk) return result;
+    }
+    return ApiOk;
+}
+
+}  // namespace
+
+extern "C" {
+
+ServerApiResult SERVER_API_CALL DescribeServerParameters(int32_t parameterSet) {
+    return sapi::Guarded([&] { return DescribeServer(parameterSet); });
+}
+
+ServerApiResult SERVER_API_CALL DescribeAssetParameters(int32_t parameterSet) {
+    return sapi::Guarded([&] {
+        return sapi::AddParameterIfAbsent(parameterSet, sapi::AssetNameKey, 0, SAPI_WIDE("Asset Name"));
+    });
+}
+
+}  // extern "C"

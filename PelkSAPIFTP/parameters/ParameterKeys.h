@@ -1,0 +1,25 @@
+// Every parameter key the plug-in knows, and the labels the description
+// operations write for them. Keys are narrow texts compared byte by byte.
+#pragma once
+
+#include "platform/WideText.h"
+
+namespace sapi {
+
+// Server settings: written by the host, read by OpenServer.
+inline constexpr const char *ServerPrimaryAddressKey = "ServerPrimaryAddress";
+inline constexpr const char *ServerPrimaryPortKey = "ServerPrimaryPort";
+inline constexpr const char *ServerPrimaryLoginNameKey = "ServerPrimaryLoginName";
+inline constexpr const char *ServerPrimaryLoginPasswordKey = "ServerPrimaryLoginPassword";
+inline constexpr const char *ServerUsePassiveKey = "ServerUsePassive";
+inline constexpr const char *ServerVerifyByReadKey = "ServerVerifyByRead";
+
+// Asset attributes: written by GetAssetInfo, read by the host.
+inline constexpr const char *AssetNameKey = "AssetName";
+inline constexpr const char *AssetSizeKey = "AssetSize";
+inline constexpr const char *UnderConstructionKey = "Under Construction";
+
+// The name an upload is stored under: written by the host, read by the uploads.
+inline constexpr const char *TitleKey = "Title";
+
+}  // namespace sapi
