@@ -1,0 +1,74 @@
+// What the host learns of one remote file before it fetches it: its size and,
+// when the connection asks for it, whether any data can be read yet. Failures
+// show in the keys written, not in the result.
+#include "ftp/FtpConnection.h"
+#include "ftp/RemoteFile.h"
+#include "ftp/TransferConstants.h"
+#include "ftp/TransferSteps.h"
+#include "parameters/ParameterAccess.h"
+#include "parameters/ParameterKeys.h"
+#include "platform/RuntimeText.h"
+#include "platform/Sleep.h"
+
+namespace sapi {
+
+namespace {
+
+// A server still busy with an earlier transfer, or one that answered the
+// retrieval with an error reply, may do better a moment later.
+bool IsRetriedOpenError(uint32_t error) {
+    return error == wininet::ERROR_FTP_TRANSFER_IN_PROGRESS || error == wininet::ERROR_INTERNET_EXTENDED_ERROR;
+}
+
+InternetHandle OpenWithRetries(FtpConnection &connection, const WideString &name) {
+    for (int attemptsLeft = transfer::openAttempts; attemptsLeft > 0; --attemptsLeft) {
+        InternetHandle file =
+            transfer::OpenRemoteFile(connection, name, wininet::GENERIC_READ, transfer::uncachedBinaryFlags);
+        if (file != nullptr || !IsRetriedOpenError(connection.services.GetLastError())) {
+            return file;
+        }
+        transfer::SendAbort(connection);
+        SleepMilliseconds(transfer::retryWaitMilliseconds);
+    }
+    return nullptr;
+}
+
+// The size as decimal digits; empty text when the size cannot be had.
+WideString SizeText(FtpClientServices &services, InternetHandle file) {
+    uint32_t high = 0;
+    const uint32_t low = services.FtpGetFileSize(file, &high);
+    if (low == wininet::INVALID_FILE_SIZE && services.GetLastError() != wininet::ERROR_SUCCESS) {
+        return {};
+    }
+    return I64ToW(static_cast<int64_t>((static_cast<uint64_t>(high) << 32) | low));
+}
+
+// One read of at most 32 bytes: does the file give any data yet?
+bool TrialReadGetsData(FtpClientServices &services, const RemoteFile &file) {
+    if (!file.IsOpen()) {
+        return false;
+    }
+    unsigned char buffer[transfer::trialReadSize];
+    uint32_t count = 0;
+    return services.InternetReadFile(file.Handle(), buffer, sizeof buffer, &count) && count > 0;
+}
+
+}  // namespace
+
+ResultCode FtpConnection::GetAssetInfo(const WideString &name, int32_t parameterSet) {
+    if (ftpHandle != nullptr) {
+        QueryRemoteSize(name);  // sent for the server's sake; the size comes from the open file
+        RemoteFile file(services, OpenWithRetries(*this, name));
+        const WideString sizeText = file.IsOpen() ? SizeText(services, file.Handle()) : WideString();
+        SetParameterText(parameterSet, AssetSizeKey, sizeText.c_str());
+        if (verifyByRead && !TrialReadGetsData(services, file)) {
+            SetParameterText(parameterSet, UnderConstructionKey, SAPI_WIDE("1"));
+        }
+        file.Close();
+        // The retrieval was only opened to look at the file: stop it.
+        transfer::SendAbort(*this);
+    }
+    return SetParameterText(parameterSet, AssetNameKey, name.c_str());
+}
+
+}  // namespace sapi

@@ -1,0 +1,29 @@
+// Steps the transfers share: opening a remote file on the connection, sending
+// "ABOR", and reading one block with patience for empty reads.
+#pragma once
+
+#include <cstdint>
+
+#include "ftp/FtpConnection.h"
+#include "ftp/services/FtpClientServices.h"
+
+namespace sapi::transfer {
+
+// FtpOpenFileW on ftpHandle, with the connection as context value. Null, with
+// nothing sent, when the connection was aborted or closed.
+InternetHandle OpenRemoteFile(FtpConnection &connection, const WideString &name, uint32_t access,
+                              uint32_t flags);
+
+// "ABOR" on the control connection; its answer is not examined.
+void SendAbort(FtpConnection &connection);
+
+struct BlockRead {
+    bool succeeded = true;  // the last read call's answer
+    uint32_t count = 0;     // bytes in the buffer; 0 at the end of the file
+};
+
+// One block: a read of the whole buffer and, while a read succeeds with no
+// bytes, up to ten more, one second apart. The budget is per block.
+BlockRead ReadBlock(FtpClientServices &services, InternetHandle file, void *buffer, uint32_t size);
+
+}  // namespace sapi::transfer

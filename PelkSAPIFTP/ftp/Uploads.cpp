@@ -1,0 +1,120 @@
+// Stores: a host-fed stream (WriteAsset) or a local file (UploadAsset) written
+// to the server, after which the listing is read anew. An upload reports
+// success only when every byte was taken and the server confirmed the store.
+#include "ftp/FtpConnection.h"
+#include "ftp/RemoteFile.h"
+#include "ftp/TransferBuffer.h"
+#include "ftp/TransferConstants.h"
+#include "ftp/TransferSteps.h"
+#include "platform/LocalFile.h"
+
+namespace sapi {
+
+namespace {
+
+// How an upload's loop ended.
+enum class UploadEnd { Complete, CancelledByHost, Failed };
+
+// A block the server did not take whole is as lost as one whose write failed.
+bool WriteWhole(FtpClientServices &services, InternetHandle remote, const void *data, uint32_t count) {
+    uint32_t written = 0;
+    return services.InternetWriteFile(remote, data, count, &written) && written == count;
+}
+
+UploadEnd SendStream(FtpConnection &connection, InternetHandle remote, TransferBuffer &buffer,
+                     WriteAssetCallback callback, void *context) {
+    for (;;) {
+        uint32_t length = buffer.Size();
+        if (!callback(context, buffer.Data(), &length)) {
+            return UploadEnd::CancelledByHost;
+        }
+        if (length == 0) {
+            return UploadEnd::Complete;
+        }
+        // More than the buffer holds cannot have been placed in it; nothing
+        // past the buffer is read, and the stored file would be short.
+        if (length > buffer.Size() || connection.ftpHandle == nullptr ||
+            !WriteWhole(connection.services, remote, buffer.Data(), length)) {
+            return UploadEnd::Failed;
+        }
+    }
+}
+
+UploadEnd SendLocalFile(FtpConnection &connection, InternetHandle remote, LocalFile &local, TransferBuffer &buffer,
+                        TransferProgressCallback progress, void *context) {
+    const int64_t totalSize = static_cast<int64_t>(local.Size());
+    for (;;) {
+        uint32_t count = 0;
+        if (!local.Read(buffer.Data(), buffer.Size(), &count)) {
+            return UploadEnd::Failed;
+        }
+        if (count == 0) {
+            return UploadEnd::Complete;
+        }
+        if (!WriteWhole(connection.services, remote, buffer.Data(), count)) {
+            return UploadEnd::Failed;
+        }
+        if (progress != nullptr && !progress(context, count, totalSize)) {
+            return UploadEnd::CancelledByHost;
+        }
+        if (connection.ftpHandle == nullptr) {
+            return UploadEnd::Failed;  // closed or aborted from the callback
+        }
+    }
+}
+
+// The host that stops an upload knows it is partial and gets 0, as it always
+// has; the partial file stays on the server. Otherwise a store the server did
+// not confirm is a failure.
+ResultCode UploadResult(UploadEnd end, bool storeConfirmed) {
+    switch (end) {
+    case UploadEnd::CancelledByHost:
+        return ApiOk;
+    case UploadEnd::Complete:
+        return storeConfirmed ? ApiOk : ApiTransferFailed;
+    case UploadEnd::Failed:
+        break;
+    }
+    return ApiTransferFailed;
+}
+
+}  // namespace
+
+ResultCode FtpConnection::WriteAsset(const WideString &remoteName, WriteAssetCallback callback, void *context) {
+    if (callback == nullptr) {
+        return ApiInvalidArgument;
+    }
+    RemoteFile remote(services, transfer::OpenRemoteFile(*this, remoteName, wininet::GENERIC_WRITE,
+                                                         transfer::uncachedBinaryFlags));
+    if (!remote.IsOpen()) {
+        return ApiFailed;
+    }
+    TransferBuffer buffer(transfer::writeAssetBufferSize);
+    const UploadEnd end = SendStream(*this, remote.Handle(), buffer, callback, context);
+    const bool storeConfirmed = remote.Close();
+    RefreshListing(nullptr);
+    return UploadResult(end, storeConfirmed);
+}
+
+ResultCode FtpConnection::UploadAsset(const WideString &remoteName, const WideString &localPath,
+                                      TransferProgressCallback progress, void *context) {
+    // The local file first: opening the remote one for writing creates or
+    // empties it, which must not happen for a file we cannot send.
+    LocalFile local = LocalFile::OpenForReading(localPath);
+    if (!local.IsOpen()) {
+        return ApiFailed;
+    }
+    RemoteFile remote(services, transfer::OpenRemoteFile(*this, remoteName, wininet::GENERIC_WRITE,
+                                                         transfer::uploadFlags));
+    if (!remote.IsOpen()) {
+        return ApiFailed;
+    }
+    TransferBuffer buffer(transfer::uploadBufferSize);
+    const UploadEnd end = SendLocalFile(*this, remote.Handle(), local, buffer, progress, context);
+    local.Close();
+    const bool storeConfirmed = remote.Close();
+    RefreshListing(nullptr);
+    return UploadResult(end, storeConfirmed);
+}
+
+}  // namespace sapi
