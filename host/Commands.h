@@ -1,0 +1,78 @@
+// Runs one command: the bridge between what a person asks for and the calls
+// a host makes on the module's table.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "CommandLine.h"
+#include "ModuleApi.h"
+#include "Session.h"
+
+namespace sapihost {
+
+struct RunnerSettings {
+    std::string modulePath;
+    bool trace = false;
+    bool progress = false;
+    bool passive = true;
+    bool verifyByRead = false;
+    std::optional<ServerSettings> server;  // what 'open' and the first server command connect to
+};
+
+class CommandRunner {
+public:
+    explicit CommandRunner(RunnerSettings settings);
+    ~CommandRunner();
+    CommandRunner(const CommandRunner &) = delete;
+    CommandRunner &operator=(const CommandRunner &) = delete;
+
+    // True when the command succeeded; failures are reported on stderr.
+    bool Run(const Command &command);
+
+    // The shell sets these: what 'history' lists, and a quieter start.
+    std::vector<std::string> history;
+    bool interactive = false;
+    bool quitRequested = false;
+    std::string Prompt();
+    // Opens the connection now (the shell does, to show the folder in its prompt).
+    bool Connect() { return EnsureConnected(Command{"open", {}}); }
+    bool HasServer() const { return settings_.server.has_value(); }
+
+private:
+    bool EnsureModule();
+    bool EnsureConnected(const Command &command);
+    bool Report(const Command &command, const Failure &failure);
+    bool ReportCode(const Command &command, ServerApiResult code, const std::string &what = {});
+    bool Fail(const Command &command, const std::string &message);
+
+    bool Describe(const Command &command);
+    bool List(const Command &command);
+    bool ChangeDirectory(const Command &command);
+    bool MakeDirectory(const Command &command);
+    bool PrintFolder(const Command &command);
+    bool Info(const Command &command);
+    bool Get(const Command &command);
+    bool Cat(const Command &command);
+    bool Put(const Command &command);
+    bool PutStream(const Command &command, const std::string &name);
+    bool Remove(const Command &command);
+    bool OpenServer(const Command &command);
+    bool Help();
+    bool Codes();
+
+    bool PrintListing();
+
+    RunnerSettings settings_;
+    std::unique_ptr<ModuleApi> api_;
+    std::unique_ptr<Session> session_;
+};
+
+// Resolves the password of a server: URL or option, SAPIHOST_PASSWORD, a prompt
+// on a terminal, or "anonymous@" for the anonymous user.
+bool ResolvePassword(ServerSettings &server, const std::optional<std::string> &given, std::string &error);
+
+}  // namespace sapihost

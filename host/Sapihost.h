@@ -1,0 +1,15 @@
+// sapihost's main program, given its arguments as UTF-8; returns the exit status.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace sapihost {
+
+int Main(const std::vector<std::string> &args);
+
+// The module beside the executable: ../PelkSAPIFTP/PelkSAPIFTP.so in the build
+// tree, or the same folder in an installed layout.
+std::string DefaultModulePath(const std::string &executablePath);
+
+}  // namespace sapihost

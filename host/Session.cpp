@@ -1,0 +1,144 @@
+#include "Session.h"
+
+#include <algorithm>
+
+namespace sapihost {
+
+namespace {
+
+Failure CodeFailure(ServerApiResult code, std::string message = {}) { return Failure{code, std::move(message)}; }
+
+bool Contains(const std::vector<std::string> &names, const std::string &name) {
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+// Reads one list of the listing by index until the module says there is no more.
+std::optional<Failure> ReadList(ModuleApi &api, ListingKind kind, int32_t connection, std::vector<std::string> &names) {
+    for (int32_t index = 0;; ++index) {
+        std::string name;
+        const ServerApiResult result = api.ListingText(kind, connection, index, name);
+        if (result == ApiIndexOutOfRange) return std::nullopt;
+        if (result != ApiOk) return CodeFailure(result, "reading the listing failed");
+        names.push_back(std::move(name));
+    }
+}
+
+}  // namespace
+
+bool Listing::HasFolder(const std::string &name) const { return Contains(folders, name); }
+bool Listing::HasFile(const std::string &name) const { return Contains(files, name); }
+
+std::vector<std::string> SplitPath(const std::string &path) {
+    std::vector<std::string> parts;
+    size_t start = 0;
+    while (start <= path.size()) {
+        size_t slash = path.find('/', start);
+        if (slash == std::string::npos) slash = path.size();
+        if (slash > start) parts.push_back(path.substr(start, slash - start));
+        start = slash + 1;
+    }
+    return parts;
+}
+
+std::optional<Failure> Session::Open(const ServerSettings &settings) {
+    Close();
+    ScopedParameterSet set(api_);
+    if (set.CreationResult() != ApiOk) return CodeFailure(set.CreationResult(), "could not create a parameter set");
+    const std::pair<const char *, std::string> keys[] = {
+        {"ServerPrimaryAddress", settings.host},
+        {"ServerPrimaryPort", std::to_string(settings.port)},
+        {"ServerPrimaryLoginName", settings.user},
+        {"ServerPrimaryLoginPassword", settings.password},
+        {"ServerUsePassive", settings.passive ? "1" : "0"},
+        {"ServerVerifyByRead", settings.verifyByRead ? "1" : "0"},
+    };
+    for (const auto &[key, value] : keys) {
+        const ServerApiResult result = api_.SetParameter(set.Handle(), key, value);
+        if (result != ApiOk) return CodeFailure(result, std::string("could not set ") + key);
+    }
+    int32_t connection = 0;
+    const ServerApiResult result = api_.OpenServer(set.Handle(), connection);
+    if (result != ApiOk) return CodeFailure(result);
+    connection_ = connection;
+    settings_ = settings;
+    listingStale_ = false;
+    if (!settings.folder.empty()) {
+        if (auto failure = Walk(settings.folder, false)) {
+            Close();
+            return failure;
+        }
+    }
+    return std::nullopt;
+}
+
+void Session::Close() {
+    if (connection_ == 0) return;
+    api_.CloseServer(connection_);
+    connection_ = 0;
+}
+
+std::optional<Failure> Session::Refresh() {
+    std::string folder;
+    if (auto failure = CurrentFolder(folder)) return failure;
+    return Return(folder);
+}
+
+std::optional<Failure> Session::ReadListing(Listing &listing) {
+    if (listingStale_) {
+        if (auto failure = Refresh()) return failure;
+    }
+    listing = Listing{};
+    if (auto failure = ReadList(api_, ListingKind::FolderName, connection_, listing.folders)) return failure;
+    return ReadList(api_, ListingKind::AssetName, connection_, listing.files);
+}
+
+std::optional<Failure> Session::CurrentFolder(std::string &folder) {
+    const ServerApiResult result = api_.GetCurrentFolder(connection_, folder);
+    if (result != ApiOk) return CodeFailure(result, "could not read the current folder");
+    return std::nullopt;
+}
+
+std::optional<Failure> Session::Return(const std::string &folder) {
+    const ServerApiResult result = api_.ChangeFolder(connection_, folder.empty() ? "/" : folder);
+    if (result != ApiOk) return CodeFailure(result, "could not go back to " + folder);
+    listingStale_ = false;
+    return std::nullopt;
+}
+
+std::optional<Failure> Session::Step(const std::string &name, bool create, int *created) {
+    if (name == ".") return std::nullopt;
+    if (name != "..") {
+        Listing listing;
+        if (auto failure = ReadListing(listing)) return failure;
+        if (!listing.HasFolder(name)) {
+            if (listing.HasFile(name)) return Failure{ApiOk, "'" + name + "' is a file, not a folder"};
+            if (!create) return Failure{ApiOk, "no such folder: '" + name + "' (mkdir creates one)"};
+            if (created != nullptr) ++*created;
+        }
+    }
+    const ServerApiResult result = api_.ChangeFolder(connection_, name);
+    if (result != ApiOk) return CodeFailure(result, "could not enter '" + name + "'");
+    listingStale_ = false;
+    return std::nullopt;
+}
+
+std::optional<Failure> Session::Walk(const std::string &path, bool create, int *created) {
+    std::string start;
+    if (auto failure = CurrentFolder(start)) return failure;
+    std::optional<Failure> failure;
+    if (!path.empty() && path[0] == '/') {
+        const ServerApiResult result = api_.ChangeFolder(connection_, "/");
+        if (result != ApiOk) failure = CodeFailure(result, "could not enter '/'");
+    }
+    for (const auto &name : SplitPath(path)) {
+        if (failure) break;
+        failure = Step(name, create, created);
+    }
+    if (failure) {
+        std::string now;
+        if (!CurrentFolder(now) && now != start) Return(start);
+    }
+    return failure;
+}
+
+}  // namespace sapihost

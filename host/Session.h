@@ -1,0 +1,76 @@
+// One connection to one server through the module: opening it from settings,
+// the listing the module holds for the current folder, and walking folders one
+// step at a time, so that a typo in 'cd' is reported instead of created (the
+// module's ChangeFolder creates any folder it cannot enter).
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ModuleApi.h"
+
+namespace sapihost {
+
+struct ServerSettings {
+    std::string host;
+    int port = 21;
+    std::string user;
+    std::string password;
+    bool passive = true;
+    bool verifyByRead = false;
+    std::string folder;  // entered right after the login; may be empty
+};
+
+struct Listing {
+    std::vector<std::string> folders;
+    std::vector<std::string> files;
+    bool HasFolder(const std::string &name) const;
+    bool HasFile(const std::string &name) const;
+};
+
+// What went wrong, for the person: a result code, a sentence of our own, or both.
+struct Failure {
+    ServerApiResult code = ApiOk;
+    std::string message;
+};
+
+class Session {
+public:
+    explicit Session(ModuleApi &api) : api_(api) {}
+    ~Session() { Close(); }
+    Session(const Session &) = delete;
+    Session &operator=(const Session &) = delete;
+
+    std::optional<Failure> Open(const ServerSettings &settings);
+    void Close();
+    bool IsOpen() const { return connection_ != 0; }
+    int32_t Connection() const { return connection_; }
+    const ServerSettings &Settings() const { return settings_; }
+
+    // The listing the module holds; re-read from the server first when a delete
+    // may have made it stale (DeleteAsset leaves the module's listing as it was).
+    std::optional<Failure> ReadListing(Listing &listing);
+    void MarkListingStale() { listingStale_ = true; }
+    std::optional<Failure> CurrentFolder(std::string &folder);
+
+    // Enters `path` step by step ("..", "/", names). Missing folders are created
+    // when `create`, reported otherwise; on failure the session goes back to
+    // where it was. `created` counts the folders made.
+    std::optional<Failure> Walk(const std::string &path, bool create, int *created = nullptr);
+    // Re-enters `folder` (an absolute path from CurrentFolder), re-reading the listing.
+    std::optional<Failure> Return(const std::string &folder);
+
+private:
+    std::optional<Failure> Step(const std::string &name, bool create, int *created);
+    std::optional<Failure> Refresh();
+
+    ModuleApi &api_;
+    ServerSettings settings_;
+    int32_t connection_ = 0;
+    bool listingStale_ = false;
+};
+
+std::vector<std::string> SplitPath(const std::string &path);
+
+}  // namespace sapihost

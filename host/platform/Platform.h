@@ -1,0 +1,60 @@
+// The little that sapihost needs from the operating system, behind one header:
+// loading a module, finding our own executable, the console, environment
+// variables and a background tick for the progress display. One implementation
+// per platform (Posix.cpp, Windows.cpp); everything above speaks UTF-8.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace sapihost::platform {
+
+// A loaded shared library, unloaded when the object goes.
+class LoadedModule {
+public:
+    static std::unique_ptr<LoadedModule> Load(const std::string &path, std::string &error);
+    virtual ~LoadedModule() = default;
+    virtual void *Symbol(const char *name) = 0;
+};
+
+// Absolute UTF-8 path of the running executable, or empty when unknown.
+std::string ExecutablePath();
+
+// File name of a module built beside us, e.g. "PelkSAPIFTP.so".
+std::string ModuleFileName(const std::string &baseName);
+
+bool IsTerminal(std::FILE *stream);
+int TerminalColumns();  // 80 when unknown
+
+std::optional<std::string> Environment(const char *name);
+
+// Reads one line from the terminal with echo turned off. nullopt on end of input.
+std::optional<std::string> ReadSecret(const std::string &prompt);
+
+// Reads one line of input, UTF-8, without its line end. On a terminal the line
+// can be edited and the history walked with the arrow keys. nullopt at end of input.
+std::optional<std::string> ReadLine(const std::string &prompt, const std::vector<std::string> &history);
+
+// Puts stdout into binary mode (no newline translation) for raw file data.
+void UseBinaryStdout();
+void UseBinaryStdin();
+
+// Calls `tick` every `intervalMs` on a background thread until destroyed.
+class Ticker {
+public:
+    static std::unique_ptr<Ticker> Start(std::function<void()> tick, unsigned intervalMs);
+    virtual ~Ticker() = default;
+};
+
+// Local files by UTF-8 path.
+std::optional<uint64_t> RegularFileSize(const std::string &path);
+bool IsDirectory(const std::string &path);
+bool RenameReplacing(const std::string &from, const std::string &to);
+void RemoveFile(const std::string &path);
+
+}  // namespace sapihost::platform

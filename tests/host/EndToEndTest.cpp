@@ -1,0 +1,237 @@
+// sapihost against a real FTP server (pyftpdlib on loopback), run as a person
+// runs it: what it prints, what lands on disk and on the server, how it exits.
+// The module is the build whose waits are a hundredth of the real ones.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+
+#include "RunHost.h"
+#include "TestFiles.h"
+#include "TestFtpServer.h"
+
+namespace sapihost::test {
+namespace {
+
+namespace fs = std::filesystem;
+using sapi::test::ReadWholeFile;
+using sapi::test::TempDir;
+using sapi::test::TestFtpServer;
+using sapi::test::WriteWholeFile;
+
+bool Has(const std::string &text, const std::string &part) { return text.find(part) != std::string::npos; }
+
+class HostEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        WriteWholeFile(Root() / "a.txt", "line1\nline2\n");
+        WriteWholeFile(Root() / "with space.txt", "space\n");
+        WriteWholeFile(Root() / "sub" / "inner.txt", "inner\n");
+        WriteWholeFile(Root() / "big.bin", sapi::test::PseudoRandomBytes(300000, 7));
+        server_ = std::make_unique<TestFtpServer>("pyftpdlib", Root());
+    }
+
+    fs::path Root() const { return temp_ / "root"; }
+    fs::path Local(const std::string &name) const { return temp_ / name; }
+    std::string Url(const std::string &folder = "") const {
+        return "ftp://" + std::string(TestFtpServer::DefaultUser) + "@127.0.0.1:" + std::to_string(server_->port()) +
+               "/" + folder;
+    }
+    HostRunOptions WithPassword(std::string input = {}) const {
+        HostRunOptions options;
+        options.env["SAPIHOST_PASSWORD"] = TestFtpServer::DefaultPassword;
+        options.input = std::move(input);
+        return options;
+    }
+    HostRun Host(std::vector<std::string> commands, std::string input = {}) const {
+        commands.insert(commands.begin(), Url());
+        return RunSapihost(commands, WithPassword(std::move(input)));
+    }
+
+    TempDir temp_{"sapihost-e2e"};
+    std::unique_ptr<TestFtpServer> server_;
+};
+
+TEST_F(HostEndToEnd, ListEnterAndShowTheFolderOnOneConnection) {
+    const HostRun run = RunSapihost({"--trace", Url(), "ls", "cd", "sub", "pwd", "ls"}, WithPassword());
+    ASSERT_EQ(run.status, 0) << run.All();
+    EXPECT_EQ(run.out, "sub/\na.txt\nbig.bin\nwith space.txt\n/sub\ninner.txt\n");
+    // One connection for every command, closed at the end; the password masked.
+    size_t opens = 0;
+    for (size_t at = run.err.find("OpenServer("); at != std::string::npos; at = run.err.find("OpenServer(", at + 1)) {
+        ++opens;
+    }
+    EXPECT_EQ(opens, 1u);
+    EXPECT_TRUE(Has(run.err, "CloseServer(connection=1)"));
+    EXPECT_TRUE(Has(run.err, "\"ServerPrimaryLoginPassword\", value=\"********\""));
+    EXPECT_FALSE(Has(run.All(), TestFtpServer::DefaultPassword));
+}
+
+TEST_F(HostEndToEnd, FolderInTheUrlAndListingAnotherFolder) {
+    HostRun run = RunSapihost({Url("sub"), "pwd"}, WithPassword());
+    ASSERT_EQ(run.status, 0) << run.All();
+    EXPECT_EQ(run.out, "/sub\n");
+    run = Host({"ls", "sub", "pwd"});
+    ASSERT_EQ(run.status, 0) << run.All();
+    EXPECT_EQ(run.out, "inner.txt\n/\n");  // ls FOLDER comes back to where it was
+}
+
+TEST_F(HostEndToEnd, CdRefusesAMissingFolderInsteadOfCreatingIt) {
+    HostRun run = Host({"cd", "nosuch"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(Has(run.err, "no such folder: 'nosuch'")) << run.err;
+    EXPECT_FALSE(fs::exists(Root() / "nosuch"));
+    run = Host({"cd", "a.txt"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(Has(run.err, "is a file")) << run.err;
+    // A failed step of a path leaves the session where it was.
+    run = Host({"cd", "sub/nosuch", ";", "pwd"});
+    EXPECT_EQ(run.status, 1);
+    run = RunSapihost({Url(), "shell"}, WithPassword("cd sub/nosuch\npwd\n"));
+    EXPECT_EQ(run.out, "/\n");
+}
+
+TEST_F(HostEndToEnd, MkdirCreatesEveryMissingFolderAndStaysPut) {
+    HostRun run = Host({"mkdir", "x/y", "pwd"});
+    ASSERT_EQ(run.status, 0) << run.All();
+    EXPECT_EQ(run.out, "created x/y\n/\n");
+    EXPECT_TRUE(fs::is_directory(Root() / "x" / "y"));
+    run = Host({"mkdir", "sub"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(Has(run.err, "already exists"));
+}
+
+TEST_F(HostEndToEnd, InfoReportsTheSizeOrThatTheFileCannotBeOpened) {
+    HostRun run = Host({"info", "a.txt"});
+    ASSERT_EQ(run.status, 0) << run.All();
+    EXPECT_TRUE(Has(run.out, "AssetName            a.txt\n"));
+    EXPECT_TRUE(Has(run.out, "AssetSize            12\n"));
+    EXPECT_FALSE(Has(run.out, "Under Construction"));
+    run = RunSapihost({"--verify-by-read", Url(), "info", "a.txt"}, WithPassword());
+    EXPECT_EQ(run.status, 0) << run.All();
+    EXPECT_FALSE(Has(run.out, "Under Construction"));
+    run = Host({"info", "missing.txt"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(Has(run.err, "not in this folder's listing")) << run.err;
+    EXPECT_TRUE(Has(run.err, "could not open 'missing.txt'")) << run.err;
+}
+
+TEST_F(HostEndToEnd, GetDownloadsExactBytesIntoAFileOrFolder) {
+    HostRun run = Host({"get", "big.bin", Local("copy.bin").string()});
+    ASSERT_EQ(run.status, 0) << run.All();
+    EXPECT_TRUE(sapi::test::SameFileContents(Root() / "big.bin", Local("copy.bin")));
+    EXPECT_TRUE(Has(run.out, "downloaded big.bin to "));
+    EXPECT_FALSE(fs::exists(Local("copy.bin.part")));
+    fs::create_directory(Local("into"));
+    run = Host({"get", "sub/inner.txt", Local("into").string()});
+    ASSERT_EQ(run.status, 0) << run.All();
+    EXPECT_EQ(ReadWholeFile(Local("into") / "inner.txt"), "inner\n");
+}
+
+TEST_F(HostEndToEnd, FailedGetNamesTheCodeAndKeepsTheOldLocalCopy) {
+    WriteWholeFile(Local("keep.txt"), "precious");
+    const HostRun run = Host({"get", "missing.txt", Local("keep.txt").string()});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(Has(run.err, "-17 ApiRemoteOpenFailed: the remote file could not be opened")) << run.err;
+    EXPECT_EQ(ReadWholeFile(Local("keep.txt")), "precious");
+}
+
+TEST_F(HostEndToEnd, CatWritesTheFileToStandardOutput) {
+    HostRun run = Host({"cat", "with space.txt"});
+    ASSERT_EQ(run.status, 0) << run.All();
+    EXPECT_EQ(run.out, "space\n");
+    run = Host({"cat", "big.bin"});
+    ASSERT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, ReadWholeFile(Root() / "big.bin"));
+    run = Host({"cat", "nothing.here"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(Has(run.err, "ApiRemoteOpenFailed"));
+}
+
+TEST_F(HostEndToEnd, PutStoresFilesAndStandardInput) {
+    WriteWholeFile(Local("report"), sapi::test::PseudoRandomBytes(1500000, 3));
+    HostRun run = Host({"put", Local("report").string(), "--", "put", Local("report").string(), "sub/copy"});
+    ASSERT_EQ(run.status, 0) << run.All();
+    EXPECT_TRUE(sapi::test::SameFileContents(Local("report"), Root() / "report"));
+    // A name with a folder but no extension is stored in that folder, as given.
+    EXPECT_TRUE(sapi::test::SameFileContents(Local("report"), Root() / "sub" / "copy"));
+    run = Host({"put", "-", "piped.txt"}, "from stdin\n");
+    ASSERT_EQ(run.status, 0) << run.All();
+    EXPECT_EQ(ReadWholeFile(Root() / "piped.txt"), "from stdin\n");
+}
+
+TEST_F(HostEndToEnd, PutOfAMissingLocalFileLeavesTheServerAlone) {
+    const HostRun run = Host({"put", Local("absent").string(), "a.txt"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(Has(run.err, "not a file")) << run.err;
+    EXPECT_EQ(ReadWholeFile(Root() / "a.txt"), "line1\nline2\n");  // not emptied
+}
+
+TEST_F(HostEndToEnd, RmDeletesAndChecksTheServerDid) {
+    HostRun run = Host({"rm", "a.txt", "ls"});
+    ASSERT_EQ(run.status, 0) << run.All();
+    EXPECT_EQ(run.out, "deleted a.txt\nsub/\nbig.bin\nwith space.txt\n");
+    EXPECT_FALSE(fs::exists(Root() / "a.txt"));
+    run = Host({"rm", "a.txt"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(Has(run.err, "no such file: 'a.txt'"));
+    run = Host({"rm", "sub"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(fs::exists(Root() / "sub"));
+}
+
+TEST_F(HostEndToEnd, AFailedCommandStopsTheRest) {
+    const HostRun run = Host({"cd", "nosuch", "mkdir", "after"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_FALSE(fs::exists(Root() / "after"));
+}
+
+TEST_F(HostEndToEnd, ShellRunsLinesKeepsHistoryAndReportsFailure) {
+    HostRun run = RunSapihost({Url(), "shell"}, WithPassword("cd sub; pwd\n\nls\nhistory\nquit\npwd\n"));
+    ASSERT_EQ(run.status, 0) << run.All();
+    EXPECT_EQ(run.out, "/sub\ninner.txt\n    1  cd sub; pwd\n    2  ls\n    3  history\n");
+    run = RunSapihost({Url()}, WithPassword("get nosuch.txt\npwd\n"));  // no command: the shell
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "/\n");  // goes on after a failure
+    run = RunSapihost({"shell"}, WithPassword("ls\nopen " + Url("sub") + "\npwd\nclose\npwd\n"));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(Has(run.err, "no server")) << run.err;
+    EXPECT_TRUE(Has(run.out, "/sub\n"));
+}
+
+TEST_F(HostEndToEnd, ActiveModeWorksToo) {
+    const HostRun run = RunSapihost({"--active", Url(), "ls", "sub", "cat", "a.txt"}, WithPassword());
+    ASSERT_EQ(run.status, 0) << run.All();
+    EXPECT_EQ(run.out, "inner.txt\nline1\nline2\n");
+}
+
+TEST_F(HostEndToEnd, OptionsInsteadOfAUrl) {
+    HostRunOptions options;
+    options.env["SAPIHOST_PASSWORD"] = "ignored";  // the option wins
+    const HostRun run = RunSapihost({"--host", "127.0.0.1", "--port", std::to_string(server_->port()), "--user",
+                                     TestFtpServer::DefaultUser, "--password", TestFtpServer::DefaultPassword, "pwd"},
+                                    options);
+    ASSERT_EQ(run.status, 0) << run.All();
+    EXPECT_EQ(run.out, "/\n");
+}
+
+TEST_F(HostEndToEnd, WrongPasswordIsAConnectFailureThatNeverShowsThePassword) {
+    HostRunOptions options;
+    options.env["SAPIHOST_PASSWORD"] = "not-the-Secret-42";
+    const HostRun run = RunSapihost({"--trace", Url(), "ls"}, options);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(Has(run.err, "-14 ApiConnectFailed")) << run.err;
+    EXPECT_TRUE(Has(run.err, "ftp://sapiftp@127.0.0.1:")) << run.err;
+    EXPECT_FALSE(Has(run.All(), "not-the-Secret-42"));
+}
+
+TEST_F(HostEndToEnd, NoPasswordAndNoTerminalIsAUsageError) {
+    HostRunOptions options;
+    options.unsetEnv.push_back("SAPIHOST_PASSWORD");
+    const HostRun run = RunSapihost({Url(), "ls"}, options);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_TRUE(Has(run.err, "SAPIHOST_PASSWORD")) << run.err;
+}
+
+}  // namespace
+}  // namespace sapihost::test

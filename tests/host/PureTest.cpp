@@ -1,0 +1,160 @@
+// The parts of sapihost that need no module and no server: text conversion,
+// result-code names, the progress line and the command line.
+#include <gtest/gtest.h>
+
+#include "CommandLine.h"
+#include "HostText.h"
+#include "Progress.h"
+#include "ResultCodes.h"
+
+namespace sapihost {
+namespace {
+
+TEST(HostText, RoundTripsEveryPlane) {
+    const std::string text = "a\xC3\xA9\xE6\x97\xA5\xF0\x9F\x98\x80z";  // a é 日 😀 z
+    const HostText wide = ToHostText(text);
+    ASSERT_EQ(wide.size(), 6u);  // the emoji is a surrogate pair
+    EXPECT_EQ(static_cast<uint16_t>(wide[3]), 0xD83D);
+    EXPECT_EQ(static_cast<uint16_t>(wide[4]), 0xDE00);
+    EXPECT_EQ(ToUtf8(wide), text);
+}
+
+TEST(HostText, MalformedInputBecomesReplacementCharacters) {
+    const HostText wide = ToHostText("\xC3(\xE0\x80\x80\xED\xA0\x80\xF4\x90\x80\x80");
+    EXPECT_EQ(static_cast<uint16_t>(wide[0]), 0xFFFD);  // truncated sequence
+    EXPECT_EQ(static_cast<uint16_t>(wide[1]), '(');
+    for (size_t i = 2; i < wide.size(); ++i) EXPECT_EQ(static_cast<uint16_t>(wide[i]), 0xFFFD);
+    HostText lone{static_cast<ServerApiChar>(0xDC00), static_cast<ServerApiChar>('x'), static_cast<ServerApiChar>(0xD800)};
+    EXPECT_EQ(ToUtf8(lone), "\xEF\xBF\xBDx\xEF\xBF\xBD");
+    EXPECT_EQ(ToUtf8(static_cast<const ServerApiChar *>(nullptr)), "");
+}
+
+TEST(ResultCodes, EveryHeaderCodeHasANameAndASentence) {
+    EXPECT_STREQ(ResultName(ApiRemoteOpenFailed), "ApiRemoteOpenFailed");
+    EXPECT_STREQ(ResultName(ApiConnectFailed), "ApiConnectFailed");
+    EXPECT_STREQ(ResultName(-1), "unknown result");
+    EXPECT_STREQ(ResultName(1), "unknown result");
+    EXPECT_EQ(DescribeResult(ApiTransferCancelled).rfind("-19 ApiTransferCancelled: ", 0), 0u);
+    for (const auto &info : AllResultCodes()) {
+        EXPECT_STREQ(ResultName(info.code), info.name);
+        EXPECT_EQ(std::string(info.sentence).back(), '.') << info.name;
+    }
+    EXPECT_EQ(AllResultCodes().size(), 16u);
+}
+
+TEST(Progress, FormatsSizesRatesAndDurations) {
+    EXPECT_EQ(FormatBytes(0), "0 B");
+    EXPECT_EQ(FormatBytes(1023), "1023 B");
+    EXPECT_EQ(FormatBytes(1536), "1.5 KiB");
+    EXPECT_EQ(FormatBytes(3u << 20), "3.0 MiB");
+    EXPECT_EQ(FormatBytes(UINT64_MAX), "16384.0 PiB");
+    EXPECT_EQ(FormatRate(2048), "2.0 KiB/s");
+    EXPECT_EQ(FormatRate(-1), "-- B/s");
+    EXPECT_EQ(FormatDuration(0), "0:00");
+    EXPECT_EQ(FormatDuration(65.4), "1:05");
+    EXPECT_EQ(FormatDuration(3723), "1:02:03");
+    EXPECT_EQ(FormatDuration(-1), "--:--");
+}
+
+TEST(Progress, LineShowsBarPercentRateAndEta) {
+    ProgressSnapshot s{"big.bin", 1 << 20, 4 << 20, 1.0, 0.1};
+    const std::string line = RenderProgressLine(s, 100);
+    EXPECT_NE(line.find("big.bin"), std::string::npos);
+    EXPECT_NE(line.find("25%"), std::string::npos);
+    EXPECT_NE(line.find("1.0 MiB / 4.0 MiB"), std::string::npos);
+    EXPECT_NE(line.find("1.0 MiB/s"), std::string::npos);
+    EXPECT_NE(line.find("ETA 0:03"), std::string::npos);
+    EXPECT_NE(line.find("[#######"), std::string::npos);
+    EXPECT_LE(line.size(), 100u);
+}
+
+TEST(Progress, LineWhileTheModuleWaitsForMoreData) {
+    ProgressSnapshot s{"a.txt", 12, 12, 6.0, 5.0};
+    const std::string line = RenderProgressLine(s, 120);
+    EXPECT_NE(line.find("100%"), std::string::npos);
+    EXPECT_NE(line.find("waiting for more data"), std::string::npos);
+    EXPECT_EQ(line.find("ETA"), std::string::npos);
+}
+
+TEST(Progress, UnknownSizeAndNarrowTerminals) {
+    ProgressSnapshot s{"stream", 5000, -1, 2.0, 0};
+    const std::string line = RenderProgressLine(s, 80);
+    EXPECT_EQ(line.find('%'), std::string::npos);
+    EXPECT_EQ(line.find('['), std::string::npos);
+    EXPECT_NE(line.find("4.9 KiB"), std::string::npos);
+    ProgressSnapshot wide{"\xC3\xA9t\xC3\xA9.bin", 100, 200, 1.0, 0};  // été.bin: 7 characters, 9 bytes
+    const std::string cut = RenderProgressLine(wide, 8);
+    EXPECT_EQ(cut, "\xC3\xA9t\xC3\xA9.bin ");
+    ProgressSnapshot more{"x", 300, 200, 1.0, 0};  // a file that grew while we read it
+    EXPECT_NE(RenderProgressLine(more, 80).find("100%"), std::string::npos);
+}
+
+std::vector<Command> Split(const std::vector<std::string> &words) {
+    std::string error;
+    auto commands = SplitCommands(words, error);
+    EXPECT_TRUE(commands) << error;
+    return commands.value_or(std::vector<Command>{});
+}
+
+TEST(CommandLine, CommandWordsStartCommands) {
+    const auto commands = Split({"ls", "cd", "sub", "get", "a.txt", "pwd"});
+    ASSERT_EQ(commands.size(), 4u);
+    EXPECT_EQ(commands[0].name, "ls");
+    EXPECT_TRUE(commands[0].args.empty());
+    EXPECT_EQ(commands[1].args, std::vector<std::string>{"sub"});
+    EXPECT_EQ(commands[2].args, std::vector<std::string>{"a.txt"});
+}
+
+TEST(CommandLine, ExplicitSeparatorsLetArgumentsBeCommandWords) {
+    const auto commands = Split({"get", "ls", ";", "cd", "get", "--", "rm", "pwd"});
+    ASSERT_EQ(commands.size(), 3u);
+    EXPECT_EQ(commands[0].args, std::vector<std::string>{"ls"});
+    EXPECT_EQ(commands[1].args, std::vector<std::string>{"get"});
+    EXPECT_EQ(commands[2].args, std::vector<std::string>{"pwd"});
+}
+
+TEST(CommandLine, ArityAndUnknownCommandsAreUsageErrors) {
+    std::string error;
+    EXPECT_FALSE(SplitCommands({"get"}, error));
+    EXPECT_NE(error.find("get REMOTE"), std::string::npos);
+    EXPECT_FALSE(SplitCommands({"frobnicate"}, error));
+    EXPECT_NE(error.find("unknown command"), std::string::npos);
+    EXPECT_FALSE(SplitCommands({"put", "-"}, error));
+    EXPECT_FALSE(SplitCommands({"cd", "a", "b", ";"}, error));
+    EXPECT_EQ(Split({"exit"})[0].name, "quit");
+    EXPECT_TRUE(Split({}).empty());
+    EXPECT_TRUE(Split({";", ";"}).empty());
+}
+
+TEST(CommandLine, TokenizesShellLines) {
+    std::string error;
+    auto words = TokenizeLine(R"(get "with space.txt" 'it''s' a\ b;ls  "q\"uote")", error);
+    ASSERT_TRUE(words) << error;
+    EXPECT_EQ(*words, (std::vector<std::string>{"get", "with space.txt", "its", "a b", ";", "ls", "q\"uote"}));
+    words = TokenizeLine(R"(cd "" )", error);
+    ASSERT_TRUE(words);
+    EXPECT_EQ(*words, (std::vector<std::string>{"cd", ""}));
+    EXPECT_FALSE(TokenizeLine("get \"open", error));
+    EXPECT_NE(error.find("unterminated"), std::string::npos);
+}
+
+TEST(CommandLine, OptionsComeBeforeCommands) {
+    std::string error;
+    auto options = ParseOptions({"--active", "--port=2121", "--user", "bob", "--trace", "ftp://h/", "get", "--trace"},
+                                error);
+    ASSERT_TRUE(options) << error;
+    EXPECT_FALSE(options->passive);
+    EXPECT_EQ(options->port, 2121);
+    EXPECT_EQ(options->user, "bob");
+    EXPECT_TRUE(options->trace);
+    EXPECT_EQ(options->url, "ftp://h/");
+    EXPECT_EQ(options->commandWords, (std::vector<std::string>{"get", "--trace"}));
+    EXPECT_TRUE(ParseOptions({}, error)->passive);
+    EXPECT_FALSE(ParseOptions({"--port", "99999"}, error));
+    EXPECT_FALSE(ParseOptions({"--bogus"}, error));
+    EXPECT_FALSE(ParseOptions({"--module"}, error));
+    EXPECT_EQ(ParseOptions({"--", "--weird"}, error)->commandWords, std::vector<std::string>{"--weird"});
+}
+
+}  // namespace
+}  // namespace sapihost

@@ -1,0 +1,131 @@
+#include "RunHost.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+
+extern char **environ;
+
+namespace sapihost::test {
+
+namespace {
+
+std::string BinaryDir() {
+    const char *dir = std::getenv("SAPI_BINARY_DIR");
+    if (dir == nullptr) throw std::runtime_error("SAPI_BINARY_DIR is not set (run through ctest)");
+    return dir;
+}
+
+std::vector<std::string> Environment(const HostRunOptions &options) {
+    std::vector<std::string> env;
+    for (char **entry = environ; *entry != nullptr; ++entry) {
+        const std::string text = *entry;
+        const std::string name = text.substr(0, text.find('='));
+        bool dropped = options.env.count(name) > 0;
+        for (const auto &unset : options.unsetEnv) dropped = dropped || unset == name;
+        if (!dropped) env.push_back(text);
+    }
+    for (const auto &[name, value] : options.env) env.push_back(name + "=" + value);
+    return env;
+}
+
+std::vector<char *> Pointers(std::vector<std::string> &texts) {
+    std::vector<char *> pointers;
+    for (auto &text : texts) pointers.push_back(text.data());
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+struct Pipe {
+    int fd[2] = {-1, -1};
+    Pipe() {
+        if (pipe2(fd, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+    }
+    ~Pipe() {
+        Close(0);
+        Close(1);
+    }
+    Pipe(const Pipe &) = delete;
+    Pipe &operator=(const Pipe &) = delete;
+    void Close(int end) {
+        if (fd[end] >= 0) close(fd[end]);
+        fd[end] = -1;
+    }
+};
+
+// Feeds stdin and drains stdout and stderr until both close or the deadline passes.
+bool Exchange(Pipe &in, Pipe &out, Pipe &err, const std::string &input, HostRun &run,
+              std::chrono::steady_clock::time_point deadline) {
+    size_t written = 0;
+    if (input.empty()) in.Close(1);
+    while (out.fd[0] >= 0 || err.fd[0] >= 0) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return false;
+        pollfd fds[3] = {{out.fd[0], POLLIN, 0}, {err.fd[0], POLLIN, 0}, {in.fd[1], POLLOUT, 0}};
+        if (poll(fds, 3, static_cast<int>(left.count())) < 0 && errno != EINTR) return false;
+        char buffer[65536];
+        Pipe *sources[2] = {&out, &err};
+        std::string *sinks[2] = {&run.out, &run.err};
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || (fds[i].revents & (POLLIN | POLLHUP | POLLERR)) == 0) continue;
+            const ssize_t got = read(fds[i].fd, buffer, sizeof buffer);
+            if (got > 0) sinks[i]->append(buffer, static_cast<size_t>(got));
+            if (got == 0 || (got < 0 && errno != EINTR)) sources[i]->Close(0);
+        }
+        if (fds[2].fd >= 0 && (fds[2].revents & (POLLOUT | POLLERR | POLLHUP)) != 0) {
+            const ssize_t put = write(in.fd[1], input.data() + written, input.size() - written);
+            if (put > 0) written += static_cast<size_t>(put);
+            if (put < 0 || written == input.size()) in.Close(1);
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string SapihostPath() { return BinaryDir() + "/host/sapihost"; }
+std::string ShortWaitsModulePath() { return BinaryDir() + "/PelkSAPIFTP/PelkSAPIFTP-shortwaits.so"; }
+
+HostRun RunSapihost(const std::vector<std::string> &args, const HostRunOptions &options) {
+    std::vector<std::string> argv{SapihostPath()};
+    bool namesModule = options.defaultModule;
+    for (const auto &arg : args) namesModule = namesModule || arg.rfind("--module", 0) == 0;
+    if (!namesModule) argv.insert(argv.end(), {"--module", ShortWaitsModulePath()});
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<std::string> env = Environment(options);
+    Pipe in, out, err;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, in.fd[0], 0);
+    posix_spawn_file_actions_adddup2(&actions, out.fd[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, err.fd[1], 2);
+    pid_t pid = -1;
+    auto argPointers = Pointers(argv);
+    auto envPointers = Pointers(env);
+    const int spawned = posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, argPointers.data(), envPointers.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) throw std::runtime_error("cannot start " + argv[0] + ": " + std::strerror(spawned));
+    in.Close(0);
+    out.Close(1);
+    err.Close(1);
+    signal(SIGPIPE, SIG_IGN);
+    HostRun run;
+    const bool finished = Exchange(in, out, err, options.input, run, std::chrono::steady_clock::now() + options.deadline);
+    if (!finished) kill(pid, SIGKILL);  // our own child, by pid
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    run.status = finished && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    if (!finished) run.err += "\n[killed at the test's deadline]";
+    return run;
+}
+
+}  // namespace sapihost::test
