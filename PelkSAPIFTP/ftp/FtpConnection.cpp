@@ -37,7 +37,7 @@ ResultCode FtpConnection::Connect(const WideString &serverName, int32_t port,
     // it "/" without asking the server where that is.
     const ResultCode result = RefreshListing(nullptr);
     if (result != ApiOk) CloseHandles();
-    currentFolder = SAPI_WIDE("/");
+    currentFolder.assign(1, WideChar{'/'});
     return result;
 }
 
