@@ -1,0 +1,89 @@
+#include <gtest/gtest.h>
+
+#include "ClientTestSupport.h"
+
+using namespace ftpclienttest;
+using namespace sapi::wininet;
+
+namespace {
+
+uint16_t PortWithNobodyListening() {
+    sapi::ftpclient::SocketAddress loopback = sapi::ftpclient::Resolve("127.0.0.1", 0).front();
+    Socket listener;
+    sapi::ftpclient::SocketAddress bound;
+    sapi::ftpclient::ListenOn(loopback, listener, bound);
+    return bound.Port();  // closed again when `listener` goes
+}
+
+TEST(ClientLogin, LogsInOnceAndKeepsTypeImageForTheSession) {
+    ScriptedFtpServer server([](ScriptPeer &peer) {
+        peer.LogIn();
+        // No second TYPE, FEAT or OPTS: the next thing on the wire is the command.
+        peer.Expect("SIZE a.txt");
+        peer.Reply("213 12");
+        peer.Expect("SIZE b.txt");
+        peer.Reply("213 13");
+    });
+    Client client;
+    ASSERT_TRUE(client.Connect(server.Port()));
+    EXPECT_EQ(client.Response(), "230 Logged in");
+    EXPECT_TRUE(client.Command("SIZE a.txt"));
+    EXPECT_TRUE(client.Command("SIZE b.txt"));
+    EXPECT_EQ(client.Response(), "213 13");
+    EXPECT_EQ(server.Finish(), "");
+}
+
+TEST(ClientLogin, RefusedLoginReportsTheServersReply) {
+    ScriptedFtpServer server([](ScriptPeer &peer) {
+        peer.Reply("220 ready");
+        peer.Expect("USER test");
+        peer.Reply("331 Password required for test");
+        peer.Expect("PASS secret");
+        peer.Reply("530 Login incorrect.");
+    });
+    Client client;
+    EXPECT_FALSE(client.Connect(server.Port()));
+    EXPECT_EQ(client.services.GetLastError(), ERROR_INTERNET_INCORRECT_PASSWORD);
+    EXPECT_EQ(client.Response(), "530 Login incorrect.");
+    EXPECT_EQ(server.Finish(), "");
+}
+
+TEST(ClientLogin, GreetingThatTurnsUsAwayIsARefusalWithText) {
+    ScriptedFtpServer server([](ScriptPeer &peer) {
+        peer.Reply("421 5 users (the maximum) are already logged in, sorry");
+    });
+    Client client;
+    EXPECT_FALSE(client.Connect(server.Port()));
+    EXPECT_EQ(client.services.GetLastError(), ERROR_INTERNET_EXTENDED_ERROR);
+    EXPECT_EQ(client.Response(), "421 5 users (the maximum) are already logged in, sorry");
+    server.Finish();
+}
+
+TEST(ClientLogin, StalledGreetingEndsInATimeout) {
+    ShortTimeouts shortTimeouts;
+    ScriptedFtpServer server([](ScriptPeer &peer) { peer.Receive(); });  // says nothing, waits for the close
+    Client client;
+    EXPECT_FALSE(client.Connect(server.Port()));
+    EXPECT_EQ(client.services.GetLastError(), ERROR_INTERNET_TIMEOUT);
+    server.Finish();
+}
+
+TEST(ClientLogin, ConnectAndNameFailuresHaveTheirOwnCodes) {
+    Client client;
+    EXPECT_FALSE(client.Connect(PortWithNobodyListening()));
+    EXPECT_EQ(client.services.GetLastError(), ERROR_INTERNET_CANNOT_CONNECT);
+    EXPECT_FALSE(client.Connect(21, true, "no-such-host.invalid"));
+    EXPECT_EQ(client.services.GetLastError(), ERROR_INTERNET_NAME_NOT_RESOLVED);
+}
+
+TEST(ClientLogin, LineBreaksInCredentialsAreRefusedBeforeConnecting) {
+    Client client;
+    // Port 1: were anything sent, the failure would be a connect failure instead.
+    const InternetHandle connect =
+        client.services.InternetConnect(client.root, Wide("127.0.0.1").c_str(), 1, Wide("test\r\nDELE x").c_str(),
+                                        Wide("secret").c_str(), INTERNET_SERVICE_FTP, INTERNET_FLAG_PASSIVE, 1);
+    EXPECT_EQ(connect, nullptr);
+    EXPECT_EQ(client.services.GetLastError(), ERROR_INVALID_PARAMETER);
+}
+
+}  // namespace

@@ -1,0 +1,283 @@
+#include <gtest/gtest.h>
+
+#include "ClientTestSupport.h"
+
+using namespace ftpclienttest;
+using namespace sapi::wininet;
+
+namespace {
+
+// Answers the SIZE asked before a retrieval, then the passive set-up and RETR.
+void StartRetrieval(ScriptPeer &peer, const std::string &sizeReply, const std::string &preliminary) {
+    peer.Expect("SIZE ");
+    peer.Reply(sizeReply);
+    peer.AnswerPassive();
+    peer.Expect("RETR ");
+    peer.Reply(preliminary);
+    peer.AcceptData();
+}
+
+void SendIgnoringErrors(ScriptPeer &peer, const std::string &bytes) {
+    sapi::ftpclient::SendAll(peer.data, bytes.data(), bytes.size(), sapi::ftpclient::Milliseconds{2000});
+}
+
+TEST(ClientRetrieval, EndsWithZeroBytesOnlyOnceTheServerConfirmed) {
+    ScriptedFtpServer server([](ScriptPeer &peer) {
+        peer.LogIn();
+        StartRetrieval(peer, "213 12", "150 File status okay. About to open data connection.");
+        peer.SendData("line1\nline2\n");
+        peer.CloseData();
+        peer.Reply("226 Transfer complete.");
+        peer.Expect("NOOP");
+        peer.Reply("200 NOOP ok.");
+    });
+    Client client;
+    ASSERT_TRUE(client.Connect(server.Port()));
+    const InternetHandle file = client.Open("a.txt", true);
+    ASSERT_NE(file, nullptr);
+    uint32_t high = 7;
+    EXPECT_EQ(client.services.FtpGetFileSize(file, &high), 12u);
+    EXPECT_EQ(high, 0u);
+    std::string data;
+    EXPECT_TRUE(client.ReadAll(file, data));
+    EXPECT_EQ(data, "line1\nline2\n");
+    EXPECT_EQ(client.Response(), "226 Transfer complete.");
+    uint32_t got = 1;
+    char byte;
+    EXPECT_TRUE(client.services.InternetReadFile(file, &byte, 1, &got));  // stays at the end
+    EXPECT_EQ(got, 0u);
+    EXPECT_TRUE(client.services.InternetCloseHandle(file));
+    EXPECT_TRUE(client.Command("NOOP"));
+    EXPECT_EQ(server.Finish(), "");
+}
+
+TEST(ClientRetrieval, DataCutShortOrRefusedAtTheEndFailsTheRead) {
+    struct Case {
+        std::string preliminary, data, final, response;
+        uint32_t error;
+    };
+    const Case cases[] = {
+        {"150 Opening", "line1", "426 Transfer aborted. Data connection closed",
+         "426 Transfer aborted. Data connection closed", ERROR_INTERNET_EXTENDED_ERROR},
+        {"150 Opening", "line1\nline2\n", "451 Local error in processing", "451 Local error in processing",
+         ERROR_INTERNET_EXTENDED_ERROR},
+        // The server announced 12 bytes, sent 5 and still claims success.
+        {"150 Opening BINARY mode data connection for a.txt (12 bytes)", "line1", "226 Transfer complete",
+         "226 Transfer complete", ERROR_INTERNET_CONNECTION_ABORTED},
+    };
+    for (const Case &c : cases) {
+        ScriptedFtpServer server([&c](ScriptPeer &peer) {
+            peer.LogIn();
+            StartRetrieval(peer, "550 no size", c.preliminary);
+            peer.SendData(c.data);
+            peer.CloseData();
+            peer.Reply(c.final);
+            peer.Expect("NOOP");  // in step: the next command gets its own reply
+            peer.Reply("200 NOOP ok.");
+        });
+        Client client;
+        ASSERT_TRUE(client.Connect(server.Port()));
+        const InternetHandle file = client.Open("a.txt", true);
+        ASSERT_NE(file, nullptr);
+        std::string data;
+        EXPECT_FALSE(client.ReadAll(file, data)) << c.final;
+        EXPECT_EQ(client.services.GetLastError(), c.error) << c.final;
+        EXPECT_EQ(client.Response(), c.response);
+        uint32_t got = 0;
+        char byte;
+        EXPECT_FALSE(client.services.InternetReadFile(file, &byte, 1, &got));  // the failure stays
+        EXPECT_TRUE(client.services.InternetCloseHandle(file));
+        EXPECT_TRUE(client.Command("NOOP"));
+        EXPECT_EQ(client.Response(), "200 NOOP ok.");
+        EXPECT_EQ(server.Finish(), "");
+    }
+}
+
+TEST(ClientRetrieval, StalledDataEndsInATimeout) {
+    ShortTimeouts shortTimeouts;
+    ScriptedFtpServer server([](ScriptPeer &peer) {
+        peer.LogIn();
+        StartRetrieval(peer, "213 12", "150 Opening");
+        peer.Receive();  // sends nothing until the client gives up
+    });
+    Client client;
+    ASSERT_TRUE(client.Connect(server.Port()));
+    const InternetHandle file = client.Open("a.txt", true);
+    ASSERT_NE(file, nullptr);
+    std::string data;
+    EXPECT_FALSE(client.ReadAll(file, data));
+    EXPECT_EQ(client.services.GetLastError(), ERROR_INTERNET_TIMEOUT);
+    EXPECT_TRUE(client.services.InternetCloseHandle(file));
+    client.services.InternetCloseHandle(client.connect);
+    client.connect = nullptr;
+    server.Finish();
+}
+
+TEST(ClientRetrieval, SizeBeyondFourGibibytesFromSizeOrFromThePreliminaryReply) {
+    struct Case {
+        std::string sizeReply, preliminary;
+        uint32_t low, high;
+    };
+    const Case cases[] = {
+        {"213 5000000000", "150 Opening", 705032704u, 1u},
+        {"550 SIZE not allowed", "150 Opening BINARY mode data connection for big (6000000000 bytes)", 1705032704u,
+         1u},
+        {"550 SIZE not allowed", "150 Accepted data connection", INVALID_FILE_SIZE, 9u},
+    };
+    for (const Case &c : cases) {
+        ScriptedFtpServer server([&c](ScriptPeer &peer) {
+            peer.LogIn();
+            StartRetrieval(peer, c.sizeReply, c.preliminary);
+            peer.Receive();  // the client closes without reading
+        });
+        Client client;
+        ASSERT_TRUE(client.Connect(server.Port()));
+        const InternetHandle file = client.Open("big", true);
+        ASSERT_NE(file, nullptr);
+        uint32_t high = 9;
+        EXPECT_EQ(client.services.FtpGetFileSize(file, &high), c.low) << c.preliminary;
+        EXPECT_EQ(high, c.high);
+        client.services.InternetCloseHandle(client.connect);
+        client.connect = nullptr;
+        server.Finish();
+    }
+}
+
+TEST(ClientRetrieval, EarlyCloseAnsweredOnlyWithAPreliminaryLineIsPutBackInStep) {
+    // pure-ftpd: after the client closes a retrieval's data connection early,
+    // the only reply is "150 0.005 seconds (measured here), ..." and no 4xx/2xx.
+    ScriptedFtpServer server([](ScriptPeer &peer) {
+        peer.LogIn();
+        StartRetrieval(peer, "213 1048576", "150 Accepted data connection");
+        SendIgnoringErrors(peer, std::string(65536, 'x'));
+        peer.Reply("150 0.005 seconds (measured here), 482.26 Mbytes per second");
+        peer.Expect("NOOP");
+        peer.Reply("200 Zzz...");
+        peer.Expect("ABOR");
+        peer.Reply("226 Since you see this ABOR must've succeeded");
+    });
+    Client client;
+    ASSERT_TRUE(client.Connect(server.Port()));
+    const InternetHandle file = client.Open("big.bin", true);
+    ASSERT_NE(file, nullptr);
+    char buffer[32];
+    uint32_t got = 0;
+    EXPECT_TRUE(client.services.InternetReadFile(file, buffer, sizeof buffer, &got));
+    EXPECT_EQ(got, 32u);
+    EXPECT_TRUE(client.services.InternetCloseHandle(file));
+    EXPECT_TRUE(client.Command("ABOR"));
+    EXPECT_EQ(client.Response(), "226 Since you see this ABOR must've succeeded");
+    EXPECT_EQ(server.Finish(), "");
+}
+
+TEST(ClientRetrieval, EarlyCloseWhoseRepliesComeOnlyWithTheNextCommand) {
+    // proftpd after an ABOR during a transfer: nothing until the next command,
+    // then the transfer's and the abort's replies together with the new one.
+    ShortTimeouts shortTimeouts;
+    ScriptedFtpServer server([](ScriptPeer &peer) {
+        peer.LogIn();
+        StartRetrieval(peer, "213 1048576", "150 Opening BINARY mode data connection");
+        SendIgnoringErrors(peer, std::string(65536, 'x'));
+        peer.Expect("NOOP");
+        peer.Send("226 Transfer complete\r\n226 Abort successful\r\n200 NOOP command successful\r\n");
+        peer.Expect("ABOR");
+        peer.Reply("226 Abort successful");
+        peer.Expect("NOOP");
+        peer.Reply("200 NOOP command successful");
+    });
+    Client client;
+    ASSERT_TRUE(client.Connect(server.Port()));
+    const InternetHandle file = client.Open("big.bin", true);
+    ASSERT_NE(file, nullptr);
+    char buffer[32];
+    uint32_t got = 0;
+    EXPECT_TRUE(client.services.InternetReadFile(file, buffer, sizeof buffer, &got));
+    EXPECT_TRUE(client.services.InternetCloseHandle(file));
+    EXPECT_TRUE(client.Command("ABOR"));
+    EXPECT_EQ(client.Response(), "226 Abort successful");
+    EXPECT_TRUE(client.Command("NOOP"));
+    EXPECT_EQ(client.Response(), "200 NOOP command successful");
+    EXPECT_EQ(server.Finish(), "");
+}
+
+TEST(ClientStore, CloseReportsWhetherTheServerConfirmed) {
+    for (const std::string final : {"226 Transfer complete.", "452 Insufficient storage space"}) {
+        std::string stored;
+        ScriptedFtpServer server([&](ScriptPeer &peer) {
+            peer.LogIn();
+            peer.AnswerPassive();
+            peer.Expect("STOR up.txt");
+            peer.Reply("150 Ok to send data.");
+            peer.AcceptData();
+            stored = peer.ReceiveAllData();
+            peer.Reply(final);
+        });
+        Client client;
+        ASSERT_TRUE(client.Connect(server.Port()));
+        const InternetHandle file = client.Open("up.txt", false);
+        ASSERT_NE(file, nullptr);
+        uint32_t written = 0;
+        EXPECT_TRUE(client.services.InternetWriteFile(file, "hello\n", 6, &written));
+        EXPECT_EQ(written, 6u);
+        const bool confirmed = client.services.InternetCloseHandle(file);
+        EXPECT_EQ(confirmed, final[0] == '2');
+        if (!confirmed) {
+            EXPECT_EQ(client.services.GetLastError(), ERROR_INTERNET_EXTENDED_ERROR);
+        }
+        EXPECT_EQ(client.Response(), final);
+        EXPECT_EQ(server.Finish(), "");
+        EXPECT_EQ(stored, "hello\n");
+    }
+}
+
+TEST(ClientDataConnection, PassiveAddressOfTheServerIsIgnored) {
+    ScriptedFtpServer server([](ScriptPeer &peer) {
+        peer.LogIn();
+        for (int listing = 0; listing < 2; ++listing) {
+            if (listing == 0) {
+                peer.Expect("EPSV");
+                peer.Reply("500 Unknown command.");
+            }
+            peer.Expect("PASV");
+            sapi::ftpclient::SocketAddress bound;
+            sapi::ftpclient::ListenOn(sapi::ftpclient::Resolve("127.0.0.1", 0).front(), peer.dataListener, bound);
+            // Aims at another host; a client that followed it would never connect here.
+            peer.Reply("227 Entering Passive Mode (10,255,255,1," + std::to_string(bound.Port() / 256) + "," +
+                       std::to_string(bound.Port() % 256) + ")");
+            peer.Expect("MLSD");
+            peer.Reply("150 Opening ASCII mode data connection for MLSD");
+            peer.AcceptData();
+            peer.SendData("type=file;size=3; x.txt\r\n");
+            peer.CloseData();
+            peer.Reply("226 Transfer complete");
+        }
+    });
+    Client client;
+    ASSERT_TRUE(client.Connect(server.Port()));
+    for (int listing = 0; listing < 2; ++listing) {  // the second goes straight to PASV
+        sapi::FtpFindData data;
+        const InternetHandle find = client.services.FtpFindFirstFile(client.connect, nullptr, &data, 0x84000000, 1);
+        ASSERT_NE(find, nullptr);
+        EXPECT_EQ(Narrow(data.fileName), "x.txt");
+        client.services.InternetCloseHandle(find);
+    }
+    EXPECT_EQ(server.Finish(), "");
+}
+
+TEST(ClientControlConnection, OverLongReplyLineDropsTheSession) {
+    ScriptedFtpServer server([](ScriptPeer &peer) {
+        peer.LogIn();
+        peer.Expect("NOOP");
+        peer.Send("200 " + std::string(100000, 'x'));
+        peer.Receive();
+    });
+    Client client;
+    ASSERT_TRUE(client.Connect(server.Port()));
+    EXPECT_FALSE(client.Command("NOOP"));
+    EXPECT_EQ(client.services.GetLastError(), ERROR_INTERNET_CONNECTION_ABORTED);
+    EXPECT_FALSE(client.Command("NOOP"));  // nothing more goes to such a server
+    EXPECT_EQ(client.services.GetLastError(), ERROR_INTERNET_CONNECTION_ABORTED);
+    server.Finish();
+}
+
+}  // namespace

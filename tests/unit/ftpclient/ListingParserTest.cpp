@@ -1,0 +1,110 @@
+// Lines exactly as the four servers send them (pyftpdlib, vsftpd, proftpd,
+// pure-ftpd), and IIS's DOS format.
+#include <gtest/gtest.h>
+
+#include "ftp/services/sockets/DosListParser.h"
+#include "ftp/services/sockets/ListingParser.h"
+#include "ftp/services/sockets/MlsdParser.h"
+#include "ftp/services/sockets/UnixListParser.h"
+
+using namespace sapi::ftpclient;
+
+namespace {
+
+std::vector<std::string> Names(const std::vector<ListingEntry> &entries) {
+    std::vector<std::string> names;
+    for (const ListingEntry &entry : entries) names.push_back(entry.name);
+    return names;
+}
+
+TEST(MlsdParser, ProftpdListingWithoutItsOwnFolderEntries) {
+    const std::string listing =
+        "modify=20261207071825;perm=flcdmpe;type=cdir;unique=FE00UA82134;UNIX.group=2121;UNIX.groupname=test;"
+        "UNIX.mode=0755;UNIX.owner=2121;UNIX.ownername=test; .\r\n"
+        "modify=20261207071825;perm=flcdmpe;type=dir;unique=FE00UA82145;UNIX.group=2121;UNIX.groupname=test;"
+        "UNIX.mode=0755;UNIX.owner=2121;UNIX.ownername=test; sub\r\n"
+        "modify=20261207071825;perm=adfrw;size=7;type=file;unique=FE00UA821E8;UNIX.group=2121;"
+        "UNIX.groupname=test;UNIX.mode=0644;UNIX.owner=2121;UNIX.ownername=test; \xc3\xa9.txt\r\n"
+        "modify=20261207071825;perm=flcdmpe;type=pdir;unique=FE00UA82124;UNIX.group=2121;UNIX.groupname=test;"
+        "UNIX.mode=0755;UNIX.owner=2121;UNIX.ownername=test; ..\r\n"
+        "modify=20261207071825;perm=adfrw;size=6;type=file;unique=FE00UA821DA;UNIX.group=2121;"
+        "UNIX.groupname=test;UNIX.mode=0644;UNIX.owner=2121;UNIX.ownername=test; with space.txt\r\n";
+    const std::vector<ListingEntry> entries = ParseListing(listing, ListingFormat::Mlsd);
+    EXPECT_EQ(Names(entries), (std::vector<std::string>{"sub", "\xc3\xa9.txt", "with space.txt"}));
+    EXPECT_TRUE(entries[0].isDirectory);
+    EXPECT_FALSE(entries[1].isDirectory);
+    EXPECT_EQ(entries[1].size, 7u);
+}
+
+TEST(MlsdParser, PureFtpdFoldersHaveSizdAndNamesKeepTheirBlanks) {
+    const auto folder = ParseMlsdLine(
+        "type=dir;sizd=4096;modify=20261207072044;UNIX.mode=0755;UNIX.uid=2121;UNIX.gid=2121;unique=fe00ga82153; sub");
+    ASSERT_TRUE(folder);
+    EXPECT_TRUE(folder->isDirectory);
+    EXPECT_EQ(folder->size, 0u);
+    EXPECT_FALSE(ParseMlsdLine("type=cdir;sizd=4096;modify=20261207072044;UNIX.mode=0755; ."));
+    EXPECT_FALSE(ParseMlsdLine("Type=PDir;sizd=4096; .."));
+    EXPECT_EQ(ParseMlsdLine("type=file;size=1;  two leading blanks")->name, " two leading blanks");
+    EXPECT_EQ(ParseMlsdLine("size=5000000000;type=file; big.bin")->size, 5000000000u);
+    EXPECT_EQ(ParseMlsdLine("type=OS.unix=slink:/etc;size=4; link")->isDirectory, false);
+    EXPECT_FALSE(ParseMlsdLine("type=file;size=1;"));   // no name
+    EXPECT_FALSE(ParseMlsdLine("type=file;size=1; "));  // empty name
+}
+
+TEST(UnixListParser, LinesOfTheFourServers) {
+    const auto pyftpdlib = ParseUnixListLine("-rw-r--r--   1 root     root           12 Jan 02  2024 a.txt");
+    ASSERT_TRUE(pyftpdlib);
+    EXPECT_EQ(pyftpdlib->name, "a.txt");
+    EXPECT_EQ(pyftpdlib->size, 12u);
+    const auto vsftpd = ParseUnixListLine("drwxr-xr-x    2 1001     1001         4096 Dec 07 07:25 sub");
+    ASSERT_TRUE(vsftpd);
+    EXPECT_TRUE(vsftpd->isDirectory);
+    EXPECT_EQ(vsftpd->name, "sub");
+    const auto proftpd = ParseUnixListLine("-rw-r--r--   1 test     test            6 Dec  7 07:25 with space.txt");
+    EXPECT_EQ(proftpd->name, "with space.txt");
+    const auto pureFtpd =
+        ParseUnixListLine("-rw-r--r--    1 2121       2121                7 Dec  7 07:20 \xc3\xa9.txt");
+    EXPECT_EQ(pureFtpd->name, "\xc3\xa9.txt");
+    EXPECT_EQ(pureFtpd->size, 7u);
+}
+
+TEST(UnixListParser, NamesThatLookLikeColumnsAndOddLines) {
+    EXPECT_EQ(ParseUnixListLine("-rw-r--r--   1 a b 3 Dec  7 07:25  leading blank")->name, " leading blank");
+    EXPECT_EQ(ParseUnixListLine("-rw-r--r--   1 a b 3 Dec  7 07:25 Jan  1  2020 x")->name, "Jan  1  2020 x");
+    EXPECT_EQ(ParseUnixListLine("-rw-r--r--   1 a 3 Dec  7  2021 no group")->name, "no group");  // no group column
+    EXPECT_EQ(ParseUnixListLine("lrwxrwxrwx   1 a b 4 Dec  7 07:25 link -> target")->name, "link");
+    EXPECT_EQ(ParseUnixListLine("-rw-r--r--   1 a b 6000000000 Dec  7 07:25 big")->size, 6000000000u);
+    EXPECT_FALSE(ParseUnixListLine("total 12"));
+    EXPECT_FALSE(ParseUnixListLine("-rw-r--r--   1 a b 3 Dec  7 07:25"));
+    EXPECT_FALSE(ParseUnixListLine("-rw-r--r--   1 a b x Dec  7 07:25 not a size"));
+    EXPECT_FALSE(ParseUnixListLine(""));
+}
+
+TEST(DosListParser, IisFolderAndFileLines) {
+    const auto folder = ParseDosListLine("01-02-24  03:04AM       <DIR>          sub");
+    ASSERT_TRUE(folder);
+    EXPECT_TRUE(folder->isDirectory);
+    EXPECT_EQ(folder->name, "sub");
+    const auto file = ParseDosListLine("02-11-2021  10:33PM                  689 iisstart.htm");
+    ASSERT_TRUE(file);
+    EXPECT_EQ(file->size, 689u);
+    EXPECT_EQ(file->name, "iisstart.htm");
+    EXPECT_EQ(ParseDosListLine("01-02-24  03:04AM       <DIR>           lead")->name, " lead");
+    EXPECT_EQ(ParseDosListLine("01-02-24  15:04                 12  lead file")->name, " lead file");
+    EXPECT_FALSE(ParseDosListLine("01-02-24  03:04AM       <DIR>"));
+    EXPECT_FALSE(ParseDosListLine("01-02-24  03:04XM   12 x"));
+    EXPECT_FALSE(ParseDosListLine("1-2-24  03:04AM   12 x"));
+}
+
+TEST(ListingParser, LinesOfBothListFormatsAndBareLineFeeds) {
+    const std::string listing =
+        "total 8\n"
+        "-rw-r--r--   1 root     root           12 Jan 02  2024 a.txt\r\n"
+        "01-02-24  03:04AM       <DIR>          dos folder\n"
+        "garbage line\n"
+        "drwxr-xr-x   2 root     root         4096 Dec 07 07:25 sub";
+    const std::vector<ListingEntry> entries = ParseListing(listing, ListingFormat::List);
+    EXPECT_EQ(Names(entries), (std::vector<std::string>{"a.txt", "dos folder", "sub"}));
+}
+
+}  // namespace

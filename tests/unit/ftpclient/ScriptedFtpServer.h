@@ -1,0 +1,74 @@
+// An FTP server on 127.0.0.1 that plays a script written in the test, for what
+// real servers will not do on demand: stall, end a data connection early,
+// refuse at the last moment, lie in a PASV reply, send a line without end.
+// The script runs on a thread of its own; every wait in it has a time limit,
+// and the destructor ends the connections and joins the thread, so a test that
+// fails still stops its server.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "ftp/services/sockets/Socket.h"
+
+namespace ftpclienttest {
+
+using sapi::ftpclient::Socket;
+
+class ScriptPeer {
+public:
+    // Sends text as is; Reply adds CR LF.
+    void Send(const std::string &text);
+    void Reply(const std::string &line) { Send(line + "\r\n"); }
+    // The next command line (without CR LF); empty after a timeout or close.
+    std::string Receive();
+    // Receives a command and records a failure unless it starts with `prefix`.
+    std::string Expect(const std::string &prefix);
+    // Greeting, USER/PASS, FEAT (listing `features`) and TYPE I.
+    void LogIn(const std::string &features = " MLST type*;size*;\r\n SIZE\r\n EPSV\r\n UTF8\r\n");
+
+    // Passive data: EPSV answered with a fresh listener's port, then accepted
+    // once the client connects.
+    void AnswerPassive();
+    void AcceptData();
+    void SendData(const std::string &bytes);
+    std::string ReceiveAllData();
+    void CloseData();
+
+    std::string failure;  // first thing that went wrong, for the test to report
+    Socket control;
+    Socket dataListener;
+    Socket data;
+
+private:
+    std::string pending_;
+};
+
+class ScriptedFtpServer {
+public:
+    explicit ScriptedFtpServer(std::function<void(ScriptPeer &)> script);
+    ~ScriptedFtpServer();
+    ScriptedFtpServer(const ScriptedFtpServer &) = delete;
+    ScriptedFtpServer &operator=(const ScriptedFtpServer &) = delete;
+
+    uint16_t Port() const { return port_; }
+    // Waits for the script to end and returns its failure text (empty: none).
+    std::string Finish();
+
+private:
+    void Run(std::function<void(ScriptPeer &)> script);
+
+    Socket listener_;
+    uint16_t port_ = 0;
+    ScriptPeer peer_;
+    std::atomic<bool> finished_{false};
+    std::thread thread_;
+};
+
+// Wait limit of every step of a script.
+constexpr int scriptWaitMilliseconds = 5000;
+
+}  // namespace ftpclienttest
