@@ -14,3 +14,9 @@ set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static-libgcc -static-libstdc++")
 
 # add_test(NAME x COMMAND <exe target>) runs the exe through Wine.
 set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+
+# -O2 for releases: at -O3, GCC 12 reports false -Wrestrict overlaps inside
+# libstdc++'s own basic_string code (GCC bug 105651), which -Werror turns
+# into a failed build of perfectly ordinary string appends.
+set(CMAKE_C_FLAGS_RELEASE   "-O2 -DNDEBUG" CACHE STRING "Release flags (see mingw-i686.cmake)")
+set(CMAKE_CXX_FLAGS_RELEASE "-O2 -DNDEBUG" CACHE STRING "Release flags (see mingw-i686.cmake)")
