@@ -278,6 +278,7 @@ bool CommandRunner::Get(const Command &command) {
         return true;
     });
     progress.Finish();
+    const double elapsed = progress.ElapsedSeconds();
     if (result != ApiOk) {
         platform::RemoveFile(partial);
         return ReportCode(command, result);
@@ -292,7 +293,9 @@ bool CommandRunner::Get(const Command &command) {
     if (!platform::RenameReplacing(partial, local)) {
         return Fail(command, "could not move " + partial + " to " + local + ": " + std::strerror(errno));
     }
-    PrintLine("downloaded " + remote + " to " + local + " (" + FormatBytes(*size) + ")");
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.1f s", elapsed);
+    PrintLine("downloaded " + remote + " to " + local + " (" + FormatBytes(*size) + ", " + seconds + ")");
     return true;
 }
 

@@ -63,7 +63,9 @@ std::string FormatDuration(double seconds) {
 }
 
 std::string RenderProgressLine(const ProgressSnapshot &s, int columns) {
-    const double rate = s.elapsed > 0 ? static_cast<double>(s.done) / s.elapsed : 0;
+    // The rate up to the last block: it should not sink while the module waits.
+    const double active = s.elapsed - s.idle;
+    const double rate = active > 0 ? static_cast<double>(s.done) / active : 0;
     std::string tail;
     if (s.total >= 0) {
         const auto total = static_cast<uint64_t>(s.total);

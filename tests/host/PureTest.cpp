@@ -57,7 +57,7 @@ TEST(Progress, FormatsSizesRatesAndDurations) {
 }
 
 TEST(Progress, LineShowsBarPercentRateAndEta) {
-    ProgressSnapshot s{"big.bin", 1 << 20, 4 << 20, 1.0, 0.1};
+    ProgressSnapshot s{"big.bin", 1 << 20, 4 << 20, 1.0, 0.0};
     const std::string line = RenderProgressLine(s, 100);
     EXPECT_NE(line.find("big.bin"), std::string::npos);
     EXPECT_NE(line.find("25%"), std::string::npos);
@@ -69,9 +69,10 @@ TEST(Progress, LineShowsBarPercentRateAndEta) {
 }
 
 TEST(Progress, LineWhileTheModuleWaitsForMoreData) {
-    ProgressSnapshot s{"a.txt", 12, 12, 6.0, 5.0};
+    ProgressSnapshot s{"a.txt", 12288, 12288, 6.0, 5.0};
     const std::string line = RenderProgressLine(s, 120);
     EXPECT_NE(line.find("100%"), std::string::npos);
+    EXPECT_NE(line.find(" 12.0 KiB/s"), std::string::npos) << line;  // the rate until the last block
     EXPECT_NE(line.find("waiting for more data"), std::string::npos);
     EXPECT_EQ(line.find("ETA"), std::string::npos);
 }
