@@ -79,13 +79,13 @@ std::wstring ParameterSet::Get(const char *key) const {
     return Api().GetParameter(handle_, key, text, &length) == ApiOk ? std::wstring(text) : L"";
 }
 
-Connection::Connection(const wchar_t *user, const wchar_t *password, bool verifyByRead) {
+Connection::Connection(const wchar_t *user, const wchar_t *password, bool verifyByRead, bool passive) {
     ParameterSet settings;
     settings.Set("ServerPrimaryAddress", L"127.0.0.1");
     settings.Set("ServerPrimaryPort", std::to_wstring(ServerPort()));
     settings.Set("ServerPrimaryLoginName", user);
     settings.Set("ServerPrimaryLoginPassword", password);
-    settings.Set("ServerUsePassive", L"1");
+    settings.Set("ServerUsePassive", passive ? L"1" : L"0");
     settings.Set("ServerVerifyByRead", verifyByRead ? L"1" : L"0");
     int32_t handle = 0;
     result_ = Api().OpenServer(settings.handle(), &handle);

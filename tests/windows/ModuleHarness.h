@@ -51,7 +51,7 @@ class Connection {
 public:
     // result: OpenServer's code; handle() is 0 unless it was ApiOk.
     explicit Connection(const wchar_t *user = L"user", const wchar_t *password = L"pass",
-                        bool verifyByRead = false);
+                        bool verifyByRead = false, bool passive = true);
     ~Connection();
     Connection(const Connection &) = delete;
     Connection &operator=(const Connection &) = delete;

@@ -214,3 +214,38 @@ TEST_CASE(WriteAStreamFromTheHost) {
     CHECK_EQ(writeAsset(c.handle(), title.handle(), 0, 0, &FillBlock, &unused), ApiInvalidArgument);
     CHECK_EQ(unused.calls, 0);
 }
+
+TEST_CASE(StoresTheServerRefusedAreNotReportedAsDone) {
+    Connection c;
+    // The server takes the data, then answers "426 ...; transfer aborted."
+    // as on a full disk (names starting with "full-").
+    WriteWholeFile(InWork(L"small.bin"), PatternBytes(5000));
+    ParameterSet title;
+    title.Set("Title", L"full-upload.bin");
+    CHECK_EQ(Api().UploadAsset(c.handle(), title.handle(), InWork(L"small.bin").c_str(), nullptr, nullptr),
+             ApiTransferFailed);
+    Feed feed;
+    feed.data = PatternBytes(5000);
+    title.Set("Title", L"full-stream.bin");
+    CHECK_EQ(Api().WriteAsset(c.handle(), title.handle(), 5000, &FillBlock, &feed), ApiTransferFailed);
+    // And the connection goes on.
+    title.Set("Title", L"after-refusal.bin");
+    CHECK_EQ(Api().UploadAsset(c.handle(), title.handle(), InWork(L"small.bin").c_str(), nullptr, nullptr),
+             ApiOk);
+    CHECK(ReadWholeFile(UnderRoot(L"after-refusal.bin")) == PatternBytes(5000));
+}
+
+TEST_CASE(ActiveMode) {
+    Connection c(L"user", L"pass", false, false);  // the server connects back (PORT)
+    CHECK_EQ(c.result(), ApiOk);
+    CHECK(Contains(Assets(c.handle()), L"big.bin"));
+    Seen seen;
+    CHECK_EQ(Api().ReadAsset(c.handle(), L"big.bin", readBlock, &seen), ApiOk);
+    CHECK(seen.data == PatternBytes(600000));
+    WriteWholeFile(InWork(L"active.bin"), PatternBytes(100000));
+    ParameterSet title;
+    title.Set("Title", L"active.bin");
+    CHECK_EQ(Api().UploadAsset(c.handle(), title.handle(), InWork(L"active.bin").c_str(), nullptr, nullptr),
+             ApiOk);
+    CHECK(ReadWholeFile(UnderRoot(L"active.bin")) == PatternBytes(100000));
+}
