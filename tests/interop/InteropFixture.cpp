@@ -1,0 +1,46 @@
+#include "InteropFixture.h"
+
+#include <filesystem>
+
+#include "ftp/services/sockets/ClientTimeouts.h"
+
+namespace sapi::interop {
+
+std::vector<ServerMode> AllServerModes() {
+    std::vector<ServerMode> modes;
+    for (const auto &kind : test::TestFtpServer::Kinds()) {
+        modes.push_back({kind, true});
+        modes.push_back({kind, false});
+    }
+    return modes;
+}
+
+std::string ServerModeName(const testing::TestParamInfo<ServerMode> &info) {
+    return info.param.kind + (info.param.passive ? "_passive" : "_active");
+}
+
+void InteropTest::SetUp() {
+    // A stalled exchange should fail the test in seconds, not after the
+    // shipped client's minute.
+    ftpclient::ClientTimeouts timeouts;
+    timeouts.connect = timeouts.receive = timeouts.send = ftpclient::Milliseconds(20'000);
+    ftpclient::SetTimeoutsForTesting(timeouts);
+
+    std::filesystem::create_directories(root_);
+    std::filesystem::create_directories(local());
+    Populate();
+    test::TestFtpServerOptions options;
+    options.address = Address();
+    server_ = std::make_unique<test::TestFtpServer>(GetParam().kind, root_, test::TestFtpServer::DefaultUser,
+                                                    test::TestFtpServer::DefaultPassword, options);
+    ASSERT_TRUE(client_.Connect(Address(), server_->port(), server_->user(), server_->password(),
+                                GetParam().passive))
+        << "error " << client_.LastError() << ": " << client_.LastResponse();
+}
+
+void InteropTest::TearDown() {
+    client_.Disconnect();
+    server_.reset();
+}
+
+}  // namespace sapi::interop

@@ -1,0 +1,58 @@
+// One real server per test, in passive or active mode, with a logged-in client.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "InteropClient.h"
+#include "TestFiles.h"
+#include "TestFtpServer.h"
+
+namespace sapi::interop {
+
+struct ServerMode {
+    std::string kind;
+    bool passive = true;
+};
+
+// Names the case in test listings: "vsftpd, active".
+inline void PrintTo(const ServerMode &mode, std::ostream *out) {
+    *out << mode.kind << (mode.passive ? ", passive" : ", active");
+}
+
+std::vector<ServerMode> AllServerModes();
+std::string ServerModeName(const testing::TestParamInfo<ServerMode> &info);
+
+class InteropTest : public testing::TestWithParam<ServerMode> {
+protected:
+    // Folders and files a test wants on the server are put under root() by
+    // Populate, which runs before the server starts.
+    virtual void Populate() {}
+    // The loopback address the server listens on and the client dials.
+    virtual std::string Address() const { return "127.0.0.1"; }
+
+    void SetUp() override;
+    void TearDown() override;
+
+    const std::filesystem::path &root() const { return root_; }
+    // A folder for the test's local files, beside the served root.
+    std::filesystem::path local() const { return work_ / "local"; }
+    test::TestFtpServer &server() { return *server_; }
+    InteropClient &client() { return client_; }
+
+private:
+    test::TempDir work_{"sapi-interop"};
+    std::filesystem::path root_ = work_ / "root";
+    std::unique_ptr<test::TestFtpServer> server_;
+    InteropClient client_;
+};
+
+#define SAPI_INTEROP_SUITE(fixture)                                                        \
+    INSTANTIATE_TEST_SUITE_P(Servers, fixture, testing::ValuesIn(AllServerModes()), \
+                             ServerModeName)
+
+}  // namespace sapi::interop
