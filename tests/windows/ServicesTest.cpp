@@ -239,6 +239,35 @@ TEST_CASE(CurrentDirectory) {
     CHECK(small[0] == L'x');
 }
 
+namespace {
+
+struct StatusSeen {
+    int calls = 0;
+    uintptr_t lastContext = 0;
+} statusSeen;
+
+void SAPI_WINAPI CountStatus(InternetHandle, uintptr_t context, uint32_t, void *, uint32_t) {
+    ++statusSeen.calls;
+    statusSeen.lastContext = context;
+}
+
+void SAPI_WINAPI OtherStatus(InternetHandle, uintptr_t, uint32_t, void *, uint32_t) {}
+
+}  // namespace
+
+TEST_CASE(StatusCallbackRoundTrip) {
+    wintest::MakeFolder(wintest::UnderRoot(L"status"));
+    Session s;
+    CHECK(Services().InternetSetStatusCallback(s.connect(), &CountStatus) == nullptr);
+    statusSeen = {};
+    CHECK(Services().FtpSetCurrentDirectory(s.connect(), L"status"));
+    CHECK(statusSeen.calls > 0);  // __stdcall both ways, or this run would have crashed
+    CHECK_EQ(statusSeen.lastContext, 1u);  // the connect handle's context
+    // What comes back is what went in, usable as the same function.
+    CHECK(Services().InternetSetStatusCallback(s.connect(), &OtherStatus) == &CountStatus);
+    CHECK(Services().InternetSetStatusCallback(s.connect(), nullptr) == &OtherStatus);
+}
+
 TEST_CASE(LocalFileForDownloadReplacesAndLetsOthersRead) {
     const std::wstring path = wintest::InWork(L"download.bin");
     wintest::WriteWholeFile(path, "old content that is longer");
