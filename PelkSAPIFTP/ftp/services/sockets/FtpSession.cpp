@@ -66,8 +66,25 @@ uint32_t FtpSession::Synchronise() {
     return ERROR_INTERNET_CONNECTION_ABORTED;
 }
 
+// A session in step expects nothing before its next command; a reply that
+// came anyway (a late word on a transfer already settled, an idle "421
+// Timeout.") must not be taken as the answer to that command.
+void FtpSession::DropUnsolicited() {
+    control_.TakeAvailable();
+    FtpReply stale;
+    while (control_.HasReply() && control_.ReadReply(stale, Milliseconds{0}) == ERROR_SUCCESS) {
+        if (stale.code == 421) {
+            lastReply_ = stale;
+            ChangeState(SessionState::Broken);
+            return;
+        }
+    }
+}
+
 // Sends a command and returns the first reply to it, preliminary or not.
 uint32_t FtpSession::Request(const std::string &line, FtpReply &reply) {
+    if (state_ == SessionState::Ready) DropUnsolicited();
+    if (state_ == SessionState::Broken) return ERROR_INTERNET_CONNECTION_ABORTED;
     if (const uint32_t error = control_.SendLine(line)) return ReplyTrouble(error);
     if (const uint32_t error = control_.ReadReply(reply, CurrentTimeouts().receive)) {
         return ReplyTrouble(error);

@@ -86,6 +86,7 @@ private:
     void ChangeState(SessionState next);
     uint32_t EnsureInStep();
     uint32_t Synchronise();
+    void DropUnsolicited();
     uint32_t Request(const std::string &line, FtpReply &reply);
     uint32_t AwaitFinal(FtpReply &reply, Milliseconds timeout);
     uint32_t Exchange(const std::string &line, FtpReply &reply);

@@ -1,0 +1,17 @@
+// An MLSD listing as it comes over the data connection.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+#include "ftp/services/sockets/ListingParser.h"
+
+using namespace sapi::ftpclient;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    const std::string_view text(reinterpret_cast<const char *>(data), size);
+    for (const ListingEntry &entry : ParseListing(text, ListingFormat::Mlsd)) {
+        if (entry.name.empty() || entry.name.size() > size) std::abort();
+    }
+    return 0;
+}
