@@ -1,4 +1,5 @@
 // Slots 1 to 3: the fixed texts that name the kind of server the plug-in serves.
+#include "entry/Boundary.h"
 #include "entry/EntrySlots.h"
 #include "entry/TextCopyOut.h"
 
@@ -18,16 +19,18 @@ constexpr uint32_t serverTypeIdCapacity = 40;
 extern "C" {
 
 ServerApiResult SERVER_API_CALL GetServerTypeName(ServerApiChar *text, uint32_t *length) {
-    return sapi::TextCopyOut(serverTypeName, text, length);
+    return sapi::Guarded([&] { return sapi::TextCopyOut(serverTypeName, text, length); });
 }
 
 ServerApiResult SERVER_API_CALL GetServerTypeId(ServerApiChar *text) {
-    uint32_t capacity = serverTypeIdCapacity;
-    return sapi::TextCopyOut(serverTypeId, text, &capacity);
+    return sapi::Guarded([&] {
+        uint32_t capacity = serverTypeIdCapacity;
+        return sapi::TextCopyOut(serverTypeId, text, &capacity);
+    });
 }
 
 ServerApiResult SERVER_API_CALL GetServerGroupName(ServerApiChar *text, uint32_t *length) {
-    return sapi::TextCopyOut(serverGroupName, text, length);
+    return sapi::Guarded([&] { return sapi::TextCopyOut(serverGroupName, text, length); });
 }
 
 }  // extern "C"

@@ -20,4 +20,6 @@ ResultCode InitializeModule(int32_t version, const ServerApiFunctions **table) n
 
 }  // namespace sapi
 
-extern "C" void SERVER_API_CALL ReleaseServerAPI(void) { sapi::ReleaseHostContextBuffer(); }
+extern "C" void SERVER_API_CALL ReleaseServerAPI(void) {
+    sapi::GuardedVoid([] { sapi::ReleaseHostContextBuffer(); });
+}

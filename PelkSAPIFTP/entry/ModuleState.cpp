@@ -5,6 +5,9 @@
 // host-context buffer.
 #include "entry/ModuleState.h"
 
+#include <memory>
+#include <utility>
+
 #include "ftp/ConnectionRegistry.h"
 #include "parameters/ParameterSetRegistry.h"
 

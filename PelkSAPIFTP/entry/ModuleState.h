@@ -1,8 +1,6 @@
 // The module-global state that lives from load to unload.
 #pragma once
 
-#include <memory>
-
 namespace sapi {
 
 // The host-context buffer: a one-byte block made by InitServerAPI, freed by

@@ -1,7 +1,6 @@
 #include "parameters/ParameterAccess.h"
 
 #include <string>
-#include <utility>
 
 #include "entry/TextCopyOut.h"
 #include "parameters/ParameterSetRegistry.h"

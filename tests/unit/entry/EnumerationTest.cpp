@@ -47,15 +47,6 @@ int32_t SetWith(std::initializer_list<const char *> keys) {
     return set;
 }
 
-TEST(EnumerateParameters, PassesContextKeyValueAndKindInKeyOrder) {
-    const int32_t set = SetWith({});
-    ASSERT_EQ(SetParameter(set, "b", SAPI_WIDE("two")), ApiOk);
-    ASSERT_EQ(SetParameter(set, "a", SAPI_WIDE("one")), ApiOk);
-    Walk walk;
-    EXPECT_EQ(EnumerateParameters(set, Record, &walk), ApiOk);
-    EXPECT_EQ(walk.visits, (std::vector<Visit>{{"a", SAPI_WIDE("one"), 0}, {"b", SAPI_WIDE("two"), 0}}));
-}
-
 TEST(EnumerateParameters, EmptySetMakesNoCall) {
     Walk walk;
     EXPECT_EQ(EnumerateParameters(SetWith({}), Record, &walk), ApiOk);
@@ -113,21 +104,6 @@ TEST(EnumerateParameters, ValueReplacedDuringItsOwnCallStaysReadable) {
     };
     EXPECT_EQ(EnumerateParameters(set, Record, &walk), ApiOk);
     EXPECT_EQ(seenAfterChange, longValue);
-}
-
-TEST(EnumerateParameters, NestedWalksOfTheSameSetAreIndependent) {
-    const int32_t set = SetWith({"a", "b"});
-    Walk outer;
-    std::vector<std::string> inner;
-    outer.onVisit = [&](const char *, const ServerApiChar *) {
-        Walk nested;
-        EXPECT_EQ(EnumerateParameters(set, Record, &nested), ApiOk);
-        for (const std::string &key : KeysOf(nested)) inner.push_back(key);
-        return true;
-    };
-    EXPECT_EQ(EnumerateParameters(set, Record, &outer), ApiOk);
-    EXPECT_EQ(KeysOf(outer), (std::vector<std::string>{"a", "b"}));
-    EXPECT_EQ(inner, (std::vector<std::string>{"a", "b", "a", "b"}));
 }
 
 }  // namespace
