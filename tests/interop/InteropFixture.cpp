@@ -31,6 +31,7 @@ void InteropTest::SetUp() {
     Populate();
     test::TestFtpServerOptions options;
     options.address = Address();
+    Configure(options);
     server_ = std::make_unique<test::TestFtpServer>(GetParam().kind, root_, test::TestFtpServer::DefaultUser,
                                                     test::TestFtpServer::DefaultPassword, options);
     ASSERT_TRUE(client_.Connect(Address(), server_->port(), server_->user(), server_->password(),

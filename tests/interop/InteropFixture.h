@@ -32,6 +32,8 @@ protected:
     // Folders and files a test wants on the server are put under root() by
     // Populate, which runs before the server starts.
     virtual void Populate() {}
+    // Server options beyond the address, e.g. read-only folders.
+    virtual void Configure(test::TestFtpServerOptions &) {}
     // The loopback address the server listens on and the client dials.
     virtual std::string Address() const { return "127.0.0.1"; }
 

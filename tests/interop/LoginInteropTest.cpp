@@ -26,6 +26,14 @@ TEST_P(WrongPasswordTest, IsRefusedWith12014AndTheRightOneStillWorks) {
 INSTANTIATE_TEST_SUITE_P(Servers, WrongPasswordTest, testing::ValuesIn(test::TestFtpServer::Kinds()),
                          [](const testing::TestParamInfo<std::string> &parameter) { return parameter.param; });
 
+TEST(HostNameTest, ConnectsToAServerNamedByHostName) {
+    test::TempDir work("sapi-interop");
+    test::TestFtpServer server("pyftpdlib", work / "root");
+    InteropClient client;
+    EXPECT_TRUE(client.Connect("localhost", server.port(), server.user(), server.password(), true))
+        << client.LastError() << ": " << client.LastResponse();
+}
+
 // A port that is bound but not listening refuses every connection, and stays
 // ours for as long as the test holds it.
 TEST(RefusedConnectionTest, PortWithoutListenerGives12029) {

@@ -41,6 +41,13 @@ TEST_P(TransferInteropTest, StoresExactBytesOfEverySize) {
         ASSERT_TRUE(std::filesystem::exists(root() / name)) << name;
         EXPECT_TRUE(test::ReadWholeFile(root() / name) == bytes) << name;
     }
+    // The listing after a store shows the new file at its size.
+    const auto entries = client().List();
+    ASSERT_TRUE(entries) << client().LastResponse();
+    bool listed = false;
+    for (const auto &entry : *entries)
+        if (entry.name == "up-mebibyte.bin") listed = entry.size == (1u << 20);
+    EXPECT_TRUE(listed);
     // A store over an existing file replaces it.
     ASSERT_TRUE(client().Store("up-mebibyte.bin", "short")) << client().LastResponse();
     EXPECT_EQ(test::ReadWholeFile(root() / "up-mebibyte.bin"), "short");

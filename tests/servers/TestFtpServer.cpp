@@ -51,6 +51,10 @@ std::vector<std::string> LauncherArguments(const std::string &kind, const fs::pa
                                           options.address};
     if (options.sizeInAscii) arguments.emplace_back("--size-in-ascii");
     if (options.slowFailedLogins) arguments.emplace_back("--slow-failed-logins");
+    for (const auto &folder : options.readOnlyFolders) {
+        arguments.emplace_back("--read-only");
+        arguments.push_back(folder);
+    }
     if (!options.logCopy.empty()) {
         arguments.emplace_back("--log");
         arguments.push_back(options.logCopy.string());

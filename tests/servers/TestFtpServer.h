@@ -20,6 +20,8 @@ struct TestFtpServerOptions {
     bool sizeInAscii = false;           // pyftpdlib: answer SIZE before TYPE I too
     bool slowFailedLogins = false;      // keep the server's delay after a wrong password
     std::filesystem::path logCopy;      // when set, the server's log is copied here on stop
+    // Folders under the root that the user may list but not write.
+    std::vector<std::string> readOnlyFolders;
 };
 
 class TestFtpServer {

@@ -3,7 +3,7 @@
 
     /usr/bin/python3 tests/servers/ftpserver.py KIND --root DIR [--user U] [--password P]
         [--address 127.0.0.1|::1] [--port N] [--size-in-ascii] [--slow-failed-logins]
-        [--log FILE]
+        [--read-only NAME]... [--log FILE]
 
 KIND is pyftpdlib, vsftpd, proftpd or pureftpd. Once the server listens it prints
 "UID n" (the owner files under DIR should have) and then "PORT n", and supervises:
@@ -41,10 +41,22 @@ def parse():
                         help="pyftpdlib: answer SIZE before TYPE I too")
     parser.add_argument("--slow-failed-logins", action="store_true",
                         help="keep the server's usual delay after a wrong password")
+    parser.add_argument("--read-only", action="append", default=[], metavar="NAME",
+                        help="a folder under the root that the user may list but not write")
     parser.add_argument("--log", help="copy the server's log here when stopping")
     options = parser.parse_args()
     options.root = os.path.abspath(options.root)
     return options
+
+
+def make_read_only(root, names):
+    """Folders owned by root with mode 0555: the server's account cannot write
+    there (pyftpdlib, which runs as root, gets the same rule as a permission)."""
+    for name in names:
+        folder = os.path.join(root, name)
+        os.makedirs(folder, exist_ok=True)
+        os.chown(folder, 0, 0)
+        os.chmod(folder, 0o555)
 
 
 def prepare_root(root, uid):
@@ -90,6 +102,7 @@ def start(options, work, passive, log):
         argv, uid = kinds.KINDS[options.kind](options, work, port, passive)
         if attempt == 0:
             prepare_root(options.root, uid)
+            make_read_only(options.root, options.read_only)
         server = subprocess.Popen(argv, stdin=subprocess.DEVNULL, stdout=log, stderr=log, cwd=work)
         if wait_listening(server, options.address, port):
             return server, port, uid

@@ -37,6 +37,8 @@ def pyftpdlib(o, work, port, passive):
             "--failed-login-delay", "3" if o.slow_failed_logins else "0"]
     if o.size_in_ascii:
         argv.append("--size-in-ascii")
+    for name in o.read_only:
+        argv += ["--read-only", name]
     return argv, os.getuid()
 
 

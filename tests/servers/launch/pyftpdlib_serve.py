@@ -2,6 +2,7 @@
 delay after a failed login, and optionally SIZE answered in ASCII mode too."""
 import argparse
 import logging
+import os
 import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
@@ -18,6 +19,7 @@ def parse():
     parser.add_argument("--port", type=int, required=True)
     parser.add_argument("--passive", required=True, help="FIRST-LAST")
     parser.add_argument("--size-in-ascii", action="store_true")
+    parser.add_argument("--read-only", action="append", default=[])
     parser.add_argument("--failed-login-delay", type=float, default=0.0)
     return parser.parse_args()
 
@@ -36,6 +38,8 @@ def handler_class(options):
 
     authorizer = DummyAuthorizer()
     authorizer.add_user(options.user, options.password, options.root, perm="elradfmwMT")
+    for name in options.read_only:
+        authorizer.override_perm(options.user, os.path.join(options.root, name), perm="elr", recursive=True)
     Handler.authorizer = authorizer
     Handler.auth_failed_timeout = options.failed_login_delay
     first, last = (int(port) for port in options.passive.split("-"))
