@@ -271,11 +271,12 @@ bool CommandRunner::Get(const Command &command) {
     const std::string partial = local + ".part";
     int64_t total = -1;
     ServerApiResult result;
+    platform::InterruptScope interrupt;
     ProgressDisplay progress(BaseName(remote), settings_.progress);
     result = api_->DownloadAsset(session_->Connection(), remote, partial, [&](uint32_t count, int64_t totalSize) {
         progress.Add(count, totalSize);
         total = totalSize;
-        return true;
+        return !platform::InterruptScope::Requested();
     });
     progress.Finish();
     const double elapsed = progress.ElapsedSeconds();
@@ -304,9 +305,11 @@ bool CommandRunner::Cat(const Command &command) {
     uint64_t written = 0;
     int64_t total = -1;
     bool outputFailed = false;
+    platform::InterruptScope interrupt;
     const ServerApiResult result =
         api_->ReadAsset(session_->Connection(), command.args[0], [&](const void *data, uint32_t count, int64_t size) {
             total = size;
+            if (platform::InterruptScope::Requested()) return false;
             if (std::fwrite(data, 1, count, stdout) != count) {
                 outputFailed = true;
                 return false;
@@ -317,6 +320,7 @@ bool CommandRunner::Cat(const Command &command) {
     std::fflush(stdout);
     if (result != ApiOk) return ReportCode(command, result);
     if (outputFailed) return Fail(command, "could not write to standard output");
+    if (platform::InterruptScope::Requested()) return Fail(command, "cancelled");
     if (total >= 0 && written < static_cast<uint64_t>(total)) {
         return Fail(command, "the transfer broke off after " + std::to_string(written) + " of " +
                                  std::to_string(total) + " bytes");
@@ -351,15 +355,21 @@ bool CommandRunner::Put(const Command &command) {
         ScopedParameterSet set(*api_);
         ServerApiResult result = set.CreationResult();
         if (result == ApiOk) result = api_->SetParameter(set.Handle(), "Title", name);
+        platform::InterruptScope interrupt;
         ProgressDisplay progress(name, settings_.progress);
         if (result == ApiOk) {
             result = api_->UploadAsset(session_->Connection(), set.Handle(), local, [&](uint32_t count, int64_t total) {
                 progress.Add(count, total);
-                return true;
+                return !platform::InterruptScope::Requested();
             });
         }
         progress.Finish();
-        stored = result == ApiOk ? true : ReportCode(command, result);
+        // A stop asked for by the progress callback is no failure to the module.
+        if (result == ApiOk && platform::InterruptScope::Requested()) {
+            stored = Fail(command, "cancelled; the server keeps the part already sent");
+        } else {
+            stored = result == ApiOk ? true : ReportCode(command, result);
+        }
         if (stored) PrintLine("uploaded " + local + " as " + target + " (" + FormatBytes(*size) + ")");
     }
     if (!start.empty()) {
@@ -376,21 +386,29 @@ bool CommandRunner::PutStream(const Command &command, const std::string &name) {
     if (result != ApiOk) return ReportCode(command, result);
     bool readFailed = false;
     uint64_t sent = 0;
+    platform::InterruptScope interrupt;
     // The size must not be 0 and the module uses it for nothing else; a pipe's
     // length is unknown until it ends.
     const int64_t streamSize = INT64_MAX;
     result = api_->WriteAsset(session_->Connection(), set.Handle(), streamSize, [&](void *buffer, uint32_t *length) {
-        const size_t got = std::fread(buffer, 1, *length, stdin);
-        if (got == 0 && std::ferror(stdin)) {
+        const auto got = platform::ReadStandardInput(buffer, *length);
+        if (platform::InterruptScope::Requested()) {
+            *length = 0;
+            return false;
+        }
+        if (!got) {
             readFailed = true;
             *length = 0;
             return false;
         }
-        *length = static_cast<uint32_t>(got);
-        sent += got;
+        *length = static_cast<uint32_t>(*got);
+        sent += *got;
         return true;
     });
     if (result != ApiOk) return ReportCode(command, result);
+    if (platform::InterruptScope::Requested()) {
+        return Fail(command, "cancelled; the server keeps the part already sent");
+    }
     if (readFailed) return Fail(command, "reading standard input failed; the server keeps the part already sent");
     PrintLine("uploaded standard input as " + command.args[1] + " (" + FormatBytes(sent) + ")");
     return true;

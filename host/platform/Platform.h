@@ -40,6 +40,11 @@ std::optional<std::string> ReadSecret(const std::string &prompt);
 // can be edited and the history walked with the arrow keys. nullopt at end of input.
 std::optional<std::string> ReadLine(const std::string &prompt, const std::vector<std::string> &history);
 
+// Fills `buffer` from standard input as far as it goes: returns the bytes read
+// (fewer only at end of input or when interrupted by InterruptScope), or nullopt
+// on a read error.
+std::optional<size_t> ReadStandardInput(void *buffer, size_t size);
+
 // Puts stdout into binary mode (no newline translation) for raw file data.
 void UseBinaryStdout();
 void UseBinaryStdin();
@@ -49,6 +54,18 @@ class Ticker {
 public:
     static std::unique_ptr<Ticker> Start(std::function<void()> tick, unsigned intervalMs);
     virtual ~Ticker() = default;
+};
+
+// While one exists, Ctrl-C (SIGINT, or the console's Ctrl-C on Windows) asks
+// the transfer under way to stop instead of ending the program; a second Ctrl-C
+// ends it as usual.
+class InterruptScope {
+public:
+    InterruptScope();
+    ~InterruptScope();
+    InterruptScope(const InterruptScope &) = delete;
+    InterruptScope &operator=(const InterruptScope &) = delete;
+    static bool Requested();
 };
 
 // Local files by UTF-8 path.

@@ -2,13 +2,16 @@
 #include "platform/Platform.h"
 
 #include <dlfcn.h>
+#include <signal.h>
 #include <limits.h>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <condition_variable>
 #include <cstdlib>
 #include <mutex>
@@ -214,6 +217,37 @@ std::optional<std::string> ReadLine(const std::string &prompt, const std::vector
     return editor.line;
 }
 
+namespace {
+
+volatile sig_atomic_t interruptRequested = 0;
+struct sigaction previousInterrupt {};
+
+void OnInterrupt(int) {
+    if (interruptRequested != 0) {
+        sigaction(SIGINT, &previousInterrupt, nullptr);  // the second Ctrl-C ends us
+        raise(SIGINT);
+        return;
+    }
+    interruptRequested = 1;
+    static const char note[] = "\n(stopping once the module hands control back; Ctrl-C again to quit now)\n";
+    [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, note, sizeof note - 1);
+}
+
+}  // namespace
+
+InterruptScope::InterruptScope() {
+    interruptRequested = 0;
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;  // the module's socket calls go on; our own reads poll
+    sigaction(SIGINT, &action, &previousInterrupt);
+}
+
+InterruptScope::~InterruptScope() { sigaction(SIGINT, &previousInterrupt, nullptr); }
+
+bool InterruptScope::Requested() { return interruptRequested != 0; }
+
 std::unique_ptr<LoadedModule> LoadedModule::Load(const std::string &path, std::string &error) {
     void *handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr) {
@@ -257,6 +291,25 @@ std::optional<std::string> ReadSecret(const std::string &prompt) {
     }
     std::fputs("\n", stderr);
     return line;
+}
+
+std::optional<size_t> ReadStandardInput(void *buffer, size_t size) {
+    auto *bytes = static_cast<unsigned char *>(buffer);
+    size_t got = 0;
+    while (got < size && !InterruptScope::Requested()) {
+        // Poll first, so that a Ctrl-C between our check and the read cannot
+        // leave us blocked on a pipe that stays silent.
+        pollfd ready{STDIN_FILENO, POLLIN, 0};
+        if (poll(&ready, 1, 200) <= 0) continue;
+        const ssize_t count = read(STDIN_FILENO, bytes + got, size - got);
+        if (count == 0) break;
+        if (count < 0) {
+            if (errno == EINTR || errno == EAGAIN) continue;
+            return std::nullopt;
+        }
+        got += static_cast<size_t>(count);
+    }
+    return got;
 }
 
 void UseBinaryStdout() {}

@@ -107,6 +107,26 @@ std::optional<std::string> ReadConsoleLine() {
 
 }  // namespace
 
+namespace {
+
+volatile LONG interruptRequested = 0;
+
+BOOL WINAPI OnConsoleControl(DWORD event) {
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+    return InterlockedExchange(&interruptRequested, 1) == 0;  // the second one ends us
+}
+
+}  // namespace
+
+InterruptScope::InterruptScope() {
+    InterlockedExchange(&interruptRequested, 0);
+    SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+}
+
+InterruptScope::~InterruptScope() { SetConsoleCtrlHandler(OnConsoleControl, FALSE); }
+
+bool InterruptScope::Requested() { return interruptRequested != 0; }
+
 std::unique_ptr<LoadedModule> LoadedModule::Load(const std::string &path, std::string &error) {
     HMODULE handle = LoadLibraryW(Wide(path).c_str());
     if (handle == nullptr) {
@@ -164,6 +184,20 @@ std::optional<std::string> ReadLine(const std::string &prompt, const std::vector
     std::fputs(prompt.c_str(), stdout);
     std::fflush(stdout);
     return ReadConsoleLine();
+}
+
+std::optional<size_t> ReadStandardInput(void *buffer, size_t size) {
+    auto *bytes = static_cast<unsigned char *>(buffer);
+    size_t got = 0;
+    while (got < size && !InterruptScope::Requested()) {
+        const size_t count = std::fread(bytes + got, 1, size - got, stdin);
+        got += count;
+        if (count == 0) {
+            if (std::ferror(stdin)) return std::nullopt;
+            break;
+        }
+    }
+    return got;
 }
 
 void UseBinaryStdout() { _setmode(_fileno(stdout), _O_BINARY); }

@@ -3,8 +3,11 @@
 // The module is the build whose waits are a hundredth of the real ones.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <thread>
 
 #include "RunHost.h"
 #include "TestFiles.h"
@@ -160,6 +163,36 @@ TEST_F(HostEndToEnd, PutStoresFilesAndStandardInput) {
     EXPECT_EQ(ReadWholeFile(Root() / "piped.txt"), "from stdin\n");
 }
 
+// Waits for `condition` for up to 30 s; the server writes what it receives at
+// its own pace.
+bool Eventually(const std::function<bool()> &condition) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+uintmax_t SizeOrZero(const fs::path &path) {
+    std::error_code error;
+    const uintmax_t size = fs::file_size(path, error);
+    return error ? 0 : size;
+}
+
+TEST_F(HostEndToEnd, CtrlCStopsAnUploadAndSaysWhatTheServerKept) {
+    // One full block of the module's upload buffer goes out, then standard
+    // input stays open and silent until Ctrl-C.
+    HostRunOptions options = WithPassword(std::string(262144 + 1000, 'z'));
+    options.keepInputOpen = true;
+    const fs::path stored = Root() / "partial.bin";
+    options.interruptWhen = [&] { return SizeOrZero(stored) >= 200000; };
+    const HostRun run = RunSapihost({Url(), "put", "-", "partial.bin"}, options);
+    EXPECT_EQ(run.status, 1) << run.All();
+    EXPECT_TRUE(Has(run.err, "cancelled; the server keeps the part already sent")) << run.err;
+    EXPECT_TRUE(Eventually([&] { return SizeOrZero(stored) == 262144; })) << SizeOrZero(stored);
+}
+
 TEST_F(HostEndToEnd, PutOfAMissingLocalFileLeavesTheServerAlone) {
     const HostRun run = Host({"put", Local("absent").string(), "a.txt"});
     EXPECT_EQ(run.status, 1);
@@ -231,6 +264,23 @@ TEST_F(HostEndToEnd, NoPasswordAndNoTerminalIsAUsageError) {
     const HostRun run = RunSapihost({Url(), "ls"}, options);
     EXPECT_EQ(run.status, 2);
     EXPECT_TRUE(Has(run.err, "SAPIHOST_PASSWORD")) << run.err;
+}
+
+TEST(HostEndToEndIpv6, BracketedAddressAndNamesBeyondAscii) {
+    TempDir temp("sapihost-e2e6");
+    const std::string accented = "\xC3\xA9t\xC3\xA9.txt";  // été.txt
+    WriteWholeFile(temp / "root" / accented, "summer\n");
+    sapi::test::TestFtpServerOptions options;
+    options.address = "::1";
+    TestFtpServer server("pyftpdlib", temp / "root", TestFtpServer::DefaultUser, TestFtpServer::DefaultPassword,
+                         options);
+    HostRunOptions run;
+    run.env["SAPIHOST_PASSWORD"] = TestFtpServer::DefaultPassword;
+    const std::string url = "ftp://sapiftp@[::1]:" + std::to_string(server.port()) + "/";
+    const HostRun result = RunSapihost({url, "cat", accented, "mkdir", "dossier \xC3\xBC", "ls"}, run);
+    ASSERT_EQ(result.status, 0) << result.All();
+    EXPECT_EQ(result.out, "summer\ncreated dossier \xC3\xBC\ndossier \xC3\xBC/\n" + accented + "\n");
+    EXPECT_TRUE(fs::is_directory(temp / "root" / "dossier \xC3\xBC"));
 }
 
 }  // namespace

@@ -62,15 +62,23 @@ struct Pipe {
 };
 
 // Feeds stdin and drains stdout and stderr until both close or the deadline passes.
-bool Exchange(Pipe &in, Pipe &out, Pipe &err, const std::string &input, HostRun &run,
+bool Exchange(pid_t pid, Pipe &in, Pipe &out, Pipe &err, const HostRunOptions &options, HostRun &run,
               std::chrono::steady_clock::time_point deadline) {
+    const std::string &input = options.input;
     size_t written = 0;
-    if (input.empty()) in.Close(1);
+    bool interrupted = false;
+    if (input.empty() && !options.keepInputOpen) in.Close(1);
     while (out.fd[0] >= 0 || err.fd[0] >= 0) {
+        if (options.interruptWhen && !interrupted && options.interruptWhen()) {
+            kill(pid, SIGINT);
+            interrupted = true;
+        }
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) return false;
-        pollfd fds[3] = {{out.fd[0], POLLIN, 0}, {err.fd[0], POLLIN, 0}, {in.fd[1], POLLOUT, 0}};
-        if (poll(fds, 3, static_cast<int>(left.count())) < 0 && errno != EINTR) return false;
+        const bool feeding = in.fd[1] >= 0 && written < input.size();
+        pollfd fds[3] = {{out.fd[0], POLLIN, 0}, {err.fd[0], POLLIN, 0}, {feeding ? in.fd[1] : -1, POLLOUT, 0}};
+        const auto wait = options.interruptWhen && !interrupted ? std::min<long>(left.count(), 20) : left.count();
+        if (poll(fds, 3, static_cast<int>(wait)) < 0 && errno != EINTR) return false;
         char buffer[65536];
         Pipe *sources[2] = {&out, &err};
         std::string *sinks[2] = {&run.out, &run.err};
@@ -83,7 +91,7 @@ bool Exchange(Pipe &in, Pipe &out, Pipe &err, const std::string &input, HostRun 
         if (fds[2].fd >= 0 && (fds[2].revents & (POLLOUT | POLLERR | POLLHUP)) != 0) {
             const ssize_t put = write(in.fd[1], input.data() + written, input.size() - written);
             if (put > 0) written += static_cast<size_t>(put);
-            if (put < 0 || written == input.size()) in.Close(1);
+            if (put < 0 || (written == input.size() && !options.keepInputOpen)) in.Close(1);
         }
     }
     return true;
@@ -118,7 +126,7 @@ HostRun RunSapihost(const std::vector<std::string> &args, const HostRunOptions &
     err.Close(1);
     signal(SIGPIPE, SIG_IGN);
     HostRun run;
-    const bool finished = Exchange(in, out, err, options.input, run, std::chrono::steady_clock::now() + options.deadline);
+    const bool finished = Exchange(pid, in, out, err, options, run, std::chrono::steady_clock::now() + options.deadline);
     if (!finished) kill(pid, SIGKILL);  // our own child, by pid
     int status = 0;
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {

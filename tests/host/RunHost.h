@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -22,6 +23,8 @@ struct HostRunOptions {
     std::vector<std::string> unsetEnv;
     std::chrono::seconds deadline{120};
     bool defaultModule = false;                // let sapihost find its module itself
+    bool keepInputOpen = false;                // stdin stays open until sapihost exits
+    std::function<bool()> interruptWhen;       // checked while it runs: true sends one SIGINT
 };
 
 // `args` after the program name. The module is the short-waits build unless
