@@ -35,6 +35,16 @@ std::string JoinCommand(const Command &command) {
 
 }  // namespace
 
+// A name the listing shows as a folder: the module would try to open it as a
+// file (for `info`, thirty times), so say what it is instead.
+bool CommandRunner::RefuseFolder(const Command &command) {
+    const std::string &name = command.args[0];
+    Listing listing;
+    if (!IsSimpleName(name) || session_->ReadListing(listing) || !listing.HasFolder(name)) return false;
+    Fail(command, "'" + name + "' is a folder");
+    return true;
+}
+
 CommandRunner::CommandRunner(RunnerSettings settings) : settings_(std::move(settings)) {}
 
 CommandRunner::~CommandRunner() {
@@ -232,6 +242,7 @@ bool CommandRunner::PrintFolder(const Command &command) {
 
 bool CommandRunner::Info(const Command &command) {
     const std::string &name = command.args[0];
+    if (RefuseFolder(command)) return false;
     Listing listing;
     const bool listed = !IsSimpleName(name) || (!session_->ReadListing(listing) && listing.HasFile(name));
     if (!listed) {
@@ -263,6 +274,7 @@ bool CommandRunner::Info(const Command &command) {
 
 bool CommandRunner::Get(const Command &command) {
     const std::string &remote = command.args[0];
+    if (RefuseFolder(command)) return false;
     std::string local = command.args.size() > 1 ? command.args[1] : BaseName(remote);
     if (local.empty()) return Fail(command, "give a local file name");
     if (platform::IsDirectory(local)) local += "/" + BaseName(remote);
@@ -282,7 +294,8 @@ bool CommandRunner::Get(const Command &command) {
     const double elapsed = progress.ElapsedSeconds();
     if (result != ApiOk) {
         platform::RemoveFile(partial);
-        return ReportCode(command, result);
+        const bool nothingArrived = result == ApiTransferFailed && progress.Done() == 0;
+        return ReportCode(command, result, nothingArrived ? "no data arrived (an empty file ends this way too)" : "");
     }
     const auto size = platform::RegularFileSize(partial);
     if (!size) return Fail(command, "the transfer broke off; nothing was kept");
@@ -301,6 +314,7 @@ bool CommandRunner::Get(const Command &command) {
 }
 
 bool CommandRunner::Cat(const Command &command) {
+    if (RefuseFolder(command)) return false;
     platform::UseBinaryStdout();
     uint64_t written = 0;
     int64_t total = -1;

@@ -65,6 +65,7 @@ private:
     bool Codes();
 
     bool PrintListing();
+    bool RefuseFolder(const Command &command);
 
     RunnerSettings settings_;
     std::unique_ptr<ModuleApi> api_;

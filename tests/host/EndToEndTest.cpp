@@ -113,6 +113,9 @@ TEST_F(HostEndToEnd, InfoReportsTheSizeOrThatTheFileCannotBeOpened) {
     run = RunSapihost({"--verify-by-read", Url(), "info", "a.txt"}, WithPassword());
     EXPECT_EQ(run.status, 0) << run.All();
     EXPECT_FALSE(Has(run.out, "Under Construction"));
+    run = Host({"info", "sub"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(Has(run.err, "'sub' is a folder")) << run.err;
     run = Host({"info", "missing.txt"});
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(Has(run.err, "not in this folder's listing")) << run.err;
@@ -133,10 +136,21 @@ TEST_F(HostEndToEnd, GetDownloadsExactBytesIntoAFileOrFolder) {
 
 TEST_F(HostEndToEnd, FailedGetNamesTheCodeAndKeepsTheOldLocalCopy) {
     WriteWholeFile(Local("keep.txt"), "precious");
-    const HostRun run = Host({"get", "missing.txt", Local("keep.txt").string()});
+    HostRun run = Host({"get", "missing.txt", Local("keep.txt").string()});
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(Has(run.err, "-17 ApiRemoteOpenFailed: the remote file could not be opened")) << run.err;
     EXPECT_EQ(ReadWholeFile(Local("keep.txt")), "precious");
+    // An empty remote file moves no bytes, which the module reports as a failure.
+    WriteWholeFile(Root() / "empty.txt", "");
+    server_->GiveToServer(Root() / "empty.txt");
+    run = Host({"get", "empty.txt", Local("keep.txt").string()});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(Has(run.err, "no data arrived (an empty file ends this way too): -18 ApiTransferFailed")) << run.err;
+    EXPECT_EQ(ReadWholeFile(Local("keep.txt")), "precious");
+    EXPECT_FALSE(fs::exists(Local("keep.txt.part")));
+    run = Host({"get", "sub"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(Has(run.err, "'sub' is a folder")) << run.err;
 }
 
 TEST_F(HostEndToEnd, CatWritesTheFileToStandardOutput) {

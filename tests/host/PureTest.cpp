@@ -29,7 +29,7 @@ TEST(HostText, MalformedInputBecomesReplacementCharacters) {
     EXPECT_EQ(ToUtf8(static_cast<const ServerApiChar *>(nullptr)), "");
 }
 
-TEST(ResultCodes, EveryHeaderCodeHasANameAndASentence) {
+TEST(HostResultCodes, EveryHeaderCodeHasANameAndASentence) {
     EXPECT_STREQ(ResultName(ApiRemoteOpenFailed), "ApiRemoteOpenFailed");
     EXPECT_STREQ(ResultName(ApiConnectFailed), "ApiConnectFailed");
     EXPECT_STREQ(ResultName(-1), "unknown result");
@@ -42,7 +42,7 @@ TEST(ResultCodes, EveryHeaderCodeHasANameAndASentence) {
     EXPECT_EQ(AllResultCodes().size(), 16u);
 }
 
-TEST(Progress, FormatsSizesRatesAndDurations) {
+TEST(HostProgress, FormatsSizesRatesAndDurations) {
     EXPECT_EQ(FormatBytes(0), "0 B");
     EXPECT_EQ(FormatBytes(1023), "1023 B");
     EXPECT_EQ(FormatBytes(1536), "1.5 KiB");
@@ -56,7 +56,7 @@ TEST(Progress, FormatsSizesRatesAndDurations) {
     EXPECT_EQ(FormatDuration(-1), "--:--");
 }
 
-TEST(Progress, LineShowsBarPercentRateAndEta) {
+TEST(HostProgress, LineShowsBarPercentRateAndEta) {
     ProgressSnapshot s{"big.bin", 1 << 20, 4 << 20, 1.0, 0.0};
     const std::string line = RenderProgressLine(s, 100);
     EXPECT_NE(line.find("big.bin"), std::string::npos);
@@ -68,7 +68,7 @@ TEST(Progress, LineShowsBarPercentRateAndEta) {
     EXPECT_LE(line.size(), 100u);
 }
 
-TEST(Progress, LineWhileTheModuleWaitsForMoreData) {
+TEST(HostProgress, LineWhileTheModuleWaitsForMoreData) {
     ProgressSnapshot s{"a.txt", 12288, 12288, 6.0, 5.0};
     const std::string line = RenderProgressLine(s, 120);
     EXPECT_NE(line.find("100%"), std::string::npos);
@@ -77,7 +77,7 @@ TEST(Progress, LineWhileTheModuleWaitsForMoreData) {
     EXPECT_EQ(line.find("ETA"), std::string::npos);
 }
 
-TEST(Progress, UnknownSizeAndNarrowTerminals) {
+TEST(HostProgress, UnknownSizeAndNarrowTerminals) {
     ProgressSnapshot s{"stream", 5000, -1, 2.0, 0};
     const std::string line = RenderProgressLine(s, 80);
     EXPECT_EQ(line.find('%'), std::string::npos);
@@ -97,7 +97,7 @@ std::vector<Command> Split(const std::vector<std::string> &words) {
     return commands.value_or(std::vector<Command>{});
 }
 
-TEST(CommandLine, CommandWordsStartCommands) {
+TEST(HostCommandLine, CommandWordsStartCommands) {
     const auto commands = Split({"ls", "cd", "sub", "get", "a.txt", "pwd"});
     ASSERT_EQ(commands.size(), 4u);
     EXPECT_EQ(commands[0].name, "ls");
@@ -106,7 +106,7 @@ TEST(CommandLine, CommandWordsStartCommands) {
     EXPECT_EQ(commands[2].args, std::vector<std::string>{"a.txt"});
 }
 
-TEST(CommandLine, ExplicitSeparatorsLetArgumentsBeCommandWords) {
+TEST(HostCommandLine, ExplicitSeparatorsLetArgumentsBeCommandWords) {
     const auto commands = Split({"get", "ls", ";", "cd", "get", "--", "rm", "pwd"});
     ASSERT_EQ(commands.size(), 3u);
     EXPECT_EQ(commands[0].args, std::vector<std::string>{"ls"});
@@ -114,7 +114,7 @@ TEST(CommandLine, ExplicitSeparatorsLetArgumentsBeCommandWords) {
     EXPECT_EQ(commands[2].args, std::vector<std::string>{"pwd"});
 }
 
-TEST(CommandLine, ArityAndUnknownCommandsAreUsageErrors) {
+TEST(HostCommandLine, ArityAndUnknownCommandsAreUsageErrors) {
     std::string error;
     EXPECT_FALSE(SplitCommands({"get"}, error));
     EXPECT_NE(error.find("get REMOTE"), std::string::npos);
@@ -127,7 +127,7 @@ TEST(CommandLine, ArityAndUnknownCommandsAreUsageErrors) {
     EXPECT_TRUE(Split({";", ";"}).empty());
 }
 
-TEST(CommandLine, TokenizesShellLines) {
+TEST(HostCommandLine, TokenizesShellLines) {
     std::string error;
     auto words = TokenizeLine(R"(get "with space.txt" 'it''s' a\ b;ls  "q\"uote")", error);
     ASSERT_TRUE(words) << error;
@@ -139,7 +139,7 @@ TEST(CommandLine, TokenizesShellLines) {
     EXPECT_NE(error.find("unterminated"), std::string::npos);
 }
 
-TEST(CommandLine, OptionsComeBeforeCommands) {
+TEST(HostCommandLine, OptionsComeBeforeCommands) {
     std::string error;
     auto options = ParseOptions({"--active", "--port=2121", "--user", "bob", "--trace", "ftp://h/", "get", "--trace"},
                                 error);
