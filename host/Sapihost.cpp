@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "Commands.h"
+#include "CommandRunner.h"
 #include "ServerUrl.h"
 #include "platform/Platform.h"
 

@@ -1,0 +1,179 @@
+// Dispatch, the module and the connection, and how failures are reported.
+#include "CommandRunner.h"
+
+#include <cstdio>
+
+#include "CommandOutput.h"
+#include "ResultCodes.h"
+#include "ServerUrl.h"
+#include "platform/Platform.h"
+
+namespace sapihost {
+
+namespace {
+
+std::string JoinCommand(const Command &command) {
+    std::string text = command.name;
+    for (const auto &arg : command.args) text += " " + arg;
+    return text;
+}
+
+}  // namespace
+
+// A name the listing shows as a folder: the module would try to open it as a
+// file (for `info`, thirty times), so say what it is instead.
+bool CommandRunner::RefuseFolder(const Command &command) {
+    const std::string &name = command.args[0];
+    Listing listing;
+    if (!IsSimpleName(name) || session_->ReadListing(listing) || !listing.HasFolder(name)) return false;
+    Fail(command, "'" + name + "' is a folder");
+    return true;
+}
+
+CommandRunner::CommandRunner(RunnerSettings settings) : settings_(std::move(settings)) {}
+
+CommandRunner::~CommandRunner() {
+    session_.reset();  // CloseServer before ReleaseServerAPI and the unload
+    api_.reset();
+}
+
+bool CommandRunner::Fail(const Command &command, const std::string &message) {
+    std::fprintf(stderr, "sapihost: %s: %s\n", JoinCommand(command).c_str(), message.c_str());
+    return false;
+}
+
+bool CommandRunner::ReportCode(const Command &command, ServerApiResult code, const std::string &what) {
+    return Fail(command, (what.empty() ? "" : what + ": ") + DescribeResult(code));
+}
+
+bool CommandRunner::Report(const Command &command, const Failure &failure) {
+    if (failure.code == ApiOk) return Fail(command, failure.message);
+    return ReportCode(command, failure.code, failure.message);
+}
+
+bool CommandRunner::EnsureModule() {
+    if (api_) return true;
+    std::string error;
+    api_ = ModuleApi::Load(settings_.modulePath, settings_.trace, error);
+    if (!api_) {
+        std::fprintf(stderr, "sapihost: cannot load the module %s: %s\n", settings_.modulePath.c_str(), error.c_str());
+        return false;
+    }
+    session_ = std::make_unique<Session>(*api_);
+    return true;
+}
+
+bool CommandRunner::EnsureConnected(const Command &command) {
+    if (!EnsureModule()) return false;
+    if (session_->IsOpen()) return true;
+    if (!settings_.server) return Fail(command, "no server: give an ftp:// URL or --host (in the shell: open URL)");
+    const ServerSettings &server = *settings_.server;
+    if (auto failure = session_->Open(server)) {
+        const std::string where = DisplayServer(server.host, server.port, server.user);
+        if (failure->code == ApiOk) return Fail(command, where + ": " + failure->message);
+        return ReportCode(command, failure->code, "cannot open " + where);
+    }
+    if (interactive) {
+        std::string folder;
+        session_->CurrentFolder(folder);
+        std::fprintf(stderr, "connected to %s, folder %s\n",
+                     DisplayServer(server.host, server.port, server.user).c_str(), folder.c_str());
+    }
+    return true;
+}
+
+bool CommandRunner::Run(const Command &command) {
+    const std::string &name = command.name;
+    if (name == "help") return Help();
+    if (name == "codes") return Codes();
+    if (name == "quit") return quitRequested = true;
+    if (name == "history") {
+        for (size_t i = 0; i < history.size(); ++i) std::printf("%5zu  %s\n", i + 1, history[i].c_str());
+        return true;
+    }
+    if (name == "close") {
+        if (session_) session_->Close();
+        return true;
+    }
+    if (name == "open") return OpenServer(command);
+    if (name == "describe") return EnsureModule() && Describe(command);
+    if (name == "shell") return Fail(command, "already in the shell");
+    if (!EnsureConnected(command)) return false;
+    if (name == "ls") return List(command);
+    if (name == "cd") return ChangeDirectory(command);
+    if (name == "mkdir") return MakeDirectory(command);
+    if (name == "pwd") return PrintFolder(command);
+    if (name == "info") return Info(command);
+    if (name == "get") return Get(command);
+    if (name == "cat") return Cat(command);
+    if (name == "put") return Put(command);
+    if (name == "rm") return Remove(command);
+    return Fail(command, "unknown command");
+}
+
+std::string CommandRunner::Prompt() {
+    if (!session_ || !session_->IsOpen()) return "sapihost> ";
+    std::string folder;
+    session_->CurrentFolder(folder);
+    return "sapihost:" + folder + "> ";
+}
+
+bool CommandRunner::Help() {
+    std::fputs(UsageText(), stdout);
+    for (const auto &spec : AllCommands()) std::printf("  %-30s %s\n", spec.usage, spec.summary);
+    std::fputs("\nThe password may also come from SAPIHOST_PASSWORD. Exit status: 0 when every\n"
+               "command succeeded, 1 when one failed (the rest are skipped), 2 for a usage error.\n",
+               stdout);
+    return true;
+}
+
+bool CommandRunner::Codes() {
+    for (const auto &info : AllResultCodes()) std::printf("%4d  %-26s %s\n", info.code, info.name, info.sentence);
+    return true;
+}
+
+bool CommandRunner::OpenServer(const Command &command) {
+    std::string error;
+    auto url = ParseServerUrl(command.args[0], error);
+    if (!url) return Fail(command, error);
+    ServerSettings server;
+    server.host = url->host;
+    server.port = url->port.value_or(21);
+    server.user = url->user.value_or("");
+    server.folder = url->path;
+    server.passive = settings_.passive;
+    server.verifyByRead = settings_.verifyByRead;
+    if (!ResolvePassword(server, url->password, error)) return Fail(command, error);
+    if (session_) session_->Close();
+    settings_.server = server;
+    return EnsureConnected(command);
+}
+
+bool ResolvePassword(ServerSettings &server, const std::optional<std::string> &given, std::string &error) {
+    if (given) {
+        server.password = *given;
+        if (server.user.empty()) server.user = "anonymous";
+        return true;
+    }
+    if (auto fromEnvironment = platform::Environment("SAPIHOST_PASSWORD")) {
+        server.password = *fromEnvironment;
+        if (server.user.empty()) server.user = "anonymous";
+        return true;
+    }
+    if (server.user.empty() || server.user == "anonymous" || server.user == "ftp") {
+        if (server.user.empty()) server.user = "anonymous";
+        server.password = "anonymous@";
+        return true;
+    }
+    if (platform::IsTerminal(stdin)) {
+        auto typed = platform::ReadSecret("Password for " + DisplayServer(server.host, server.port, server.user) + ": ");
+        if (typed) {
+            server.password = *typed;
+            return true;
+        }
+    }
+    error = "no password for " + server.user + ": put it in SAPIHOST_PASSWORD, or run on a terminal to be asked";
+    return false;
+}
+
+}  // namespace sapihost

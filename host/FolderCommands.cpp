@@ -1,0 +1,72 @@
+// ls, cd, mkdir, pwd and rm: the listing and the folders.
+#include <algorithm>
+
+#include "CommandOutput.h"
+#include "CommandRunner.h"
+
+namespace sapihost {
+
+bool CommandRunner::PrintListing() {
+    Listing listing;
+    if (auto failure = session_->ReadListing(listing)) return Report({"ls", {}}, *failure);
+    std::sort(listing.folders.begin(), listing.folders.end());
+    std::sort(listing.files.begin(), listing.files.end());
+    for (const auto &folder : listing.folders) PrintLine(folder + "/");
+    for (const auto &file : listing.files) PrintLine(file);
+    return true;
+}
+
+bool CommandRunner::List(const Command &command) {
+    if (command.args.empty()) return PrintListing();
+    std::string start;
+    if (auto failure = session_->CurrentFolder(start)) return Report(command, *failure);
+    if (auto failure = session_->Walk(command.args[0], false)) return Report(command, *failure);
+    const bool listed = PrintListing();
+    if (auto failure = session_->Return(start)) return Report(command, *failure);
+    return listed;
+}
+
+bool CommandRunner::ChangeDirectory(const Command &command) {
+    if (auto failure = session_->Walk(command.args[0], false)) return Report(command, *failure);
+    return true;
+}
+
+bool CommandRunner::MakeDirectory(const Command &command) {
+    std::string start;
+    if (auto failure = session_->CurrentFolder(start)) return Report(command, *failure);
+    int created = 0;
+    if (auto failure = session_->Walk(command.args[0], true, &created)) return Report(command, *failure);
+    if (auto failure = session_->Return(start)) return Report(command, *failure);
+    if (created == 0) return Fail(command, "'" + command.args[0] + "' already exists");
+    PrintLine("created " + command.args[0]);
+    return true;
+}
+
+bool CommandRunner::PrintFolder(const Command &command) {
+    std::string folder;
+    if (auto failure = session_->CurrentFolder(folder)) return Report(command, *failure);
+    PrintLine(folder);
+    return true;
+}
+
+bool CommandRunner::Remove(const Command &command) {
+    const std::string &name = command.args[0];
+    Listing listing;
+    if (IsSimpleName(name)) {
+        if (auto failure = session_->ReadListing(listing)) return Report(command, *failure);
+        if (listing.HasFolder(name)) return Fail(command, "'" + name + "' is a folder");
+        if (!listing.HasFile(name)) return Fail(command, "no such file: '" + name + "'");
+    }
+    const ServerApiResult result = api_->DeleteAsset(session_->Connection(), name);
+    if (result != ApiOk) return ReportCode(command, result);
+    session_->MarkListingStale();
+    // DeleteAsset succeeds whether or not the server deleted anything: look.
+    if (IsSimpleName(name)) {
+        if (auto failure = session_->ReadListing(listing)) return Report(command, *failure);
+        if (listing.HasFile(name)) return Fail(command, "the server did not delete '" + name + "'");
+    }
+    PrintLine("deleted " + name);
+    return true;
+}
+
+}  // namespace sapihost

@@ -1,0 +1,171 @@
+// get, cat and put: the transfers, with progress, Ctrl-C and the checks the
+// module leaves to its host.
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+#include "CommandOutput.h"
+#include "CommandRunner.h"
+#include "Progress.h"
+#include "platform/Platform.h"
+
+namespace sapihost {
+
+bool CommandRunner::Get(const Command &command) {
+    const std::string &remote = command.args[0];
+    if (RefuseFolder(command)) return false;
+    std::string local = command.args.size() > 1 ? command.args[1] : BaseName(remote);
+    if (local.empty()) return Fail(command, "give a local file name");
+    if (platform::IsDirectory(local)) local += "/" + BaseName(remote);
+    // The module deletes its local file whenever a transfer fails; writing to a
+    // side file keeps an older copy at `local` until the new one is complete.
+    const std::string partial = local + ".part";
+    int64_t total = -1;
+    ServerApiResult result;
+    platform::InterruptScope interrupt;
+    ProgressDisplay progress(BaseName(remote), settings_.progress);
+    result = api_->DownloadAsset(session_->Connection(), remote, partial, [&](uint32_t count, int64_t totalSize) {
+        progress.Add(count, totalSize);
+        total = totalSize;
+        return !platform::InterruptScope::Requested();
+    });
+    progress.Finish();
+    const double elapsed = progress.ElapsedSeconds();
+    if (result != ApiOk) {
+        platform::RemoveFile(partial);
+        const bool nothingArrived = result == ApiTransferFailed && progress.Done() == 0;
+        return ReportCode(command, result, nothingArrived ? "no data arrived (an empty file ends this way too)" : "");
+    }
+    const auto size = platform::RegularFileSize(partial);
+    if (!size) return Fail(command, "the transfer broke off; nothing was kept");
+    if (total >= 0 && *size < static_cast<uint64_t>(total)) {
+        platform::RemoveFile(partial);
+        return Fail(command, "the transfer broke off after " + FormatBytes(*size) + " of " +
+                                 FormatBytes(static_cast<uint64_t>(total)) + "; nothing was kept");
+    }
+    if (!platform::RenameReplacing(partial, local)) {
+        return Fail(command, "could not move " + partial + " to " + local + ": " + std::strerror(errno));
+    }
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.1f s", elapsed);
+    PrintLine("downloaded " + remote + " to " + local + " (" + FormatBytes(*size) + ", " + seconds + ")");
+    return true;
+}
+
+bool CommandRunner::Cat(const Command &command) {
+    if (RefuseFolder(command)) return false;
+    platform::UseBinaryStdout();
+    uint64_t written = 0;
+    int64_t total = -1;
+    bool outputFailed = false;
+    platform::InterruptScope interrupt;
+    const ServerApiResult result =
+        api_->ReadAsset(session_->Connection(), command.args[0], [&](const void *data, uint32_t count, int64_t size) {
+            total = size;
+            if (platform::InterruptScope::Requested()) return false;
+            if (std::fwrite(data, 1, count, stdout) != count) {
+                outputFailed = true;
+                return false;
+            }
+            written += count;
+            return true;
+        });
+    std::fflush(stdout);
+    if (result != ApiOk) return ReportCode(command, result);
+    if (outputFailed) return Fail(command, "could not write to standard output");
+    if (platform::InterruptScope::Requested()) return Fail(command, "cancelled");
+    if (total >= 0 && written < static_cast<uint64_t>(total)) {
+        return Fail(command, "the transfer broke off after " + std::to_string(written) + " of " +
+                                 std::to_string(total) + " bytes");
+    }
+    return true;
+}
+
+bool CommandRunner::Put(const Command &command) {
+    const std::string &local = command.args[0];
+    const std::string target = command.args.size() > 1 ? command.args[1] : BaseName(local);
+    // A name with a folder in it: enter the folder and store the bare name, so
+    // that what is stored is exactly the name given.
+    const size_t slash = target.rfind('/');
+    const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+    if (name.empty() || name == "." || name == "..") return Fail(command, "give a file name to store under");
+    std::optional<uint64_t> size;
+    if (local != "-") {
+        // Checked here: the module opens (and so empties) the remote file before
+        // it finds that the local one cannot be read.
+        size = platform::RegularFileSize(local);
+        if (!size) return Fail(command, "cannot read " + local + ": not a file");
+    }
+    std::string start;
+    if (slash != std::string::npos) {
+        if (auto failure = session_->CurrentFolder(start)) return Report(command, *failure);
+        if (auto failure = session_->Walk(target.substr(0, slash + 1), false)) return Report(command, *failure);
+    }
+    bool stored = false;
+    if (local == "-") {
+        stored = PutStream(command, name);
+    } else {
+        ScopedParameterSet set(*api_);
+        ServerApiResult result = set.CreationResult();
+        if (result == ApiOk) result = api_->SetParameter(set.Handle(), "Title", name);
+        platform::InterruptScope interrupt;
+        ProgressDisplay progress(name, settings_.progress);
+        if (result == ApiOk) {
+            result = api_->UploadAsset(session_->Connection(), set.Handle(), local, [&](uint32_t count, int64_t total) {
+                progress.Add(count, total);
+                return !platform::InterruptScope::Requested();
+            });
+        }
+        progress.Finish();
+        // A stop asked for by the progress callback is no failure to the module.
+        if (result == ApiOk && platform::InterruptScope::Requested()) {
+            stored = Fail(command, "cancelled; the server keeps the part already sent");
+        } else {
+            stored = result == ApiOk ? true : ReportCode(command, result);
+        }
+        if (stored) PrintLine("uploaded " + local + " as " + target + " (" + FormatBytes(*size) + ")");
+    }
+    if (!start.empty()) {
+        if (auto failure = session_->Return(start)) return Report(command, *failure);
+    }
+    return stored;
+}
+
+bool CommandRunner::PutStream(const Command &command, const std::string &name) {
+    platform::UseBinaryStdin();
+    ScopedParameterSet set(*api_);
+    ServerApiResult result = set.CreationResult();
+    if (result == ApiOk) result = api_->SetParameter(set.Handle(), "Title", name);
+    if (result != ApiOk) return ReportCode(command, result);
+    bool readFailed = false;
+    uint64_t sent = 0;
+    platform::InterruptScope interrupt;
+    // The size must not be 0 and the module uses it for nothing else; a pipe's
+    // length is unknown until it ends.
+    const int64_t streamSize = INT64_MAX;
+    result = api_->WriteAsset(session_->Connection(), set.Handle(), streamSize, [&](void *buffer, uint32_t *length) {
+        const auto got = platform::ReadStandardInput(buffer, *length);
+        if (platform::InterruptScope::Requested()) {
+            *length = 0;
+            return false;
+        }
+        if (!got) {
+            readFailed = true;
+            *length = 0;
+            return false;
+        }
+        *length = static_cast<uint32_t>(*got);
+        sent += *got;
+        return true;
+    });
+    if (result != ApiOk) return ReportCode(command, result);
+    if (platform::InterruptScope::Requested()) {
+        return Fail(command, "cancelled; the server keeps the part already sent");
+    }
+    if (readFailed) return Fail(command, "reading standard input failed; the server keeps the part already sent");
+    PrintLine("uploaded standard input as " + command.args[1] + " (" + FormatBytes(sent) + ")");
+    return true;
+}
+
+}  // namespace sapihost
