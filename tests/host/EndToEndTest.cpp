@@ -113,6 +113,12 @@ TEST_F(HostEndToEnd, InfoReportsTheSizeOrThatTheFileCannotBeOpened) {
     run = RunSapihost({"--verify-by-read", Url(), "info", "a.txt"}, WithPassword());
     EXPECT_EQ(run.status, 0) << run.All();
     EXPECT_FALSE(Has(run.out, "Under Construction"));
+    WriteWholeFile(Root() / "growing.log", "");
+    server_->GiveToServer(Root() / "growing.log");
+    run = RunSapihost({"--verify-by-read", Url(), "info", "growing.log"}, WithPassword());
+    EXPECT_EQ(run.status, 0) << run.All();
+    EXPECT_TRUE(Has(run.out, "AssetSize            0\n"));
+    EXPECT_TRUE(Has(run.out, "Under Construction   1\n")) << run.out;
     run = Host({"info", "sub"});
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(Has(run.err, "'sub' is a folder")) << run.err;
@@ -128,6 +134,14 @@ TEST_F(HostEndToEnd, GetDownloadsExactBytesIntoAFileOrFolder) {
     EXPECT_TRUE(sapi::test::SameFileContents(Root() / "big.bin", Local("copy.bin")));
     EXPECT_TRUE(Has(run.out, "downloaded big.bin to "));
     EXPECT_FALSE(fs::exists(Local("copy.bin.part")));
+    // The trace shows the module's calls back into the host, block by block.
+    run = RunSapihost({"--trace", Url(), "get", "a.txt", Local("a.txt").string()}, WithPassword());
+    ASSERT_EQ(run.status, 0) << run.All();
+    EXPECT_TRUE(Has(run.err, "DownloadAsset(connection=1, remoteName=\"a.txt\", localPath=\"" + Local("a.txt").string() +
+                                 ".part\", progress, context) ...\n"
+                                 "trace:   callback TransferProgressCallback(count=12, totalSize=12) -> true\n"
+                                 "trace: DownloadAsset(...) -> 0 ApiOk\n"))
+        << run.err;
     fs::create_directory(Local("into"));
     run = Host({"get", "sub/inner.txt", Local("into").string()});
     ASSERT_EQ(run.status, 0) << run.All();
