@@ -92,8 +92,8 @@ bool CommandRunner::Put(const Command &command) {
     if (name.empty() || name == "." || name == "..") return Fail(command, "give a file name to store under");
     std::optional<uint64_t> size;
     if (local != "-") {
-        // Checked here: the module opens (and so empties) the remote file before
-        // it finds that the local one cannot be read.
+        // Checked before anything reaches the server: a module may open (and so
+        // empty) the remote file before it finds the local one unreadable.
         size = platform::RegularFileSize(local);
         if (!size) return Fail(command, "cannot read " + local + ": not a file");
     }
