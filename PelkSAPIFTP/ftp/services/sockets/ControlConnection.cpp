@@ -24,7 +24,9 @@ uint32_t ErrorOf(NetStatus status) {
 }  // namespace
 
 uint32_t ControlConnection::Connect(const std::string &host, uint16_t port) {
-    const std::vector<SocketAddress> addresses = Resolve(host, port);
+    // "[::1]" is how an IPv6 address is written beside a port; the resolver wants it bare.
+    const bool bracketed = host.size() > 2 && host.front() == '[' && host.back() == ']';
+    const std::vector<SocketAddress> addresses = Resolve(bracketed ? host.substr(1, host.size() - 2) : host, port);
     if (addresses.empty()) return ERROR_INTERNET_NAME_NOT_RESOLVED;
     NetStatus last = NetStatus::Failed;
     for (const SocketAddress &address : addresses) {
