@@ -16,6 +16,7 @@ const std::map<std::string, std::string> Files = {
     {"with space.txt", "spaced"},
     {"  two leading blanks.txt", "leading"},
     {"semi; colon.txt", "semicolon"},
+    {"trailing blank.txt ", "trailing"},
     {"\xC3\xA9t\xC3\xA9.txt", "accent"},           // été.txt
     {"\xE6\x97\xA5\xE6\x9C\xAC.txt", "japanese"},  // 日本.txt
     {LongName, "long"},
@@ -88,7 +89,36 @@ TEST_P(ListingInteropTest, AnEmptyFolderIsNoMoreFilesAndTheSessionGoesOn) {
     EXPECT_EQ(SizeInReply(client().LastResponse()), 12) << client().LastResponse();
 }
 
+// Enough entries that the listing spans many reads of the data connection, so
+// lines split across reads are met.
+class LongListingInteropTest : public InteropTest {
+protected:
+    static constexpr int Count = 3000;
+    static std::string NameOf(int index) {
+        return "file " + std::to_string(index) + std::string(static_cast<std::size_t>(index % 37), 'x') + ".txt";
+    }
+    void Populate() override {
+        for (int index = 0; index < Count; ++index)
+            test::WriteWholeFile(root() / "many" / NameOf(index), std::to_string(index));
+    }
+};
+
+TEST_P(LongListingInteropTest, ListsEveryEntryOnce) {
+    const auto entries = client().List("/many");
+    ASSERT_TRUE(entries) << client().LastError() << ": " << client().LastResponse();
+    std::map<std::string, uint64_t> sizes;
+    for (const auto &entry : *entries)
+        if (entry.name != "." && entry.name != "..") sizes[entry.name] = entry.size;
+    EXPECT_EQ(sizes.size(), static_cast<std::size_t>(Count));
+    for (int index = 0; index < Count; ++index) {
+        const auto found = sizes.find(NameOf(index));
+        ASSERT_NE(found, sizes.end()) << NameOf(index);
+        EXPECT_EQ(found->second, std::to_string(index).size());
+    }
+}
+
 SAPI_INTEROP_SUITE(ListingInteropTest);
+SAPI_INTEROP_SUITE(LongListingInteropTest);
 
 }  // namespace
 }  // namespace sapi::interop

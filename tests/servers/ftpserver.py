@@ -113,13 +113,15 @@ def start(options, work, passive, log):
 
 
 def supervise(server):
-    """Returns when stdin ends or the server exits; SIGTERM/SIGINT raise Stop."""
+    """Returns True when stdin ends, False when the server exits on its own;
+    SIGTERM/SIGINT raise Stop."""
     while server.poll() is None:
         readable, _, _ = select.select([sys.stdin], [], [], 0.5)
         if readable and not os.read(sys.stdin.fileno(), 4096):
-            return
+            return True
         processes.reap_children()
     sys.stderr.write("ftpserver: %s exited by itself (status %s)\n" % (sys.argv[1], server.returncode))
+    return False
 
 
 def show_log(path, destination):
@@ -142,7 +144,8 @@ def main():
             server, port, uid = start(options, work, passive, log)
             print("UID %d" % uid, flush=True)
             print("PORT %d" % port, flush=True)
-            supervise(server)
+            if not supervise(server):
+                status = 1
     except Stop:
         pass
     except Exception as error:
