@@ -62,28 +62,42 @@ std::string FormatDuration(double seconds) {
     return std::to_string(minutes) + ":" + tail;
 }
 
-std::string RenderProgressLine(const ProgressSnapshot &s, int columns) {
-    // The rate up to the last block: it should not sink while the module waits.
+namespace {
+
+int Columns(const std::string &text) {
+    int count = 0;
+    for (char c : text) count += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
+    return count;
+}
+
+std::string SizePart(const ProgressSnapshot &s) {
+    if (s.total < 0) return "  " + FormatBytes(s.done);
+    const auto total = static_cast<uint64_t>(s.total);
+    const uint64_t percent = total > 0 ? std::min<uint64_t>(100, s.done * 100 / total) : 100;
+    return " " + std::to_string(percent) + "%  " + FormatBytes(s.done) + " / " + FormatBytes(total);
+}
+
+// While the module waits for more data the rate means nothing; say what is
+// happening instead. Otherwise: the rate up to the last block, and time left.
+std::string StatusPart(const ProgressSnapshot &s) {
+    if (s.done > 0 && s.idle >= kWaitingNoteAfter) return "  waiting for more data\u2026 " + FormatDuration(s.idle);
     const double active = s.elapsed - s.idle;
     const double rate = active > 0 ? static_cast<double>(s.done) / active : 0;
-    std::string tail;
-    if (s.total >= 0) {
+    std::string status = "  " + FormatRate(rate);
+    if (s.total >= 0 && rate > 0) {
         const auto total = static_cast<uint64_t>(s.total);
-        const uint64_t percent = total > 0 ? std::min<uint64_t>(100, s.done * 100 / total) : 100;
-        tail = " " + std::to_string(percent) + "%  " + FormatBytes(s.done) + " / " + FormatBytes(total);
-    } else {
-        tail = "  " + FormatBytes(s.done);
+        status += "  ETA " + FormatDuration(static_cast<double>(total > s.done ? total - s.done : 0) / rate);
     }
-    tail += "  " + FormatRate(rate);
-    if (s.done > 0 && s.idle >= kWaitingNoteAfter) {
-        tail += "  waiting for more data\u2026 " + FormatDuration(s.idle);
-    } else if (s.total >= 0 && rate > 0) {
-        const double left = static_cast<double>(static_cast<uint64_t>(s.total) > s.done ? static_cast<uint64_t>(s.total) - s.done : 0);
-        tail += "  ETA " + FormatDuration(left / rate);
-    }
+    return status;
+}
+
+}  // namespace
+
+std::string RenderProgressLine(const ProgressSnapshot &s, int columns) {
+    const std::string tail = SizePart(s) + StatusPart(s);
     std::string line = s.name + "  ";
-    const int barWidth = columns - static_cast<int>(line.size() + tail.size()) - 2;
-    if (s.total >= 0 && barWidth >= 10) line += Bar(s.done, s.total, std::min(barWidth, 30));
+    const int barWidth = columns - Columns(line) - Columns(tail) - 2;
+    if (s.total >= 0 && barWidth >= 8) line += Bar(s.done, s.total, std::min(barWidth, 30));
     return FitToColumns(line + tail, columns);
 }
 
