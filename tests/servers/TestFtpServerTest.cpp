@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -111,6 +112,58 @@ TEST_P(LauncherTest, LogsInOurUserAndStopsWithItsSessions) {
     // vsftpd and pure-ftpd sessions outlive their listener unless ended one by one.
     EXPECT_TRUE(session->ReachesEndOfStream());
     EXPECT_FALSE(RawControl("127.0.0.1", port).connected());
+}
+
+// Logs in on a fresh control connection; the last reply, "230 ..." on success.
+std::string LogIn(RawControl &session, const TestFtpServer &server, const std::string &password) {
+    if (Code(session.Reply()) != "220") return "no greeting";
+    session.Send("USER " + server.user());
+    session.Reply();
+    session.Send("PASS " + password);
+    return session.Reply();
+}
+
+// vsftpd's system account is shared by the launchers running at the same time:
+// the first one out must not take it away from the other.
+TEST(LauncherAccountTest, TwoVsftpdShareTheAccountUntilTheLastStops) {
+    TempDir work;
+    auto first = std::make_unique<TestFtpServer>("vsftpd", work / "one");
+    TestFtpServer second("vsftpd", work / "two");
+    first.reset();
+    RawControl session("127.0.0.1", second.port());
+    ASSERT_TRUE(session.connected());
+    EXPECT_EQ(Code(LogIn(session, second, second.password())), "230");
+}
+
+TEST(LauncherOptionsTest, SizeInAsciiModeOnlyWhenAsked) {
+    TempDir work;
+    WriteWholeFile(work / "root" / "a.txt", "twelve bytes");
+    for (const bool sizeInAscii : {false, true}) {
+        TestFtpServerOptions options;
+        options.sizeInAscii = sizeInAscii;
+        TestFtpServer server("pyftpdlib", work / "root", TestFtpServer::DefaultUser,
+                             TestFtpServer::DefaultPassword, options);
+        RawControl session("127.0.0.1", server.port());
+        ASSERT_EQ(Code(LogIn(session, server, server.password())), "230");
+        session.Send("SIZE a.txt");  // no TYPE I before it
+        EXPECT_EQ(Code(session.Reply()), sizeInAscii ? "213" : "550");
+    }
+}
+
+TEST(LauncherOptionsTest, ReadOnlyFoldersRefuseUploads) {
+    TempDir work;
+    for (const auto &kind : TestFtpServer::Kinds()) {
+        TestFtpServerOptions options;
+        options.readOnlyFolders = {"ro"};
+        TestFtpServer server(kind, work / kind, TestFtpServer::DefaultUser, TestFtpServer::DefaultPassword,
+                             options);
+        RawControl session("127.0.0.1", server.port());
+        ASSERT_EQ(Code(LogIn(session, server, server.password())), "230") << kind;
+        session.Send("MKD ro/new");
+        EXPECT_EQ(Code(session.Reply()), "550") << kind;
+        session.Send("MKD new");
+        EXPECT_EQ(Code(session.Reply()), "257") << kind;
+    }
 }
 
 TEST(LauncherIpv6Test, PyftpdlibListensOnIpv6Loopback) {
