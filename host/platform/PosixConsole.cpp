@@ -3,8 +3,10 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <string>
 
+#include "LineEditor.h"
 #include "platform/Platform.h"
 
 namespace sapihost::platform {
@@ -54,114 +56,35 @@ int ReadByte() {
 
 }  // namespace
 
-// The line editor: a byte buffer and a cursor kept on UTF-8 character starts.
 namespace {
 
-bool IsContinuation(char byte) { return (static_cast<unsigned char>(byte) & 0xC0) == 0x80; }
-
-size_t CharactersAfter(const std::string &line, size_t cursor) {
-    size_t count = 0;
-    for (size_t i = cursor; i < line.size(); ++i) {
-        if (!IsContinuation(line[i])) ++count;
-    }
-    return count;
-}
-
-void Redraw(const std::string &prompt, const std::string &line, size_t cursor) {
-    std::string out = "\r" + prompt + line + "\x1b[K";
-    const size_t back = CharactersAfter(line, cursor);
-    if (back > 0) out += "\x1b[" + std::to_string(back) + "D";
-    std::fwrite(out.data(), 1, out.size(), stdout);
+void Show(const std::string &text) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);
 }
-
-struct Editor {
-    std::string line;
-    size_t cursor = 0;
-    void Left() {
-        while (cursor > 0 && IsContinuation(line[--cursor])) {
-        }
-    }
-    void Right() {
-        if (cursor < line.size()) ++cursor;
-        while (cursor < line.size() && IsContinuation(line[cursor])) ++cursor;
-    }
-    void Backspace() {
-        const size_t end = cursor;
-        Left();
-        line.erase(cursor, end - cursor);
-    }
-    void Delete() {
-        const size_t start = cursor;
-        Right();
-        line.erase(start, cursor - start);
-        cursor = start;
-    }
-    void Replace(std::string text) {
-        line = std::move(text);
-        cursor = line.size();
-    }
-};
 
 }  // namespace
 
 std::optional<std::string> ReadLine(const std::string &prompt, const std::vector<std::string> &history) {
     if (!isatty(STDIN_FILENO) || !isatty(STDOUT_FILENO)) return ReadPlainLine(stdin);
     TerminalMode raw(true);
-    Editor editor;
-    size_t recalled = history.size();  // history.size() = the line being typed
-    std::string typed;
-    Redraw(prompt, editor.line, editor.cursor);
+    LineEditor editor(history);
+    Show(editor.Render(prompt));
     for (;;) {
-        const int c = ReadByte();
-        if (c < 0) return std::nullopt;
-        if (c == '\r' || c == '\n') break;
-        if (c == 4 && editor.line.empty()) {  // Ctrl-D
-            std::fputs("\n", stdout);
+        const int byte = ReadByte();
+        if (byte < 0) return std::nullopt;
+        switch (editor.Feed(static_cast<unsigned char>(byte))) {
+        case LineEditor::Result::Submitted:
+            Show("\n");
+            return editor.Line();
+        case LineEditor::Result::EndOfInput:
+            Show("\n");
             return std::nullopt;
+        case LineEditor::Result::Cancelled: Show("^C\n"); break;
+        case LineEditor::Result::Editing: break;
         }
-        if (c == 3) {  // Ctrl-C: drop the line
-            editor.Replace("");
-            std::fputs("^C\n", stdout);
-        } else if (c == 127 || c == 8) {
-            editor.Backspace();
-        } else if (c == 1) {
-            editor.cursor = 0;
-        } else if (c == 5) {
-            editor.cursor = editor.line.size();
-        } else if (c == 21) {
-            editor.line.erase(0, editor.cursor);
-            editor.cursor = 0;
-        } else if (c == 11) {
-            editor.line.erase(editor.cursor);
-        } else if (c == 27) {
-            const int first = ReadByte();
-            const int key = ReadByte();
-            if (first != '[' && first != 'O') continue;
-            if (key == 'A' && recalled > 0) {
-                if (recalled == history.size()) typed = editor.line;
-                editor.Replace(history[--recalled]);
-            } else if (key == 'B' && recalled < history.size()) {
-                ++recalled;
-                editor.Replace(recalled == history.size() ? typed : history[recalled]);
-            } else if (key == 'C') {
-                editor.Right();
-            } else if (key == 'D') {
-                editor.Left();
-            } else if (key == 'H') {
-                editor.cursor = 0;
-            } else if (key == 'F') {
-                editor.cursor = editor.line.size();
-            } else if (key == '3' && ReadByte() == '~') {
-                editor.Delete();
-            }
-        } else if (c >= 32) {
-            editor.line.insert(editor.cursor++, 1, static_cast<char>(c));
-        }
-        Redraw(prompt, editor.line, editor.cursor);
+        Show(editor.Render(prompt));
     }
-    std::fputs("\n", stdout);
-    return editor.line;
 }
 
 std::optional<std::string> ReadSecret(const std::string &prompt) {
