@@ -1,5 +1,7 @@
 // Retrievals: a remote file streamed to the host (ReadAsset) or copied into a
 // local file (DownloadAsset). Neither touches the listing or the current folder.
+#include <utility>
+
 #include "ftp/FtpConnection.h"
 #include "ftp/RemoteFile.h"
 #include "ftp/TransferBuffer.h"
@@ -60,6 +62,34 @@ ResultCode DownloadResult(const DownloadEnd &end) {
     return result;
 }
 
+// Deletes the local file of a download that did not finish, on every way out,
+// an exhausted heap included: a half-written file must not pass for a whole one.
+class UnfinishedFileRemover {
+public:
+    explicit UnfinishedFileRemover(const WideString &path) : path_(path) {}
+    ~UnfinishedFileRemover() {
+        try {
+            RemoveNow();
+        } catch (...) {  // nothing may leave a destructor; the file then stays
+        }
+    }
+    UnfinishedFileRemover(const UnfinishedFileRemover &) = delete;
+    UnfinishedFileRemover &operator=(const UnfinishedFileRemover &) = delete;
+
+    // Armed once the file exists: a file that could not be made is not ours.
+    void Arm() { armed_ = true; }
+    void Keep() { armed_ = false; }
+    void RemoveNow() {
+        if (std::exchange(armed_, false)) {
+            DeleteLocalFile(path_);
+        }
+    }
+
+private:
+    const WideString &path_;
+    bool armed_ = false;
+};
+
 }  // namespace
 
 ResultCode FtpConnection::ReadAsset(const WideString &name, ReadAssetCallback callback, void *context) {
@@ -100,19 +130,24 @@ ResultCode FtpConnection::DownloadAsset(const WideString &remoteName, const Wide
     // The buffer comes before the local file, so that running out of memory
     // cannot leave an emptied local file behind.
     TransferBuffer buffer(transfer::downloadBufferSize);
+    // Declared before the file, so that on every way out the file is closed
+    // before it is deleted.
+    UnfinishedFileRemover remover(localPath);
     LocalFile local = LocalFile::CreateForWriting(localPath);
     if (!local.IsOpen()) {
         return ApiFailed;
     }
+    remover.Arm();
     DownloadEnd end = CopyToLocalFile(*this, remote.Handle(), local, buffer, progress, context, totalSize);
     // A close that fails means the last bytes may never have reached the disk.
     if (!local.Close()) {
         end.succeeded = false;
     }
     const ResultCode result = DownloadResult(end);
-    if (!end.succeeded || end.bytesWritten == 0) {
-        DeleteLocalFile(localPath);
+    if (end.succeeded && end.bytesWritten > 0) {
+        remover.Keep();
     }
+    remover.RemoveNow();
     remote.Close();
     return result;
 }

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <new>
 
 #include "TransferFixture.h"
 
@@ -195,6 +196,14 @@ TEST_F(DownloadAssetTest, FailedLocalWritesAreFailuresAndLeaveNoFile) {
         EXPECT_FALSE(fs::exists(target_));
     }
     EXPECT_EQ(log.counts, (std::vector<uint32_t>{65536}));  // only the block that was written
+}
+
+TEST_F(DownloadAssetTest, ExhaustedHeapClosesEverythingAndLeavesNoFile) {
+    fake.reads = {FakeRead::Data("x")};
+    fake.OnCall("InternetReadFile", 2, [] { throw std::bad_alloc(); });
+    EXPECT_EQ(Download(nullptr), ApiOutOfMemory);
+    EXPECT_FALSE(fs::exists(target_));
+    EXPECT_EQ(fake.OpenHandleCount(), 2);
 }
 
 TEST_F(DownloadAssetTest, LocalFileThatCannotBeMadeAndArguments) {

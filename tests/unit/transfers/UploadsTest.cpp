@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <new>
 
 #include "TransferFixture.h"
 
@@ -91,6 +92,13 @@ TEST_F(WriteAssetTest, LengthBeyondTheBufferStopsWithoutReadingPastIt) {
     overstated.overstatedLength = 262145;
     EXPECT_EQ(Write(overstated), ApiTransferFailed);
     EXPECT_EQ(fake.CountOf("InternetWriteFile"), 0);
+    EXPECT_EQ(fake.OpenHandleCount(), 2);
+}
+
+TEST_F(WriteAssetTest, ExhaustedHeapClosesTheRemoteFile) {
+    fake.OnCall("InternetWriteFile", 1, [] { throw std::bad_alloc(); });
+    StreamFeed feed({"x", ""});
+    EXPECT_EQ(Write(feed), ApiOutOfMemory);
     EXPECT_EQ(fake.OpenHandleCount(), 2);
 }
 
