@@ -105,7 +105,8 @@ std::vector<SocketAddress> Resolve(const std::string &host, uint16_t port) {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_ADDRCONFIG;
+    // No AI_ADDRCONFIG: on a host whose only interface is loopback it would
+    // hide 127.0.0.1 and ::1, the very addresses a local server is on.
     addrinfo *found = nullptr;
     std::vector<SocketAddress> addresses;
     if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0) return addresses;
