@@ -32,7 +32,7 @@ enum class SessionState { Closed, Ready, Transferring, OutOfStep, Broken };
 class FtpSession {
 public:
     // Most listing data the session holds in memory for one listing.
-    static constexpr std::size_t maxListingBytes = 256u * 1024 * 1024;
+    static constexpr std::size_t maxListingBytes = 64u * 1024 * 1024;
 
     explicit FtpSession(bool passive) : passive_(passive) {}
     ~FtpSession();

@@ -25,8 +25,10 @@ struct HandleObject {
     // Connect handles: the session. Find and file handles share it, so that a
     // child that is still in a caller's hands never outlives what it needs.
     std::shared_ptr<FtpSession> session;
-    // Find handles: the entries still to hand out.
-    std::vector<FtpFindData> entries;
+    // Find handles: the listing as read, turned into records one at a time
+    // (a record is some 500 bytes; a listing line is often 50).
+    std::vector<ListingEntry> listing;
+    WideString filter;
     std::size_t nextEntry = 0;
 };
 

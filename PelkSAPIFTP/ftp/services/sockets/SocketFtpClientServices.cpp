@@ -49,16 +49,19 @@ bool ToFindData(const ListingEntry &entry, FtpFindData &data) {
     return true;
 }
 
-std::vector<FtpFindData> FindRecords(const std::vector<ListingEntry> &entries, const WideString &filter) {
-    std::vector<FtpFindData> records;
-    records.reserve(entries.size());
-    for (const ListingEntry &entry : entries) {
-        FtpFindData data;
-        if (!ToFindData(entry, data)) continue;
-        if (!filter.empty() && !MatchesWildcard(WideView(data.fileName), filter)) continue;
-        records.push_back(data);
+// The next entry of a find that makes a record: a name that fits cFileName
+// and matches the filter.
+bool NextRecord(HandleObject &find, FtpFindData &data) {
+    FtpFindData record;
+    while (find.nextEntry < find.listing.size()) {
+        const ListingEntry &entry = find.listing[find.nextEntry++];
+        if (ToFindData(entry, record) &&
+            (find.filter.empty() || MatchesWildcard(WideView(record.fileName), find.filter))) {
+            data = record;
+            return true;
+        }
     }
-    return records;
+    return false;
 }
 
 }  // namespace
@@ -132,14 +135,13 @@ InternetHandle SocketFtpClientServices::FtpFindFirstFile(InternetHandle connect,
     std::vector<ListingEntry> entries;
     if (!Finish(*owner->session, owner->session->List(pattern.listPath, entries))) return nullptr;
     auto find = std::make_shared<HandleObject>();
-    find->entries = FindRecords(entries, pattern.filter);
-    if (find->entries.empty()) return FailHandle(ERROR_NO_MORE_FILES);
+    find->listing = std::move(entries);
+    find->filter = pattern.filter;
+    if (!NextRecord(*find, *findData)) return FailHandle(ERROR_NO_MORE_FILES);
     find->kind = HandleKind::Find;
     find->parent = reinterpret_cast<uintptr_t>(connect);
     find->callback = owner->callback;
     find->session = owner->session;
-    *findData = find->entries.front();
-    find->nextEntry = 1;
     return handles_.Add(std::move(find));
 }
 
@@ -147,9 +149,7 @@ bool SocketFtpClientServices::InternetFindNextFile(InternetHandle find, FtpFindD
     std::shared_ptr<HandleObject> object = handles_.Find(find, HandleKind::Find);
     if (!object) return FailBool(ERROR_INVALID_HANDLE);
     if (findData == nullptr) return FailBool(ERROR_INVALID_PARAMETER);
-    if (object->nextEntry >= object->entries.size()) return FailBool(ERROR_NO_MORE_FILES);
-    *findData = object->entries[object->nextEntry++];
-    return true;
+    return NextRecord(*object, *findData) || FailBool(ERROR_NO_MORE_FILES);
 }
 
 bool SocketFtpClientServices::RunCommand(InternetHandle connect, const char *verb, const WideChar *argument) {
