@@ -281,3 +281,23 @@ TEST(ClientControlConnection, OverLongReplyLineDropsTheSession) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ClientControlConnection, AReplyNobodyAskedForDoesNotAnswerTheNextCommand) {
+    ScriptedFtpServer server([](ScriptPeer &peer) {
+        peer.LogIn();
+        peer.Expect("NOOP");
+        peer.Send("200 NOOP ok.\r\n226 Transfer complete.\r\n");  // the second is stray
+        peer.Expect("DELE precious.txt");
+        peer.Reply("550 Permission denied.");
+    });
+    Client client;
+    ASSERT_TRUE(client.Connect(server.Port()));
+    EXPECT_TRUE(client.Command("NOOP"));
+    EXPECT_FALSE(client.services.FtpDeleteFile(client.connect, Wide("precious.txt").c_str()));
+    EXPECT_EQ(client.Response(), "550 Permission denied.");
+    EXPECT_EQ(server.Finish(), "");
+}
+
+}  // namespace
