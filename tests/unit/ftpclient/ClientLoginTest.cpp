@@ -15,6 +15,8 @@ uint16_t PortWithNobodyListening() {
     return bound.Port();  // closed again when `listener` goes
 }
 
+void SAPI_WINAPI IgnoreStatus(InternetHandle, uintptr_t, uint32_t, void *, uint32_t) {}
+
 TEST(ClientLogin, LogsInOnceAndKeepsTypeImageForTheSession) {
     ScriptedFtpServer server([](ScriptPeer &peer) {
         peer.LogIn();
@@ -27,6 +29,8 @@ TEST(ClientLogin, LogsInOnceAndKeepsTypeImageForTheSession) {
     Client client;
     ASSERT_TRUE(client.Connect(server.Port()));
     EXPECT_EQ(client.Response(), "230 Logged in");
+    EXPECT_EQ(client.services.InternetSetStatusCallback(client.connect, IgnoreStatus), nullptr);
+    EXPECT_EQ(client.services.InternetSetStatusCallback(client.connect, nullptr), &IgnoreStatus);
     EXPECT_TRUE(client.Command("SIZE a.txt"));
     EXPECT_TRUE(client.Command("SIZE b.txt"));
     EXPECT_EQ(client.Response(), "213 13");
