@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 
 #include "ClientTestSupport.h"
 
@@ -70,6 +71,25 @@ TEST(ClientLogin, StalledGreetingEndsInATimeout) {
     EXPECT_FALSE(client.Connect(server.Port()));
     EXPECT_EQ(client.services.GetLastError(), ERROR_INTERNET_TIMEOUT);
     server.Finish();
+}
+
+TEST(ClientLogin, ConnectThatIsNeverAnsweredEndsInATimeout) {
+    // A listener whose accept queue is full drops further SYNs: the connect
+    // hangs as it would towards a host that has gone away.
+    ShortTimeouts shortTimeouts;
+    const sapi::ftpclient::SocketAddress loopback = sapi::ftpclient::Resolve("127.0.0.1", 0).front();
+    Socket listener(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sapi::ftpclient::SocketAddress bound = loopback;
+    ASSERT_EQ(::bind(listener.Fd(), reinterpret_cast<const sockaddr *>(&bound.storage), bound.length), 0);
+    ASSERT_EQ(::listen(listener.Fd(), 0), 0);
+    ASSERT_TRUE(sapi::ftpclient::LocalAddress(listener, bound));
+    Socket queued[2];
+    for (Socket &socket : queued) {
+        sapi::ftpclient::ConnectSocket(bound, sapi::ftpclient::Milliseconds{200}, socket);
+    }
+    Client client;
+    EXPECT_FALSE(client.Connect(bound.Port()));
+    EXPECT_EQ(client.services.GetLastError(), ERROR_INTERNET_TIMEOUT);
 }
 
 TEST(ClientLogin, ConnectAndNameFailuresHaveTheirOwnCodes) {
