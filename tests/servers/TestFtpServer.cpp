@@ -55,6 +55,10 @@ std::vector<std::string> LauncherArguments(const std::string &kind, const fs::pa
         arguments.emplace_back("--read-only");
         arguments.push_back(folder);
     }
+    if (options.idleTimeoutSeconds > 0) {
+        arguments.emplace_back("--idle-timeout");
+        arguments.push_back(std::to_string(options.idleTimeoutSeconds));
+    }
     if (!options.logCopy.empty()) {
         arguments.emplace_back("--log");
         arguments.push_back(options.logCopy.string());

@@ -22,6 +22,9 @@ struct TestFtpServerOptions {
     std::filesystem::path logCopy;      // when set, the server's log is copied here on stop
     // Folders under the root that the user may list but not write.
     std::vector<std::string> readOnlyFolders;
+    // Seconds after which the server closes an idle session (0: its default;
+    // pure-ftpd rounds up to whole minutes).
+    int idleTimeoutSeconds = 0;
 };
 
 class TestFtpServer {

@@ -3,7 +3,7 @@
 
     /usr/bin/python3 tests/servers/ftpserver.py KIND --root DIR [--user U] [--password P]
         [--address 127.0.0.1|::1] [--port N] [--size-in-ascii] [--slow-failed-logins]
-        [--read-only NAME]... [--log FILE]
+        [--read-only NAME]... [--idle-timeout SECONDS] [--log FILE]
 
 KIND is pyftpdlib, vsftpd, proftpd or pureftpd. Once the server listens it prints
 "UID n" (the owner files under DIR should have) and then "PORT n", and supervises:
@@ -43,6 +43,8 @@ def parse():
                         help="keep the server's usual delay after a wrong password")
     parser.add_argument("--read-only", action="append", default=[], metavar="NAME",
                         help="a folder under the root that the user may list but not write")
+    parser.add_argument("--idle-timeout", type=int, default=0, metavar="SECONDS",
+                        help="close idle sessions after this long (pure-ftpd: whole minutes)")
     parser.add_argument("--log", help="copy the server's log here when stopping")
     options = parser.parse_args()
     options.root = os.path.abspath(options.root)

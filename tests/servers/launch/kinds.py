@@ -39,6 +39,8 @@ def pyftpdlib(o, work, port, passive):
         argv.append("--size-in-ascii")
     for name in o.read_only:
         argv += ["--read-only", name]
+    if o.idle_timeout:
+        argv += ["--idle-timeout", str(o.idle_timeout)]
     return argv, os.getuid()
 
 
@@ -72,6 +74,8 @@ def vsftpd(o, work, port, passive):
         "vsftpd_log_file=%s" % os.path.join(work, "vsftpd.log"),
         "log_ftp_protocol=YES",
     ]
+    if o.idle_timeout:
+        lines.append("idle_session_timeout=%d" % o.idle_timeout)
     config = os.path.join(work, "vsftpd.conf")
     _write(config, "\n".join(lines) + "\n", 0o600)
     return ["/usr/sbin/vsftpd", config], uid
@@ -113,7 +117,8 @@ Umask               022
 <IfModule mod_ident.c>
   IdentLookups      off
 </IfModule>
-""".format(address=o.address, ipv6="on" if ipv6 else "off", port=port, first=passive.first,
+{idle}""".format(idle="TimeoutIdle         %d\n" % o.idle_timeout if o.idle_timeout else "",
+           address=o.address, ipv6="on" if ipv6 else "off", port=port, first=passive.first,
            last=passive.last, work=work, delay="on" if o.slow_failed_logins else "off")
     path = os.path.join(work, "proftpd.conf")
     _write(path, config)
@@ -133,7 +138,12 @@ def pureftpd(o, work, port, passive):
     # password (4-6 s) is built in; no option lowers it.
     return [_unpacked("usr/sbin/pure-ftpd"), "-S", "%s,%d" % (o.address, port),
             "-l", "puredb:" + database, "-E", "-H", "-p", "%d:%d" % (passive.first, passive.last),
-            "-c", "50", "-C", "50"], VIRTUAL_UID
+            "-c", "50", "-C", "50"] + _pure_idle(o.idle_timeout), VIRTUAL_UID
+
+
+def _pure_idle(seconds):
+    # pure-ftpd counts its idle time in minutes.
+    return ["-I", str(max(1, (seconds + 59) // 60))] if seconds else []
 
 
 KINDS = {"pyftpdlib": pyftpdlib, "vsftpd": vsftpd, "proftpd": proftpd, "pureftpd": pureftpd}

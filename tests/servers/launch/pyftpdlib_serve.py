@@ -20,6 +20,7 @@ def parse():
     parser.add_argument("--passive", required=True, help="FIRST-LAST")
     parser.add_argument("--size-in-ascii", action="store_true")
     parser.add_argument("--read-only", action="append", default=[])
+    parser.add_argument("--idle-timeout", type=int, default=0)
     parser.add_argument("--failed-login-delay", type=float, default=0.0)
     return parser.parse_args()
 
@@ -42,6 +43,8 @@ def handler_class(options):
         authorizer.override_perm(options.user, os.path.join(options.root, name), perm="elr", recursive=True)
     Handler.authorizer = authorizer
     Handler.auth_failed_timeout = options.failed_login_delay
+    if options.idle_timeout:
+        Handler.timeout = options.idle_timeout
     first, last = (int(port) for port in options.passive.split("-"))
     Handler.passive_ports = list(range(first, last + 1))
     return Handler
@@ -52,7 +55,8 @@ def main():
     logging.basicConfig(stream=sys.stderr, level=logging.DEBUG,
                         format="%(asctime)s.%(msecs)03d %(message)s", datefmt="%H:%M:%S")
     server = FTPServer((options.address, options.port), handler_class(options))
-    server.serve_forever()
+    # Without a poll timeout the loop never wakes for its idle timer.
+    server.serve_forever(timeout=0.5 if options.idle_timeout else None)
 
 
 if __name__ == "__main__":

@@ -1,0 +1,56 @@
+// A server that goes away, or closes an idle session, must turn the next calls
+// into failures: never a success, never a wait without end.
+#include <chrono>
+#include <thread>
+
+#include "InteropFixture.h"
+#include "ftp/services/WinInetConstants.h"
+
+namespace sapi::interop {
+namespace {
+
+void ExpectEveryCallFails(InteropClient &client) {
+    EXPECT_FALSE(client.Command("SIZE a.txt")) << client.LastResponse();
+    EXPECT_NE(client.LastError(), wininet::ERROR_SUCCESS);
+    EXPECT_FALSE(client.List()) << client.LastResponse();
+    EXPECT_FALSE(client.Retrieve("a.txt"));
+    EXPECT_FALSE(client.Store("b.txt", "bytes"));
+    EXPECT_FALSE(client.CurrentFolder());
+}
+
+class ServerGoneInteropTest : public InteropTest {
+protected:
+    void Populate() override { test::WriteWholeFile(root() / "a.txt", "twelve bytes"); }
+};
+
+TEST_P(ServerGoneInteropTest, CallsAfterTheServerStoppedFail) {
+    ASSERT_TRUE(client().Command("SIZE a.txt")) << client().LastResponse();
+    server().Stop();
+    ExpectEveryCallFails(client());
+}
+
+SAPI_INTEROP_SUITE(ServerGoneInteropTest);
+
+class IdleTimeoutInteropTest : public InteropTest {
+protected:
+    static constexpr int IdleSeconds = 2;
+    void Populate() override { test::WriteWholeFile(root() / "a.txt", "twelve bytes"); }
+    void Configure(test::TestFtpServerOptions &options) override { options.idleTimeoutSeconds = IdleSeconds; }
+};
+
+TEST_P(IdleTimeoutInteropTest, CallsAfterTheServerClosedAnIdleSessionFail) {
+    ASSERT_TRUE(client().Command("SIZE a.txt")) << client().LastResponse();
+    // Long enough for the server to send its "421 Timeout." and close.
+    std::this_thread::sleep_for(std::chrono::seconds(IdleSeconds + 3));
+    ExpectEveryCallFails(client());
+}
+
+// pure-ftpd counts idle time in whole minutes; one passive case per server is
+// enough, since the session ends the same way in both modes.
+INSTANTIATE_TEST_SUITE_P(Servers, IdleTimeoutInteropTest,
+                         testing::Values(ServerMode{"pyftpdlib", true}, ServerMode{"vsftpd", true},
+                                         ServerMode{"proftpd", true}),
+                         ServerModeName);
+
+}  // namespace
+}  // namespace sapi::interop
