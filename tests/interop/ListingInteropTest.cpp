@@ -89,6 +89,36 @@ TEST_P(ListingInteropTest, AnEmptyFolderIsNoMoreFilesAndTheSessionGoesOn) {
     EXPECT_EQ(SizeInReply(client().LastResponse()), 12) << client().LastResponse();
 }
 
+// Characters that globbing servers and wildcard matchers treat specially, in
+// the name of a folder that the navigation code then lists by its path.
+const std::string GlobbyFolder = "Backup [old] {1} %20 #";
+
+class GlobbyFolderInteropTest : public InteropTest {
+protected:
+    void Populate() override { test::WriteWholeFile(root() / GlobbyFolder / "inside.txt", "inside"); }
+
+    static void ExpectJustInside(const std::optional<std::vector<ListedEntry>> &entries) {
+        ASSERT_TRUE(entries);
+        std::vector<std::string> names;
+        for (const auto &entry : *entries)
+            if (entry.name != "." && entry.name != "..") names.push_back(entry.name);
+        EXPECT_EQ(names, std::vector<std::string>{"inside.txt"});
+    }
+};
+
+TEST_P(GlobbyFolderInteropTest, ListsItByPathAndAfterEnteringIt) {
+    const auto byPath = client().List("/" + GlobbyFolder);
+    EXPECT_TRUE(byPath) << client().LastError() << ": " << client().LastResponse();
+    ExpectJustInside(byPath);
+    ASSERT_TRUE(client().ChangeFolder(GlobbyFolder)) << client().LastResponse();
+    EXPECT_EQ(client().CurrentFolder(), "/" + GlobbyFolder);
+    const auto here = client().List();
+    EXPECT_TRUE(here) << client().LastError() << ": " << client().LastResponse();
+    ExpectJustInside(here);
+}
+
+SAPI_INTEROP_SUITE(GlobbyFolderInteropTest);
+
 // Enough entries that the listing spans many reads of the data connection, so
 // lines split across reads are met.
 class LongListingInteropTest : public InteropTest {
