@@ -29,7 +29,9 @@ struct TestFtpServerOptions {
 
 class TestFtpServer {
 public:
-    // vsftpd logs in a system account, which the launcher adds under this name.
+    // vsftpd logs in a system account, which the launcher adds under this name
+    // (no other name is accepted for vsftpd) and removes when the last vsftpd
+    // launcher stops. vsftpd servers running at the same time share its password.
     static constexpr const char *DefaultUser = "sapiftp";
     static constexpr const char *DefaultPassword = "secret";
 
