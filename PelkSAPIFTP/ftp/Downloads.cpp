@@ -2,6 +2,7 @@
 // local file (DownloadAsset). Neither touches the listing or the current folder.
 #include <utility>
 
+#include "entry/HostCallback.h"
 #include "ftp/FtpConnection.h"
 #include "ftp/RemoteFile.h"
 #include "ftp/TransferBuffer.h"
@@ -35,7 +36,7 @@ DownloadEnd CopyToLocalFile(FtpConnection &connection, InternetHandle remote, Lo
             return end;
         }
         end.bytesWritten += block.count;
-        if (progress != nullptr && !progress(context, block.count, totalSize)) {
+        if (progress != nullptr && !CallHostCallback(progress, context, block.count, totalSize)) {
             end.succeeded = false;
             end.cancelled = true;
             return end;
@@ -110,7 +111,7 @@ ResultCode FtpConnection::ReadAsset(const WideString &name, ReadAssetCallback ca
             // not take the stream it got for the whole file.
             return ApiTransferFailed;
         }
-        if (block.count == 0 || !callback(context, buffer.Data(), block.count, totalSize)) {
+        if (block.count == 0 || !CallHostCallback(callback, context, buffer.Data(), block.count, totalSize)) {
             return ApiOk;
         }
         if (ftpHandle == nullptr) {

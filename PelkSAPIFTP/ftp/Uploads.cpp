@@ -1,6 +1,7 @@
 // Stores: a host-fed stream (WriteAsset) or a local file (UploadAsset) written
 // to the server, after which the listing is read anew. An upload reports
 // success only when every byte was taken and the server confirmed the store.
+#include "entry/HostCallback.h"
 #include "ftp/FtpConnection.h"
 #include "ftp/RemoteFile.h"
 #include "ftp/TransferBuffer.h"
@@ -25,7 +26,7 @@ UploadEnd SendStream(FtpConnection &connection, InternetHandle remote, TransferB
                      WriteAssetCallback callback, void *context) {
     for (;;) {
         uint32_t length = buffer.Size();
-        if (!callback(context, buffer.Data(), &length)) {
+        if (!CallHostCallback(callback, context, buffer.Data(), &length)) {
             return UploadEnd::CancelledByHost;
         }
         if (length == 0) {
@@ -54,7 +55,7 @@ UploadEnd SendLocalFile(FtpConnection &connection, InternetHandle remote, LocalF
         if (!WriteWhole(connection.services, remote, buffer.Data(), count)) {
             return UploadEnd::Failed;
         }
-        if (progress != nullptr && !progress(context, count, totalSize)) {
+        if (progress != nullptr && !CallHostCallback(progress, context, count, totalSize)) {
             return UploadEnd::CancelledByHost;
         }
         if (connection.ftpHandle == nullptr) {
