@@ -26,6 +26,15 @@ ResultCode OnConnection(int32_t handle, Operation &&operation) {
     return operation(*connection);
 }
 
+// Runs `upload` with the "Title" of the set: the name the upload is stored
+// under. A set or key that isn't there ends the call with that code.
+template <typename Upload>
+ResultCode WithTitle(int32_t parameterSet, Upload &&upload) {
+    WideString title;
+    const ResultCode found = ReadParameterText(parameterSet, TitleKey, title);
+    return found != ApiOk ? found : upload(title);
+}
+
 }  // namespace
 
 extern "C" {
@@ -73,12 +82,9 @@ ServerApiResult SERVER_API_CALL WriteAsset(int32_t connection, int32_t parameter
             return ApiInvalidArgument;
         }
         return OnConnection(connection, [&](FtpConnection &ftp) -> ResultCode {
-            WideString title;
-            const ResultCode found = ReadParameterText(parameterSet, TitleKey, title);
-            if (found != ApiOk) {
-                return found;
-            }
-            return ftp.WriteAsset(title, callback, context);
+            return WithTitle(parameterSet, [&](const WideString &title) {
+                return ftp.WriteAsset(title, callback, context);
+            });
         });
     });
 }
@@ -90,12 +96,9 @@ ServerApiResult SERVER_API_CALL UploadAsset(int32_t connection, int32_t paramete
             return ApiInvalidArgument;
         }
         return OnConnection(connection, [&](FtpConnection &ftp) -> ResultCode {
-            WideString title;
-            const ResultCode found = ReadParameterText(parameterSet, TitleKey, title);
-            if (found != ApiOk) {
-                return found;
-            }
-            return ftp.UploadAsset(UploadRemoteName(title), WideString(localPath), progress, context);
+            return WithTitle(parameterSet, [&](const WideString &title) {
+                return ftp.UploadAsset(UploadRemoteName(title), WideString(localPath), progress, context);
+            });
         });
     });
 }
