@@ -95,6 +95,8 @@ struct ParentCase {
     const char *fallback;
 };
 
+void PrintTo(const ParentCase &cut, std::ostream *out) { *out << '"' << cut.before << "\" -> \"" << cut.fallback << '"'; }
+
 class ParentFallbackTest : public NavigationTest, public ::testing::WithParamInterface<ParentCase> {};
 
 TEST_P(ParentFallbackTest, UpWithoutAnAnswerCutsAfterTheParentsSlash) {

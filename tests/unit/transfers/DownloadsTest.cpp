@@ -142,6 +142,8 @@ struct DownloadEndCase {
     ResultCode result;
 };
 
+void PrintTo(const DownloadEndCase &end, std::ostream *out) { *out << end.label; }
+
 class DownloadEndTest : public DownloadAssetTest, public ::testing::WithParamInterface<DownloadEndCase> {};
 
 TEST_P(DownloadEndTest, UnfinishedDownloadsLeaveNoFile) {

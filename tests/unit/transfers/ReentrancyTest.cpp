@@ -85,11 +85,15 @@ TEST_P(ReentrancyTest, TransferFailsSafelyAndClosesItsFileOnce) {
     EXPECT_EQ(afterwards, GetParam().hostCall == HostCall::CloseServer ? ApiNoSuchConnection : ApiOk);
 }
 
-std::string CaseName(const ::testing::TestParamInfo<ReentryCase> &testCase) {
+std::string Name(const ReentryCase &reentry) {
     static const char *const operationNames[] = {"ReadAsset", "DownloadAsset", "WriteAsset", "UploadAsset"};
-    return std::string(operationNames[static_cast<int>(testCase.param.operation)]) +
-           (testCase.param.hostCall == HostCall::CloseServer ? "CloseServer" : "AbortServer");
+    return std::string(operationNames[static_cast<int>(reentry.operation)]) +
+           (reentry.hostCall == HostCall::CloseServer ? "CloseServer" : "AbortServer");
 }
+
+std::string CaseName(const ::testing::TestParamInfo<ReentryCase> &testCase) { return Name(testCase.param); }
+
+void PrintTo(const ReentryCase &reentry, std::ostream *out) { *out << Name(reentry); }
 
 INSTANTIATE_TEST_SUITE_P(
     FromCallbacks, ReentrancyTest,

@@ -12,6 +12,9 @@ struct SizeCase {
     int64_t totalSize;
 };
 
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const SizeCase &size, std::ostream *out) { *out << size.label; }
+
 class RemoteSizeTest : public TransferTest, public ::testing::WithParamInterface<SizeCase> {};
 
 TEST_P(RemoteSizeTest, EveryBlockCarriesTheProbedSize) {
