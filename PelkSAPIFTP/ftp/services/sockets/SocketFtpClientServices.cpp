@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "ftp/services/ControlText.h"
 #include "ftp/services/WinInetConstants.h"
 #include "ftp/services/sockets/FindPattern.h"
 #include "ftp/services/sockets/LastError.h"
@@ -24,15 +25,6 @@ InternetHandle FailHandle(uint32_t error) {
 bool FailBool(uint32_t error) {
     SetThreadError(error);
     return false;
-}
-
-// A text that is safe on the control connection: no CR or LF that would end
-// our command early and let the rest pass as a command of its own.
-bool SafeForCommand(const WideChar *text) {
-    for (const WideChar *c = text; *c != 0; ++c) {
-        if (*c == u'\r' || *c == u'\n') return false;
-    }
-    return true;
 }
 
 std::string Utf8Of(const WideChar *text) { return text ? Utf8FromWide(WideView(text)) : std::string(); }
@@ -62,6 +54,17 @@ bool NextRecord(HandleObject &find, FtpFindData &data) {
         }
     }
     return false;
+}
+
+// A find or file handle made from a connect handle: it shares the connection's
+// session and inherits its status callback.
+std::shared_ptr<HandleObject> ChildOf(const HandleObject &owner, InternetHandle connect, HandleKind kind) {
+    auto child = std::make_shared<HandleObject>();
+    child->kind = kind;
+    child->parent = reinterpret_cast<uintptr_t>(connect);
+    child->callback = owner.callback;
+    child->session = owner.session;
+    return child;
 }
 
 }  // namespace
@@ -104,7 +107,7 @@ InternetHandle SocketFtpClientServices::InternetConnect(InternetHandle internet,
     if (serverName == nullptr || *serverName == 0 || service != INTERNET_SERVICE_FTP) {
         return FailHandle(ERROR_INVALID_PARAMETER);
     }
-    if ((userName && !SafeForCommand(userName)) || (password && !SafeForCommand(password))) {
+    if (!IsSingleLine(userName) || !IsSingleLine(password)) {
         return FailHandle(ERROR_INVALID_PARAMETER);
     }
     auto session = std::make_shared<FtpSession>((flags & INTERNET_FLAG_PASSIVE) != 0);
@@ -130,18 +133,14 @@ InternetHandle SocketFtpClientServices::FtpFindFirstFile(InternetHandle connect,
     std::shared_ptr<HandleObject> owner = ConnectFor(connect, true);
     if (!owner) return nullptr;
     if (findData == nullptr) return FailHandle(ERROR_INVALID_PARAMETER);
-    if (searchPattern && !SafeForCommand(searchPattern)) return FailHandle(ERROR_INVALID_PARAMETER);
+    if (!IsSingleLine(searchPattern)) return FailHandle(ERROR_INVALID_PARAMETER);
     const FindPattern pattern = SplitFindPattern(searchPattern ? WideView(searchPattern) : WideView());
     std::vector<ListingEntry> entries;
     if (!Finish(*owner->session, owner->session->List(pattern.listPath, entries))) return nullptr;
-    auto find = std::make_shared<HandleObject>();
+    std::shared_ptr<HandleObject> find = ChildOf(*owner, connect, HandleKind::Find);
     find->listing = std::move(entries);
     find->filter = pattern.filter;
     if (!NextRecord(*find, *findData)) return FailHandle(ERROR_NO_MORE_FILES);
-    find->kind = HandleKind::Find;
-    find->parent = reinterpret_cast<uintptr_t>(connect);
-    find->callback = owner->callback;
-    find->session = owner->session;
     return handles_.Add(std::move(find));
 }
 
@@ -155,7 +154,7 @@ bool SocketFtpClientServices::InternetFindNextFile(InternetHandle find, FtpFindD
 bool SocketFtpClientServices::RunCommand(InternetHandle connect, const char *verb, const WideChar *argument) {
     std::shared_ptr<HandleObject> owner = ConnectFor(connect, false);
     if (!owner) return false;
-    if (argument == nullptr || *argument == 0 || !SafeForCommand(argument)) {
+    if (argument == nullptr || *argument == 0 || !IsSingleLine(argument)) {
         return FailBool(ERROR_INVALID_PARAMETER);
     }
     FtpReply reply;
@@ -201,7 +200,7 @@ bool SocketFtpClientServices::FtpCommand(InternetHandle connect, bool expectResp
     if (commandHandle) *commandHandle = nullptr;
     std::shared_ptr<HandleObject> owner = ConnectFor(connect, false);
     if (!owner) return false;
-    if (expectResponse || command == nullptr || *command == 0 || !SafeForCommand(command)) {
+    if (expectResponse || command == nullptr || *command == 0 || !IsSingleLine(command)) {
         return FailBool(ERROR_INVALID_PARAMETER);
     }
     FtpReply reply;
@@ -227,18 +226,13 @@ InternetHandle SocketFtpClientServices::FtpOpenFile(InternetHandle connect, cons
                                                     uint32_t access, uint32_t, uintptr_t) {
     std::shared_ptr<HandleObject> owner = ConnectFor(connect, true);
     if (!owner) return nullptr;
-    if (fileName == nullptr || *fileName == 0 || !SafeForCommand(fileName) ||
+    if (fileName == nullptr || *fileName == 0 || !IsSingleLine(fileName) ||
         (access != GENERIC_READ && access != GENERIC_WRITE)) {
         return FailHandle(ERROR_INVALID_PARAMETER);
     }
     const bool retrieve = access == GENERIC_READ;
     if (!Finish(*owner->session, owner->session->OpenTransfer(Utf8Of(fileName), retrieve))) return nullptr;
-    auto file = std::make_shared<HandleObject>();
-    file->kind = HandleKind::File;
-    file->parent = reinterpret_cast<uintptr_t>(connect);
-    file->callback = owner->callback;
-    file->session = owner->session;
-    return handles_.Add(std::move(file));
+    return handles_.Add(ChildOf(*owner, connect, HandleKind::File));
 }
 
 uint32_t SocketFtpClientServices::FtpGetFileSize(InternetHandle file, uint32_t *sizeHigh) {

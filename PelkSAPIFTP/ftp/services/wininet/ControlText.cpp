@@ -4,18 +4,6 @@
 
 namespace sapi {
 
-bool IsSingleLine(const WideChar *text) {
-    if (text == nullptr) {
-        return true;
-    }
-    for (; *text != 0; ++text) {
-        if (*text == L'\r' || *text == L'\n') {
-            return false;
-        }
-    }
-    return true;
-}
-
 bool AcceptControlText(const WideChar *text) {
     if (IsSingleLine(text)) {
         return true;

@@ -1,13 +1,10 @@
-// Texts that end up on the FTP control connection (names, paths, commands,
-// the login) must not carry a line break: "a\r\nDELE b" would be two commands.
+// The line-break guard of the WinInet calls, with WinInet's way of failing.
 #pragma once
 
+#include "ftp/services/ControlText.h"
 #include "platform/WideText.h"
 
 namespace sapi {
-
-// True when the zero-terminated text (null counts as empty) holds no CR or LF.
-bool IsSingleLine(const WideChar *text);
 
 // IsSingleLine, and when it fails, SetLastError(ERROR_INVALID_PARAMETER).
 bool AcceptControlText(const WideChar *text);

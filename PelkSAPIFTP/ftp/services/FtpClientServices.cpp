@@ -1,1 +1,0 @@
-#include "ftp/services/FtpClientServices.h"
