@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "ftp/services/ControlText.h"
 #include "ftp/services/WinInetConstants.h"
 
 namespace sapi::testing {
@@ -14,14 +15,6 @@ namespace {
 std::optional<std::string> Text(const WideChar *text) {
     if (text == nullptr) return std::nullopt;
     return Utf8FromWide(WideView(text));
-}
-
-bool HasLineBreak(const WideChar *text) {
-    if (text == nullptr) return false;
-    for (const WideChar *at = text; *at != 0; ++at) {
-        if (*at == u'\r' || *at == u'\n') return true;
-    }
-    return false;
 }
 
 void CopyName(std::string_view name, FtpFindData &record) {
@@ -182,7 +175,7 @@ bool FakeFtpClientServices::FileOpenUnder(InternetHandle connect) const {
 bool FakeFtpClientServices::ConnectRequest(FakeCall &call, InternetHandle connect,
                                            const WideChar *text) {
     if (!IsOpen(connect, HandleKind::Connect)) return Fail(call, ERROR_INVALID_HANDLE);
-    if (HasLineBreak(text)) return Fail(call, ERROR_INVALID_PARAMETER);
+    if (!IsSingleLine(text)) return Fail(call, ERROR_INVALID_PARAMETER);
     if (refuseWhileFileOpen && FileOpenUnder(connect)) {
         return Fail(call, ERROR_FTP_TRANSFER_IN_PROGRESS);
     }
