@@ -9,14 +9,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-20}
 out=build-fuzz
-src=PelkSAPIFTP/ftp/services/sockets
+src=PelkSAPIFTP/ftp/protocol
 mkdir -p "$out"
 
 flags=(-std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined
        -Wall -Wextra -Werror -IPelkSAPIFTP)
-parsers=("$src"/ReplyReader.cpp "$src"/FeatureSet.cpp "$src"/SizeReply.cpp "$src"/ListingText.cpp
-         "$src"/PassiveReply.cpp "$src"/QuotedPath.cpp "$src"/MlsdParser.cpp "$src"/UnixListParser.cpp
-         "$src"/DosListParser.cpp "$src"/ListingParser.cpp)
+parsers=("$src"/*.cpp)  # the protocol code is pure: every file of it
 
 # target:seed folder
 targets=(FuzzReplyReader:reply FuzzPassiveReply:passive FuzzQuotedPath:path FuzzMlsdListing:mlsd

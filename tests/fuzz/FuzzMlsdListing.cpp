@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "ftp/services/sockets/ListingParser.h"
+#include "ftp/protocol/ListingParser.h"
 
 using namespace sapi::ftpclient;
 

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "ftp/services/sockets/PassiveReply.h"
+#include "ftp/protocol/PassiveReply.h"
 
 using namespace sapi::ftpclient;
 

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "ftp/services/sockets/QuotedPath.h"
+#include "ftp/protocol/QuotedPath.h"
 
 using namespace sapi::ftpclient;
 

@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "ftp/services/sockets/FeatureSet.h"
-#include "ftp/services/sockets/ReplyReader.h"
-#include "ftp/services/sockets/SizeReply.h"
+#include "ftp/protocol/FeatureSet.h"
+#include "ftp/protocol/ReplyReader.h"
+#include "ftp/protocol/SizeReply.h"
 
 using namespace sapi::ftpclient;
 

@@ -2,10 +2,10 @@
 // pure-ftpd), and IIS's DOS format.
 #include <gtest/gtest.h>
 
-#include "ftp/services/sockets/DosListParser.h"
-#include "ftp/services/sockets/ListingParser.h"
-#include "ftp/services/sockets/MlsdParser.h"
-#include "ftp/services/sockets/UnixListParser.h"
+#include "ftp/protocol/DosListParser.h"
+#include "ftp/protocol/ListingParser.h"
+#include "ftp/protocol/MlsdParser.h"
+#include "ftp/protocol/UnixListParser.h"
 
 using namespace sapi::ftpclient;
 

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "ftp/services/sockets/FeatureSet.h"
-#include "ftp/services/sockets/PassiveReply.h"
-#include "ftp/services/sockets/QuotedPath.h"
-#include "ftp/services/sockets/ReplyReader.h"
-#include "ftp/services/sockets/SizeReply.h"
+#include "ftp/protocol/FeatureSet.h"
+#include "ftp/protocol/PassiveReply.h"
+#include "ftp/protocol/QuotedPath.h"
+#include "ftp/protocol/ReplyReader.h"
+#include "ftp/protocol/SizeReply.h"
 
 using namespace sapi::ftpclient;
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "ftp/services/sockets/ReplyReader.h"
+#include "ftp/protocol/ReplyReader.h"
 
 using sapi::ftpclient::FtpReply;
 using sapi::ftpclient::ReplyReader;

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "ftp/services/sockets/ReplyReader.h"
+#include "ftp/protocol/ReplyReader.h"
 #include "ftp/services/sockets/Socket.h"
 
 namespace sapi::ftpclient {

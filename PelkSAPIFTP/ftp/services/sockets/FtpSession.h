@@ -21,9 +21,9 @@
 #include <vector>
 
 #include "ftp/services/sockets/ControlConnection.h"
-#include "ftp/services/sockets/FeatureSet.h"
-#include "ftp/services/sockets/ListingEntry.h"
-#include "ftp/services/sockets/ListingParser.h"
+#include "ftp/protocol/FeatureSet.h"
+#include "ftp/protocol/ListingEntry.h"
+#include "ftp/protocol/ListingParser.h"
 
 namespace sapi::ftpclient {
 

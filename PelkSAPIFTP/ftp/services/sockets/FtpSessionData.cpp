@@ -5,7 +5,7 @@
 
 #include "ftp/services/WinInetConstants.h"
 #include "ftp/services/sockets/FtpSession.h"
-#include "ftp/services/sockets/PassiveReply.h"
+#include "ftp/protocol/PassiveReply.h"
 
 namespace sapi::ftpclient {
 

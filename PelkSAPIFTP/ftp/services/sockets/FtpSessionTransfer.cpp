@@ -1,7 +1,7 @@
 // Listings, retrievals and stores over a data connection.
 #include "ftp/services/WinInetConstants.h"
 #include "ftp/services/sockets/FtpSession.h"
-#include "ftp/services/sockets/SizeReply.h"
+#include "ftp/protocol/SizeReply.h"
 
 namespace sapi::ftpclient {
 

@@ -7,7 +7,7 @@
 #include "ftp/services/WinInetConstants.h"
 #include "ftp/services/sockets/FindPattern.h"
 #include "ftp/services/sockets/LastError.h"
-#include "ftp/services/sockets/QuotedPath.h"
+#include "ftp/protocol/QuotedPath.h"
 
 namespace sapi::ftpclient {
 

@@ -1,6 +1,6 @@
-#include "ftp/services/sockets/SizeReply.h"
+#include "ftp/protocol/SizeReply.h"
 
-#include "ftp/services/sockets/ListingText.h"
+#include "ftp/protocol/ListingText.h"
 
 namespace sapi::ftpclient {
 

@@ -1,6 +1,6 @@
-#include "ftp/services/sockets/DosListParser.h"
+#include "ftp/protocol/DosListParser.h"
 
-#include "ftp/services/sockets/ListingText.h"
+#include "ftp/protocol/ListingText.h"
 
 namespace sapi::ftpclient {
 

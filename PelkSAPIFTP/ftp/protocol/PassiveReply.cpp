@@ -1,4 +1,4 @@
-#include "ftp/services/sockets/PassiveReply.h"
+#include "ftp/protocol/PassiveReply.h"
 
 #include <array>
 

@@ -14,7 +14,7 @@
 #include <string>
 #include <string_view>
 
-#include "ftp/services/sockets/FtpReply.h"
+#include "ftp/protocol/FtpReply.h"
 
 namespace sapi::ftpclient {
 

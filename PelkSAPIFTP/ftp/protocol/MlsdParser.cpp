@@ -1,6 +1,6 @@
-#include "ftp/services/sockets/MlsdParser.h"
+#include "ftp/protocol/MlsdParser.h"
 
-#include "ftp/services/sockets/ListingText.h"
+#include "ftp/protocol/ListingText.h"
 
 namespace sapi::ftpclient {
 

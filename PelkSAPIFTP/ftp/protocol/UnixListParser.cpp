@@ -1,9 +1,9 @@
-#include "ftp/services/sockets/UnixListParser.h"
+#include "ftp/protocol/UnixListParser.h"
 
 #include <array>
 #include <vector>
 
-#include "ftp/services/sockets/ListingText.h"
+#include "ftp/protocol/ListingText.h"
 
 namespace sapi::ftpclient {
 

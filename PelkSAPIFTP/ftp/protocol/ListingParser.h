@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "ftp/services/sockets/ListingEntry.h"
+#include "ftp/protocol/ListingEntry.h"
 
 namespace sapi::ftpclient {
 

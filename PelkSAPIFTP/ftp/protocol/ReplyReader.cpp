@@ -1,4 +1,4 @@
-#include "ftp/services/sockets/ReplyReader.h"
+#include "ftp/protocol/ReplyReader.h"
 
 namespace sapi::ftpclient {
 

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string_view>
 
-#include "ftp/services/sockets/ListingEntry.h"
+#include "ftp/protocol/ListingEntry.h"
 
 namespace sapi::ftpclient {
 

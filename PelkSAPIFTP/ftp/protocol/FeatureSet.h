@@ -3,7 +3,7 @@
 // given up after their first "500"/"502" (FtpSession remembers that).
 #pragma once
 
-#include "ftp/services/sockets/FtpReply.h"
+#include "ftp/protocol/FtpReply.h"
 
 namespace sapi::ftpclient {
 

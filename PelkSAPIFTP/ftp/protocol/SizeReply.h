@@ -5,7 +5,7 @@
 #include <optional>
 #include <string_view>
 
-#include "ftp/services/sockets/FtpReply.h"
+#include "ftp/protocol/FtpReply.h"
 
 namespace sapi::ftpclient {
 

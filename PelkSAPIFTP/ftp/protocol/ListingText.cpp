@@ -1,4 +1,4 @@
-#include "ftp/services/sockets/ListingText.h"
+#include "ftp/protocol/ListingText.h"
 
 namespace sapi::ftpclient {
 

@@ -1,9 +1,9 @@
-#include "ftp/services/sockets/ListingParser.h"
+#include "ftp/protocol/ListingParser.h"
 
-#include "ftp/services/sockets/DosListParser.h"
-#include "ftp/services/sockets/ListingText.h"
-#include "ftp/services/sockets/MlsdParser.h"
-#include "ftp/services/sockets/UnixListParser.h"
+#include "ftp/protocol/DosListParser.h"
+#include "ftp/protocol/ListingText.h"
+#include "ftp/protocol/MlsdParser.h"
+#include "ftp/protocol/UnixListParser.h"
 
 namespace sapi::ftpclient {
 

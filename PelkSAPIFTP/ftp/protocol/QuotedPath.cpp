@@ -1,4 +1,4 @@
-#include "ftp/services/sockets/QuotedPath.h"
+#include "ftp/protocol/QuotedPath.h"
 
 namespace sapi::ftpclient {
 

@@ -1,8 +1,8 @@
-#include "ftp/services/sockets/FeatureSet.h"
+#include "ftp/protocol/FeatureSet.h"
 
 #include <string_view>
 
-#include "ftp/services/sockets/ListingText.h"
+#include "ftp/protocol/ListingText.h"
 
 namespace sapi::ftpclient {
 
