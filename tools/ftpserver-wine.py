@@ -8,10 +8,13 @@ listening; logs every command to stderr. Runs until it gets SIGTERM.
   --disk-full-prefix P stores of files whose name starts with P take the data,
                        then fail as on a full disk with a 426 reply
   --no-size-prefix P   SIZE of files whose name starts with P is refused (550)
+  --cut-short-prefix P retrievals of files whose name starts with P stop after
+                       100,000 bytes: the data connection closes, the reply is 426
   --empty-user-root D  a second user, "empty" (password "pass"), logs in to D
 """
 import argparse
 import errno
+import io
 import logging
 import os
 import sys
@@ -31,6 +34,7 @@ def parse_arguments():
     p.add_argument("--size-in-ascii", action="store_true")
     p.add_argument("--disk-full-prefix", default=None)
     p.add_argument("--no-size-prefix", default=None)
+    p.add_argument("--cut-short-prefix", default=None)
     p.add_argument("--empty-user-root", default=None)
     p.add_argument("--auth-failed-timeout", type=float, default=0.0)
     return p.parse_args()
@@ -52,13 +56,49 @@ class FullDiskFile:
         self._real.close()
 
 
-def make_filesystem(disk_full_prefix):
+class CutShortFile:
+    """A file opened for a retrieval whose reads fail after `limit` bytes; the
+    server then closes the data connection and replies "426 ...; transfer
+    aborted.", as one does whose disk failed in the middle of a file."""
+
+    def __init__(self, real, limit=100000):
+        self._real = real
+        self._left = limit
+        self.name = real.name
+
+    @property
+    def closed(self):
+        return self._real.closed
+
+    def fileno(self):
+        raise io.UnsupportedOperation("no sendfile: reads must go through read()")
+
+    def seek(self, *args):
+        return self._real.seek(*args)
+
+    def read(self, size=-1):
+        if self._left <= 0:
+            raise OSError(errno.EIO, os.strerror(errno.EIO))
+        data = self._real.read(min(size, self._left) if size >= 0 else self._left)
+        self._left -= len(data)
+        return data
+
+    def close(self):
+        self._real.close()
+
+
+def starts_with(filename, prefix):
+    return bool(prefix) and os.path.basename(filename).startswith(prefix)
+
+
+def make_filesystem(a):
     class FileSystem(AbstractedFS):
         def open(self, filename, mode):
             f = super().open(filename, mode)
-            if disk_full_prefix and "w" in mode and \
-                    os.path.basename(filename).startswith(disk_full_prefix):
+            if "w" in mode and starts_with(filename, a.disk_full_prefix):
                 return FullDiskFile(f)
+            if "r" in mode and starts_with(filename, a.cut_short_prefix):
+                return CutShortFile(f)
             return f
     return FileSystem
 
@@ -82,7 +122,7 @@ def make_handler(a):
     if a.empty_user_root:
         authorizer.add_user("empty", "pass", a.empty_user_root, perm="elradfmwMT")
     Handler.authorizer = authorizer
-    Handler.abstracted_fs = make_filesystem(a.disk_full_prefix)
+    Handler.abstracted_fs = make_filesystem(a)
     Handler.auth_failed_timeout = a.auth_failed_timeout
     return Handler
 

@@ -86,7 +86,7 @@ start_server() {  # name: a fresh root and server; sets FTP_TEST_* for the exe
   mkdir -p "$dir/root" "$dir/local" "$dir/empty"
   "$PY" "$root/tools/ftpserver-wine.py" --root "$dir/root" --port-file "$dir/port" \
         --empty-user-root "$dir/empty" --size-in-ascii --disk-full-prefix full- \
-        --no-size-prefix nosize- 2>"$dir/ftp.log" &
+        --no-size-prefix nosize- --cut-short-prefix cut- 2>"$dir/ftp.log" &
   server_pid=$!
   for _ in $(seq 100); do [ -s "$dir/port" ] && break; sleep 0.1; done
   [ -s "$dir/port" ] || { echo "FTP server did not start" >&2; cat "$dir/ftp.log" >&2; return 1; }

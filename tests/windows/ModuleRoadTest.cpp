@@ -203,6 +203,7 @@ void SeedServer() {
     WriteWholeFile(UnderRoot(L"hello.txt"), "Hello, world\n");
     WriteWholeFile(UnderRoot(L"big.bin"), PatternBytes(600000));
     WriteWholeFile(UnderRoot(L"nosize-big.bin"), PatternBytes(600000));
+    WriteWholeFile(UnderRoot(L"cut-big.bin"), PatternBytes(600000));
     WriteWholeFile(UnderRoot(L"empty.bin"), "");
     MakeFolder(UnderRoot(L"sub"));
     MakeFolder(UnderRoot(L"sub\\deeper"));

@@ -202,6 +202,44 @@ TEST_CASE(RetrievalCloseIsNotJudgedByTheReply) {
     CHECK(Noop(s));
 }
 
+// The read that meets the end of a retrieval carries the server's verdict on
+// it: the whole file ends in an empty successful read ("226"), a file the
+// server cut short ("426" after 100,000 bytes) in a failed one, and every read
+// after that says the same until the handle closes.
+TEST_CASE(RetrievalEndIsJudgedByTheReply) {
+    struct Case {
+        const wchar_t *name;
+        std::size_t expectedBytes;
+        bool whole;
+        const wchar_t *reply;
+    };
+    const Case cases[] = {
+        {L"whole.bin", 600000, true, L"226"},
+        {L"cut-short.bin", 100000, false, L"426"},  // the server stops after 100,000 bytes
+    };
+    for (const Case &c : cases) {
+        wintest::WriteWholeFile(wintest::UnderRoot(c.name), wintest::PatternBytes(600000));
+        Session s;
+        InternetHandle file = OpenRead(s, c.name);
+        CHECK(file != nullptr);
+        std::vector<char> block(65536);
+        std::size_t total = 0;
+        uint32_t count = 0;
+        bool read = true;
+        while ((read = Services().InternetReadFile(file, block.data(), 65536, &count)) && count > 0)
+            total += count;
+        CHECK_EQ(total, c.expectedBytes);
+        CHECK_EQ(count, 0u);
+        CHECK(read == c.whole);
+        CHECK_EQ(Services().GetLastError(), c.whole ? ERROR_SUCCESS : ERROR_INTERNET_EXTENDED_ERROR);
+        CHECK_EQ(LastReply().substr(0, 3), std::wstring(c.reply));
+        CHECK(Services().InternetReadFile(file, block.data(), 65536, &count) == c.whole);
+        CHECK_EQ(count, 0u);
+        CHECK(Services().InternetCloseHandle(file));
+        CHECK(Noop(s));  // in step for the next command
+    }
+}
+
 TEST_CASE(SizeReplyAndFileSize) {
     wintest::WriteWholeFile(wintest::UnderRoot(L"sized.bin"), wintest::PatternBytes(300000));
     Session s;

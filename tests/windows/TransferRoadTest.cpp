@@ -235,6 +235,25 @@ TEST_CASE(StoresTheServerRefusedAreNotReportedAsDone) {
     CHECK(ReadWholeFile(UnderRoot(L"after-refusal.bin")) == PatternBytes(5000));
 }
 
+// The server stops a retrieval after 100,000 of 600,000 bytes, closes the
+// data connection and replies "426 ...": neither a download nor a stream may
+// pass for the whole file, and no partial local file stays behind.
+TEST_CASE(RetrievalsTheServerCutShortFail) {
+    Connection c;
+    const std::wstring local = InWork(L"cut-copy.bin");
+    Seen seen;
+    CHECK_EQ(Api().DownloadAsset(c.handle(), L"cut-big.bin", local.c_str(), progress, &seen),
+             ApiTransferFailed);
+    CHECK(!FileExists(local));
+    CHECK_EQ(SumOf(seen.counts), 100000u);
+    Seen streamed;
+    CHECK_EQ(Api().ReadAsset(c.handle(), L"cut-big.bin", readBlock, &streamed), ApiTransferFailed);
+    CHECK(streamed.data == PatternBytes(100000));
+    // And the connection goes on.
+    CHECK_EQ(Api().DownloadAsset(c.handle(), L"hello.txt", InWork(L"after-cut.txt").c_str(), nullptr,
+                                 nullptr), ApiOk);
+}
+
 TEST_CASE(ActiveMode) {
     Connection c(L"user", L"pass", false, false);  // the server connects back (PORT)
     CHECK_EQ(c.result(), ApiOk);

@@ -147,10 +147,10 @@ InternetHandle WinInetFtpClientServices::FtpOpenFile(InternetHandle connect,
         return nullptr;
     }
     HINTERNET file = FtpOpenFileW(connect, fileName, access, flags, context);
-    if (file == nullptr || (access & GENERIC_WRITE) == 0) {
+    if (file == nullptr) {
         return file;
     }
-    return RememberStore(file);
+    return RememberFile(file, (access & GENERIC_WRITE) != 0 ? OpenFile::Store : OpenFile::Retrieval);
 }
 
 uint32_t WinInetFtpClientServices::FtpGetFileSize(InternetHandle file, uint32_t *sizeHigh) {
@@ -164,10 +164,26 @@ uint32_t WinInetFtpClientServices::FtpGetFileSize(InternetHandle file, uint32_t 
 
 bool WinInetFtpClientServices::InternetReadFile(InternetHandle file, void *buffer,
                                                 uint32_t bytesToRead, uint32_t *bytesRead) {
+    if (bytesRead != nullptr) {
+        *bytesRead = 0;
+    }
+    const auto found = openFiles_.find(file);
+    // Handles not tracked here (finds) pass straight through, as stores do.
+    const OpenFile kind = found != openFiles_.end() ? found->second : OpenFile::Store;
+    if (kind == OpenFile::ConfirmedRetrieval) {
+        return true;  // every read after the end is empty, as WinInet's are
+    }
+    if (kind == OpenFile::FailedRetrieval) {
+        ::SetLastError(ERROR_INTERNET_EXTENDED_ERROR);
+        return false;
+    }
     DWORD count = 0;
     const bool done = ::InternetReadFile(file, buffer, bytesToRead, &count) != FALSE;
     if (bytesRead != nullptr) {
         *bytesRead = count;
+    }
+    if (done && count == 0 && bytesToRead > 0 && kind == OpenFile::Retrieval) {
+        return EndRetrieval(file);
     }
     return done;
 }
@@ -187,18 +203,31 @@ bool WinInetFtpClientServices::FtpDeleteFile(InternetHandle connect, const WideC
 }
 
 bool WinInetFtpClientServices::InternetCloseHandle(InternetHandle handle) {
-    if (handle != nullptr && openStores_.count(handle) != 0) {
+    const auto found = handle != nullptr ? openFiles_.find(handle) : openFiles_.end();
+    if (found == openFiles_.end()) {
+        return ::InternetCloseHandle(handle) != FALSE;
+    }
+    const OpenFile kind = found->second;
+    if (kind == OpenFile::Store) {
         return CloseStore(handle);
     }
-    return ::InternetCloseHandle(handle) != FALSE;
+    openFiles_.erase(found);
+    if (kind == OpenFile::Retrieval) {
+        // Closed before its end: the server's "426" is the answer to our own
+        // early close, not a verdict on anything.
+        return ::InternetCloseHandle(handle) != FALSE;
+    }
+    return true;  // WinInet's handle went when the end was read
 }
 
 uint32_t WinInetFtpClientServices::GetLastError() { return ::GetLastError(); }
 
-InternetHandle WinInetFtpClientServices::RememberStore(InternetHandle file) {
+InternetHandle WinInetFtpClientServices::RememberFile(InternetHandle file, OpenFile kind) {
     try {
         const LastErrorKeeper keepError;
-        openStores_.insert(file);
+        // A value WinInet hands out again after the end of a retrieval names
+        // the new file from now on.
+        openFiles_.insert_or_assign(file, kind);
         return file;
     } catch (const std::bad_alloc &) {
         // Untracked, its close could not be judged: give the handle up now.
@@ -213,7 +242,7 @@ InternetHandle WinInetFtpClientServices::RememberStore(InternetHandle file) {
 // Wine's close itself fails on "426 ..." but leaves last error 0; the reply
 // decides here, so the caller always gets ERROR_INTERNET_EXTENDED_ERROR for it.
 bool WinInetFtpClientServices::CloseStore(InternetHandle file) {
-    openStores_.erase(file);
+    openFiles_.erase(file);
     const bool closed = ::InternetCloseHandle(file) != FALSE;
     bool confirmed = false;
     {
@@ -225,6 +254,20 @@ bool WinInetFtpClientServices::CloseStore(InternetHandle file) {
         return false;
     }
     return closed;
+}
+
+// WinInet reads the server's reply to the end of a retrieval only while it
+// closes the handle, and reports the end of the data as a successful empty
+// read whether the file came whole or the server gave up on it ("426
+// Transfer aborted"). So the read that meets the end closes WinInet's handle
+// at once and lets the reply decide; the caller's handle stays usable (empty
+// reads) until the caller closes it.
+bool WinInetFtpClientServices::EndRetrieval(InternetHandle file) {
+    ::InternetCloseHandle(file);
+    const bool confirmed = LastReplyIsPositiveCompletion();
+    openFiles_[file] = confirmed ? OpenFile::ConfirmedRetrieval : OpenFile::FailedRetrieval;
+    ::SetLastError(confirmed ? ERROR_SUCCESS : ERROR_INTERNET_EXTENDED_ERROR);
+    return confirmed;
 }
 
 }  // namespace sapi

@@ -5,10 +5,13 @@
 //    ERROR_INVALID_PARAMETER before WinInet sees it, so that no caller can
 //    smuggle a second command onto the wire;
 //  - closing a store's handle fails with ERROR_INTERNET_EXTENDED_ERROR unless
-//    the server's reply to the end of the transfer was a 2xx.
+//    the server's reply to the end of the transfer was a 2xx;
+//  - the read that reaches the end of a retrieval (0 bytes) succeeds only when
+//    the server's reply to the end of the transfer was a 2xx: a server that
+//    cut the file short ("426 ...") or never said fails it.
 #pragma once
 
-#include <set>
+#include <map>
 
 #include "ftp/services/FtpClientServices.h"
 
@@ -52,11 +55,22 @@ public:
     uint32_t GetLastError() override;
 
 private:
-    InternetHandle RememberStore(InternetHandle file);
+    // What a file handle the caller holds stands for.
+    enum class OpenFile {
+        Store,
+        Retrieval,
+        // The end was read, WinInet's handle already closed for the server's
+        // verdict; the caller's handle stays valid until it closes it.
+        ConfirmedRetrieval,
+        FailedRetrieval,
+    };
+
+    InternetHandle RememberFile(InternetHandle file, OpenFile kind);
+    bool EndRetrieval(InternetHandle file);
     bool CloseStore(InternetHandle file);
 
-    // The file handles opened with GENERIC_WRITE and not closed yet.
-    std::set<InternetHandle> openStores_;
+    // The file handles opened and not closed yet by the caller.
+    std::map<InternetHandle, OpenFile> openFiles_;
 };
 
 }  // namespace sapi
