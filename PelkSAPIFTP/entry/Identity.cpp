@@ -1,7 +1,7 @@
 // Slots 1 to 3: the fixed texts that name the kind of server the plug-in serves.
-#include "entry/Boundary.h"
+#include "base/Boundary.h"
+#include "base/TextCopyOut.h"
 #include "entry/EntrySlots.h"
-#include "entry/TextCopyOut.h"
 
 namespace {
 

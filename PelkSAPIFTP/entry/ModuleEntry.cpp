@@ -1,7 +1,7 @@
 #include "entry/ModuleEntry.h"
 
-#include "entry/Boundary.h"
-#include "entry/ModuleState.h"
+#include "base/Boundary.h"
+#include "base/HostContext.h"
 #include "entry/ServerApiTable.h"
 
 namespace sapi {

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "ServerApi.h"
-#include "entry/ResultCode.h"
+#include "base/ResultCode.h"
 
 namespace sapi {
 

@@ -3,7 +3,7 @@
 // tears it down in reverse: the parameter sets first, then the connection
 // registry (which lets its connections go without closing them), then the
 // host-context buffer.
-#include "entry/ModuleState.h"
+#include "base/HostContext.h"
 
 #include <memory>
 #include <utility>

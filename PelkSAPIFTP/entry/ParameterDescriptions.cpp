@@ -2,7 +2,7 @@
 // host shows for it.
 #include <iterator>
 
-#include "entry/Boundary.h"
+#include "base/Boundary.h"
 #include "entry/EntrySlots.h"
 #include "parameters/ParameterAccess.h"
 #include "parameters/ParameterKeys.h"

@@ -10,34 +10,36 @@ namespace sapi {
 namespace {
 
 // Constant-initialised: the table exists before any code of the module runs.
+// Each slot is named where it is set: slots 14 to 17 share one type, so a
+// table filled by position would take a swap without a word.
 constexpr ServerApiFunctions table = {
-    ReleaseServerAPI,          //  0
-    GetServerTypeName,         //  1
-    GetServerTypeId,           //  2
-    GetServerGroupName,        //  3
-    DescribeServerParameters,  //  4
-    DescribeAssetParameters,   //  5
-    CreateParameterSet,        //  6
-    DestroyParameterSet,       //  7
-    SetParameter,              //  8
-    RemoveParameter,           //  9
-    GetParameter,              // 10
-    EnumerateParameters,       // 11
-    OpenServer,                // 12
-    CloseServer,               // 13
-    GetFolderName,             // 14
-    GetFolderTitle,            // 15
-    GetAssetName,              // 16
-    GetAssetTitle,             // 17
-    ChangeFolder,              // 18
-    GetCurrentFolder,          // 19
-    GetAssetInfo,              // 20
-    ReadAsset,                 // 21
-    DownloadAsset,             // 22
-    WriteAsset,                // 23
-    UploadAsset,               // 24
-    AbortServer,               // 25
-    DeleteAsset,               // 26
+    .ReleaseServerAPI = ReleaseServerAPI,
+    .GetServerTypeName = GetServerTypeName,
+    .GetServerTypeId = GetServerTypeId,
+    .GetServerGroupName = GetServerGroupName,
+    .DescribeServerParameters = DescribeServerParameters,
+    .DescribeAssetParameters = DescribeAssetParameters,
+    .CreateParameterSet = CreateParameterSet,
+    .DestroyParameterSet = DestroyParameterSet,
+    .SetParameter = SetParameter,
+    .RemoveParameter = RemoveParameter,
+    .GetParameter = GetParameter,
+    .EnumerateParameters = EnumerateParameters,
+    .OpenServer = OpenServer,
+    .CloseServer = CloseServer,
+    .GetFolderName = GetFolderName,
+    .GetFolderTitle = GetFolderTitle,
+    .GetAssetName = GetAssetName,
+    .GetAssetTitle = GetAssetTitle,
+    .ChangeFolder = ChangeFolder,
+    .GetCurrentFolder = GetCurrentFolder,
+    .GetAssetInfo = GetAssetInfo,
+    .ReadAsset = ReadAsset,
+    .DownloadAsset = DownloadAsset,
+    .WriteAsset = WriteAsset,
+    .UploadAsset = UploadAsset,
+    .AbortServer = AbortServer,
+    .DeleteAsset = DeleteAsset,
 };
 
 static_assert(sizeof(ServerApiFunctions) == SERVER_API_SLOT_COUNT * sizeof(void (*)()),

@@ -2,7 +2,7 @@
 // cut off, move or act on an open connection.
 #include <memory>
 
-#include "entry/Boundary.h"
+#include "base/Boundary.h"
 #include "ftp/ActiveCall.h"
 #include "ftp/ConnectionRegistry.h"
 #include "ftp/ConnectionSlots.h"

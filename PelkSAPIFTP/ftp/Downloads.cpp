@@ -2,7 +2,7 @@
 // local file (DownloadAsset). Neither touches the listing or the current folder.
 #include <utility>
 
-#include "entry/HostCallback.h"
+#include "base/HostCallback.h"
 #include "ftp/FtpConnection.h"
 #include "ftp/RemoteFile.h"
 #include "ftp/TransferBuffer.h"

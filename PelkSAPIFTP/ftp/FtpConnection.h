@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "ServerApi.h"
-#include "entry/ResultCode.h"
+#include "base/ResultCode.h"
 #include "ftp/services/FtpClientServices.h"
 #include "platform/WideText.h"
 

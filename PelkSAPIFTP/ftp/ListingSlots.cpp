@@ -1,7 +1,7 @@
 // The slots that read a connection's cached listing and current folder. None of
 // them reaches the server.
-#include "entry/Boundary.h"
-#include "entry/TextCopyOut.h"
+#include "base/Boundary.h"
+#include "base/TextCopyOut.h"
 #include "ftp/ConnectionRegistry.h"
 #include "ftp/ConnectionSlots.h"
 

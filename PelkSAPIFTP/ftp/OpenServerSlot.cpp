@@ -1,8 +1,8 @@
 // OpenServer: a new connection from the settings in a parameter set.
 #include <memory>
 
-#include "entry/Boundary.h"
-#include "entry/ModuleState.h"
+#include "base/Boundary.h"
+#include "base/HostContext.h"
 #include "ftp/ActiveFtpClientServices.h"
 #include "ftp/ConnectionRegistry.h"
 #include "ftp/ConnectionSlots.h"

@@ -1,7 +1,7 @@
 // Slots 20 to 24: argument tests, the connection lookup, and the call into the
 // connection, held as an operation under way so that a host closing the
 // connection from a callback cannot pull the object from under it.
-#include "entry/Boundary.h"
+#include "base/Boundary.h"
 #include "ftp/ActiveCall.h"
 #include "ftp/ConnectionRegistry.h"
 #include "ftp/ConnectionSlots.h"

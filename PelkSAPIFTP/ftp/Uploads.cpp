@@ -1,7 +1,7 @@
 // Stores: a host-fed stream (WriteAsset) or a local file (UploadAsset) written
 // to the server, after which the listing is read anew. An upload reports
 // success only when every byte was taken and the server confirmed the store.
-#include "entry/HostCallback.h"
+#include "base/HostCallback.h"
 #include "ftp/FtpConnection.h"
 #include "ftp/RemoteFile.h"
 #include "ftp/TransferBuffer.h"

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "entry/TextCopyOut.h"
+#include "base/TextCopyOut.h"
 #include "parameters/ParameterSetRegistry.h"
 
 namespace sapi {

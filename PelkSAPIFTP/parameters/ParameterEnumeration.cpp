@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "entry/HostCallback.h"
+#include "base/HostCallback.h"
 #include "parameters/ParameterSetRegistry.h"
 
 namespace sapi {

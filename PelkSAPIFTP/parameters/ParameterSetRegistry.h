@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <map>
 
-#include "entry/ResultCode.h"
+#include "base/ResultCode.h"
 #include "parameters/ParameterSet.h"
 
 namespace sapi {

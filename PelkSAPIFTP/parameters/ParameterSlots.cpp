@@ -2,7 +2,7 @@
 // an exhausted heap comes back as ApiOutOfMemory, and the set is as it was.
 #include "parameters/ParameterSlots.h"
 
-#include "entry/Boundary.h"
+#include "base/Boundary.h"
 #include "parameters/ParameterAccess.h"
 #include "parameters/ParameterEnumeration.h"
 #include "parameters/ParameterSetRegistry.h"

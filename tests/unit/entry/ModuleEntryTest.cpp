@@ -1,9 +1,9 @@
 // InitServerAPI's work, ReleaseServerAPI and the table, in process.
 #include <gtest/gtest.h>
 
+#include "base/HostContext.h"
 #include "entry/EntrySlots.h"
 #include "entry/ModuleEntry.h"
-#include "entry/ModuleState.h"
 #include "entry/ServerApiTable.h"
 #include "ftp/ConnectionSlots.h"
 #include "parameters/ParameterAccess.h"

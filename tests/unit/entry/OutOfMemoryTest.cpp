@@ -7,9 +7,9 @@
 #include <new>
 #include <string>
 
+#include "base/HostContext.h"
 #include "entry/EntrySlots.h"
 #include "entry/ModuleEntry.h"
-#include "entry/ModuleState.h"
 #include "parameters/ParameterAccess.h"
 #include "parameters/ParameterSlots.h"
 

@@ -3,7 +3,7 @@
 #include <array>
 #include <cstdint>
 
-#include "entry/TextCopyOut.h"
+#include "base/TextCopyOut.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "FakeFtpClientServices.h"
-#include "entry/ResultCode.h"
+#include "base/ResultCode.h"
 #include "ftp/ActiveFtpClientServices.h"
 #include "ftp/ConnectionSlots.h"
 #include "parameters/ParameterSlots.h"

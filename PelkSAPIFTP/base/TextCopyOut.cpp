@@ -1,4 +1,4 @@
-#include "entry/TextCopyOut.h"
+#include "base/TextCopyOut.h"
 
 #include <algorithm>
 #include <limits>

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "entry/ResultCode.h"
+#include "base/ResultCode.h"
 #include "platform/WideText.h"
 
 namespace sapi {

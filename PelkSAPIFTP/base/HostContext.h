@@ -1,4 +1,6 @@
-// The module-global state that lives from load to unload.
+// The host-context buffer, which connections are handed when they open. It is
+// module-global state, defined with the rest of it in entry/ModuleState.cpp so
+// that the order of construction and teardown stays in one place.
 #pragma once
 
 namespace sapi {

@@ -7,7 +7,7 @@
 #include <new>
 #include <utility>
 
-#include "entry/ResultCode.h"
+#include "base/ResultCode.h"
 
 namespace sapi {
 
