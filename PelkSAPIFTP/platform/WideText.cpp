@@ -85,6 +85,11 @@ std::string Utf8FromWide(WideView text) {
 WideString WideFromUtf8(std::string_view text) {
     WideString out;
     out.reserve(text.size());
+    AppendWideFromUtf8(out, text);
+    return out;
+}
+
+void AppendWideFromUtf8(WideString &out, std::string_view text) {
     for (std::size_t i = 0; i < text.size();) {
         char32_t c = 0;
         const std::size_t length = DecodeUtf8(text, i, c);
@@ -96,7 +101,20 @@ WideString WideFromUtf8(std::string_view text) {
             i += length;
         }
     }
-    return out;
+}
+
+bool IsValidUtf8(std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        char32_t c = 0;
+        const std::size_t length = DecodeUtf8(text, i, c);
+        if (length == 0) return false;
+        i += length;
+    }
+    return true;
+}
+
+void AppendWideFromLatin1(WideString &out, std::string_view text) {
+    for (char c : text) out += static_cast<WideChar>(static_cast<unsigned char>(c));
 }
 
 WideString WideFromAscii(std::string_view text) {

@@ -31,6 +31,13 @@ std::string Utf8FromWide(WideView text);
 // UTF-8 to UTF-16. A malformed sequence becomes U+FFFD, one per bad byte.
 WideString WideFromUtf8(std::string_view text);
 
+// Whether the bytes are well-formed UTF-8 throughout.
+bool IsValidUtf8(std::string_view text);
+// Appending forms, for callers that reuse one string for many texts.
+void AppendWideFromUtf8(WideString &out, std::string_view text);
+// Each byte as the character of the same number (ISO 8859-1).
+void AppendWideFromLatin1(WideString &out, std::string_view text);
+
 // Plain ASCII to wide, byte for byte (for texts the code builds itself).
 WideString WideFromAscii(std::string_view text);
 

@@ -57,7 +57,7 @@ std::optional<ListingEntry> ParseDosListLine(std::string_view line) {
         entry.size = *size;
     }
     if (nameBegin >= line.size()) return std::nullopt;
-    entry.name = std::string(line.substr(nameBegin));
+    entry.name = line.substr(nameBegin);
     return entry;
 }
 

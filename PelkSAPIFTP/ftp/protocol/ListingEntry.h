@@ -2,12 +2,14 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
+#include <string_view>
 
 namespace sapi::ftpclient {
 
 struct ListingEntry {
-    std::string name;  // as the server sent it (UTF-8 by every server we know)
+    // The name's bytes as the server sent them, within the line that was read:
+    // valid only as long as that line is.
+    std::string_view name;
     bool isDirectory = false;
     uint64_t size = 0;
 };

@@ -14,31 +14,65 @@ EntryType TypeOf(std::string_view value) {
     return EntryType::File;  // file, and the OS.* types such as links
 }
 
+// A fact's name: printable ASCII without '=' and ';' (RFC 3659 facts and the
+// servers' own "UNIX.mode", "x.hidden").
+bool IsFactName(std::string_view name) {
+    if (name.empty()) return false;
+    for (char c : name) {
+        if (c <= ' ' || c > '~' || c == '=' || c == ';') return false;
+    }
+    return true;
+}
+
+struct MlsdLine {
+    bool wellFormed = false;
+    EntryType type = EntryType::File;
+    ListingEntry entry;
+};
+
+bool ReadFact(std::string_view fact, MlsdLine &read) {
+    const std::size_t equals = fact.find('=');
+    if (equals == std::string_view::npos || !IsFactName(fact.substr(0, equals))) return false;
+    const std::string_view name = fact.substr(0, equals);
+    const std::string_view value = fact.substr(equals + 1);
+    if (EqualsIgnoringCase(name, "type")) {
+        read.type = TypeOf(value);
+        read.entry.isDirectory = read.type == EntryType::Directory;
+    } else if (EqualsIgnoringCase(name, "size")) {
+        const std::optional<uint64_t> size = ParseUnsigned64(value);
+        if (!size) return false;
+        read.entry.size = *size;
+    }
+    return true;
+}
+
+MlsdLine ReadLine(std::string_view line) {
+    MlsdLine read;
+    const std::size_t blank = line.find(' ');
+    if (blank == 0 || blank == std::string_view::npos || blank + 1 >= line.size()) return read;
+    std::string_view facts = line.substr(0, blank);
+    if (facts.back() != ';') return read;
+    while (!facts.empty()) {
+        const std::size_t end = facts.find(';');
+        if (!ReadFact(facts.substr(0, end), read)) return read;
+        facts.remove_prefix(end + 1);
+    }
+    read.entry.name = line.substr(blank + 1);
+    read.wellFormed = true;
+    return read;
+}
+
 }  // namespace
 
 std::optional<ListingEntry> ParseMlsdLine(std::string_view line) {
-    const std::size_t blank = line.find(' ');
-    if (blank == std::string_view::npos || blank + 1 >= line.size()) return std::nullopt;
-    ListingEntry entry;
-    entry.name = std::string(line.substr(blank + 1));
-    std::string_view facts = line.substr(0, blank);
-    while (!facts.empty()) {
-        const std::size_t end = facts.find(';');
-        const std::string_view fact = facts.substr(0, end);
-        facts = end == std::string_view::npos ? std::string_view{} : facts.substr(end + 1);
-        const std::size_t equals = fact.find('=');
-        if (equals == std::string_view::npos) continue;
-        const std::string_view name = fact.substr(0, equals);
-        const std::string_view value = fact.substr(equals + 1);
-        if (EqualsIgnoringCase(name, "type")) {
-            const EntryType type = TypeOf(value);
-            if (type == EntryType::Self) return std::nullopt;
-            entry.isDirectory = type == EntryType::Directory;
-        } else if (EqualsIgnoringCase(name, "size")) {
-            entry.size = ParseUnsigned64(value).value_or(0);
-        }
-    }
-    return entry;
+    const MlsdLine read = ReadLine(line);
+    if (!read.wellFormed || read.type == EntryType::Self) return std::nullopt;
+    return read.entry;
+}
+
+bool IsMlsdFolderItself(std::string_view line) {
+    const MlsdLine read = ReadLine(line);
+    return read.wellFormed && read.type == EntryType::Self;
 }
 
 }  // namespace sapi::ftpclient

@@ -1,7 +1,9 @@
 // One line of an MLSD listing: "fact=value;fact=value; name". The facts end at
 // the first blank; everything after that one blank is the name, leading blanks
-// included. The folder's own entries (type=cdir, type=pdir: "." and "..") are
-// not entries of the folder and give nothing.
+// included. A line is an entry only when what comes before the blank is a run
+// of well-formed facts, each "name=value;": "1 ftp" or binary junk with a blank
+// in it is not. The folder's own entries (type=cdir, type=pdir: "." and "..")
+// are well-formed but not entries of the folder, and give nothing.
 #pragma once
 
 #include <optional>
@@ -12,5 +14,8 @@
 namespace sapi::ftpclient {
 
 std::optional<ListingEntry> ParseMlsdLine(std::string_view line);
+
+// A well-formed line for the listed folder itself or its parent.
+bool IsMlsdFolderItself(std::string_view line);
 
 }  // namespace sapi::ftpclient

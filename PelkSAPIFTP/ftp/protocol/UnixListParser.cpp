@@ -1,7 +1,6 @@
 #include "ftp/protocol/UnixListParser.h"
 
 #include <array>
-#include <vector>
 
 #include "ftp/protocol/ListingText.h"
 
@@ -14,18 +13,37 @@ struct Token {
     std::size_t end;
 };
 
-// The first `limit` blank-separated words of the line, by position.
-std::vector<Token> Words(std::string_view line, std::size_t limit) {
-    std::vector<Token> words;
-    std::size_t pos = 0;
-    while (words.size() < limit) {
-        while (pos < line.size() && IsBlank(line[pos])) ++pos;
-        if (pos == line.size()) break;
-        const std::size_t begin = pos;
-        while (pos < line.size() && !IsBlank(line[pos])) ++pos;
-        words.push_back({begin, pos});
+// The first blank-separated words of a line, by position, without taking
+// memory of their own.
+struct Words {
+    static constexpr std::size_t limit = 12;
+    std::array<Token, limit> tokens{};
+    std::size_t count = 0;
+
+    explicit Words(std::string_view line) {
+        std::size_t pos = 0;
+        while (count < limit) {
+            while (pos < line.size() && IsBlank(line[pos])) ++pos;
+            if (pos == line.size()) break;
+            const std::size_t begin = pos;
+            while (pos < line.size() && !IsBlank(line[pos])) ++pos;
+            tokens[count++] = {begin, pos};
+        }
     }
-    return words;
+    std::size_t size() const { return count; }
+    const Token &operator[](std::size_t i) const { return tokens[i]; }
+};
+
+// "drwxr-xr-x", "-rw-r--r--+", "lrwxrwxrwx@": a kind and nine permission
+// letters, perhaps one mark (ACL, SELinux context, extended attributes).
+bool IsModeWord(std::string_view word) {
+    static constexpr std::string_view kinds = "-dlbcpsDn";
+    static constexpr std::string_view permissions = "-rwxsStTlL";
+    if (word.size() < 10 || word.size() > 11 || kinds.find(word[0]) == std::string_view::npos) return false;
+    for (std::size_t i = 1; i < 10; ++i) {
+        if (permissions.find(word[i]) == std::string_view::npos) return false;
+    }
+    return word.size() == 10 || word[10] == '+' || word[10] == '.' || word[10] == '@';
 }
 
 bool IsMonth(std::string_view word) {
@@ -54,7 +72,7 @@ bool IsTimeOrYear(std::string_view word) {
 }
 
 // Index of the month word of "size month day time", or 0 when there is none.
-std::size_t FindDate(std::string_view line, const std::vector<Token> &words) {
+std::size_t FindDate(std::string_view line, const Words &words) {
     auto text = [&](std::size_t i) { return line.substr(words[i].begin, words[i].end - words[i].begin); };
     for (std::size_t i = 2; i + 2 < words.size(); ++i) {
         const std::string_view day = text(i + 1);
@@ -69,9 +87,8 @@ std::size_t FindDate(std::string_view line, const std::vector<Token> &words) {
 }  // namespace
 
 std::optional<ListingEntry> ParseUnixListLine(std::string_view line) {
-    static constexpr std::string_view kinds = "-dlbcpsDn";
-    if (line.size() < 10 || kinds.find(line[0]) == std::string_view::npos) return std::nullopt;
-    const std::vector<Token> words = Words(line, 12);
+    const Words words(line);
+    if (words.size() == 0 || !IsModeWord(line.substr(0, words[0].end)) || words[0].begin != 0) return std::nullopt;
     const std::size_t month = FindDate(line, words);
     if (month == 0) return std::nullopt;
     const std::size_t nameBegin = words[month + 2].end + 1;  // exactly one blank
@@ -85,7 +102,7 @@ std::optional<ListingEntry> ParseUnixListLine(std::string_view line) {
         const std::size_t arrow = name.find(" -> ");
         if (arrow != std::string_view::npos && arrow > 0) name = name.substr(0, arrow);
     }
-    entry.name = std::string(name);
+    entry.name = name;
     return entry;
 }
 

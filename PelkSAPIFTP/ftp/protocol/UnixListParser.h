@@ -2,7 +2,8 @@
 // pyftpdlib send it:
 //   -rw-r--r--    1 2121       2121               12 Jan  2  2024 a.txt
 //   drwxr-xr-x   2 root     root         4096 Dec 07 07:25 sub
-// The columns before the date vary (no group, wide numeric owners), so the
+// A line is an entry only when it starts with a mode ("drwxr-xr-x") and has a
+// date. The columns between them vary (no group, wide numeric owners), so the
 // parser finds the date (month, day, time or year) after a size and takes
 // everything after the one blank that follows it as the name: names with
 // blanks inside or in front survive. "total N" and unreadable lines give

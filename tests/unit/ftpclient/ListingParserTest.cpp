@@ -3,17 +3,18 @@
 #include <gtest/gtest.h>
 
 #include "ftp/protocol/DosListParser.h"
-#include "ftp/protocol/ListingParser.h"
+#include "ftp/protocol/ListingReader.h"
 #include "ftp/protocol/MlsdParser.h"
 #include "ftp/protocol/UnixListParser.h"
 
 using namespace sapi::ftpclient;
+using namespace std::string_literals;
 
 namespace {
 
-std::vector<std::string> Names(const std::vector<ListingEntry> &entries) {
+std::vector<std::string> Names(const CompactListing &entries) {
     std::vector<std::string> names;
-    for (const ListingEntry &entry : entries) names.push_back(entry.name);
+    for (std::size_t i = 0; i < entries.Count(); ++i) names.emplace_back(entries.At(i).name);
     return names;
 }
 
@@ -29,11 +30,13 @@ TEST(MlsdParser, ProftpdListingWithoutItsOwnFolderEntries) {
         "UNIX.mode=0755;UNIX.owner=2121;UNIX.ownername=test; ..\r\n"
         "modify=20261207071825;perm=adfrw;size=6;type=file;unique=FE00UA821DA;UNIX.group=2121;"
         "UNIX.groupname=test;UNIX.mode=0644;UNIX.owner=2121;UNIX.ownername=test; with space.txt\r\n";
-    const std::vector<ListingEntry> entries = ParseListing(listing, ListingFormat::Mlsd);
+    std::size_t dropped = 99;
+    const CompactListing entries = ParseListing(listing, ListingFormat::Mlsd, &dropped);
     EXPECT_EQ(Names(entries), (std::vector<std::string>{"sub", "\xc3\xa9.txt", "with space.txt"}));
-    EXPECT_TRUE(entries[0].isDirectory);
-    EXPECT_FALSE(entries[1].isDirectory);
-    EXPECT_EQ(entries[1].size, 7u);
+    EXPECT_TRUE(entries.At(0).isDirectory);
+    EXPECT_FALSE(entries.At(1).isDirectory);
+    EXPECT_EQ(entries.At(1).size, 7u);
+    EXPECT_EQ(dropped, 0u);  // the folder's own entries are no fault
 }
 
 TEST(MlsdParser, PureFtpdFoldersHaveSizdAndNamesKeepTheirBlanks) {
@@ -96,15 +99,97 @@ TEST(DosListParser, IisFolderAndFileLines) {
     EXPECT_FALSE(ParseDosListLine("1-2-24  03:04AM   12 x"));
 }
 
-TEST(ListingParser, LinesOfBothListFormatsAndBareLineFeeds) {
-    const std::string listing =
-        "total 8\n"
-        "-rw-r--r--   1 root     root           12 Jan 02  2024 a.txt\r\n"
-        "01-02-24  03:04AM       <DIR>          dos folder\n"
-        "garbage line\n"
-        "drwxr-xr-x   2 root     root         4096 Dec 07 07:25 sub";
-    const std::vector<ListingEntry> entries = ParseListing(listing, ListingFormat::List);
-    EXPECT_EQ(Names(entries), (std::vector<std::string>{"a.txt", "dos folder", "sub"}));
+// One dialect reads a whole listing: the first entry decides, and lines of
+// the other dialect, junk and cut lines are dropped and counted, never turned
+// into entries the host would offer to download.
+struct ListingCase {
+    const char *label;
+    ListingFormat format;
+    std::string listing;
+    std::vector<std::string> names;
+    std::size_t dropped;
+};
+
+const ListingCase listingCases[] = {
+    {"UnixWithTotalAndBareLineFeeds", ListingFormat::List,
+     "total 8\n"
+     "-rw-r--r--   1 root     root           12 Jan 02  2024 a.txt\r\n"
+     "\r\n"
+     "drwxr-xr-x   2 root     root         4096 Dec 07 07:25 sub",
+     {"a.txt", "sub"}, 0},
+    {"UnixDropsDosLinesAndJunk", ListingFormat::List,
+     "-rw-r--r--   1 root     root           12 Jan 02  2024 a.txt\r\n"
+     "01-02-24  03:04AM       <DIR>          dos folder\r\n"
+     "123456\r\n"
+     "garbage line\r\n"
+     "-rw-r--r--   1 root     root           12 Jan 02\r\n"
+     "-XYZ------   1 root     root           12 Jan 02  2024 bad mode\r\n"
+     "-rw-r--r--   1 root     root           12 Jan 02  2024 nul\0inside\r\n"
+     "-rw-r--r--+  1 root     root            3 Jan 02  2024 acl.txt\r\n"s,
+     {"a.txt", "acl.txt"}, 6},
+    {"DosDecidedByItsFirstEntry", ListingFormat::List,
+     "junk before\r\n"
+     "01-02-24  03:04AM       <DIR>          sub\r\n"
+     "-rw-r--r--   1 root     root           12 Jan 02  2024 unix line\r\n"
+     "02-11-2021  10:33PM                  689 iisstart.htm\r\n",
+     {"sub", "iisstart.htm"}, 2},
+    {"MlsdDropsLinesWithoutFacts", ListingFormat::Mlsd,
+     "type=file;size=3; ok.txt\r\n"
+     "1 ftp\r\n"
+     "123456\r\n"
+     "\x01\x02\xff binary; junk\r\n"
+     "type=file;size=x; bad size\r\n"
+     "type=file;size=3 no semicolon\r\n"
+     "=file; no fact name\r\n"
+     " no facts at all\r\n"
+     "type=dir;UNIX.mode=0755; folder\r\n",
+     {"ok.txt", "folder"}, 7},
+    {"CutLastLineStillCounts", ListingFormat::Mlsd, "type=file;size=1; a\r\ntype=file;size=2; b", {"a", "b"}, 0},
+    {"OverlongLineDropped", ListingFormat::Mlsd,
+     "type=file;size=1; " + std::string(ListingReader::maxLineBytes, 'x') + "\r\ntype=file;size=1; after\r\n",
+     {"after"}, 1},
+};
+
+void PrintTo(const ListingCase &c, std::ostream *out) { *out << c.label; }
+
+class ListingReaderTest : public testing::TestWithParam<ListingCase> {};
+
+TEST_P(ListingReaderTest, KeepsEntriesAndCountsTheRest) {
+    const ListingCase &c = GetParam();
+    std::size_t dropped = 0;
+    EXPECT_EQ(Names(ParseListing(c.listing, c.format, &dropped)), c.names);
+    EXPECT_EQ(dropped, c.dropped);
+}
+
+// The data connection cuts lines wherever it likes: any piece size gives the
+// same listing as the whole.
+TEST_P(ListingReaderTest, PiecesOfAnySizeReadAsTheWhole) {
+    const ListingCase &c = GetParam();
+    for (const std::size_t piece : {std::size_t{1}, std::size_t{2}, std::size_t{7}, std::size_t{4096}}) {
+        CompactListing entries;
+        ListingReader reader(c.format, entries);
+        for (std::size_t at = 0; at < c.listing.size(); at += piece) {
+            ASSERT_TRUE(reader.Feed(std::string_view(c.listing).substr(at, piece)));
+        }
+        ASSERT_TRUE(reader.Finish());
+        EXPECT_EQ(Names(entries), c.names) << "pieces of " << piece;
+        EXPECT_EQ(reader.DroppedLines(), c.dropped) << "pieces of " << piece;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Listings, ListingReaderTest, testing::ValuesIn(listingCases),
+                         [](const auto &testInfo) { return std::string(testInfo.param.label); });
+
+TEST(CompactListing, KeepsKindAndSizeBesideEachName) {
+    CompactListing listing;
+    ASSERT_TRUE(listing.Add({"folder", true, 0}));
+    ASSERT_TRUE(listing.Add({"big", false, 6000000000u}));
+    ASSERT_TRUE(listing.Add({"huge", false, UINT64_MAX}));
+    EXPECT_EQ(Names(listing), (std::vector<std::string>{"folder", "big", "huge"}));
+    EXPECT_TRUE(listing.At(0).isDirectory);
+    EXPECT_FALSE(listing.At(1).isDirectory);
+    EXPECT_EQ(listing.At(1).size, 6000000000u);
+    EXPECT_FALSE(listing.At(2).isDirectory);  // a size with the top bit set stays a file
 }
 
 }  // namespace

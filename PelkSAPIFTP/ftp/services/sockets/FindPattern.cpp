@@ -7,11 +7,11 @@ FindPattern SplitFindPattern(WideView pattern) {
     const std::size_t slash = pattern.find_last_of(SAPI_WIDE("/"));
     const WideView last = slash == WideView::npos ? pattern : pattern.substr(slash + 1);
     if (last.find_first_of(SAPI_WIDE("*?")) == WideView::npos) {
-        split.listPath = Utf8FromWide(pattern);
+        split.listPath = WideString(pattern);
         return split;
     }
     split.filter = WideString(last);
-    if (slash != WideView::npos) split.listPath = Utf8FromWide(pattern.substr(0, slash == 0 ? 1 : slash));
+    if (slash != WideView::npos) split.listPath = WideString(pattern.substr(0, slash == 0 ? 1 : slash));
     return split;
 }
 

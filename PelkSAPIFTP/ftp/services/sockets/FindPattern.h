@@ -1,16 +1,16 @@
 // What FtpFindFirstFile lists for a search text: a folder path (or nothing,
 // for the current folder) is listed whole; a text with '*' or '?' in its last
 // part lists the folder before that part and keeps the names that match it.
+// (The folder the server is in is listed whole whatever its name holds: the
+// client services see to that before they split a text.)
 #pragma once
-
-#include <string>
 
 #include "platform/WideText.h"
 
 namespace sapi::ftpclient {
 
 struct FindPattern {
-    std::string listPath;  // UTF-8; empty for the current folder
+    WideString listPath;  // empty for the current folder
     WideString filter;     // empty: keep every entry
 };
 

@@ -22,8 +22,8 @@
 
 #include "ftp/services/sockets/ControlConnection.h"
 #include "ftp/protocol/FeatureSet.h"
-#include "ftp/protocol/ListingEntry.h"
-#include "ftp/protocol/ListingParser.h"
+#include "ftp/protocol/CompactListing.h"
+#include "ftp/protocol/ListingReader.h"
 
 namespace sapi::ftpclient {
 
@@ -31,9 +31,6 @@ enum class SessionState { Closed, Ready, Transferring, OutOfStep, Broken };
 
 class FtpSession {
 public:
-    // Most listing data the session holds in memory for one listing.
-    static constexpr std::size_t maxListingBytes = 64u * 1024 * 1024;
-
     explicit FtpSession(bool passive) : passive_(passive) {}
     ~FtpSession();
     FtpSession(const FtpSession &) = delete;
@@ -45,8 +42,10 @@ public:
     // One command without a data connection; success is a 2xx or 3xx reply.
     uint32_t Command(const std::string &line, FtpReply &reply);
     // The entries of a folder (empty path: the current one), MLSD if the
-    // server has it, LIST otherwise.
-    uint32_t List(const std::string &path, std::vector<ListingEntry> &entries);
+    // server has it, LIST otherwise, parsed as they arrive.
+    uint32_t List(const std::string &path, CompactListing &entries);
+    // Lines of the last listing that were no entry in its format, and dropped.
+    std::size_t ListingLinesDropped() const { return listingLinesDropped_; }
 
     uint32_t OpenTransfer(const std::string &name, bool retrieve);
     // Success with 0 bytes only once the server confirmed the whole transfer.
@@ -102,8 +101,8 @@ private:
     uint32_t CompleteDataChannel(DataChannel &channel);
     uint32_t ConnectData(uint16_t port, DataChannel &channel);
 
-    uint32_t ListWith(const std::string &command, std::string &data);
-    uint32_t ReadAll(const Socket &data, std::string &into);
+    uint32_t ListWith(const std::string &command, ListingFormat format, CompactListing &entries);
+    uint32_t ReadListing(const Socket &data, ListingReader &reader);
     uint32_t StartTransfer(const std::string &name, bool retrieve);
     void QuerySize(const std::string &name);
     uint32_t Confirm();
@@ -122,6 +121,7 @@ private:
     bool useExtendedPassive_ = true;
     bool useExtendedPort_ = true;
     Transfer transfer_;
+    std::size_t listingLinesDropped_ = 0;
 };
 
 }  // namespace sapi::ftpclient

@@ -21,27 +21,22 @@ std::string WithArgument(const std::string &command, const std::string &argument
 
 }  // namespace
 
-uint32_t FtpSession::List(const std::string &path, std::vector<ListingEntry> &entries) {
+uint32_t FtpSession::List(const std::string &path, CompactListing &entries) {
     if (const uint32_t error = EnsureInStep()) return error;
-    std::string data;
     if (useMlsd_) {
-        const uint32_t error = ListWith(WithArgument("MLSD", path), data);
-        if (error == ERROR_SUCCESS) {
-            entries = ParseListing(data, ListingFormat::Mlsd);
-            return ERROR_SUCCESS;
-        }
+        const uint32_t error = ListWith(WithArgument("MLSD", path), ListingFormat::Mlsd, entries);
+        if (error == ERROR_SUCCESS) return ERROR_SUCCESS;
         // vsftpd: "500 Unknown command." A path that names a file gets a 5xx
         // from MLSD too, where LIST lists the one file.
         if (error != ERROR_INTERNET_EXTENDED_ERROR || lastReply_.code < 500) return error;
         if (lastReply_.code == 500 || lastReply_.code == 502) useMlsd_ = false;
-        data.clear();
     }
-    if (const uint32_t error = ListWith(WithArgument("LIST", path), data)) return error;
-    entries = ParseListing(data, ListingFormat::List);
-    return ERROR_SUCCESS;
+    return ListWith(WithArgument("LIST", path), ListingFormat::List, entries);
 }
 
-uint32_t FtpSession::ListWith(const std::string &command, std::string &data) {
+uint32_t FtpSession::ListWith(const std::string &command, ListingFormat format, CompactListing &entries) {
+    entries.Clear();
+    listingLinesDropped_ = 0;
     DataChannel channel;
     if (const uint32_t error = PrepareDataChannel(channel)) return error;
     FtpReply reply;
@@ -53,7 +48,9 @@ uint32_t FtpSession::ListWith(const std::string &command, std::string &data) {
             if (!finalSeen) ChangeState(SessionState::OutOfStep);
             return error;
         }
-        const uint32_t error = ReadAll(channel.data, data);
+        ListingReader reader(format, entries);
+        const uint32_t error = ReadListing(channel.data, reader);
+        listingLinesDropped_ = reader.DroppedLines();
         channel = DataChannel{};
         if (error != ERROR_SUCCESS) {
             if (!finalSeen && state_ == SessionState::Ready) ChangeState(SessionState::OutOfStep);
@@ -67,16 +64,16 @@ uint32_t FtpSession::ListWith(const std::string &command, std::string &data) {
     return reply.IsSuccess() ? ERROR_SUCCESS : Refused(reply);
 }
 
-uint32_t FtpSession::ReadAll(const Socket &data, std::string &into) {
+// Lines are parsed as the data arrives, so only the entries stay in memory,
+// never the listing's text.
+uint32_t FtpSession::ReadListing(const Socket &data, ListingReader &reader) {
     SetTransferTimeouts(data, CurrentTimeouts().receive, CurrentTimeouts().send);
+    std::string chunk(listingChunk, '\0');
     for (;;) {
-        if (into.size() >= maxListingBytes) return ERROR_NOT_ENOUGH_MEMORY;
-        const std::size_t before = into.size();
-        into.resize(before + listingChunk);
         std::size_t received = 0;
-        const NetStatus status = ReceiveFill(data, into.data() + before, listingChunk, received);
-        into.resize(before + received);
-        if (status == NetStatus::Closed) return ERROR_SUCCESS;
+        const NetStatus status = ReceiveFill(data, chunk.data(), chunk.size(), received);
+        if (!reader.Feed(std::string_view(chunk).substr(0, received))) return ERROR_NOT_ENOUGH_MEMORY;
+        if (status == NetStatus::Closed) return reader.Finish() ? ERROR_SUCCESS : ERROR_NOT_ENOUGH_MEMORY;
         if (status != NetStatus::Ok) return ErrorOfTransfer(status);
     }
 }

@@ -13,6 +13,7 @@
 
 #include "ftp/services/FtpClientServices.h"
 #include "ftp/services/sockets/FtpSession.h"
+#include "ftp/services/sockets/RemoteNames.h"
 
 namespace sapi::ftpclient {
 
@@ -25,11 +26,16 @@ struct HandleObject {
     // Connect handles: the session. Find and file handles share it, so that a
     // child that is still in a caller's hands never outlives what it needs.
     std::shared_ptr<FtpSession> session;
+    std::shared_ptr<RemoteNames> names;  // shared the same way
+    // Connect handles: the folder the server was last seen to be in, as the
+    // host named it (the argument of the last CWD, or the answer to PWD).
+    WideString serverFolder;
     // Find handles: the listing as read, turned into records one at a time
     // (a record is some 500 bytes; a listing line is often 50).
-    std::vector<ListingEntry> listing;
+    CompactListing listing;
     WideString filter;
     std::size_t nextEntry = 0;
+    WideString scratch;  // one name's text, reused from record to record
 };
 
 class HandleTable {

@@ -29,8 +29,7 @@ bool FailBool(uint32_t error) {
 
 std::string Utf8Of(const WideChar *text) { return text ? Utf8FromWide(WideView(text)) : std::string(); }
 
-bool ToFindData(const ListingEntry &entry, FtpFindData &data) {
-    const WideString name = WideFromUtf8(entry.name);
+bool ToFindData(const ListingEntry &entry, const WideString &name, FtpFindData &data) {
     if (name.empty() || name.size() > maxFileName) return false;
     data = FtpFindData{};
     data.fileAttributes = entry.isDirectory ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
@@ -44,16 +43,26 @@ bool ToFindData(const ListingEntry &entry, FtpFindData &data) {
 // The next entry of a find that makes a record: a name that fits cFileName
 // and matches the filter.
 bool NextRecord(HandleObject &find, FtpFindData &data) {
-    FtpFindData record;
-    while (find.nextEntry < find.listing.size()) {
-        const ListingEntry &entry = find.listing[find.nextEntry++];
-        if (ToFindData(entry, record) &&
-            (find.filter.empty() || MatchesWildcard(WideView(record.fileName), find.filter))) {
-            data = record;
+    while (find.nextEntry < find.listing.Count()) {
+        const ListingEntry entry = find.listing.At(find.nextEntry++);
+        find.scratch.clear();
+        find.names->Decode(entry.name, find.scratch);
+        if (ToFindData(entry, find.scratch, data) &&
+            (find.filter.empty() || MatchesWildcard(find.scratch, find.filter))) {
             return true;
         }
     }
     return false;
+}
+
+// What a search text lists. The folder the server is in is listed as the
+// current folder, with no argument, whatever its name holds: a folder named
+// "What?" or "*" is a folder, not a pattern, and a server that globs the
+// argument of LIST never sees it.
+FindPattern PatternOf(const HandleObject &connect, const WideChar *searchPattern) {
+    const WideView text = searchPattern ? WideView(searchPattern) : WideView();
+    if (!text.empty() && text == connect.serverFolder) return FindPattern{};
+    return SplitFindPattern(text);
 }
 
 // A find or file handle made from a connect handle: it shares the connection's
@@ -64,6 +73,7 @@ std::shared_ptr<HandleObject> ChildOf(const HandleObject &owner, InternetHandle 
     child->parent = reinterpret_cast<uintptr_t>(connect);
     child->callback = owner.callback;
     child->session = owner.session;
+    child->names = owner.names;
     return child;
 }
 
@@ -118,6 +128,7 @@ InternetHandle SocketFtpClientServices::InternetConnect(InternetHandle internet,
     connect->kind = HandleKind::Connect;
     connect->parent = reinterpret_cast<uintptr_t>(internet);
     connect->session = std::move(session);
+    connect->names = std::make_shared<RemoteNames>();
     return handles_.Add(std::move(connect));
 }
 
@@ -134,11 +145,10 @@ InternetHandle SocketFtpClientServices::FtpFindFirstFile(InternetHandle connect,
     if (!owner) return nullptr;
     if (findData == nullptr) return FailHandle(ERROR_INVALID_PARAMETER);
     if (!IsSingleLine(searchPattern)) return FailHandle(ERROR_INVALID_PARAMETER);
-    const FindPattern pattern = SplitFindPattern(searchPattern ? WideView(searchPattern) : WideView());
-    std::vector<ListingEntry> entries;
-    if (!Finish(*owner->session, owner->session->List(pattern.listPath, entries))) return nullptr;
+    const FindPattern pattern = PatternOf(*owner, searchPattern);
     std::shared_ptr<HandleObject> find = ChildOf(*owner, connect, HandleKind::Find);
-    find->listing = std::move(entries);
+    const std::string path = owner->names->Encode(pattern.listPath);
+    if (!Finish(*owner->session, owner->session->List(path, find->listing))) return nullptr;
     find->filter = pattern.filter;
     if (!NextRecord(*find, *findData)) return FailHandle(ERROR_NO_MORE_FILES);
     return handles_.Add(std::move(find));
@@ -158,12 +168,16 @@ bool SocketFtpClientServices::RunCommand(InternetHandle connect, const char *ver
         return FailBool(ERROR_INVALID_PARAMETER);
     }
     FtpReply reply;
-    const std::string line = std::string(verb) + " " + Utf8Of(argument);
+    const std::string line = std::string(verb) + " " + owner->names->Encode(argument);
     return Finish(*owner->session, owner->session->Command(line, reply));
 }
 
 bool SocketFtpClientServices::FtpSetCurrentDirectory(InternetHandle connect, const WideChar *directory) {
-    return RunCommand(connect, "CWD", directory);
+    if (!RunCommand(connect, "CWD", directory)) return false;
+    if (std::shared_ptr<HandleObject> owner = handles_.Find(connect, HandleKind::Connect)) {
+        owner->serverFolder = directory;
+    }
+    return true;
 }
 
 bool SocketFtpClientServices::FtpCreateDirectory(InternetHandle connect, const WideChar *directory) {
@@ -184,7 +198,8 @@ bool SocketFtpClientServices::FtpGetCurrentDirectory(InternetHandle connect, Wid
     const std::optional<std::string> path =
         reply.code == 257 ? ParseQuotedPath(reply.FirstLineMessage()) : std::nullopt;
     if (!path) return FailBool(ERROR_INTERNET_EXTENDED_ERROR);
-    const WideString text = WideFromUtf8(*path);
+    const WideString text = owner->names->Decode(*path);
+    owner->serverFolder = text;
     if (text.size() + 1 > *length) {
         *length = static_cast<uint32_t>(text.size() + 1);
         return FailBool(ERROR_INSUFFICIENT_BUFFER);
@@ -203,8 +218,13 @@ bool SocketFtpClientServices::FtpCommand(InternetHandle connect, bool expectResp
     if (expectResponse || command == nullptr || *command == 0 || !IsSingleLine(command)) {
         return FailBool(ERROR_INVALID_PARAMETER);
     }
+    // "SIZE name": the argument may hold a name that was listed.
+    const WideView text(command);
+    const std::size_t blank = text.find(WideChar{' '});
+    std::string line = Utf8FromWide(text.substr(0, blank));
+    if (blank != WideView::npos) line += " " + owner->names->Encode(text.substr(blank + 1));
     FtpReply reply;
-    return Finish(*owner->session, owner->session->Command(Utf8Of(command), reply));
+    return Finish(*owner->session, owner->session->Command(line, reply));
 }
 
 bool SocketFtpClientServices::InternetGetLastResponseInfo(uint32_t *error, WideChar *buffer,
@@ -231,7 +251,8 @@ InternetHandle SocketFtpClientServices::FtpOpenFile(InternetHandle connect, cons
         return FailHandle(ERROR_INVALID_PARAMETER);
     }
     const bool retrieve = access == GENERIC_READ;
-    if (!Finish(*owner->session, owner->session->OpenTransfer(Utf8Of(fileName), retrieve))) return nullptr;
+    const std::string name = owner->names->Encode(fileName);
+    if (!Finish(*owner->session, owner->session->OpenTransfer(name, retrieve))) return nullptr;
     return handles_.Add(ChildOf(*owner, connect, HandleKind::File));
 }
 

@@ -7,6 +7,11 @@
 // - A listing is read whole when the find handle opens; a name longer than a
 //   cFileName holds (259 UTF-16 units) is left out of it, since a cut name
 //   would name another file or none.
+// - Names that are not UTF-8 read as Latin-1 and go back to the server as the
+//   bytes it listed (RemoteNames.h).
+// - The folder the server was last seen in (the last CWD, the last PWD) is
+//   listed as the current folder whatever characters its name holds; only
+//   other search texts are split into a folder and a pattern.
 // - Files get FILE_ATTRIBUTE_NORMAL, folders FILE_ATTRIBUTE_DIRECTORY.
 // - No text that reaches the control connection may hold CR or LF: such a
 //   call fails with ERROR_INVALID_PARAMETER before anything is sent.

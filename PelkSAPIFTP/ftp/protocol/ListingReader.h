@@ -1,0 +1,58 @@
+// A whole listing as it comes over the data connection, fed in pieces of any
+// size: split into lines (CR LF or LF), each line read by the parser of the
+// listing's dialect, and each entry added to a CompactListing.
+//
+// One dialect reads the whole listing. MLSD has one; for LIST, the first line
+// that is an entry in the Unix or the DOS format decides, and every later line
+// is read in that format alone. A line that is not a well-formed entry in its
+// format (junk, a cut line, a line of the other dialect, a name holding a NUL)
+// becomes no entry: it is dropped and counted, so that a trace can say so. The
+// header "total N" of a Unix listing and empty lines are no entries and no
+// fault.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "ftp/protocol/CompactListing.h"
+
+namespace sapi::ftpclient {
+
+enum class ListingFormat { Mlsd, List };
+
+class ListingReader {
+public:
+    // A line longer than this is dropped: no entry of a name a client can
+    // use needs a tenth of it, and a server cannot make the reader hold more.
+    static constexpr std::size_t maxLineBytes = 16 * 1024;
+
+    ListingReader(ListingFormat format, CompactListing &into)
+        : dialect_(format == ListingFormat::Mlsd ? Dialect::Mlsd : Dialect::Undecided), into_(into) {}
+
+    // False when the listing outgrew CompactListing::maxBytes.
+    bool Feed(std::string_view bytes);
+    // The data connection closed: a last line without its line end counts too.
+    bool Finish();
+
+    std::size_t DroppedLines() const { return dropped_; }
+
+private:
+    enum class Dialect { Undecided, Mlsd, Unix, Dos };
+
+    void KeepPart(std::string_view part);
+    bool TakeLineEnd(std::string_view head);
+    bool TakeLine(std::string_view line);
+
+    Dialect dialect_;
+    CompactListing &into_;
+    std::string pending_;       // the start of a line cut by the end of a piece
+    bool overlong_ = false;     // pending_ passed maxLineBytes: skip to the line end
+    std::size_t dropped_ = 0;
+};
+
+// The whole listing at once (tests, fuzzing). `dropped` gets the count of
+// dropped lines when given.
+CompactListing ParseListing(std::string_view data, ListingFormat format, std::size_t *dropped = nullptr);
+
+}  // namespace sapi::ftpclient

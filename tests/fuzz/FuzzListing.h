@@ -1,0 +1,38 @@
+// What both listing fuzzers check: every entry is a non-empty name taken from
+// the input, and reading in pieces gives the same entries and the same count
+// of dropped lines as reading the whole.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+#include "ftp/protocol/ListingReader.h"
+
+namespace sapi::ftpclient {
+
+inline int FuzzListing(const uint8_t *data, size_t size, ListingFormat format) {
+    if (size == 0) return 0;
+    const std::size_t piece = data[0] % 32 + 1;
+    const std::string_view text(reinterpret_cast<const char *>(data) + 1, size - 1);
+    std::size_t droppedWhole = 0;
+    const CompactListing whole = ParseListing(text, format, &droppedWhole);
+    CompactListing pieces;
+    ListingReader reader(format, pieces);
+    for (std::size_t at = 0; at < text.size(); at += piece) {
+        if (!reader.Feed(text.substr(at, piece))) std::abort();
+    }
+    if (!reader.Finish() || reader.DroppedLines() != droppedWhole || pieces.Count() != whole.Count()) std::abort();
+    for (std::size_t i = 0; i < whole.Count(); ++i) {
+        const ListingEntry entry = whole.At(i);
+        const ListingEntry other = pieces.At(i);
+        if (entry.name.empty() || text.find(entry.name) == std::string_view::npos) std::abort();
+        if (entry.name != other.name || entry.size != other.size || entry.isDirectory != other.isDirectory) {
+            std::abort();
+        }
+    }
+    return 0;
+}
+
+}  // namespace sapi::ftpclient
