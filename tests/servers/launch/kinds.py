@@ -46,7 +46,9 @@ def pyftpdlib(o, work, port, passive):
 
 def vsftpd(o, work, port, passive):
     uid = accounts.acquire(o.user, o.password)
-    os.mkdir(os.path.join(work, "empty"))
+    # exist_ok: a start retried after another process took the port runs again
+    # in the same work folder.
+    os.makedirs(os.path.join(work, "empty"), exist_ok=True)
     ipv6 = ":" in o.address
     lines = [
         "listen=%s" % ("NO" if ipv6 else "YES"),
