@@ -2,88 +2,85 @@
 
 #include <array>
 
-#include "ftp/services/WinInetConstants.h"
+#include "ftp/services/sockets/TcpStream.h"
 
 namespace sapi::ftpclient {
 
 namespace {
 
-using namespace sapi::wininet;
-using Clock = std::chrono::steady_clock;
-
-uint32_t ErrorOf(NetStatus status) {
+SessionError ErrorOf(NetStatus status) {
     switch (status) {
-    case NetStatus::Ok: return ERROR_SUCCESS;
-    case NetStatus::Timeout: return ERROR_INTERNET_TIMEOUT;
+    case NetStatus::Ok: return SessionError::None;
+    case NetStatus::Timeout: return SessionError::TimedOut;
     case NetStatus::Closed:
     case NetStatus::Failed: break;
     }
-    return ERROR_INTERNET_CONNECTION_ABORTED;
+    return SessionError::ConnectionLost;
 }
 
 }  // namespace
 
-uint32_t ControlConnection::Connect(const std::string &host, uint16_t port) {
+SessionError ControlConnection::Connect(const std::string &host, uint16_t port, Deadline deadline) {
     // "[::1]" is how an IPv6 address is written beside a port; the resolver wants it bare.
     const bool bracketed = host.size() > 2 && host.front() == '[' && host.back() == ']';
     const std::vector<SocketAddress> addresses = Resolve(bracketed ? host.substr(1, host.size() - 2) : host, port);
-    if (addresses.empty()) return ERROR_INTERNET_NAME_NOT_RESOLVED;
+    if (addresses.empty()) return SessionError::NameNotResolved;
     NetStatus last = NetStatus::Failed;
     for (const SocketAddress &address : addresses) {
-        last = ConnectSocket(address, CurrentTimeouts().connect, socket_);
+        Socket socket;
+        last = ConnectSocket(address, deadline, socket);
         if (last == NetStatus::Ok) {
             peer_ = address;
-            LocalAddress(socket_, local_);
+            LocalAddress(socket, local_);
+            stream_ = std::make_unique<TcpStream>(std::move(socket));
             reader_ = ReplyReader{};
-            return ERROR_SUCCESS;
+            return SessionError::None;
         }
     }
-    return last == NetStatus::Timeout ? ERROR_INTERNET_TIMEOUT : ERROR_INTERNET_CANNOT_CONNECT;
+    return last == NetStatus::Timeout ? SessionError::TimedOut : SessionError::CannotConnect;
 }
 
-uint32_t ControlConnection::SendLine(std::string_view line) {
-    if (!socket_.IsOpen()) return ERROR_INTERNET_CONNECTION_ABORTED;
+SessionError ControlConnection::SendLine(std::string_view line, Deadline deadline) {
+    if (!IsOpen()) return SessionError::ConnectionLost;
     std::string command(line);
     command += "\r\n";
-    return ErrorOf(SendAll(socket_, command.data(), command.size(), CurrentTimeouts().send));
+    std::size_t sent = 0;
+    return ErrorOf(stream_->Send(command.data(), command.size(), sent, deadline));
 }
 
-uint32_t ControlConnection::ReadReply(FtpReply &reply, Milliseconds timeout) {
-    const auto deadline = Clock::now() + timeout;
+SessionError ControlConnection::ReadReply(FtpReply &reply, Deadline deadline) {
     while (!reader_.HasReply()) {
-        if (reader_.Failed() || !socket_.IsOpen()) return ERROR_INTERNET_CONNECTION_ABORTED;
-        const auto left = std::chrono::duration_cast<Milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0) return ERROR_INTERNET_TIMEOUT;
-        const uint32_t error = Receive(left);
-        if (error != ERROR_SUCCESS) return error;
+        if (reader_.Failed() || !IsOpen()) return SessionError::ConnectionLost;
+        if (Passed(deadline)) return SessionError::TimedOut;
+        if (const SessionError error = Receive(deadline)) return error;
     }
     reply = *reader_.Next();
-    return ERROR_SUCCESS;
+    return SessionError::None;
 }
 
 void ControlConnection::TakeAvailable() {
-    while (socket_.IsOpen() && !reader_.Failed() &&
-           WaitReadable(socket_, Milliseconds{0}) == NetStatus::Ok) {
-        if (Receive(Milliseconds{0}) != ERROR_SUCCESS) return;
+    while (IsOpen() && !reader_.Failed() &&
+           (stream_->HasBuffered() || WaitReadable(stream_->Descriptor(), SteadyClock::now()) == NetStatus::Ok)) {
+        if (Receive(SteadyClock::now())) return;
     }
 }
 
-void ControlConnection::Close() { socket_.Close(); }
+void ControlConnection::Close() { stream_.reset(); }
 
-uint32_t ControlConnection::Receive(Milliseconds timeout) {
+SessionError ControlConnection::Receive(Deadline deadline) {
     std::array<char, 16 * 1024> buffer;
     std::size_t received = 0;
-    const NetStatus status = ReceiveSome(socket_, buffer.data(), buffer.size(), received, timeout);
+    const NetStatus status = stream_->Receive(buffer.data(), buffer.size(), received, deadline);
     if (status != NetStatus::Ok) {
-        if (status != NetStatus::Timeout) socket_.Close();
+        if (status != NetStatus::Timeout) Close();
         return ErrorOf(status);
     }
     if (!reader_.Feed(std::string_view(buffer.data(), received))) {
         // A reply past every sane limit: this is not an FTP server we can talk to.
-        socket_.Close();
-        return ERROR_INTERNET_CONNECTION_ABORTED;
+        Close();
+        return SessionError::ConnectionLost;
     }
-    return ERROR_SUCCESS;
+    return SessionError::None;
 }
 
 }  // namespace sapi::ftpclient

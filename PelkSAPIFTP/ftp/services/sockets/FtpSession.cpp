@@ -1,10 +1,7 @@
 #include "ftp/services/sockets/FtpSession.h"
 
-#include "ftp/services/WinInetConstants.h"
 
 namespace sapi::ftpclient {
-
-using namespace sapi::wininet;
 
 namespace {
 // Replies dropped while looking for a NOOP's 200 before giving the session up.
@@ -19,23 +16,23 @@ void FtpSession::ChangeState(SessionState next) {
     if (next == SessionState::Closed || next == SessionState::Broken) {
         control_.Close();
         transfer_.channel = DataChannel{};
-        if (transfer_.open && !transfer_.confirmed && transfer_.failure == ERROR_SUCCESS) {
-            transfer_.failure = ERROR_INTERNET_CONNECTION_ABORTED;
+        if (transfer_.open && !transfer_.confirmed && transfer_.failure == SessionError::None) {
+            transfer_.failure = SessionError::ConnectionLost;
         }
     }
     state_ = next;
 }
 
-uint32_t FtpSession::EnsureInStep() {
-    if (transfer_.open) return ERROR_FTP_TRANSFER_IN_PROGRESS;
+SessionError FtpSession::EnsureInStep() {
+    if (transfer_.open) return SessionError::TransferInProgress;
     switch (state_) {
-    case SessionState::Ready: return ERROR_SUCCESS;
+    case SessionState::Ready: return SessionError::None;
     case SessionState::OutOfStep: return Synchronise();
-    case SessionState::Transferring: return ERROR_FTP_TRANSFER_IN_PROGRESS;
+    case SessionState::Transferring: return SessionError::TransferInProgress;
     case SessionState::Closed:
     case SessionState::Broken: break;
     }
-    return ERROR_INTERNET_CONNECTION_ABORTED;
+    return SessionError::ConnectionLost;
 }
 
 // Puts the control connection back in step: whatever replies are still on
@@ -43,27 +40,27 @@ uint32_t FtpSession::EnsureInStep() {
 // complete" that comes only when the next command arrives; pure-ftpd's lone
 // "150 0.005 seconds (measured here), ..." after a closed retrieval) are
 // dropped up to the 200 that answers our NOOP.
-uint32_t FtpSession::Synchronise() {
+SessionError FtpSession::Synchronise() {
     control_.TakeAvailable();
-    if (const uint32_t error = control_.SendLine("NOOP")) return ReplyTrouble(error);
+    if (const SessionError error = control_.SendLine("NOOP", DeadlineAfter(CurrentTimeouts().send))) return ReplyTrouble(error);
     for (int dropped = 0; dropped < maxStaleReplies; ++dropped) {
         FtpReply reply;
-        if (const uint32_t error = control_.ReadReply(reply, CurrentTimeouts().receive)) {
+        if (const SessionError error = control_.ReadReply(reply, DeadlineAfter(CurrentTimeouts().receive))) {
             ChangeState(SessionState::Broken);  // no answer to a NOOP: nothing left to trust
             return error;
         }
         if (reply.code == 421) {
             lastReply_ = reply;
             ChangeState(SessionState::Broken);
-            return ERROR_INTERNET_CONNECTION_ABORTED;
+            return SessionError::ConnectionLost;
         }
         if (reply.code == 200) {
             ChangeState(SessionState::Ready);
-            return ERROR_SUCCESS;
+            return SessionError::None;
         }
     }
     ChangeState(SessionState::Broken);
-    return ERROR_INTERNET_CONNECTION_ABORTED;
+    return SessionError::ConnectionLost;
 }
 
 // A session in step expects nothing before its next command; a reply that
@@ -72,7 +69,7 @@ uint32_t FtpSession::Synchronise() {
 void FtpSession::DropUnsolicited() {
     control_.TakeAvailable();
     FtpReply stale;
-    while (control_.HasReply() && control_.ReadReply(stale, Milliseconds{0}) == ERROR_SUCCESS) {
+    while (control_.HasReply() && !control_.ReadReply(stale, SteadyClock::now())) {
         if (stale.code == 421) {
             lastReply_ = stale;
             ChangeState(SessionState::Broken);
@@ -82,59 +79,60 @@ void FtpSession::DropUnsolicited() {
 }
 
 // Sends a command and returns the first reply to it, preliminary or not.
-uint32_t FtpSession::Request(const std::string &line, FtpReply &reply) {
+SessionError FtpSession::Request(const std::string &line, FtpReply &reply) {
     if (state_ == SessionState::Ready) DropUnsolicited();
-    if (state_ == SessionState::Broken) return ERROR_INTERNET_CONNECTION_ABORTED;
-    if (const uint32_t error = control_.SendLine(line)) return ReplyTrouble(error);
-    if (const uint32_t error = control_.ReadReply(reply, CurrentTimeouts().receive)) {
+    if (state_ == SessionState::Broken) return SessionError::ConnectionLost;
+    if (const SessionError error = control_.SendLine(line, DeadlineAfter(CurrentTimeouts().send))) return ReplyTrouble(error);
+    if (const SessionError error = control_.ReadReply(reply, DeadlineAfter(CurrentTimeouts().receive))) {
         return ReplyTrouble(error);
     }
     lastReply_ = reply;
     if (reply.code == 421) ChangeState(SessionState::Broken);  // the server is closing
-    return ERROR_SUCCESS;
+    return SessionError::None;
 }
 
 // Waits past preliminary replies for the final one.
-uint32_t FtpSession::AwaitFinal(FtpReply &reply, Milliseconds timeout) {
+SessionError FtpSession::AwaitFinal(FtpReply &reply, Deadline deadline) {
     for (int preliminary = 0; preliminary <= maxPreliminaryReplies; ++preliminary) {
-        if (const uint32_t error = control_.ReadReply(reply, timeout)) return ReplyTrouble(error);
+        if (const SessionError error = control_.ReadReply(reply, deadline)) return ReplyTrouble(error);
         lastReply_ = reply;
         if (reply.code == 421) ChangeState(SessionState::Broken);
-        if (!reply.IsPreliminary()) return ERROR_SUCCESS;
+        if (!reply.IsPreliminary()) return SessionError::None;
     }
-    return ReplyTrouble(ERROR_INTERNET_CONNECTION_ABORTED);
+    return ReplyTrouble(SessionError::ConnectionLost);
 }
 
-uint32_t FtpSession::Exchange(const std::string &line, FtpReply &reply) {
-    if (const uint32_t error = Request(line, reply)) return error;
-    if (!reply.IsPreliminary()) return ERROR_SUCCESS;
-    return AwaitFinal(reply, CurrentTimeouts().receive);
+SessionError FtpSession::Exchange(const std::string &line, FtpReply &reply) {
+    if (const SessionError error = Request(line, reply)) return error;
+    if (!reply.IsPreliminary()) return SessionError::None;
+    return AwaitFinal(reply, DeadlineAfter(CurrentTimeouts().receive));
 }
 
 // A reply that did not come: after a timeout it may still come, so the
 // session is out of step; anything else ends the session.
-uint32_t FtpSession::ReplyTrouble(uint32_t error) {
-    ChangeState(error == ERROR_INTERNET_TIMEOUT ? SessionState::OutOfStep : SessionState::Broken);
+SessionError FtpSession::ReplyTrouble(SessionError error) {
+    ChangeState(error == SessionError::TimedOut ? SessionState::OutOfStep : SessionState::Broken);
     return error;
 }
 
-uint32_t FtpSession::Refused(const FtpReply &reply) {
+SessionError FtpSession::Refused(const FtpReply &reply) {
     lastReply_ = reply;
-    return ERROR_INTERNET_EXTENDED_ERROR;
+    return SessionError::Refused;
 }
 
-uint32_t FtpSession::Login(const std::string &host, uint16_t port, const std::string &user,
+SessionError FtpSession::Login(const std::string &host, uint16_t port, const std::string &user,
                            const std::string &password) {
     ChangeState(SessionState::Closed);
-    if (const uint32_t error = control_.Connect(host, port)) return error;
+    if (const SessionError error = control_.Connect(host, port, DeadlineAfter(CurrentTimeouts().connect))) return error;
     ChangeState(SessionState::Ready);
     FtpReply greeting;
-    if (const uint32_t error = AwaitFinal(greeting, CurrentTimeouts().receive)) {
+    if (const SessionError error = AwaitFinal(greeting, DeadlineAfter(CurrentTimeouts().receive))) {
         ChangeState(SessionState::Closed);
         return error;
     }
-    uint32_t error = greeting.IsSuccess() ? LogIn(user, password) : Refused(greeting);
-    if (error != ERROR_SUCCESS) {
+    SessionError error = greeting.IsSuccess() ? SecureControl() : Refused(greeting);
+    if (!error) error = LogIn(user, password);
+    if (error != SessionError::None) {
         ChangeState(SessionState::Closed);
         return error;
     }
@@ -142,27 +140,27 @@ uint32_t FtpSession::Login(const std::string &host, uint16_t port, const std::st
     LearnFeatures();
     FtpReply reply;
     error = Exchange("TYPE I", reply);  // kept for the whole session: SIZE needs it on some servers
-    if (error != ERROR_SUCCESS) return error;
+    if (error != SessionError::None) return error;
     lastReply_ = loginReply;
-    return state_ == SessionState::Ready ? ERROR_SUCCESS : ERROR_INTERNET_CONNECTION_ABORTED;
+    return state_ == SessionState::Ready ? SessionError::None : SessionError::ConnectionLost;
 }
 
-uint32_t FtpSession::LogIn(const std::string &user, const std::string &password) {
+SessionError FtpSession::LogIn(const std::string &user, const std::string &password) {
     FtpReply reply;
-    if (const uint32_t error = Exchange("USER " + (user.empty() ? std::string("anonymous") : user), reply)) {
+    if (const SessionError error = Exchange("USER " + (user.empty() ? std::string("anonymous") : user), reply)) {
         return error;
     }
     if (reply.code == 331) {
-        if (const uint32_t error = Exchange("PASS " + password, reply)) return error;
+        if (const SessionError error = Exchange("PASS " + password, reply)) return error;
     }
-    if (reply.IsSuccess()) return ERROR_SUCCESS;
+    if (reply.IsSuccess()) return SessionError::None;
     lastReply_ = reply;
-    return ERROR_INTERNET_INCORRECT_PASSWORD;
+    return SessionError::LoginRefused;
 }
 
 void FtpSession::LearnFeatures() {
     FtpReply reply;
-    if (Exchange("FEAT", reply) != ERROR_SUCCESS) return;
+    if (Exchange("FEAT", reply) != SessionError::None) return;
     features_ = ParseFeatures(reply);
     if (features_.known) {
         useMlsd_ = features_.mlsd;
@@ -174,15 +172,15 @@ void FtpSession::LearnFeatures() {
     if (features_.utf8) Exchange("OPTS UTF8 ON", reply);
 }
 
-uint32_t FtpSession::Command(const std::string &line, FtpReply &reply) {
-    if (const uint32_t error = EnsureInStep()) return error;
-    if (const uint32_t error = Exchange(line, reply)) return error;
-    if (reply.IsSuccess() || reply.IsIntermediate()) return ERROR_SUCCESS;
-    return ERROR_INTERNET_EXTENDED_ERROR;
+SessionError FtpSession::Command(const std::string &line, FtpReply &reply) {
+    if (const SessionError error = EnsureInStep()) return error;
+    if (const SessionError error = Exchange(line, reply)) return error;
+    if (reply.IsSuccess() || reply.IsIntermediate()) return SessionError::None;
+    return SessionError::Refused;
 }
 
 void FtpSession::Close() {
-    if (state_ == SessionState::Ready || state_ == SessionState::OutOfStep) control_.SendLine("QUIT");
+    if (state_ == SessionState::Ready || state_ == SessionState::OutOfStep) control_.SendLine("QUIT", SteadyClock::now() + Milliseconds{1000});
     ChangeState(SessionState::Closed);
 }
 

@@ -1,6 +1,6 @@
 // One FTP session: the control connection, the data connections, and the
-// order of the commands. Every call returns 0 or one of WinInet's error
-// numbers; 12003 means the server refused, with its reply in LastReply().
+// order of the commands. Every call returns a SessionError; Refused means the
+// server said no, with its reply in LastReply().
 //
 // The session is in one protocol state at a time, and only ChangeState moves
 // it, so that every transition can be traced:
@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "ftp/services/sockets/ControlConnection.h"
+#include "ftp/services/sockets/SessionError.h"
 #include "ftp/protocol/FeatureSet.h"
 #include "ftp/protocol/CompactListing.h"
 #include "ftp/protocol/ListingReader.h"
@@ -37,23 +38,23 @@ public:
     FtpSession &operator=(const FtpSession &) = delete;
 
     // Connects, reads the greeting, logs in, learns FEAT, sets UTF-8 and TYPE I.
-    uint32_t Login(const std::string &host, uint16_t port, const std::string &user,
+    SessionError Login(const std::string &host, uint16_t port, const std::string &user,
                    const std::string &password);
     // One command without a data connection; success is a 2xx or 3xx reply.
-    uint32_t Command(const std::string &line, FtpReply &reply);
+    SessionError Command(const std::string &line, FtpReply &reply);
     // The entries of a folder (empty path: the current one), MLSD if the
     // server has it, LIST otherwise, parsed as they arrive.
-    uint32_t List(const std::string &path, CompactListing &entries);
+    SessionError List(const std::string &path, CompactListing &entries);
     // Lines of the last listing that were no entry in its format, and dropped.
     std::size_t ListingLinesDropped() const { return listingLinesDropped_; }
 
-    uint32_t OpenTransfer(const std::string &name, bool retrieve);
+    SessionError OpenTransfer(const std::string &name, bool retrieve);
     // Success with 0 bytes only once the server confirmed the whole transfer.
-    uint32_t Read(void *buffer, uint32_t size, uint32_t &received);
-    uint32_t Write(const void *data, uint32_t size, uint32_t &sent);
+    SessionError Read(void *buffer, uint32_t size, uint32_t &received);
+    SessionError Write(const void *data, uint32_t size, uint32_t &sent);
     // Ends the open transfer. A store fails unless the server confirmed it;
     // a retrieval closed before its end is no failure.
-    uint32_t CloseTransfer();
+    SessionError CloseTransfer();
     std::optional<uint64_t> TransferSize() const { return transfer_.size; }
     bool TransferIsRetrieval() const { return transfer_.retrieve; }
 
@@ -65,8 +66,9 @@ public:
 
 private:
     struct DataChannel {
-        Socket data;
+        std::unique_ptr<ByteStream> data;
         Socket listener;  // active mode, until the server connects
+        bool IsOpen() const { return data && data->IsOpen(); }
     };
     struct Transfer {
         bool open = false;  // between OpenTransfer and CloseTransfer
@@ -76,40 +78,45 @@ private:
         bool finalSeen = false;
         bool confirmed = false;
         FtpReply finalReply;
-        uint32_t failure = 0;
+        SessionError failure;
         std::optional<uint64_t> size;
         std::optional<uint64_t> announced;
         uint64_t moved = 0;
     };
 
     void ChangeState(SessionState next);
-    uint32_t EnsureInStep();
-    uint32_t Synchronise();
+    SessionError EnsureInStep();
+    SessionError Synchronise();
     void DropUnsolicited();
-    uint32_t Request(const std::string &line, FtpReply &reply);
-    uint32_t AwaitFinal(FtpReply &reply, Milliseconds timeout);
-    uint32_t Exchange(const std::string &line, FtpReply &reply);
-    uint32_t ReplyTrouble(uint32_t error);
-    uint32_t Refused(const FtpReply &reply);
+    SessionError Request(const std::string &line, FtpReply &reply);
+    SessionError AwaitFinal(FtpReply &reply, Deadline deadline);
+    SessionError Exchange(const std::string &line, FtpReply &reply);
+    SessionError ReplyTrouble(SessionError error);
+    SessionError Refused(const FtpReply &reply);
 
-    uint32_t LogIn(const std::string &user, const std::string &password);
+    SessionError LogIn(const std::string &user, const std::string &password);
     void LearnFeatures();
 
-    uint32_t PrepareDataChannel(DataChannel &channel);
-    uint32_t PreparePassive(DataChannel &channel);
-    uint32_t PrepareActive(DataChannel &channel);
-    uint32_t CompleteDataChannel(DataChannel &channel);
-    uint32_t ConnectData(uint16_t port, DataChannel &channel);
+    SessionError PrepareDataChannel(DataChannel &channel);
+    SessionError PreparePassive(DataChannel &channel);
+    SessionError PrepareActive(DataChannel &channel);
+    SessionError CompleteDataChannel(DataChannel &channel);
+    SessionError ConnectData(uint16_t port, DataChannel &channel);
+    // Where a plain stream becomes a TLS one: the control connection after
+    // the greeting (or at connect, for implicit TLS), each data connection
+    // once it is connected or accepted. Plain sessions keep their streams.
+    SessionError SecureControl();
+    SessionError SecureData(DataChannel &channel);
 
-    uint32_t ListWith(const std::string &command, ListingFormat format, CompactListing &entries);
-    uint32_t ReadListing(const Socket &data, ListingReader &reader);
-    uint32_t StartTransfer(const std::string &name, bool retrieve);
+    SessionError ListWith(const std::string &command, ListingFormat format, CompactListing &entries);
+    SessionError ReadListing(ByteStream &data, ListingReader &reader);
+    SessionError StartTransfer(const std::string &name, bool retrieve);
     void QuerySize(const std::string &name);
-    uint32_t Confirm();
-    uint32_t FailTransfer(uint32_t error);
-    uint32_t TakeFinal(Milliseconds timeout);
-    uint32_t EndRetrieval();
-    uint32_t EndStore();
+    SessionError Confirm();
+    SessionError FailTransfer(SessionError error);
+    SessionError TakeFinal(Deadline deadline);
+    SessionError EndRetrieval();
+    SessionError EndStore();
 
     bool passive_;
     SessionState state_ = SessionState::Closed;

@@ -3,13 +3,11 @@
 // connection.
 #include <netinet/in.h>
 
-#include "ftp/services/WinInetConstants.h"
 #include "ftp/services/sockets/FtpSession.h"
+#include "ftp/services/sockets/TcpStream.h"
 #include "ftp/protocol/PassiveReply.h"
 
 namespace sapi::ftpclient {
-
-using namespace sapi::wininet;
 
 namespace {
 
@@ -19,8 +17,8 @@ bool NotImplemented(const FtpReply &reply) {
            reply.code == 522;
 }
 
-uint32_t ErrorOfData(NetStatus status) {
-    return status == NetStatus::Timeout ? ERROR_INTERNET_TIMEOUT : ERROR_INTERNET_CANNOT_CONNECT;
+SessionError ErrorOfData(NetStatus status) {
+    return status == NetStatus::Timeout ? SessionError::TimedOut : SessionError::CannotConnect;
 }
 
 // "EPRT |1|127.0.0.1|40000|" or "EPRT |2|::1|40000|".
@@ -42,14 +40,14 @@ std::string PortCommand(const SocketAddress &address) {
 
 }  // namespace
 
-uint32_t FtpSession::PrepareDataChannel(DataChannel &channel) {
+SessionError FtpSession::PrepareDataChannel(DataChannel &channel) {
     return passive_ ? PreparePassive(channel) : PrepareActive(channel);
 }
 
-uint32_t FtpSession::PreparePassive(DataChannel &channel) {
+SessionError FtpSession::PreparePassive(DataChannel &channel) {
     FtpReply reply;
     if (useExtendedPassive_) {
-        if (const uint32_t error = Exchange("EPSV", reply)) return error;
+        if (const SessionError error = Exchange("EPSV", reply)) return error;
         if (reply.code == 229) {
             if (const std::optional<uint16_t> port = ParseExtendedPassivePort(reply.FirstLineMessage())) {
                 return ConnectData(*port, channel);
@@ -58,7 +56,7 @@ uint32_t FtpSession::PreparePassive(DataChannel &channel) {
         if (!NotImplemented(reply) && reply.code != 229) return Refused(reply);
         useExtendedPassive_ = false;
     }
-    if (const uint32_t error = Exchange("PASV", reply)) return error;
+    if (const SessionError error = Exchange("PASV", reply)) return error;
     if (reply.code != 227) return Refused(reply);
     // The address in the reply is ignored on purpose (see PassiveReply.h).
     const std::optional<uint16_t> port = ParsePassivePort(reply.FirstLineMessage());
@@ -66,37 +64,43 @@ uint32_t FtpSession::PreparePassive(DataChannel &channel) {
     return ConnectData(*port, channel);
 }
 
-uint32_t FtpSession::ConnectData(uint16_t port, DataChannel &channel) {
+SessionError FtpSession::ConnectData(uint16_t port, DataChannel &channel) {
     SocketAddress address = control_.Peer();
     address.SetPort(port);
-    const NetStatus status = ConnectSocket(address, CurrentTimeouts().connect, channel.data);
-    return status == NetStatus::Ok ? ERROR_SUCCESS : ErrorOfData(status);
+    Socket socket;
+    const NetStatus status = ConnectSocket(address, DeadlineAfter(CurrentTimeouts().connect), socket);
+    if (status != NetStatus::Ok) return ErrorOfData(status);
+    channel.data = std::make_unique<TcpStream>(std::move(socket));
+    return SecureData(channel);
 }
 
-uint32_t FtpSession::PrepareActive(DataChannel &channel) {
+SessionError FtpSession::PrepareActive(DataChannel &channel) {
     SocketAddress bound;
     if (ListenOn(control_.Local(), channel.listener, bound) != NetStatus::Ok) {
-        return ERROR_INTERNET_CANNOT_CONNECT;
+        return SessionError::CannotConnect;
     }
     FtpReply reply;
     if (useExtendedPort_) {
-        if (const uint32_t error = Exchange(ExtendedPortCommand(bound), reply)) return error;
-        if (reply.IsSuccess()) return ERROR_SUCCESS;
+        if (const SessionError error = Exchange(ExtendedPortCommand(bound), reply)) return error;
+        if (reply.IsSuccess()) return SessionError::None;
         if (!NotImplemented(reply) || bound.Family() == AF_INET6) return Refused(reply);
         useExtendedPort_ = false;
     }
     if (bound.Family() == AF_INET6) return Refused(reply);
-    if (const uint32_t error = Exchange(PortCommand(bound), reply)) return error;
-    return reply.IsSuccess() ? ERROR_SUCCESS : Refused(reply);
+    if (const SessionError error = Exchange(PortCommand(bound), reply)) return error;
+    return reply.IsSuccess() ? SessionError::None : Refused(reply);
 }
 
 // Active mode: the server connects once it has the transfer command.
-uint32_t FtpSession::CompleteDataChannel(DataChannel &channel) {
-    if (channel.data.IsOpen()) return ERROR_SUCCESS;
+SessionError FtpSession::CompleteDataChannel(DataChannel &channel) {
+    if (channel.IsOpen()) return SessionError::None;
+    Socket socket;
     const NetStatus status =
-        AcceptFrom(channel.listener, control_.Peer(), CurrentTimeouts().connect, channel.data);
+        AcceptFrom(channel.listener, control_.Peer(), DeadlineAfter(CurrentTimeouts().connect), socket);
     channel.listener.Close();
-    return status == NetStatus::Ok ? ERROR_SUCCESS : ErrorOfData(status);
+    if (status != NetStatus::Ok) return ErrorOfData(status);
+    channel.data = std::make_unique<TcpStream>(std::move(socket));
+    return SecureData(channel);
 }
 
 }  // namespace sapi::ftpclient

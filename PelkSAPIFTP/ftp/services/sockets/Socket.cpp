@@ -15,15 +15,13 @@ namespace sapi::ftpclient {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-int PollMilliseconds(Clock::time_point deadline) {
-    const auto left = std::chrono::duration_cast<Milliseconds>(deadline - Clock::now()).count();
-    return left <= 0 ? 0 : static_cast<int>(left > 3'600'000 ? 3'600'000 : left);
+int PollMilliseconds(Deadline deadline) {
+    const auto left = TimeLeft(deadline).count();
+    return static_cast<int>(left > 3'600'000 ? 3'600'000 : left);
 }
 
 // Polls one descriptor until an event or the deadline; retries on signals.
-NetStatus PollUntil(int fd, short events, Clock::time_point deadline) {
+NetStatus PollUntil(int fd, short events, Deadline deadline) {
     for (;;) {
         pollfd entry{fd, events, 0};
         const int ready = ::poll(&entry, 1, PollMilliseconds(deadline));
@@ -45,12 +43,6 @@ NetStatus StatusOfErrno() {
     return NetStatus::Failed;
 }
 
-timeval TimevalOf(Milliseconds time) {
-    timeval value{};
-    value.tv_sec = static_cast<time_t>(time.count() / 1000);
-    value.tv_usec = static_cast<suseconds_t>((time.count() % 1000) * 1000);
-    return value;
-}
 
 }  // namespace
 
@@ -122,10 +114,9 @@ std::vector<SocketAddress> Resolve(const std::string &host, uint16_t port) {
     return addresses;
 }
 
-NetStatus ConnectSocket(const SocketAddress &address, Milliseconds timeout, Socket &connected) {
+NetStatus ConnectSocket(const SocketAddress &address, Deadline deadline, Socket &connected) {
     Socket socket(::socket(address.Family(), SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
     if (!socket.IsOpen()) return NetStatus::Failed;
-    const auto deadline = Clock::now() + timeout;
     if (::connect(socket.Fd(), reinterpret_cast<const sockaddr *>(&address.storage), address.length) != 0) {
         if (errno != EINPROGRESS) return NetStatus::Failed;
         const NetStatus waited = PollUntil(socket.Fd(), POLLOUT, deadline);
@@ -156,9 +147,8 @@ NetStatus ListenOn(const SocketAddress &host, Socket &listener, SocketAddress &b
     return NetStatus::Ok;
 }
 
-NetStatus AcceptFrom(const Socket &listener, const SocketAddress &expectedHost, Milliseconds timeout,
+NetStatus AcceptFrom(const Socket &listener, const SocketAddress &expectedHost, Deadline deadline,
                      Socket &accepted) {
-    const auto deadline = Clock::now() + timeout;
     for (;;) {
         const NetStatus waited = PollUntil(listener.Fd(), POLLIN, deadline);
         if (waited != NetStatus::Ok) return waited;
@@ -187,12 +177,9 @@ bool PeerAddress(const Socket &socket, SocketAddress &address) {
     return ::getpeername(socket.Fd(), reinterpret_cast<sockaddr *>(&address.storage), &address.length) == 0;
 }
 
-NetStatus WaitReadable(const Socket &socket, Milliseconds timeout) {
-    return PollUntil(socket.Fd(), POLLIN, Clock::now() + timeout);
-}
+NetStatus WaitReadable(int fd, Deadline deadline) { return PollUntil(fd, POLLIN, deadline); }
 
-NetStatus SendAll(const Socket &socket, const void *data, std::size_t size, Milliseconds timeout) {
-    const auto deadline = Clock::now() + timeout;
+NetStatus SendAll(const Socket &socket, const void *data, std::size_t size, Deadline deadline) {
     const auto *bytes = static_cast<const char *>(data);
     while (size > 0) {
         const NetStatus waited = PollUntil(socket.Fd(), POLLOUT, deadline);
@@ -209,9 +196,8 @@ NetStatus SendAll(const Socket &socket, const void *data, std::size_t size, Mill
 }
 
 NetStatus ReceiveSome(const Socket &socket, void *buffer, std::size_t size, std::size_t &received,
-                      Milliseconds timeout) {
+                      Deadline deadline) {
     received = 0;
-    const auto deadline = Clock::now() + timeout;
     for (;;) {
         const NetStatus waited = PollUntil(socket.Fd(), POLLIN, deadline);
         if (waited != NetStatus::Ok) return waited;
@@ -223,44 +209,6 @@ NetStatus ReceiveSome(const Socket &socket, void *buffer, std::size_t size, std:
         if (got == 0) return NetStatus::Closed;
         if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) return StatusOfErrno();
     }
-}
-
-bool SetTransferTimeouts(const Socket &socket, Milliseconds receive, Milliseconds send) {
-    const timeval receiveTime = TimevalOf(receive);
-    const timeval sendTime = TimevalOf(send);
-    return ::setsockopt(socket.Fd(), SOL_SOCKET, SO_RCVTIMEO, &receiveTime, sizeof receiveTime) == 0 &&
-           ::setsockopt(socket.Fd(), SOL_SOCKET, SO_SNDTIMEO, &sendTime, sizeof sendTime) == 0;
-}
-
-NetStatus ReceiveFill(const Socket &socket, void *buffer, std::size_t size, std::size_t &received) {
-    received = 0;
-    auto *bytes = static_cast<char *>(buffer);
-    while (received < size) {
-        const ssize_t got = ::recv(socket.Fd(), bytes + received, size - received, MSG_WAITALL);
-        if (got > 0) {
-            received += static_cast<std::size_t>(got);
-            continue;
-        }
-        if (got == 0) return NetStatus::Closed;
-        if (errno == EINTR) continue;
-        return StatusOfErrno();
-    }
-    return NetStatus::Ok;
-}
-
-NetStatus SendBlock(const Socket &socket, const void *data, std::size_t size, std::size_t &sent) {
-    sent = 0;
-    const auto *bytes = static_cast<const char *>(data);
-    while (sent < size) {
-        const ssize_t done = ::send(socket.Fd(), bytes + sent, size - sent, MSG_NOSIGNAL);
-        if (done > 0) {
-            sent += static_cast<std::size_t>(done);
-            continue;
-        }
-        if (done < 0 && errno == EINTR) continue;
-        return done == 0 ? NetStatus::Failed : StatusOfErrno();
-    }
-    return NetStatus::Ok;
 }
 
 }  // namespace sapi::ftpclient

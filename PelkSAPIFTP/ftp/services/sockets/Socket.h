@@ -1,4 +1,5 @@
-// TCP sockets with an owner (RAII) and with a time limit on every wait.
+// TCP sockets with an owner (RAII): resolve, connect, listen and accept, and
+// the readiness waits, each ending at a deadline.
 #pragma once
 
 #include <sys/socket.h>
@@ -8,11 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "ftp/services/sockets/ClientTimeouts.h"
+#include "ftp/services/sockets/Deadline.h"
+#include "ftp/services/sockets/NetStatus.h"
 
 namespace sapi::ftpclient {
-
-enum class NetStatus { Ok, Timeout, Closed, Failed };
 
 class Socket {
 public:
@@ -48,29 +48,37 @@ struct SocketAddress {
 // does not resolve.
 std::vector<SocketAddress> Resolve(const std::string &host, uint16_t port);
 
-NetStatus ConnectSocket(const SocketAddress &address, Milliseconds timeout, Socket &connected);
+NetStatus ConnectSocket(const SocketAddress &address, Deadline deadline, Socket &connected);
 // A listening socket on `host` (any port), for an active-mode data connection.
 NetStatus ListenOn(const SocketAddress &host, Socket &listener, SocketAddress &bound);
 // Waits for one connection whose peer is on `expectedHost`; others are turned away.
-NetStatus AcceptFrom(const Socket &listener, const SocketAddress &expectedHost, Milliseconds timeout,
+NetStatus AcceptFrom(const Socket &listener, const SocketAddress &expectedHost, Deadline deadline,
                      Socket &accepted);
 
 bool LocalAddress(const Socket &socket, SocketAddress &address);
 bool PeerAddress(const Socket &socket, SocketAddress &address);
 
-// Waits up to `timeout` until the socket is readable; Ok when it is.
-NetStatus WaitReadable(const Socket &socket, Milliseconds timeout);
-NetStatus SendAll(const Socket &socket, const void *data, std::size_t size, Milliseconds timeout);
-// Whatever is there, at least one byte, waiting at most `timeout`. Closed at end of stream.
+// Waits until the descriptor is readable; Ok when it is.
+NetStatus WaitReadable(int fd, Deadline deadline);
+NetStatus SendAll(const Socket &socket, const void *data, std::size_t size, Deadline deadline);
+// Whatever is there, at least one byte. Closed at end of stream.
 NetStatus ReceiveSome(const Socket &socket, void *buffer, std::size_t size, std::size_t &received,
-                      Milliseconds timeout);
+                      Deadline deadline);
 
-// Data connections: kernel time limits on each receive and send, so that bulk
-// transfers need one system call per block and no poll.
-bool SetTransferTimeouts(const Socket &socket, Milliseconds receive, Milliseconds send);
-// Fills the buffer (MSG_WAITALL) unless the stream ends first. Closed with
-// `received` possibly above 0 at end of stream.
-NetStatus ReceiveFill(const Socket &socket, void *buffer, std::size_t size, std::size_t &received);
-NetStatus SendBlock(const Socket &socket, const void *data, std::size_t size, std::size_t &sent);
+// The same waits measured from now, for callers that hold no deadline.
+inline NetStatus ConnectSocket(const SocketAddress &address, Milliseconds wait, Socket &connected) {
+    return ConnectSocket(address, DeadlineAfter(wait), connected);
+}
+inline NetStatus AcceptFrom(const Socket &listener, const SocketAddress &expectedHost, Milliseconds wait,
+                            Socket &accepted) {
+    return AcceptFrom(listener, expectedHost, DeadlineAfter(wait), accepted);
+}
+inline NetStatus SendAll(const Socket &socket, const void *data, std::size_t size, Milliseconds wait) {
+    return SendAll(socket, data, size, DeadlineAfter(wait));
+}
+inline NetStatus ReceiveSome(const Socket &socket, void *buffer, std::size_t size, std::size_t &received,
+                             Milliseconds wait) {
+    return ReceiveSome(socket, buffer, size, received, DeadlineAfter(wait));
+}
 
 }  // namespace sapi::ftpclient

@@ -29,6 +29,25 @@ bool FailBool(uint32_t error) {
 
 std::string Utf8Of(const WideChar *text) { return text ? Utf8FromWide(WideView(text)) : std::string(); }
 
+// The one place where the session's errors become WinInet's numbers.
+uint32_t WinInetErrorOf(SessionError error) {
+    switch (error.What()) {
+    case SessionError::None: return ERROR_SUCCESS;
+    case SessionError::NameNotResolved: return ERROR_INTERNET_NAME_NOT_RESOLVED;
+    case SessionError::CannotConnect: return ERROR_INTERNET_CANNOT_CONNECT;
+    case SessionError::TimedOut: return ERROR_INTERNET_TIMEOUT;
+    case SessionError::ConnectionLost:
+    case SessionError::Unusable: return ERROR_INTERNET_CONNECTION_ABORTED;
+    case SessionError::Refused: return ERROR_INTERNET_EXTENDED_ERROR;
+    case SessionError::LoginRefused: return ERROR_INTERNET_INCORRECT_PASSWORD;
+    case SessionError::TransferInProgress: return ERROR_FTP_TRANSFER_IN_PROGRESS;
+    case SessionError::WrongTransfer: return ERROR_INTERNET_INCORRECT_HANDLE_TYPE;
+    case SessionError::InvalidArgument: return ERROR_INVALID_PARAMETER;
+    case SessionError::OutOfMemory: return ERROR_NOT_ENOUGH_MEMORY;
+    }
+    return ERROR_INTERNET_INTERNAL_ERROR;
+}
+
 bool ToFindData(const ListingEntry &entry, const WideString &name, FtpFindData &data) {
     if (name.empty() || name.size() > maxFileName) return false;
     data = FtpFindData{};
@@ -81,10 +100,10 @@ std::shared_ptr<HandleObject> ChildOf(const HandleObject &owner, InternetHandle 
 
 // Records the outcome of a request on the calling thread: the error, and the
 // server's last reply whenever one came.
-bool SocketFtpClientServices::Finish(const FtpSession &session, uint32_t error) {
+bool SocketFtpClientServices::Finish(const FtpSession &session, SessionError error) {
     if (!session.LastReply().lines.empty()) SetThreadResponse(session.LastReply().Text());
-    if (error == ERROR_SUCCESS) return true;
-    return FailBool(error);
+    if (!error) return true;
+    return FailBool(WinInetErrorOf(error));
 }
 
 std::shared_ptr<HandleObject> SocketFtpClientServices::ConnectFor(InternetHandle connect, bool transfersToo) {
@@ -121,7 +140,7 @@ InternetHandle SocketFtpClientServices::InternetConnect(InternetHandle internet,
         return FailHandle(ERROR_INVALID_PARAMETER);
     }
     auto session = std::make_shared<FtpSession>((flags & INTERNET_FLAG_PASSIVE) != 0);
-    const uint32_t error = session->Login(Utf8Of(serverName), port == 0 ? INTERNET_DEFAULT_FTP_PORT : port,
+    const SessionError error = session->Login(Utf8Of(serverName), port == 0 ? INTERNET_DEFAULT_FTP_PORT : port,
                                           Utf8Of(userName), Utf8Of(password));
     if (!Finish(*session, error)) return nullptr;
     auto connect = std::make_shared<HandleObject>();

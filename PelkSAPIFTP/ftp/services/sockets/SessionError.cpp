@@ -1,0 +1,23 @@
+#include "ftp/services/sockets/SessionError.h"
+
+namespace sapi::ftpclient {
+
+const char *Describe(SessionError error) {
+    switch (error.What()) {
+    case SessionError::None: return "done";
+    case SessionError::NameNotResolved: return "the server's name does not resolve";
+    case SessionError::CannotConnect: return "cannot connect";
+    case SessionError::TimedOut: return "timed out";
+    case SessionError::ConnectionLost: return "connection lost";
+    case SessionError::Unusable: return "the control connection is no longer usable";
+    case SessionError::Refused: return "refused by the server";
+    case SessionError::LoginRefused: return "login refused";
+    case SessionError::TransferInProgress: return "a transfer is in progress";
+    case SessionError::WrongTransfer: return "not possible on this transfer";
+    case SessionError::InvalidArgument: return "invalid argument";
+    case SessionError::OutOfMemory: return "out of memory";
+    }
+    return "unknown";
+}
+
+}  // namespace sapi::ftpclient

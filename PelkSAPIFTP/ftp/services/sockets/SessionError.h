@@ -1,0 +1,38 @@
+// What went wrong in a session, in the session's own terms. The client
+// services turn these into WinInet's numbers where they answer the module;
+// nothing below them knows those numbers.
+#pragma once
+
+namespace sapi::ftpclient {
+
+class SessionError {
+public:
+    enum Kind {
+        None,
+        NameNotResolved,     // the server's name does not resolve
+        CannotConnect,       // no address took the connection, or the data connection failed
+        TimedOut,            // a wait reached its deadline
+        ConnectionLost,      // the server closed, reset, or broke the protocol
+        Unusable,            // an earlier failure left the control connection unusable
+        Refused,             // the server answered with a failure; its reply is LastReply()
+        LoginRefused,        // the server did not take the user name and password
+        TransferInProgress,  // a command while a transfer is open
+        WrongTransfer,       // a read on a store, a write on a retrieval, no transfer
+        InvalidArgument,
+        OutOfMemory,         // a listing past its cap
+    };
+
+    constexpr SessionError(Kind kind = None) : kind_(kind) {}  // NOLINT: a kind is an error
+    constexpr Kind What() const { return kind_; }
+    // True when something failed, so that `if (SessionError e = Step()) return e;` reads.
+    explicit constexpr operator bool() const { return kind_ != None; }
+    friend constexpr bool operator==(SessionError, SessionError) = default;
+
+private:
+    Kind kind_;
+};
+
+// A short English phrase for the trace and for messages.
+const char *Describe(SessionError error);
+
+}  // namespace sapi::ftpclient

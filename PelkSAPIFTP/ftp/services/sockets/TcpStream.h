@@ -1,0 +1,31 @@
+// A plain TCP byte stream. Bulk sends and fills use the kernel's own time
+// limit, set to what is left of the deadline once per block, so a transfer
+// costs one system call per block and no poll.
+#pragma once
+
+#include "ftp/services/sockets/ByteStream.h"
+#include "ftp/services/sockets/Socket.h"
+
+namespace sapi::ftpclient {
+
+class TcpStream final : public ByteStream {
+public:
+    explicit TcpStream(Socket socket) : socket_(std::move(socket)) {}
+
+    NetStatus Send(const void *data, std::size_t size, std::size_t &sent, Deadline deadline) override;
+    NetStatus Receive(void *buffer, std::size_t size, std::size_t &received, Deadline deadline) override;
+    NetStatus ReceiveFill(void *buffer, std::size_t size, std::size_t &received, Deadline deadline) override;
+    NetStatus FinishSending(Deadline) override { return NetStatus::Ok; }
+    void Close() override { socket_.Close(); }
+    bool IsOpen() const override { return socket_.IsOpen(); }
+    bool HasBuffered() const override { return false; }
+    int Descriptor() const override { return socket_.Fd(); }
+
+    // Hands the socket to a stream that wraps it (TLS); this one is closed after.
+    Socket Release() { return std::move(socket_); }
+
+private:
+    Socket socket_;
+};
+
+}  // namespace sapi::ftpclient
