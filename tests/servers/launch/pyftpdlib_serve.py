@@ -27,6 +27,10 @@ def parse():
 
 def handler_class(options):
     class Handler(FTPHandler):
+        # Names pass as the bytes on disk both ways, as on the other servers;
+        # stock pyftpdlib would list a Latin-1 name with "?" in it.
+        unicode_errors = "surrogateescape"
+
         # Stock pyftpdlib answers "550 SIZE not allowed in ASCII mode." to a client
         # that never sent TYPE I; WinInet sends SIZE in whatever type it last used.
         if options.size_in_ascii:
