@@ -226,7 +226,8 @@ Server (instead of, or on top of, the URL):
   --port PORT            default 21
   --user USER            default: anonymous
   --password PASSWORD    visible to other users of this machine: prefer
-                         SAPIHOST_PASSWORD=... in the environment, or the prompt
+                         SAPIHOST_PASSWORD=... in the environment, ~/.netrc,
+                         or the prompt
 Options:
   --passive              passive FTP, the default: works through most firewalls
   --active               active FTP: the server connects back to this machine
@@ -235,6 +236,8 @@ Options:
   --trace                print every call into the module, and its result, on stderr
   --progress, --no-progress
                          force the progress line on or off (default: on a terminal)
+  --version              the version of sapihost, and the module's build, FTP
+                         client and identity
   -h, --help             this text
 
 Commands (several may follow one another; separate them with ';' or '--' when an

@@ -68,6 +68,10 @@ bool CommandRunner::EnsureConnected(const Command &command) {
     if (session_->IsOpen()) return true;
     if (!settings_.server) return Fail(command, "no server: give an ftp:// URL or --host (in the shell: open URL)");
     const ServerSettings &server = *settings_.server;
+    if (settings_.trace) {
+        std::fprintf(stderr, "trace: password for %s from %s\n",
+                     DisplayServer(server.host, server.port, server.user).c_str(), server.passwordSource.c_str());
+    }
     if (auto failure = session_->Open(server)) {
         const std::string where = DisplayServer(server.host, server.port, server.user);
         if (failure->code == ApiOk) return Fail(command, where + ": " + failure->message);
@@ -121,8 +125,10 @@ std::string CommandRunner::Prompt() {
 bool CommandRunner::Help() {
     std::fputs(UsageText(), stdout);
     for (const auto &spec : AllCommands()) std::printf("  %-30s %s\n", spec.usage, spec.summary);
-    std::fputs("\nThe password may also come from SAPIHOST_PASSWORD. Exit status: 0 when every\n"
-               "command succeeded, 1 when one failed (the rest are skipped), 2 for a usage error.\n",
+    std::fputs("\nThe password comes from the URL, --password, SAPIHOST_PASSWORD, ~/.netrc (machine,\n"
+               "login, password, default; refused when other users may read it) or a prompt.\n"
+               "Exit status: 0 when every command succeeded, 1 when one failed (the rest are\n"
+               "skipped), 2 for a usage error.\n",
                stdout);
     return true;
 }
@@ -147,33 +153,6 @@ bool CommandRunner::OpenServer(const Command &command) {
     if (session_) session_->Close();
     settings_.server = server;
     return EnsureConnected(command);
-}
-
-bool ResolvePassword(ServerSettings &server, const std::optional<std::string> &given, std::string &error) {
-    if (given) {
-        server.password = *given;
-        if (server.user.empty()) server.user = "anonymous";
-        return true;
-    }
-    if (auto fromEnvironment = platform::Environment("SAPIHOST_PASSWORD")) {
-        server.password = *fromEnvironment;
-        if (server.user.empty()) server.user = "anonymous";
-        return true;
-    }
-    if (server.user.empty() || server.user == "anonymous" || server.user == "ftp") {
-        if (server.user.empty()) server.user = "anonymous";
-        server.password = "anonymous@";
-        return true;
-    }
-    if (platform::IsTerminal(stdin)) {
-        auto typed = platform::ReadSecret("Password for " + DisplayServer(server.host, server.port, server.user) + ": ");
-        if (typed) {
-            server.password = *typed;
-            return true;
-        }
-    }
-    error = "no password for " + server.user + ": put it in SAPIHOST_PASSWORD, or run on a terminal to be asked";
-    return false;
 }
 
 }  // namespace sapihost

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "CommandLine.h"
+#include "Credentials.h"
 #include "ModuleApi.h"
 #include "Session.h"
 
@@ -56,6 +57,7 @@ private:
     bool PrintFolder(const Command &command);
     bool Info(const Command &command);
     bool Get(const Command &command);
+    bool RemoteFileIsEmpty(const std::string &remote);
     bool Cat(const Command &command);
     bool Put(const Command &command);
     bool PutStream(const Command &command, const std::string &name);
@@ -71,9 +73,5 @@ private:
     std::unique_ptr<ModuleApi> api_;
     std::unique_ptr<Session> session_;
 };
-
-// Resolves the password of a server: URL or option, SAPIHOST_PASSWORD, a prompt
-// on a terminal, or "anonymous@" for the anonymous user.
-bool ResolvePassword(ServerSettings &server, const std::optional<std::string> &given, std::string &error);
 
 }  // namespace sapihost

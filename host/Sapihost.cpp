@@ -1,9 +1,11 @@
 #include "Sapihost.h"
 
 #include <cstdio>
+#include <filesystem>
 
 #include "CommandRunner.h"
 #include "ServerUrl.h"
+#include "Version.h"
 #include "platform/Platform.h"
 
 namespace sapihost {
@@ -43,7 +45,7 @@ bool BuildServer(const Options &options, std::optional<ServerSettings> &server, 
     if (settings.host.empty()) return true;  // no server: only describe, help and codes work
     settings.passive = options.passive;
     settings.verifyByRead = options.verifyByRead;
-    if (!ResolvePassword(settings, password, error)) return false;
+    if (!ResolvePassword(settings, password, error, options.password ? "--password" : "the URL")) return false;
     server = settings;
     return true;
 }
@@ -88,6 +90,13 @@ std::string DefaultModulePath(const std::string &executablePath) {
     const std::string name = platform::ModuleFileName("PelkSAPIFTP");
     const std::string inBuildTree = Folder(here) + "/PelkSAPIFTP/" + name;
     if (platform::RegularFileSize(inBuildTree)) return inBuildTree;
+#ifdef SAPI_INSTALLED_MODULE_DIR
+    // Installed: <prefix>/bin/sapihost and <prefix>/<libdir>/PelkSAPIFTP/, found
+    // from where we are, so that a staged or relocated install works as well.
+    const std::string installed =
+        std::filesystem::path(here + "/" SAPI_INSTALLED_MODULE_DIR "/" + name).lexically_normal().string();
+    if (platform::RegularFileSize(installed)) return installed;
+#endif
     return here + "/" + name;
 }
 
@@ -98,12 +107,9 @@ int Main(const std::vector<std::string> &args) {
     auto commands = SplitCommands(options->commandWords, error);
     if (!commands) return Usage(error);
     if (options->help) commands = std::vector<Command>{{"help", {}}};
-    if (options->version) {
-        std::puts("sapihost 1.0 (interface version 3)");
-        return 0;
-    }
     RunnerSettings settings;
     settings.modulePath = options->module.value_or(DefaultModulePath(platform::ExecutablePath()));
+    if (options->version) return PrintVersion(settings.modulePath, options->trace);
     settings.trace = options->trace;
     settings.passive = options->passive;
     settings.verifyByRead = options->verifyByRead;

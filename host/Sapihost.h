@@ -8,8 +8,9 @@ namespace sapihost {
 
 int Main(const std::vector<std::string> &args);
 
-// The module beside the executable: ../PelkSAPIFTP/PelkSAPIFTP.so in the build
-// tree, or the same folder in an installed layout.
+// The module that goes with the executable: ../PelkSAPIFTP/PelkSAPIFTP.so in
+// the build tree, ../<libdir>/PelkSAPIFTP/ when installed, or the same folder
+// (the Windows zip).
 std::string DefaultModulePath(const std::string &executablePath);
 
 }  // namespace sapihost

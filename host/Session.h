@@ -17,6 +17,7 @@ struct ServerSettings {
     int port = 21;
     std::string user;
     std::string password;
+    std::string passwordSource;  // where the password came from, for --trace
     bool passive = true;
     bool verifyByRead = false;
     std::string folder;  // entered right after the login; may be empty

@@ -12,15 +12,32 @@
 
 namespace sapihost {
 
+// The module reports a download that moved no bytes as a failure, so an empty
+// file cannot come through DownloadAsset; its streaming read answers 0 for one.
+bool CommandRunner::RemoteFileIsEmpty(const std::string &remote) {
+    bool anyData = false;
+    const ServerApiResult result =
+        api_->ReadAsset(session_->Connection(), remote, [&](const void *, uint32_t count, int64_t) {
+            anyData = anyData || count > 0;
+            return !anyData;
+        });
+    return result == ApiOk && !anyData;
+}
+
 bool CommandRunner::Get(const Command &command) {
     const std::string &remote = command.args[0];
     if (RefuseFolder(command)) return false;
     std::string local = command.args.size() > 1 ? command.args[1] : BaseName(remote);
     if (local.empty()) return Fail(command, "give a local file name");
-    if (platform::IsDirectory(local)) local += "/" + BaseName(remote);
+    if (platform::IsDirectory(local)) local.append("/").append(BaseName(remote));
     // The module deletes its local file whenever a transfer fails; writing to a
     // side file keeps an older copy at `local` until the new one is complete.
     const std::string partial = local + ".part";
+    // A folder that is missing or read-only is said in the system's words before
+    // anything is fetched; the module would only answer -3 after opening the file.
+    if (auto reason = platform::CreateEmptyFile(partial)) {
+        return Fail(command, "cannot create " + local + ": " + *reason + "; nothing was fetched");
+    }
     int64_t total = -1;
     ServerApiResult result;
     platform::InterruptScope interrupt;
@@ -32,10 +49,11 @@ bool CommandRunner::Get(const Command &command) {
     });
     progress.Finish();
     const double elapsed = progress.ElapsedSeconds();
+    const bool nothingArrived = result == ApiTransferFailed && progress.Done() == 0;
+    if (nothingArrived && RemoteFileIsEmpty(remote) && !platform::CreateEmptyFile(partial)) result = ApiOk;
     if (result != ApiOk) {
         platform::RemoveFile(partial);
-        const bool nothingArrived = result == ApiTransferFailed && progress.Done() == 0;
-        return ReportCode(command, result, nothingArrived ? "no data arrived (an empty file ends this way too)" : "");
+        return ReportCode(command, result, nothingArrived ? "no data arrived" : "");
     }
     const auto size = platform::RegularFileSize(partial);
     if (!size) return Fail(command, "the transfer broke off; nothing was kept");

@@ -12,7 +12,7 @@ missing=()
 want() { for p in "$@"; do dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p"); done; }
 
 want cmake ninja-build ccache g++ libgtest-dev libgmock-dev clang libclang-rt-14-dev \
-     python3 python3-pyftpdlib vsftpd curl lftp openssl iproute2 procps \
+     python3 python3-pyftpdlib vsftpd curl lftp openssl iproute2 procps dpkg-dev file \
      libhiredis0.14 libmemcached11 libmemcachedutil2 libpcre2-posix3 libidn2-0 \
      libacl1 libcap2 libcrypt1 libpam0g libssl3 libsodium23 zlib1g
 if [ "$what" != linux ]; then

@@ -73,5 +73,13 @@ std::optional<uint64_t> RegularFileSize(const std::string &path);
 bool IsDirectory(const std::string &path);
 bool RenameReplacing(const std::string &from, const std::string &to);
 void RemoveFile(const std::string &path);
+std::optional<std::string> ReadWholeFile(const std::string &path);
+// Creates (or empties) a file; returns the system's reason when it cannot.
+std::optional<std::string> CreateEmptyFile(const std::string &path);
+// True when users other than the owner may read or change the file.
+bool OthersMayAccess(const std::string &path);
+// Where the user keeps FTP logins: ~/.netrc (on Windows %HOME% or
+// %USERPROFILE%, .netrc or else _netrc); empty when there is no home folder.
+std::string NetrcPath();
 
 }  // namespace sapihost::platform

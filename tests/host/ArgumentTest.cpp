@@ -6,7 +6,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <regex>
+
 #include "RunHost.h"
+#include "TestFiles.h"
 
 namespace sapihost::test {
 namespace {
@@ -70,6 +74,38 @@ TEST(HostArguments, TheDefaultModuleIsFoundBesideTheExecutable) {
     const HostRun run = RunSapihost({"--trace", "describe"}, options);
     ASSERT_EQ(run.status, 0) << run.All();
     EXPECT_TRUE(Has(run.out, "Type name:  FTP\n"));
+}
+
+TEST(HostArguments, VersionNamesOurBuildTheModulesBuildAndItsIdentity) {
+    const HostRun run = RunSapihost({"--version"});
+    ASSERT_EQ(run.status, 0) << run.All();
+    EXPECT_EQ(run.out.rfind("sapihost " SAPI_VERSION " (host interface version 3)\n", 0), 0u) << run.out;
+    EXPECT_TRUE(Has(run.out, "module    " + ShortWaitsModulePath() + "\n")) << run.out;
+    EXPECT_TRUE(Has(run.out, "build     PelkSAPIFTP " SAPI_VERSION " (FTP client: its own, over TCP sockets)\n"))
+        << run.out;
+    EXPECT_TRUE(std::regex_search(run.out, std::regex(R"(serves    FTP \{[0-9A-F-]{36}\}, listed under "FTP Servers")")))
+        << run.out;
+}
+
+// The manual page is written by hand; this keeps it from falling behind --help.
+TEST(HostArguments, TheManualPageHasEveryOptionAndCommandOfHelp) {
+    const HostRun help = RunSapihost({"--help"});
+    ASSERT_EQ(help.status, 0) << help.All();
+    std::string manual = sapi::test::ReadWholeFile(std::string(std::getenv("SAPI_SOURCE_DIR")) + "/host/sapihost.1");
+    manual = std::regex_replace(manual, std::regex(R"(\\-)"), "-");
+    const std::regex option(R"((?:^|[\s,])(--?[a-z][a-z-]*))");
+    const std::regex command(R"(\n  ([a-z]+) )");
+    size_t options = 0, commands = 0;
+    for (std::sregex_iterator it(help.out.begin(), help.out.end(), option), end; it != end; ++it, ++options) {
+        EXPECT_TRUE(Has(manual, (*it)[1].str())) << "option " << (*it)[1] << " is not in sapihost.1";
+    }
+    const std::string commandPart = help.out.substr(help.out.find("\nCommands"));
+    for (std::sregex_iterator it(commandPart.begin(), commandPart.end(), command), end; it != end; ++it, ++commands) {
+        EXPECT_TRUE(std::regex_search(manual, std::regex("\n\\.B[IR]? " + (*it)[1].str() + "[ ,\n]")))
+            << "command " << (*it)[1] << " is not in sapihost.1";
+    }
+    EXPECT_GE(options, 14u);
+    EXPECT_GE(commands, 17u);
 }
 
 TEST(HostArguments, NobodyListeningIsAConnectFailure) {

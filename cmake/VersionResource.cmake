@@ -1,0 +1,20 @@
+# sapi_version_resource(target description file-name): a Windows version
+# resource (file version, product name, description) made from the project's
+# version, so Explorer's Details tab and installers tell builds apart.
+function(sapi_version_resource target description file_name)
+  if(NOT WIN32)
+    return()
+  endif()
+  get_target_property(type ${target} TYPE)
+  if(type STREQUAL "SHARED_LIBRARY")
+    set(SAPI_RC_FILE_TYPE VFT_DLL)
+  else()
+    set(SAPI_RC_FILE_TYPE VFT_APP)
+  endif()
+  set(SAPI_RC_DESCRIPTION "${description}")
+  set(SAPI_RC_FILE_NAME "${file_name}")
+  set(SAPI_RC_INTERNAL_NAME "${target}")
+  set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}-version.rc)
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/version.rc.in ${rc} @ONLY)
+  target_sources(${target} PRIVATE ${rc})
+endfunction()
