@@ -56,7 +56,11 @@ bool TrialReadGetsData(FtpClientServices &services, const RemoteFile &file) {
 }  // namespace
 
 ResultCode FtpConnection::GetAssetInfo(const WideString &name, int32_t parameterSet) {
-    if (ftpHandle != nullptr) {
+    if (ftpHandle == nullptr) {
+        // Aborted: nothing can be read, and a size left in the set by an earlier
+        // call must not pass for this file's.
+        SetParameterText(parameterSet, AssetSizeKey, SAPI_WIDE(""));
+    } else {
         QueryRemoteSize(name);  // sent for the server's sake; the size comes from the open file
         RemoteFile file(services, OpenWithRetries(*this, name));
         const WideString sizeText = file.IsOpen() ? SizeText(services, file.Handle()) : WideString();

@@ -77,7 +77,8 @@ public:
     // A retrieval (GENERIC_READ) or a store (GENERIC_WRITE).
     virtual InternetHandle FtpOpenFile(InternetHandle connect, const WideChar *fileName,
                                        uint32_t access, uint32_t flags, uintptr_t context) = 0;
-    // Low 32 bits returned, high 32 bits through *sizeHigh; INVALID_FILE_SIZE on failure.
+    // Low 32 bits returned, high 32 bits through *sizeHigh; INVALID_FILE_SIZE on
+    // failure. A real size with that low word leaves GetLastError() at ERROR_SUCCESS.
     virtual uint32_t FtpGetFileSize(InternetHandle file, uint32_t *sizeHigh) = 0;
     // Success with 0 bytes only at the confirmed end of the file.
     virtual bool InternetReadFile(InternetHandle file, void *buffer, uint32_t bytesToRead,

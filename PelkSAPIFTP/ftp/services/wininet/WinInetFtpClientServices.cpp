@@ -155,6 +155,10 @@ InternetHandle WinInetFtpClientServices::FtpOpenFile(InternetHandle connect,
 
 uint32_t WinInetFtpClientServices::FtpGetFileSize(InternetHandle file, uint32_t *sizeHigh) {
     DWORD high = 0;
+    // A success leaves the last error alone, and a size whose low word is
+    // 0xFFFFFFFF (4 GiB - 1, 8 GiB - 1, ...) is told from a failure only by it:
+    // whatever an earlier call left there (a retried open's 12110) must go.
+    ::SetLastError(ERROR_SUCCESS);
     const DWORD low = ::FtpGetFileSize(file, &high);
     if (sizeHigh != nullptr) {
         *sizeHigh = high;
