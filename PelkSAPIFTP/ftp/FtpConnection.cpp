@@ -22,7 +22,8 @@ ResultCode FtpConnection::Connect(const WideString &serverName, int32_t port,
                                            nullptr, nullptr, INTERNET_FLAG_NO_CACHE_WRITE);
     if (internetHandle == nullptr) return ApiInternetOpenFailed;
 
-    // The port goes over as the client's 16-bit port number; 0 means the default (21).
+    // The port goes over as the client's 16-bit port number; OpenServer lets
+    // through only ports that fit.
     const uint32_t flags = usePassive ? INTERNET_FLAG_PASSIVE : 0;
     ftpHandle = services.InternetConnect(internetHandle, serverName.c_str(),
                                          static_cast<uint16_t>(port), userName.c_str(),

@@ -7,6 +7,9 @@ namespace sapi {
 
 namespace {
 
+constexpr int32_t lowestPort = 1;
+constexpr int32_t highestPort = 65535;
+
 ResultCode ReadRequired(int32_t parameterSet, const char *key, WideString &value) {
     const ResultCode result = ReadParameterText(parameterSet, key, value);
     return result == ApiParameterNotFound ? ApiMissingServerParameter : result;
@@ -27,6 +30,8 @@ ResultCode ReadServerParameters(int32_t parameterSet, ServerParameters &paramete
     result = ReadRequired(parameterSet, "ServerPrimaryPort", port);
     if (result != ApiOk) return result;
     parameters.port = Wtoi(port.c_str());
+    // The client takes 16 bits: 70000 would reach port 4464 and -1 port 65535.
+    if (parameters.port < lowestPort || parameters.port > highestPort) return ApiMissingServerParameter;
     parameters.usePassive = ReadFlag(parameterSet, "ServerUsePassive");
     parameters.verifyByRead = ReadFlag(parameterSet, "ServerVerifyByRead");
     result = ReadRequired(parameterSet, "ServerPrimaryLoginName", parameters.userName);

@@ -19,7 +19,9 @@ struct ServerParameters {
 
 // Reads the keys in a fixed order, stopping at the first required one that
 // fails: an absent one gives ApiMissingServerParameter, any other failure its
-// own code (ApiInvalidArgument for a set that is not registered). The two flags
+// own code (ApiInvalidArgument for a set that is not registered). A port read as
+// the runtime reads numbers (leading digits) must lie within 1 to 65535, or it
+// counts as missing. The two flags
 // are optional and read as false when they cannot be read.
 ResultCode ReadServerParameters(int32_t parameterSet, ServerParameters &parameters);
 

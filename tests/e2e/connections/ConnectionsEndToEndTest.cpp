@@ -235,6 +235,20 @@ TEST_P(ConnectionsEndToEnd, ARejectedLoginOpensNothing) {
     EXPECT_EQ(api.OpenServer(set, &handle), ApiMissingServerParameter);
 }
 
+// A port beyond 16 bits that the client would cut to the server's own must
+// not reach it; neither do 0 and negative ones.
+TEST_P(ConnectionsEndToEnd, PortsOutsideOneTo65535NeverReachAServer) {
+    const std::string port = std::to_string(server->port());
+    for (const std::string &outside : {std::to_string(server->port() + 65536), std::string("0"), std::string("-1")}) {
+        Set("ServerPrimaryPort", outside);
+        int32_t handle = -99;
+        EXPECT_EQ(api.OpenServer(set, &handle), ApiMissingServerParameter) << outside;
+        EXPECT_EQ(handle, -99) << outside;
+    }
+    Set("ServerPrimaryPort", " " + port + "th");  // read as the runtime reads numbers
+    EXPECT_EQ(Open(), 1);
+}
+
 INSTANTIATE_TEST_SUITE_P(Servers, ConnectionsEndToEnd,
                          ::testing::Values("pyftpdlib", "vsftpd", "proftpd", "pureftpd"),
                          [](const auto &serverKind) { return serverKind.param; });

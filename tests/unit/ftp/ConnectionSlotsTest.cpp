@@ -104,14 +104,28 @@ TEST_F(ConnectionSlotsTest, PortAndFlagsReadAsTheRuntimeReadsNumbers) {
     }
     ASSERT_EQ(RemoveParameter(set, "ServerUsePassive"), ApiOk);
     ASSERT_EQ(RemoveParameter(set, "ServerVerifyByRead"), ApiOk);
-    Set("ServerPrimaryPort", "letters");
     EXPECT_FALSE(Connections().Find(Open())->verifyByRead);
     EXPECT_EQ(fake.calls[1].flags, 0u);
-    EXPECT_EQ(fake.calls[1].port, 0);
-    fake.calls.clear();
-    Set("ServerPrimaryPort", "21abc");
-    Open();
-    EXPECT_EQ(fake.calls[1].port, 21);
+}
+
+// The client takes a 16-bit port: anything outside 1 to 65535 would reach some
+// other port (70000 is 4464, -1 is 65535), so it counts as missing.
+TEST_F(ConnectionSlotsTest, PortsOutsideOneTo65535AreRefusedBeforeAnyConnection) {
+    const std::map<std::string, int> ports = {{"21", 21},     {" 21", 21}, {"21abc", 21}, {"1", 1},
+                                              {"65535", 65535}, {"0", 0},  {"-1", 0},     {"65536", 0},
+                                              {"70000", 0},   {"letters", 0}, {"", 0}};
+    for (const auto &[text, port] : ports) {
+        Set("ServerPrimaryPort", text.c_str());
+        fake.calls.clear();
+        int32_t handle = -99;
+        EXPECT_EQ(Open(handle), port != 0 ? ApiOk : ApiMissingServerParameter) << text;
+        if (port == 0) {
+            EXPECT_TRUE(fake.calls.empty()) << text;
+            EXPECT_EQ(handle, -99) << text;
+        } else {
+            EXPECT_EQ(fake.calls.at(1).port, port) << text;
+        }
+    }
 }
 
 TEST_F(ConnectionSlotsTest, AFailedOpenLeavesNothingBehind) {
