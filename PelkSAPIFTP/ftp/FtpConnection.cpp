@@ -34,12 +34,19 @@ ResultCode FtpConnection::Connect(const WideString &serverName, int32_t port,
     }
     previousStatusCallback = services.InternetSetStatusCallback(ftpHandle, &StatusCallback);
 
-    // The first listing is of whatever folder the server logged us into; we call
-    // it "/" without asking the server where that is.
+    // The first listing is of whatever folder the server logged us into. Where
+    // that is, only the server knows: a server without a chroot lands a user in
+    // a home such as /home/alice. One question per connection; "/" when the
+    // server gives no answer.
     const ResultCode result = RefreshListing(nullptr);
-    if (result != ApiOk) CloseHandles();
     currentFolder.assign(1, WideChar{'/'});
-    return result;
+    if (result != ApiOk) {
+        CloseHandles();
+        return result;
+    }
+    WideString loginFolder;
+    if (AskServerFolder(loginFolder) && !loginFolder.empty()) currentFolder = std::move(loginFolder);
+    return ApiOk;
 }
 
 void FtpConnection::CloseHandles() {

@@ -37,6 +37,8 @@ public:
 
     // Folder navigation
     ResultCode ChangeCurrentFolder(const WideString &name);
+    // PWD: false when the server gives no answer; at most 1024 characters kept.
+    bool AskServerFolder(WideString &folder);
 
     // Asset information, downloads, uploads
     ResultCode GetAssetInfo(const WideString &name, int32_t parameterSet);

@@ -1,6 +1,5 @@
 // Moving a connection to another remote folder: ".", "..", or any name or path,
 // created on the server when it cannot be entered.
-#include <algorithm>
 #include <array>
 
 #include "ftp/FtpConnection.h"
@@ -26,7 +25,26 @@ WideString ParentFallback(const WideString &folder) {
     return folder.substr(0, slash + 1);
 }
 
+// Where the server will not say where it is: ".." by the rule above, a path
+// from the root as it is, and any other name below the current folder.
+WideString FallbackFolder(const WideString &current, const WideString &name) {
+    if (Is(name, "..")) return ParentFallback(current);
+    if (!name.empty() && name.front() == WideChar{'/'}) return name;
+    WideString joined = current;
+    if (joined.empty() || joined.back() != WideChar{'/'}) joined.push_back(WideChar{'/'});
+    return joined + name;
+}
+
 }  // namespace
+
+bool FtpConnection::AskServerFolder(WideString &folder) {
+    std::array<WideChar, kFolderPathCapacity> answer{};
+    uint32_t length = kFolderPathCapacity;
+    if (!services.FtpGetCurrentDirectory(ftpHandle, answer.data(), &length)) return false;
+    answer.back() = 0;
+    folder.assign(answer.data());
+    return true;
+}
 
 ResultCode FtpConnection::ChangeCurrentFolder(const WideString &name) {
     if (Is(name, ".")) return ApiOk;
@@ -37,22 +55,18 @@ ResultCode FtpConnection::ChangeCurrentFolder(const WideString &name) {
     if (!entered && services.FtpCreateDirectory(ftpHandle, name.c_str())) {
         entered = services.FtpSetCurrentDirectory(ftpHandle, name.c_str());
     }
-    std::array<WideChar, kFolderPathCapacity> answer{};
-    uint32_t length = kFolderPathCapacity;
+    WideString answer;
     if (!entered) {
         // Asked only to keep the exchange as it always was; the answer is not used.
-        services.FtpGetCurrentDirectory(ftpHandle, answer.data(), &length);
+        AskServerFolder(answer);
         return ApiFolderUnavailable;
     }
 
-    WideString fallback = Is(name, "..") ? ParentFallback(currentFolder) : name;
-    if (fallback.size() > kLongestFolderPath) fallback.resize(kLongestFolderPath);
-    if (services.FtpGetCurrentDirectory(ftpHandle, answer.data(), &length)) {
-        answer.back() = 0;
-        const auto end = std::find(answer.begin(), answer.end(), WideChar{0});
-        currentFolder.assign(answer.begin(), end);
+    if (AskServerFolder(answer)) {
+        currentFolder = std::move(answer);
     } else {
-        currentFolder = std::move(fallback);
+        currentFolder = FallbackFolder(currentFolder, name);
+        if (currentFolder.size() > kLongestFolderPath) currentFolder.resize(kLongestFolderPath);
     }
     return RefreshListing(currentFolder.c_str());
 }

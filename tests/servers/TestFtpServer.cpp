@@ -59,6 +59,7 @@ std::vector<std::string> LauncherArguments(const std::string &kind, const fs::pa
         arguments.emplace_back("--idle-timeout");
         arguments.push_back(std::to_string(options.idleTimeoutSeconds));
     }
+    if (!options.chroot) arguments.emplace_back("--no-chroot");
     if (!options.logCopy.empty()) {
         arguments.emplace_back("--log");
         arguments.push_back(options.logCopy.string());

@@ -25,6 +25,9 @@ struct TestFtpServerOptions {
     // Seconds after which the server closes an idle session (0: its default;
     // pure-ftpd rounds up to whole minutes).
     int idleTimeoutSeconds = 0;
+    // vsftpd: false logs the user in without a chroot, so the login folder is
+    // the root's full path, as for a local user in a home such as /home/alice.
+    bool chroot = true;
 };
 
 class TestFtpServer {

@@ -3,7 +3,7 @@
 
     /usr/bin/python3 tests/servers/ftpserver.py KIND --root DIR [--user U] [--password P]
         [--address 127.0.0.1|::1] [--port N] [--size-in-ascii] [--slow-failed-logins]
-        [--read-only NAME]... [--idle-timeout SECONDS] [--log FILE]
+        [--read-only NAME]... [--idle-timeout SECONDS] [--no-chroot] [--log FILE]
 
 KIND is pyftpdlib, vsftpd, proftpd or pureftpd. Once the server listens it prints
 "UID n" (the owner files under DIR should have) and then "PORT n", and supervises:
@@ -45,6 +45,8 @@ def parse():
                         help="a folder under the root that the user may list but not write")
     parser.add_argument("--idle-timeout", type=int, default=0, metavar="SECONDS",
                         help="close idle sessions after this long (pure-ftpd: whole minutes)")
+    parser.add_argument("--no-chroot", action="store_true",
+                        help="vsftpd: log in without a chroot, landing in the root by its full path")
     parser.add_argument("--log", help="copy the server's log here when stopping")
     options = parser.parse_args()
     options.root = os.path.abspath(options.root)

@@ -253,4 +253,40 @@ INSTANTIATE_TEST_SUITE_P(Servers, ConnectionsEndToEnd,
                          ::testing::Values("pyftpdlib", "vsftpd", "proftpd", "pureftpd"),
                          [](const auto &serverKind) { return serverKind.param; });
 
+// A local user without a chroot lands in a folder of the real file system
+// (a home such as /home/alice): the current folder is the server's word for
+// it from the start, and folders below it are found from there.
+TEST(LoginFolderEndToEnd, AServerWithoutAChrootIsAskedWhereTheLoginLands) {
+    TempDir root{"sapi-e2e-home"};
+    std::filesystem::create_directories(root / "sub");
+    sapi::test::TestFtpServerOptions options;
+    options.chroot = false;
+    TestFtpServer server("vsftpd", root.path(), TestFtpServer::DefaultUser, TestFtpServer::DefaultPassword,
+                         options);
+    sapi_test::ModuleLoader module;
+    const ServerApiFunctions &api = module.table;
+    int32_t set = 0;
+    ASSERT_EQ(api.CreateParameterSet(&set), ApiOk);
+    const std::pair<const char *, std::string> keys[] = {{"ServerPrimaryAddress", server.address()},
+                                                          {"ServerPrimaryPort", std::to_string(server.port())},
+                                                          {"ServerPrimaryLoginName", server.user()},
+                                                          {"ServerPrimaryLoginPassword", server.password()},
+                                                          {"ServerUsePassive", "1"}};
+    for (const auto &[key, value] : keys) ASSERT_EQ(api.SetParameter(set, key, U(value).c_str()), ApiOk);
+    int32_t handle = 0;
+    ASSERT_EQ(api.OpenServer(set, &handle), ApiOk);
+    api.DestroyParameterSet(set);
+
+    const std::string home = std::filesystem::canonical(root.path()).string();
+    char16_t text[1100] = {};
+    uint32_t length = 1100;
+    EXPECT_EQ(api.GetCurrentFolder(handle, text, nullptr, &length), ApiOk);
+    EXPECT_EQ(A(text), home);
+    EXPECT_EQ(api.ChangeFolder(handle, u"sub"), ApiOk);
+    length = 1100;
+    EXPECT_EQ(api.GetCurrentFolder(handle, text, nullptr, &length), ApiOk);
+    EXPECT_EQ(A(text), home + "/sub");
+    api.CloseServer(handle);
+}
+
 }  // namespace

@@ -61,7 +61,7 @@ def vsftpd(o, work, port, passive):
         "write_enable=YES",
         "local_umask=022",
         "local_root=%s" % o.root,
-        "chroot_local_user=YES",
+        "chroot_local_user=%s" % ("NO" if o.no_chroot else "YES"),
         "allow_writeable_chroot=YES",
         "secure_chroot_dir=%s" % os.path.join(work, "empty"),
         # Our own PAM service: pam_unix without its 2 s delay after a wrong password.

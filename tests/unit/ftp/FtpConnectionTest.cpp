@@ -41,7 +41,7 @@ TEST_F(FtpConnectionTest, ConnectOpensLogsInInstallsTheCallbackAndListsTheLoginF
                                        "InternetSetStatusCallback", "FtpFindFirstFile",
                                        "InternetFindNextFile", "InternetFindNextFile",
                                        "InternetFindNextFile", "InternetFindNextFile",
-                                       "InternetCloseHandle"}));
+                                       "InternetCloseHandle", "FtpGetCurrentDirectory"}));
     const FakeCall &open = fake.calls[0];
     EXPECT_EQ(open.texts, (std::vector<std::optional<std::string>>{"UserAgent", std::nullopt,
                                                                    std::nullopt}));
@@ -59,7 +59,7 @@ TEST_F(FtpConnectionTest, ConnectOpensLogsInInstallsTheCallbackAndListsTheLoginF
     EXPECT_EQ(find.texts[0], std::nullopt);
     EXPECT_EQ(find.flags, 0x84000000u);
     EXPECT_EQ(find.context, reinterpret_cast<uintptr_t>(&connection));
-    EXPECT_EQ(fake.calls.back().handle, find.result);
+    EXPECT_EQ(fake.calls[8].handle, find.result);
 
     EXPECT_EQ(Utf8(connection.folders), (Names{".", "..", "sub"}));
     EXPECT_EQ(Utf8(connection.assets), (Names{"a.txt"}));
@@ -82,6 +82,24 @@ TEST_F(FtpConnectionTest, AnEmptyLoginFolderIsNoFailure) {
     EXPECT_TRUE(connection.folders.empty());
     EXPECT_TRUE(connection.assets.empty());
     EXPECT_EQ(connection.currentFolder, W("/"));
+}
+
+// Where the login lands, as the server says: "/" only when it says nothing.
+TEST_F(FtpConnectionTest, TheLoginFolderIsTheServersAnswer) {
+    struct Case {
+        const char *answer;  // nullptr: PWD refused
+        const char *folder;
+    };
+    for (const Case &login : {Case{"/home/alice", "/home/alice"}, Case{"/", "/"}, Case{"", "/"},
+                              Case{nullptr, "/"}}) {
+        fake.currentDirectory = login.answer != nullptr ? login.answer : "";
+        if (login.answer == nullptr) {
+            fake.Script("FtpGetCurrentDirectory", FakeOutcome::Failure(ERROR_INTERNET_EXTENDED_ERROR));
+        }
+        ASSERT_EQ(Connect(), ApiOk);
+        EXPECT_EQ(Utf8FromWide(connection.currentFolder), login.folder) << (login.answer ? login.answer : "refused");
+    }
+    EXPECT_EQ(fake.CountOf("FtpGetCurrentDirectory"), 4);
 }
 
 TEST_F(FtpConnectionTest, FailuresToOpenOrLogInLeaveNoHandleOpen) {

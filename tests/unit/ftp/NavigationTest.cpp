@@ -120,13 +120,25 @@ TEST_F(NavigationTest, UpTakesTheServersAnswerWhenThereIsOne) {
     EXPECT_EQ(connection.currentFolder, W("/a"));
 }
 
-TEST_F(NavigationTest, WithoutAnAnswerOtherNamesAreTakenAsGiven) {
-    for (const char *name : {"plain", "a/b", "/x/y", "./", " ..", "../"}) {
+// Without an answer a path from the root is taken as given and any other name
+// is joined to the current folder; only ".." itself goes up.
+TEST_F(NavigationTest, WithoutAnAnswerOtherNamesAreJoinedToTheCurrentFolder) {
+    struct Case {
+        const char *before;
+        const char *name;
+        const char *after;
+    };
+    for (const Case &move : {Case{"/docs", "sub", "/docs/sub"}, Case{"/docs/", "sub", "/docs/sub"},
+                             Case{"/", "a/b", "/a/b"}, Case{"/docs", "/x/y", "/x/y"},
+                             Case{"/docs", "./", "/docs/./"}, Case{"/docs", " ..", "/docs/ .."},
+                             Case{"/docs", "../", "/docs/../"}, Case{"", "sub", "/sub"}}) {
+        connection.currentFolder = W(move.before);
         fake.Script("FtpGetCurrentDirectory", FakeOutcome::Failure(ERROR_INTERNET_EXTENDED_ERROR));
         fake.calls.clear();
-        ASSERT_EQ(connection.ChangeCurrentFolder(W(name)), ApiOk) << name;
-        EXPECT_EQ(TextOf(0), name);
-        EXPECT_EQ(Utf8FromWide(connection.currentFolder), name);
+        ASSERT_EQ(connection.ChangeCurrentFolder(W(move.name)), ApiOk) << move.name;
+        EXPECT_EQ(TextOf(0), move.name);
+        EXPECT_EQ(Utf8FromWide(connection.currentFolder), move.after) << move.before << " + " << move.name;
+        EXPECT_EQ(fake.CallsNamed("FtpFindFirstFile").at(0)->texts[0], move.after);
     }
 }
 
@@ -145,7 +157,7 @@ TEST_F(NavigationTest, NamesTooLongToRecordAreRefusedBeforeSending) {
     EXPECT_TRUE(fake.calls.empty());
 
     fake.Script("FtpGetCurrentDirectory", FakeOutcome::Failure(ERROR_INSUFFICIENT_BUFFER));
-    const WideString longest(1024, WideChar{'d'});
+    const WideString longest = W("/") + WideString(1023, WideChar{'d'});
     EXPECT_EQ(connection.ChangeCurrentFolder(longest), ApiOk);
     EXPECT_EQ(connection.currentFolder, longest);
 }
@@ -154,8 +166,9 @@ TEST_F(NavigationTest, AnAnswerTooLongForTheBufferGivesWayToTheFallback) {
     fake.directoryAnswers = {std::string(1024, 'p'), std::string(1025, 'p')};
     ASSERT_EQ(connection.ChangeCurrentFolder(W("p")), ApiOk);
     EXPECT_EQ(connection.currentFolder.size(), 1024u);
+    connection.currentFolder = W("/srv");
     ASSERT_EQ(connection.ChangeCurrentFolder(W("q")), ApiOk);
-    EXPECT_EQ(connection.currentFolder, W("q"));
+    EXPECT_EQ(connection.currentFolder, W("/srv/q"));
 }
 
 TEST_F(NavigationTest, AClosedConnectionMovesNowhere) {
