@@ -1,5 +1,7 @@
 #include "ftp/ConnectionRegistry.h"
 
+#include "base/HandleNumbers.h"
+
 namespace sapi {
 
 // The host closes every connection it opened; what is left at unload is let go
@@ -17,12 +19,12 @@ FtpConnection *ConnectionRegistry::Find(int32_t handle) const {
 }
 
 int32_t ConnectionRegistry::Add(std::unique_ptr<FtpConnection> connection) {
-    const int32_t handle = nextConnectionHandle_;
-    entries_.insert_or_assign(handle, std::move(connection));
+    const int32_t handle =
+        FreeHandleFrom(nextConnectionHandle_, [this](int32_t number) { return entries_.contains(number); });
+    entries_.emplace(handle, std::move(connection));
     // Counted only once the entry is in: an open that fails here uses up no
-    // number. Past the largest value the counter wraps, as a 32-bit one does,
-    // instead of overflowing.
-    nextConnectionHandle_ = static_cast<int32_t>(static_cast<uint32_t>(handle) + 1u);
+    // number.
+    nextConnectionHandle_ = HandleAfter(handle);
     return handle;
 }
 

@@ -11,7 +11,9 @@ namespace sapi {
 
 class ConnectionRegistry {
 public:
-    ConnectionRegistry() = default;
+    // The module's registry starts at 1; tests may start elsewhere to reach the
+    // wrap of the counter.
+    explicit ConnectionRegistry(int32_t firstHandle = 1) : nextConnectionHandle_(firstHandle) {}
     // At unload the entries are let go without closing or destroying the
     // connections: the host closes what it opened.
     ~ConnectionRegistry();
@@ -20,14 +22,15 @@ public:
 
     // Null for a handle that is not registered.
     FtpConnection *Find(int32_t handle) const;
-    // Takes nextConnectionHandle as the new handle and registers the connection.
+    // Registers the connection under the next handle number that is neither 0
+    // nor in use; a live connection is never replaced.
     int32_t Add(std::unique_ptr<FtpConnection> connection);
     // Unregisters the handle and hands the connection back (null when absent).
     std::unique_ptr<FtpConnection> Remove(int32_t handle);
 
 private:
     std::map<int32_t, std::unique_ptr<FtpConnection>> entries_;
-    int32_t nextConnectionHandle_ = 1;
+    int32_t nextConnectionHandle_;
 };
 
 // The module's registry.

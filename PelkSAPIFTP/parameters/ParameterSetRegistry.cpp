@@ -2,18 +2,9 @@
 
 #include <utility>
 
+#include "base/HandleNumbers.h"
+
 namespace sapi {
-
-namespace {
-
-// The counter wraps like the 32-bit number it is, but steps over 0: hosts take
-// a zero handle for "no set", so 0 never names one.
-int32_t HandleAfter(int32_t handle) {
-    const auto next = static_cast<int32_t>(static_cast<uint32_t>(handle) + 1U);
-    return next == 0 ? 1 : next;
-}
-
-}  // namespace
 
 ResultCode ParameterSetRegistry::Create(int32_t &handle) {
     const int32_t newHandle = nextHandle_;
