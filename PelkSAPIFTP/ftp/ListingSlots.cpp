@@ -9,10 +9,11 @@ namespace sapi {
 namespace {
 
 enum class List { Folders, Assets };
-enum class Part { Name, Title };
+// Which of an entry's two texts a slot hands out.
+enum class EntryText { Name, Title };
 
 ResultCode ListingText(int32_t handle, int32_t index, WideChar *text, uint32_t *length, List list,
-                       Part part) {
+                       EntryText entryText) {
     if (length == nullptr) return ApiInvalidArgument;
     const FtpConnection *connection = Connections().Find(handle);
     if (connection == nullptr) return ApiNoSuchConnection;
@@ -21,7 +22,7 @@ ResultCode ListingText(int32_t handle, int32_t index, WideChar *text, uint32_t *
     const ResultCode found = list == List::Folders ? connection->FolderAt(index, name, title)
                                                    : connection->AssetAt(index, name, title);
     if (found != ApiOk) return found;
-    return TextCopyOut(part == Part::Name ? name : title, text, length);
+    return TextCopyOut(entryText == EntryText::Name ? name : title, text, length);
 }
 
 // The folder goes to both buffers with the capacity the host gave; only the copy
@@ -39,10 +40,10 @@ ResultCode CurrentFolderText(int32_t handle, WideChar *first, WideChar *second,
     return TextCopyOut(folder, first, length);
 }
 
-template <List list, Part part>
+template <List list, EntryText entryText>
 ServerApiResult ListingSlot(int32_t connection, int32_t index, ServerApiChar *text,
                             uint32_t *length) {
-    return Guarded([&] { return ListingText(connection, index, text, length, list, part); });
+    return Guarded([&] { return ListingText(connection, index, text, length, list, entryText); });
 }
 
 }  // namespace
@@ -52,26 +53,26 @@ extern "C" {
 
 ServerApiResult SERVER_API_CALL GetFolderName(int32_t connection, int32_t index,
                                               ServerApiChar *text, uint32_t *length) {
-    using sapi::List, sapi::Part;
-    return sapi::ListingSlot<List::Folders, Part::Name>(connection, index, text, length);
+    using sapi::List, sapi::EntryText;
+    return sapi::ListingSlot<List::Folders, EntryText::Name>(connection, index, text, length);
 }
 
 ServerApiResult SERVER_API_CALL GetFolderTitle(int32_t connection, int32_t index,
                                                ServerApiChar *text, uint32_t *length) {
-    using sapi::List, sapi::Part;
-    return sapi::ListingSlot<List::Folders, Part::Title>(connection, index, text, length);
+    using sapi::List, sapi::EntryText;
+    return sapi::ListingSlot<List::Folders, EntryText::Title>(connection, index, text, length);
 }
 
 ServerApiResult SERVER_API_CALL GetAssetName(int32_t connection, int32_t index,
                                              ServerApiChar *text, uint32_t *length) {
-    using sapi::List, sapi::Part;
-    return sapi::ListingSlot<List::Assets, Part::Name>(connection, index, text, length);
+    using sapi::List, sapi::EntryText;
+    return sapi::ListingSlot<List::Assets, EntryText::Name>(connection, index, text, length);
 }
 
 ServerApiResult SERVER_API_CALL GetAssetTitle(int32_t connection, int32_t index,
                                               ServerApiChar *text, uint32_t *length) {
-    using sapi::List, sapi::Part;
-    return sapi::ListingSlot<List::Assets, Part::Title>(connection, index, text, length);
+    using sapi::List, sapi::EntryText;
+    return sapi::ListingSlot<List::Assets, EntryText::Title>(connection, index, text, length);
 }
 
 ServerApiResult SERVER_API_CALL GetCurrentFolder(int32_t connection, ServerApiChar *first,

@@ -1,7 +1,9 @@
 // The connection object on the scripted client: what goes to the client, in
 // which order and with which flags, and what the object keeps of the answers.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cstdlib>
 #include <new>
 
 #include "FakeFtpClientServices.h"
@@ -240,9 +242,25 @@ TEST_F(FtpConnectionTest, StatusNotificationsGoOnlyToAnEarlierCallback) {
 
     chained.previousStatusCallback = INTERNET_INVALID_STATUS_CALLBACK;
     fake.Notify(chained.ftpHandle, 40);
-    chained.previousStatusCallback = &FtpConnection::StatusCallback;
-    fake.Notify(chained.ftpHandle, 40);
     EXPECT_EQ(forwarded, 1);
+}
+
+// Our own callback handed back as the earlier one would call itself without
+// end, and once the compiler turns that call into a jump it is a silent hang
+// rather than a crash. The child gets a few seconds: a lost guard fails here at
+// once instead of at the suite's timeout.
+using FtpConnectionDeathTest = FtpConnectionTest;
+
+TEST_F(FtpConnectionDeathTest, ItsOwnCallbackIsNeverCalledAsTheEarlierOne) {
+    ASSERT_EQ(Connect(), ApiOk);
+    connection.previousStatusCallback = &FtpConnection::StatusCallback;
+    EXPECT_EXIT(
+        {
+            ::alarm(10);
+            fake.Notify(connection.ftpHandle, 40);
+            std::_Exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(FtpConnectionTest, AnExhaustedHeapDuringAListingStillClosesTheFind) {

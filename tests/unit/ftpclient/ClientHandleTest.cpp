@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <thread>
 
 #include "ClientTestSupport.h"
@@ -188,6 +189,38 @@ TEST(ClientCurrentDirectory, QuotedPathAndTooSmallBuffers) {
     EXPECT_FALSE(client.services.InternetGetLastResponseInfo(&error, buffer, &length));
     EXPECT_EQ(client.services.GetLastError(), ERROR_INSUFFICIENT_BUFFER);
     EXPECT_EQ(length, std::string("257 \"/a \"\"b\"\"\" is the current directory").size() + 1);
+    EXPECT_EQ(server.Finish(), "");
+}
+
+// The terminator needs room too: a reply of exactly the buffer's capacity, or
+// one more, must not be written into it (nor past it).
+TEST(ClientLastReply, OnlyATextShorterThanTheCapacityIsCopied) {
+    constexpr uint32_t capacity = 16;
+    const std::vector<std::string> replies = {"213 " + std::string(capacity - 5, '7'),
+                                              "213 " + std::string(capacity - 4, '8'),
+                                              "213 " + std::string(capacity - 3, '9')};
+    ScriptedFtpServer server([&replies](ScriptPeer &peer) {
+        peer.LogIn();
+        for (const std::string &reply : replies) {
+            peer.Expect("SIZE f");
+            peer.Reply(reply);
+        }
+    });
+    Client client;
+    ASSERT_TRUE(client.Connect(server.Port()));
+    for (const std::string &reply : replies) {
+        ASSERT_TRUE(client.Command("SIZE f"));
+        // Four guard characters past the capacity, then a terminator of our own.
+        std::vector<sapi::WideChar> buffer(capacity + 5, u'?');
+        buffer.back() = 0;
+        uint32_t error = 0;
+        uint32_t length = capacity;
+        const bool fits = reply.size() < capacity;
+        EXPECT_EQ(client.services.InternetGetLastResponseInfo(&error, buffer.data(), &length), fits) << reply;
+        EXPECT_EQ(length, fits ? reply.size() : reply.size() + 1) << reply;
+        EXPECT_EQ(Narrow(buffer.data()), fits ? reply : std::string(capacity + 4, '?')) << reply;
+        EXPECT_EQ(std::count(buffer.begin() + capacity, buffer.end() - 1, u'?'), 4) << reply;
+    }
     EXPECT_EQ(server.Finish(), "");
 }
 

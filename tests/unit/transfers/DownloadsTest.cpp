@@ -9,6 +9,7 @@
 #include <iterator>
 #include <new>
 
+#include "FailingClose.h"
 #include "TransferFixture.h"
 
 namespace sapi::testing {
@@ -198,6 +199,16 @@ TEST_F(DownloadAssetTest, FailedLocalWritesAreFailuresAndLeaveNoFile) {
         EXPECT_FALSE(fs::exists(target_));
     }
     EXPECT_EQ(log.counts, (std::vector<uint32_t>{65536}));  // only the block that was written
+}
+
+// A close that fails may have lost the last bytes: no file, no success.
+TEST_F(DownloadAssetTest, AFailedCloseOfTheLocalFileIsAFailureAndLeavesNoFile) {
+    fake.reads = {FakeRead::Data("all of it")};
+    {
+        const FailingClose failing(target_);
+        EXPECT_EQ(Download(nullptr), ApiTransferFailed);
+    }
+    EXPECT_FALSE(fs::exists(target_));
 }
 
 TEST_F(DownloadAssetTest, ExhaustedHeapClosesEverythingAndLeavesNoFile) {
