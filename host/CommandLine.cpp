@@ -224,7 +224,7 @@ or with the command 'shell', reads commands from a prompt.
 Server (instead of, or on top of, the URL):
   --host HOST            server name or address (IPv6 in a URL: ftp://[::1]:2121/)
   --port PORT            default 21
-  --user USER            default: anonymous
+  --user USER            default: the login ~/.netrc names for the host, or anonymous
   --password PASSWORD    visible to other users of this machine: prefer
                          SAPIHOST_PASSWORD=... in the environment, ~/.netrc,
                          or the prompt
@@ -232,7 +232,8 @@ Options:
   --passive              passive FTP, the default: works through most firewalls
   --active               active FTP: the server connects back to this machine
   --verify-by-read       'info' also tries to read the file ("Under Construction")
-  --module PATH          the module to load (default: PelkSAPIFTP beside sapihost)
+  --module PATH          the module to load (default: the PelkSAPIFTP that came with
+                         sapihost: in the build tree, installed, or beside it)
   --trace                print every call into the module, and its result, on stderr
   --progress, --no-progress
                          force the progress line on or off (default: on a terminal)
