@@ -241,7 +241,7 @@ bool SocketFtpClientServices::FtpCommand(InternetHandle connect, bool expectResp
     const WideView text(command);
     const std::size_t blank = text.find(WideChar{' '});
     std::string line = Utf8FromWide(text.substr(0, blank));
-    if (blank != WideView::npos) line += " " + owner->names->Encode(text.substr(blank + 1));
+    if (blank != WideView::npos) line.append(" ").append(owner->names->Encode(text.substr(blank + 1)));
     FtpReply reply;
     return Finish(*owner->session, owner->session->Command(line, reply));
 }
