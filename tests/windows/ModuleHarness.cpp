@@ -48,7 +48,7 @@ InitServerAPIFunction LoadedModule::Entry() const {
 }
 
 const ServerApiFunctions &Api() {
-    static LoadedModule module(L"PelkSAPIFTP-shortwaits.dll");
+    static LoadedModule module(ModuleUnderTest());
     static const ServerApiFunctions *table = [] {
         const ServerApiFunctions *t = nullptr;
         const InitServerAPIFunction entry = module.Entry();

@@ -9,7 +9,7 @@
 
 #include "Check.h"
 #include "TestEnvironment.h"
-#include "ftp/services/FtpClientServices.h"
+#include "ftp/services/wininet/WinInetFtpClientServices.h"
 #include "platform/LocalFile.h"
 
 using sapi::FtpFindData;
@@ -18,7 +18,10 @@ using wintest::Expected;
 
 namespace {
 
-sapi::FtpClientServices &Services() { return sapi::PlatformFtpClientServices(); }
+sapi::FtpClientServices &Services() {
+    static sapi::WinInetFtpClientServices services;
+    return services;
+}
 
 // One logged-in connection, passive, closed child before parent.
 class Session {

@@ -83,6 +83,15 @@ std::string PatternBytes(std::size_t count) {
     return bytes;
 }
 
+std::wstring ModuleUnderTest() { return WideVariable("FTP_TEST_MODULE"); }
+
+bool TestingWinInet() {
+    static const bool wininet = Variable("FTP_TEST_CLIENT") == "wininet";
+    return wininet;
+}
+
+bool WineWinInet() { return OnWine() && TestingWinInet(); }
+
 bool OnWine() {
     static const bool wine =
         GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;

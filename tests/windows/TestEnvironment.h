@@ -22,17 +22,24 @@ bool MakeFolder(const std::wstring &path);
 // count bytes of a fixed pattern that no two offsets below 251 share.
 std::string PatternBytes(std::size_t count);
 
+// The module the road runs on (FTP_TEST_MODULE, its short-wait build) and
+// the FTP client in it (FTP_TEST_CLIENT: "wininet" or "own").
+std::wstring ModuleUnderTest();
+bool TestingWinInet();
+
 // Wine's WinInet differs from the documented one in places. Cases assert the
-// documented value on Windows and Wine's own value under Wine, naming the
-// difference, so that the same run on Windows shows which of the two it met.
+// documented value on Windows, or with the plug-in's own client, and Wine's
+// own value when Wine's WinInet is under test, naming the difference, so that
+// each run shows which of the two it met.
 bool OnWine();
+bool WineWinInet();  // OnWine() && TestingWinInet()
 template <typename T>
 T Expected(const T &documented, const T &underWine, const char *deviation);
 void NoteDeviation(const char *deviation);
 
 template <typename T>
 T Expected(const T &documented, const T &underWine, const char *deviation) {
-    if (!OnWine()) {
+    if (!WineWinInet()) {
         return documented;
     }
     NoteDeviation(deviation);

@@ -1,8 +1,6 @@
 // Data connections: passive (EPSV, falling back to PASV) and active (EPRT,
 // falling back to PORT), always between the two hosts of the control
 // connection.
-#include <netinet/in.h>
-
 #include "ftp/services/sockets/FtpSession.h"
 #include "ftp/services/sockets/TcpStream.h"
 #include "ftp/protocol/PassiveReply.h"
@@ -23,7 +21,7 @@ SessionError ErrorOfData(NetStatus status) {
 
 // "EPRT |1|127.0.0.1|40000|" or "EPRT |2|::1|40000|".
 std::string ExtendedPortCommand(const SocketAddress &address) {
-    const char *family = address.Family() == AF_INET6 ? "2" : "1";
+    const char *family = address.IsIpv6() ? "2" : "1";
     return std::string("EPRT |") + family + "|" + address.HostText() + "|" +
            std::to_string(address.Port()) + "|";
 }
@@ -83,10 +81,10 @@ SessionError FtpSession::PrepareActive(DataChannel &channel) {
     if (useExtendedPort_) {
         if (const SessionError error = Exchange(ExtendedPortCommand(bound), reply)) return error;
         if (reply.IsSuccess()) return SessionError::None;
-        if (!NotImplemented(reply) || bound.Family() == AF_INET6) return Refused(reply);
+        if (!NotImplemented(reply) || bound.IsIpv6()) return Refused(reply);
         useExtendedPort_ = false;
     }
-    if (bound.Family() == AF_INET6) return Refused(reply);
+    if (bound.IsIpv6()) return Refused(reply);
     if (const SessionError error = Exchange(PortCommand(bound), reply)) return error;
     return reply.IsSuccess() ? SessionError::None : Refused(reply);
 }

@@ -1,5 +1,7 @@
 #include "ftp/services/sockets/HandleTable.h"
 
+#include <mutex>
+
 namespace sapi::ftpclient {
 
 namespace {

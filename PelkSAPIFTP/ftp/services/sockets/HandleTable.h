@@ -7,13 +7,13 @@
 
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <unordered_map>
 #include <vector>
 
 #include "ftp/services/FtpClientServices.h"
 #include "ftp/services/sockets/FtpSession.h"
 #include "ftp/services/sockets/RemoteNames.h"
+#include "platform/Mutex.h"
 
 namespace sapi::ftpclient {
 
@@ -53,7 +53,7 @@ public:
 private:
     void CollectChildren(uintptr_t parent, std::vector<std::shared_ptr<HandleObject>> &removed);
 
-    mutable std::mutex mutex_;
+    mutable Mutex mutex_;
     std::unordered_map<uintptr_t, std::shared_ptr<HandleObject>> objects_;
     uintptr_t nextHandle_ = 0x1000;
 };

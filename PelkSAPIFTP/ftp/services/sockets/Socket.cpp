@@ -1,50 +1,41 @@
 #include "ftp/services/sockets/Socket.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
+
+#include "ftp/services/sockets/SocketSystem.h"
 
 namespace sapi::ftpclient {
 
 namespace {
 
-int PollMilliseconds(Deadline deadline) {
-    const auto left = TimeLeft(deadline).count();
-    return static_cast<int>(left > 3'600'000 ? 3'600'000 : left);
+using os::Readiness;
+using os::SocketError;
+
+Milliseconds PollWait(Deadline deadline) {
+    const Milliseconds left = TimeLeft(deadline);
+    return left > Milliseconds{3'600'000} ? Milliseconds{3'600'000} : left;
 }
 
-// Polls one descriptor until an event or the deadline; retries on signals.
-NetStatus PollUntil(int fd, short events, Deadline deadline) {
+// Waits on one socket until it is ready or the deadline; retries on signals.
+NetStatus PollUntil(int fd, Readiness wanted, Deadline deadline) {
     for (;;) {
-        pollfd entry{fd, events, 0};
-        const int ready = ::poll(&entry, 1, PollMilliseconds(deadline));
+        const int ready = os::WaitFor(fd, wanted, PollWait(deadline));
         if (ready > 0) return NetStatus::Ok;
         if (ready == 0) return NetStatus::Timeout;
-        if (errno != EINTR) return NetStatus::Failed;
+        if (os::LastError() != SocketError::Interrupted) return NetStatus::Failed;
     }
 }
 
-bool SetBlocking(int fd, bool blocking) {
-    const int flags = ::fcntl(fd, F_GETFL, 0);
-    if (flags < 0) return false;
-    return ::fcntl(fd, F_SETFL, blocking ? (flags & ~O_NONBLOCK) : (flags | O_NONBLOCK)) == 0;
-}
-
-NetStatus StatusOfErrno() {
-    if (errno == EAGAIN || errno == EWOULDBLOCK) return NetStatus::Timeout;
-    if (errno == EPIPE || errno == ECONNRESET) return NetStatus::Closed;
-    return NetStatus::Failed;
-}
-
+bool RetryAfter(SocketError error) { return error == SocketError::Interrupted || error == SocketError::WouldBlock; }
 
 }  // namespace
+
+NetStatus StatusOfLastSocketError() {
+    const SocketError error = os::LastError();
+    if (error == SocketError::WouldBlock) return NetStatus::Timeout;
+    if (error == SocketError::Closed) return NetStatus::Closed;
+    return NetStatus::Failed;
+}
 
 Socket &Socket::operator=(Socket &&other) noexcept {
     if (this != &other) {
@@ -56,9 +47,16 @@ Socket &Socket::operator=(Socket &&other) noexcept {
 }
 
 void Socket::Close() {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0) os::CloseSocket(fd_);
     fd_ = -1;
 }
+
+static_assert(sizeof(SocketAddress::storage) >= sizeof(sockaddr_storage) &&
+              alignof(SocketAddress) >= alignof(sockaddr_storage));
+
+int SocketAddress::Family() const { return reinterpret_cast<const sockaddr_storage &>(storage).ss_family; }
+
+bool SocketAddress::IsIpv6() const { return Family() == AF_INET6; }
 
 uint16_t SocketAddress::Port() const {
     if (Family() == AF_INET6) return ntohs(reinterpret_cast<const sockaddr_in6 &>(storage).sin6_port);
@@ -101,12 +99,13 @@ std::vector<SocketAddress> Resolve(const std::string &host, uint16_t port) {
     // hide 127.0.0.1 and ::1, the very addresses a local server is on.
     addrinfo *found = nullptr;
     std::vector<SocketAddress> addresses;
+    if (!os::StartSockets()) return addresses;
     if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0) return addresses;
     for (const addrinfo *entry = found; entry != nullptr; entry = entry->ai_next) {
         if (entry->ai_addrlen > sizeof(sockaddr_storage)) continue;
         SocketAddress address;
         std::memcpy(&address.storage, entry->ai_addr, entry->ai_addrlen);
-        address.length = entry->ai_addrlen;
+        address.length = static_cast<uint32_t>(entry->ai_addrlen);
         address.SetPort(port);
         addresses.push_back(address);
     }
@@ -115,32 +114,29 @@ std::vector<SocketAddress> Resolve(const std::string &host, uint16_t port) {
 }
 
 NetStatus ConnectSocket(const SocketAddress &address, Deadline deadline, Socket &connected) {
-    Socket socket(::socket(address.Family(), SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    Socket socket(os::OpenStreamSocket(address.Family(), true));
     if (!socket.IsOpen()) return NetStatus::Failed;
-    if (::connect(socket.Fd(), reinterpret_cast<const sockaddr *>(&address.storage), address.length) != 0) {
-        if (errno != EINPROGRESS) return NetStatus::Failed;
-        const NetStatus waited = PollUntil(socket.Fd(), POLLOUT, deadline);
+    if (!os::StartConnect(socket.Fd(), reinterpret_cast<const sockaddr *>(&address.storage),
+                          static_cast<os::SocketLength>(address.length))) {
+        if (os::LastError() != SocketError::InProgress) return NetStatus::Failed;
+        const NetStatus waited = PollUntil(socket.Fd(), Readiness::Write, deadline);
         if (waited != NetStatus::Ok) return waited;
-        int error = 0;
-        socklen_t length = sizeof error;
-        if (::getsockopt(socket.Fd(), SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) {
-            return NetStatus::Failed;
-        }
+        if (os::ConnectOutcome(socket.Fd()) != 0) return NetStatus::Failed;
     }
-    if (!SetBlocking(socket.Fd(), true)) return NetStatus::Failed;
-    const int one = 1;
-    ::setsockopt(socket.Fd(), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    if (!os::SetBlocking(socket.Fd(), true)) return NetStatus::Failed;
+    os::SetNoDelay(socket.Fd());
     connected = std::move(socket);
     return NetStatus::Ok;
 }
 
 NetStatus ListenOn(const SocketAddress &host, Socket &listener, SocketAddress &bound) {
-    Socket socket(::socket(host.Family(), SOCK_STREAM | SOCK_CLOEXEC, 0));
+    Socket socket(os::OpenStreamSocket(host.Family(), false));
     if (!socket.IsOpen()) return NetStatus::Failed;
     SocketAddress any = host;
     any.SetPort(0);
-    if (::bind(socket.Fd(), reinterpret_cast<const sockaddr *>(&any.storage), any.length) != 0 ||
-        ::listen(socket.Fd(), 1) != 0 || !LocalAddress(socket, bound)) {
+    if (!os::ListenAt(socket.Fd(), reinterpret_cast<const sockaddr *>(&any.storage),
+                      static_cast<os::SocketLength>(any.length)) ||
+        !LocalAddress(socket, bound)) {
         return NetStatus::Failed;
     }
     listener = std::move(socket);
@@ -150,11 +146,12 @@ NetStatus ListenOn(const SocketAddress &host, Socket &listener, SocketAddress &b
 NetStatus AcceptFrom(const Socket &listener, const SocketAddress &expectedHost, Deadline deadline,
                      Socket &accepted) {
     for (;;) {
-        const NetStatus waited = PollUntil(listener.Fd(), POLLIN, deadline);
+        const NetStatus waited = PollUntil(listener.Fd(), Readiness::Read, deadline);
         if (waited != NetStatus::Ok) return waited;
-        Socket socket(::accept4(listener.Fd(), nullptr, nullptr, SOCK_CLOEXEC));
+        Socket socket(os::AcceptConnection(listener.Fd()));
         if (!socket.IsOpen()) {
-            if (errno == EINTR || errno == ECONNABORTED) continue;
+            const SocketError error = os::LastError();
+            if (error == SocketError::Interrupted || error == SocketError::Aborted) continue;
             return NetStatus::Failed;
         }
         SocketAddress peer;
@@ -167,27 +164,32 @@ NetStatus AcceptFrom(const Socket &listener, const SocketAddress &expectedHost, 
     }
 }
 
-bool LocalAddress(const Socket &socket, SocketAddress &address) {
-    address.length = sizeof address.storage;
-    return ::getsockname(socket.Fd(), reinterpret_cast<sockaddr *>(&address.storage), &address.length) == 0;
+namespace {
+
+bool AddressOf(const Socket &socket, bool peer, SocketAddress &address) {
+    os::SocketLength length = sizeof address.storage;
+    const bool known = os::AddressOf(socket.Fd(), peer, reinterpret_cast<sockaddr *>(&address.storage), &length);
+    address.length = static_cast<uint32_t>(length);
+    return known;
 }
 
-bool PeerAddress(const Socket &socket, SocketAddress &address) {
-    address.length = sizeof address.storage;
-    return ::getpeername(socket.Fd(), reinterpret_cast<sockaddr *>(&address.storage), &address.length) == 0;
-}
+}  // namespace
 
-NetStatus WaitReadable(int fd, Deadline deadline) { return PollUntil(fd, POLLIN, deadline); }
+bool LocalAddress(const Socket &socket, SocketAddress &address) { return AddressOf(socket, false, address); }
+
+bool PeerAddress(const Socket &socket, SocketAddress &address) { return AddressOf(socket, true, address); }
+
+NetStatus WaitReadable(int fd, Deadline deadline) { return PollUntil(fd, Readiness::Read, deadline); }
 
 NetStatus SendAll(const Socket &socket, const void *data, std::size_t size, Deadline deadline) {
     const auto *bytes = static_cast<const char *>(data);
     while (size > 0) {
-        const NetStatus waited = PollUntil(socket.Fd(), POLLOUT, deadline);
+        const NetStatus waited = PollUntil(socket.Fd(), Readiness::Write, deadline);
         if (waited != NetStatus::Ok) return waited;
-        const ssize_t sent = ::send(socket.Fd(), bytes, size, MSG_NOSIGNAL | MSG_DONTWAIT);
+        const os::IoResult sent = os::SendBytes(socket.Fd(), bytes, size, true);
         if (sent < 0) {
-            if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
-            return StatusOfErrno();
+            if (RetryAfter(os::LastError())) continue;
+            return StatusOfLastSocketError();
         }
         bytes += sent;
         size -= static_cast<std::size_t>(sent);
@@ -199,15 +201,15 @@ NetStatus ReceiveSome(const Socket &socket, void *buffer, std::size_t size, std:
                       Deadline deadline) {
     received = 0;
     for (;;) {
-        const NetStatus waited = PollUntil(socket.Fd(), POLLIN, deadline);
+        const NetStatus waited = PollUntil(socket.Fd(), Readiness::Read, deadline);
         if (waited != NetStatus::Ok) return waited;
-        const ssize_t got = ::recv(socket.Fd(), buffer, size, MSG_DONTWAIT);
+        const os::IoResult got = os::ReceiveBytes(socket.Fd(), buffer, size, os::ReceiveMode::NoWait);
         if (got > 0) {
             received = static_cast<std::size_t>(got);
             return NetStatus::Ok;
         }
         if (got == 0) return NetStatus::Closed;
-        if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) return StatusOfErrno();
+        if (!RetryAfter(os::LastError())) return StatusOfLastSocketError();
     }
 }
 

@@ -2,8 +2,6 @@
 // the readiness waits, each ending at a deadline.
 #pragma once
 
-#include <sys/socket.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -33,16 +31,22 @@ private:
 };
 
 struct SocketAddress {
-    sockaddr_storage storage{};
-    socklen_t length = 0;
+    // A sockaddr_storage, kept opaque so that no socket header (nor any of
+    // Windows' macros that come with one) reaches the code above.
+    alignas(8) unsigned char storage[128] = {};
+    uint32_t length = 0;
 
-    int Family() const { return storage.ss_family; }
+    int Family() const;
+    bool IsIpv6() const;
     uint16_t Port() const;
     void SetPort(uint16_t port);
     // The numeric host, "127.0.0.1" or "::1".
     std::string HostText() const;
     bool SameHost(const SocketAddress &other) const;
 };
+
+// What the last failed socket call on this thread means for a transfer.
+NetStatus StatusOfLastSocketError();
 
 // Every address of host (numeric or a name), with port; empty when the name
 // does not resolve.

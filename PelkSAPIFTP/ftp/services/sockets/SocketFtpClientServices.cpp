@@ -328,12 +328,3 @@ bool SocketFtpClientServices::InternetCloseHandle(InternetHandle handle) {
 uint32_t SocketFtpClientServices::GetLastError() { return ThreadError(); }
 
 }  // namespace sapi::ftpclient
-
-namespace sapi {
-
-FtpClientServices &PlatformFtpClientServices() {
-    static ftpclient::SocketFtpClientServices services;
-    return services;
-}
-
-}  // namespace sapi
