@@ -22,6 +22,8 @@ constexpr Description serverParameters[] = {
     {sapi::ServerPrimaryLoginPasswordKey, SAPI_WIDE("Password")},
     {sapi::ServerUsePassiveKey, SAPI_WIDE("Use Passive FTP")},
     {sapi::ServerVerifyByReadKey, SAPI_WIDE("Pre-Transfer File Test")},
+    {sapi::ServerEndOnConfirmationKey, SAPI_WIDE("End Transfers on Server Confirmation")},
+    {sapi::ServerStopOnRefusalKey, SAPI_WIDE("No File Test Retries after Refusal")},
 };
 
 sapi::ResultCode DescribeServer(int32_t parameterSet) {

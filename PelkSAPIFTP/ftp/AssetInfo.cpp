@@ -20,11 +20,20 @@ bool IsRetriedOpenError(uint32_t error) {
     return error == wininet::ERROR_FTP_TRANSFER_IN_PROGRESS || error == wininet::ERROR_INTERNET_EXTENDED_ERROR;
 }
 
+// "550 No such file": asking again will not make the file appear. Read only
+// when the host asked for it, so that without it the traffic stays as it was.
+bool IsPermanentRefusal(FtpConnection &connection, uint32_t error) {
+    WideString reply;
+    return connection.stopOnRefusal && error == wininet::ERROR_INTERNET_EXTENDED_ERROR &&
+           transfer::LastReplyText(connection.services, reply) && !reply.empty() && reply[0] == SAPI_WIDE('5');
+}
+
 InternetHandle OpenWithRetries(FtpConnection &connection, const WideString &name) {
     for (int attemptsLeft = transfer::openAttempts; attemptsLeft > 0; --attemptsLeft) {
         InternetHandle file =
             transfer::OpenRemoteFile(connection, name, wininet::GENERIC_READ, transfer::uncachedBinaryFlags);
-        if (file != nullptr || !IsRetriedOpenError(connection.services.GetLastError())) {
+        const uint32_t error = file == nullptr ? connection.services.GetLastError() : wininet::ERROR_SUCCESS;
+        if (file != nullptr || !IsRetriedOpenError(error) || IsPermanentRefusal(connection, error)) {
             return file;
         }
         transfer::SendAbort(connection);

@@ -26,7 +26,8 @@ DownloadEnd CopyToLocalFile(FtpConnection &connection, InternetHandle remote, Lo
                             int64_t totalSize) {
     DownloadEnd end;
     for (;;) {
-        const transfer::BlockRead block = transfer::ReadBlock(connection.services, remote, buffer.Data(), buffer.Size());
+        const transfer::BlockRead block = transfer::ReadBlock(connection.services, remote, buffer.Data(),
+                                                              buffer.Size(), connection.endOnConfirmation);
         if (!block.succeeded || block.count == 0) {
             end.succeeded = block.succeeded;
             return end;
@@ -105,7 +106,8 @@ ResultCode FtpConnection::ReadAsset(const WideString &name, ReadAssetCallback ca
     }
     TransferBuffer buffer(transfer::readAssetBufferSize);
     for (;;) {
-        const transfer::BlockRead block = transfer::ReadBlock(services, remote.Handle(), buffer.Data(), buffer.Size());
+        const transfer::BlockRead block =
+            transfer::ReadBlock(services, remote.Handle(), buffer.Data(), buffer.Size(), endOnConfirmation);
         if (!block.succeeded) {
             // Bytes a failed read reported are not handed on, and the host must
             // not take the stream it got for the whole file.

@@ -58,6 +58,9 @@ public:
     std::vector<WideString> assets;
     WideString currentFolder;
     bool verifyByRead;
+    // Off unless the host asks: without them the waits stay as hosts know them.
+    bool endOnConfirmation = false;  // a confirmed end of a retrieval ends it at once
+    bool stopOnRefusal = false;      // GetAssetInfo gives up on a permanent (5xx) refusal
     InternetStatusCallback previousStatusCallback = nullptr;
 
     // The client services every request goes through.

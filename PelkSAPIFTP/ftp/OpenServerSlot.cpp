@@ -20,6 +20,8 @@ ResultCode OpenServerFrom(int32_t parameterSet, int32_t &connectionHandle) {
     // way out, an exhausted heap included.
     auto connection = std::make_unique<FtpConnection>(
         HostContextBuffer(), parameters.verifyByRead, ActiveFtpClientServices());
+    connection->endOnConfirmation = parameters.endOnConfirmation;
+    connection->stopOnRefusal = parameters.stopOnRefusal;
     const ResultCode connected =
         connection->Connect(parameters.serverName, parameters.port, parameters.userName,
                             parameters.password, parameters.usePassive);

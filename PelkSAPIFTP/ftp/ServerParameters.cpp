@@ -1,6 +1,7 @@
 #include "ftp/ServerParameters.h"
 
 #include "parameters/ParameterAccess.h"
+#include "parameters/ParameterKeys.h"
 #include "platform/RuntimeText.h"
 
 namespace sapi {
@@ -34,6 +35,8 @@ ResultCode ReadServerParameters(int32_t parameterSet, ServerParameters &paramete
     if (parameters.port < lowestPort || parameters.port > highestPort) return ApiMissingServerParameter;
     parameters.usePassive = ReadFlag(parameterSet, "ServerUsePassive");
     parameters.verifyByRead = ReadFlag(parameterSet, "ServerVerifyByRead");
+    parameters.endOnConfirmation = ReadFlag(parameterSet, ServerEndOnConfirmationKey);
+    parameters.stopOnRefusal = ReadFlag(parameterSet, ServerStopOnRefusalKey);
     result = ReadRequired(parameterSet, "ServerPrimaryLoginName", parameters.userName);
     if (result != ApiOk) return result;
     return ReadRequired(parameterSet, "ServerPrimaryLoginPassword", parameters.password);

@@ -1,4 +1,4 @@
-// The six server settings OpenServer takes from a parameter set.
+// The server settings OpenServer takes from a parameter set.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +13,8 @@ struct ServerParameters {
     int32_t port = 0;
     bool usePassive = false;
     bool verifyByRead = false;
+    bool endOnConfirmation = false;
+    bool stopOnRefusal = false;
     WideString userName;
     WideString password;
 };
@@ -21,7 +23,7 @@ struct ServerParameters {
 // fails: an absent one gives ApiMissingServerParameter, any other failure its
 // own code (ApiInvalidArgument for a set that is not registered). A port read as
 // the runtime reads numbers (leading digits) must lie within 1 to 65535, or it
-// counts as missing. The two flags
+// counts as missing. The flags
 // are optional and read as false when they cannot be read.
 ResultCode ReadServerParameters(int32_t parameterSet, ServerParameters &parameters);
 

@@ -23,7 +23,14 @@ struct BlockRead {
 };
 
 // One block: a read of the whole buffer and, while a read succeeds with no
-// bytes, up to ten more, one second apart. The budget is per block.
-BlockRead ReadBlock(FtpClientServices &services, InternetHandle file, void *buffer, uint32_t size);
+// bytes, up to ten more, one second apart. The budget is per block. With
+// endOnConfirmation, an empty read after which the client services report the
+// server's confirmation of the end is the end: no retry could bring data.
+BlockRead ReadBlock(FtpClientServices &services, InternetHandle file, void *buffer, uint32_t size,
+                    bool endOnConfirmation);
+
+// The server's last reply as InternetGetLastResponseInfo gives it, read into
+// the probe's buffer of 261 characters; false when none fits.
+bool LastReplyText(FtpClientServices &services, WideString &text);
 
 }  // namespace sapi::transfer

@@ -67,6 +67,27 @@ typedef bool (SERVER_API_CALLBACK *TransferProgressCallback)(void *context, uint
 typedef bool (SERVER_API_CALLBACK *WriteAssetCallback)(void *context, void *buffer,
                                                        uint32_t *length);
 
+/* Server parameters, set by the host in the set it passes to OpenServer
+ * (DescribeServerParameters writes each key with its label):
+ *   "ServerPrimaryAddress", "ServerPrimaryPort", "ServerPrimaryLoginName",
+ *   "ServerPrimaryLoginPassword"  required;
+ *   "ServerUsePassive"            non-zero: passive FTP;
+ *   "ServerVerifyByRead"          non-zero: GetAssetInfo reads a few bytes and
+ *                                 marks a file that gives none "Under Construction";
+ *   "ServerEndOnConfirmation"     non-zero: ReadAsset and DownloadAsset end as
+ *                                 soon as the server has confirmed the end of the
+ *                                 retrieval, instead of retrying the final empty
+ *                                 read ten times a second apart (about ten seconds
+ *                                 at the end of every file). An empty read without
+ *                                 that confirmation is still retried. On WinInet,
+ *                                 which cannot tell, the waits stay;
+ *   "ServerStopOnRefusal"         non-zero: GetAssetInfo stops retrying the open
+ *                                 of a file the server refuses with a permanent
+ *                                 (5xx) reply, instead of 30 attempts a second
+ *                                 apart; 4xx replies and a transfer in progress
+ *                                 are still retried.
+ * The flags are decimal text; absent, empty or "0" is off. */
+
 /* The 27 slots, in table order. */
 typedef void (SERVER_API_CALL *ReleaseServerAPIFunction)(void);
 typedef ServerApiResult (SERVER_API_CALL *GetServerTypeNameFunction)(ServerApiChar *text, uint32_t *length);

@@ -13,6 +13,10 @@ inline constexpr const char *ServerPrimaryLoginNameKey = "ServerPrimaryLoginName
 inline constexpr const char *ServerPrimaryLoginPasswordKey = "ServerPrimaryLoginPassword";
 inline constexpr const char *ServerUsePassiveKey = "ServerUsePassive";
 inline constexpr const char *ServerVerifyByReadKey = "ServerVerifyByRead";
+// Optional, absent means off: end a retrieval at the server's confirmation of
+// its end rather than after ten empty reads; let GetAssetInfo give up on a 5xx.
+inline constexpr const char *ServerEndOnConfirmationKey = "ServerEndOnConfirmation";
+inline constexpr const char *ServerStopOnRefusalKey = "ServerStopOnRefusal";
 
 // Asset attributes: written by GetAssetInfo, read by the host.
 inline constexpr const char *AssetNameKey = "AssetName";

@@ -77,9 +77,9 @@ TEST_F(ParameterSetsThroughTheTable, DescribeSetGetRemoveAndWalk) {
     EXPECT_EQ(api.RemoveParameter(set, "ServerPrimaryPort"), ApiParameterNotFound);
 
     const std::vector<Entry> entries = EntriesOf(set);
-    ASSERT_EQ(entries.size(), 7U);
+    ASSERT_EQ(entries.size(), 9U);
     EXPECT_EQ(entries.front(), (Entry{"AssetName", u"Asset Name", 0}));
-    EXPECT_EQ(entries[1], (Entry{"ServerPrimaryAddress", u"FTP Server Address", 0}));
+    EXPECT_EQ(entries[1], (Entry{"ServerEndOnConfirmation", u"End Transfers on Server Confirmation", 0}));  // byte order
     EXPECT_EQ(entries.back(), (Entry{"Title", u"\U0001F4C1 folder", 0}));
     api.DestroyParameterSet(set);
     EXPECT_EQ(api.EnumerateParameters(set, Record, nullptr), ApiFailed);

@@ -28,6 +28,9 @@ struct TestFtpServerOptions {
     // vsftpd: false logs the user in without a chroot, so the login folder is
     // the root's full path, as for a local user in a home such as /home/alice.
     bool chroot = true;
+    // pyftpdlib: file data goes out in bursts of this many bytes, about two
+    // seconds apart (0: as fast as it can).
+    int burstBytes = 0;
 };
 
 class TestFtpServer {

@@ -3,7 +3,8 @@
 
     /usr/bin/python3 tests/servers/ftpserver.py KIND --root DIR [--user U] [--password P]
         [--address 127.0.0.1|::1] [--port N] [--size-in-ascii] [--slow-failed-logins]
-        [--read-only NAME]... [--idle-timeout SECONDS] [--no-chroot] [--log FILE]
+        [--read-only NAME]... [--idle-timeout SECONDS] [--no-chroot] [--burst-bytes N]
+        [--log FILE]
 
 KIND is pyftpdlib, vsftpd, proftpd or pureftpd. Once the server listens it prints
 "UID n" (the owner files under DIR should have) and then "PORT n", and supervises:
@@ -47,6 +48,8 @@ def parse():
                         help="close idle sessions after this long (pure-ftpd: whole minutes)")
     parser.add_argument("--no-chroot", action="store_true",
                         help="vsftpd: log in without a chroot, landing in the root by its full path")
+    parser.add_argument("--burst-bytes", type=int, default=0, metavar="N",
+                        help="pyftpdlib: send file data in bursts of N bytes, about two seconds apart")
     parser.add_argument("--log", help="copy the server's log here when stopping")
     options = parser.parse_args()
     options.root = os.path.abspath(options.root)

@@ -71,6 +71,13 @@ std::wstring LastReply() {
     return reply;
 }
 
+// TransferConfirmedOption of a retrieval's handle; 99 when the query fails.
+uint32_t Confirmed(InternetHandle file) {
+    uint32_t confirmed = 0;
+    uint32_t length = sizeof confirmed;
+    return Services().InternetQueryOption(file, sapi::TransferConfirmedOption, &confirmed, &length) ? confirmed : 99;
+}
+
 bool Noop(const Session &s) {
     return Services().FtpCommand(s.connect(), false, FTP_TRANSFER_TYPE_BINARY, L"NOOP", 0, nullptr);
 }
@@ -225,6 +232,7 @@ TEST_CASE(RetrievalEndIsJudgedByTheReply) {
         Session s;
         InternetHandle file = OpenRead(s, c.name);
         CHECK(file != nullptr);
+        CHECK_EQ(Confirmed(file), 0u);
         std::vector<char> block(65536);
         std::size_t total = 0;
         uint32_t count = 0;
@@ -236,6 +244,7 @@ TEST_CASE(RetrievalEndIsJudgedByTheReply) {
         CHECK(read == c.whole);
         CHECK_EQ(Services().GetLastError(), c.whole ? ERROR_SUCCESS : ERROR_INTERNET_EXTENDED_ERROR);
         CHECK_EQ(LastReply().substr(0, 3), std::wstring(c.reply));
+        CHECK_EQ(Confirmed(file), c.whole ? 1u : 0u);  // what lets the module end without waiting
         CHECK(Services().InternetReadFile(file, block.data(), 65536, &count) == c.whole);
         CHECK_EQ(count, 0u);
         CHECK(Services().InternetCloseHandle(file));

@@ -38,6 +38,13 @@ struct FtpFindData {
     WideChar fileName[260] = {};  // zero-terminated, at most 259 characters
 };
 
+// An option of the plug-in's own, outside WinInet's numbers: a 32-bit value,
+// non-zero once the server has confirmed the end of the retrieval on this file
+// handle (its 2xx after the data connection closed), after which no read can
+// bring more data. Client services that cannot tell fail the query with
+// ERROR_INTERNET_INVALID_OPTION, as WinInet does for an option it lacks.
+constexpr uint32_t TransferConfirmedOption = 0x53410001;
+
 class FtpClientServices {
 public:
     virtual ~FtpClientServices() = default;
@@ -88,6 +95,12 @@ public:
     virtual bool FtpDeleteFile(InternetHandle connect, const WideChar *fileName) = 0;
     // Closing a store's handle fails when the server did not confirm the store.
     virtual bool InternetCloseHandle(InternetHandle handle) = 0;
+
+    // InternetQueryOptionW: *length is the buffer's size in bytes on entry and
+    // the bytes written on return. Besides WinInet's options, a retrieval's file
+    // handle may answer TransferConfirmedOption.
+    virtual bool InternetQueryOption(InternetHandle handle, uint32_t option, void *buffer,
+                                     uint32_t *length) = 0;
 
     // GetLastError as the calls above left it.
     virtual uint32_t GetLastError() = 0;

@@ -40,7 +40,8 @@ bool SERVER_API_CALLBACK FeedFromString(void *context, void *buffer, uint32_t *l
 
 void TransferHost::SetUp() {
     PrepareRoot();
-    server = std::make_unique<sapi::test::TestFtpServer>(GetParam(), root.path());
+    server = std::make_unique<sapi::test::TestFtpServer>(GetParam(), root.path(), sapi::test::TestFtpServer::DefaultUser,
+                                                           sapi::test::TestFtpServer::DefaultPassword, ServerOptions());
     ASSERT_EQ(api.CreateParameterSet(&assetSet), ApiOk);
     connection = Open();
     ASSERT_GT(connection, 0);

@@ -49,6 +49,7 @@ class TransferHost : public ::testing::TestWithParam<std::string> {
 protected:
     // Files put under the server's root before it starts.
     virtual void PrepareRoot() {}
+    virtual sapi::test::TestFtpServerOptions ServerOptions() const { return {}; }
     void SetUp() override;
     void TearDown() override;
 

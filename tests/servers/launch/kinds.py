@@ -41,6 +41,8 @@ def pyftpdlib(o, work, port, passive):
         argv += ["--read-only", name]
     if o.idle_timeout:
         argv += ["--idle-timeout", str(o.idle_timeout)]
+    if o.burst_bytes:
+        argv += ["--burst-bytes", str(o.burst_bytes)]
     return argv, os.getuid()
 
 

@@ -6,7 +6,7 @@ import os
 import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import FTPServer
 
 
@@ -22,6 +22,7 @@ def parse():
     parser.add_argument("--read-only", action="append", default=[])
     parser.add_argument("--idle-timeout", type=int, default=0)
     parser.add_argument("--failed-login-delay", type=float, default=0.0)
+    parser.add_argument("--burst-bytes", type=int, default=0)
     return parser.parse_args()
 
 
@@ -49,6 +50,12 @@ def handler_class(options):
     Handler.auth_failed_timeout = options.failed_login_delay
     if options.idle_timeout:
         Handler.timeout = options.idle_timeout
+    if options.burst_bytes:
+        # The throttle sends its limit, then sleeps about two seconds: a server
+        # whose data comes in bursts with long silences between them.
+        class Bursts(ThrottledDTPHandler):
+            write_limit = options.burst_bytes
+        Handler.dtp_handler = Bursts
     first, last = (int(port) for port in options.passive.split("-"))
     Handler.passive_ports = list(range(first, last + 1))
     return Handler

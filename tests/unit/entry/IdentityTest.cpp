@@ -78,7 +78,7 @@ TEST(Identity, TypeIdIsOneBracedGuid) {
     }
 }
 
-TEST(DescribeServerParameters, WritesTheSixLabelsWithKindZeroEveryTime) {
+TEST(DescribeServerParameters, WritesEveryLabelWithKindZeroEveryTime) {
     const int32_t set = NewSet();
     const Entries expected = {
         {"ServerPrimaryAddress", {SAPI_WIDE("FTP Server Address"), 0}},
@@ -87,6 +87,8 @@ TEST(DescribeServerParameters, WritesTheSixLabelsWithKindZeroEveryTime) {
         {"ServerPrimaryLoginPassword", {SAPI_WIDE("Password"), 0}},
         {"ServerUsePassive", {SAPI_WIDE("Use Passive FTP"), 0}},
         {"ServerVerifyByRead", {SAPI_WIDE("Pre-Transfer File Test"), 0}},
+        {"ServerEndOnConfirmation", {SAPI_WIDE("End Transfers on Server Confirmation"), 0}},
+        {"ServerStopOnRefusal", {SAPI_WIDE("No File Test Retries after Refusal"), 0}},
     };
     for (int round = 0; round < 2; ++round) {
         ASSERT_EQ(DescribeServerParameters(set), ApiOk);

@@ -466,6 +466,22 @@ bool FakeFtpClientServices::InternetCloseHandle(InternetHandle handle) {
     return Succeed(call);
 }
 
+bool FakeFtpClientServices::InternetQueryOption(InternetHandle handle, uint32_t option, void *buffer,
+                                                uint32_t *length) {
+    FakeCall &call = Begin("InternetQueryOption", handle);
+    call.number = option;
+    if (!IsOpen(handle, HandleKind::File)) return Fail(call, ERROR_INVALID_HANDLE);
+    if (auto outcome = NextOutcome(call.name); outcome && outcome->fail) return Fail(call, outcome->error);
+    if (option != TransferConfirmedOption) return Fail(call, ERROR_INTERNET_INVALID_OPTION);
+    if (buffer == nullptr || length == nullptr || *length < sizeof(uint32_t)) {
+        return Fail(call, ERROR_INSUFFICIENT_BUFFER);
+    }
+    const uint32_t confirmed = confirmsEnd && reads.empty() ? 1 : 0;
+    std::memcpy(buffer, &confirmed, sizeof confirmed);
+    *length = sizeof confirmed;
+    return Succeed(call);
+}
+
 uint32_t FakeFtpClientServices::GetLastError() { return lastError_; }
 
 }  // namespace sapi::testing

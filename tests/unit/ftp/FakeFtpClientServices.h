@@ -33,7 +33,7 @@ struct FakeCall {
     uint32_t flags = 0;
     // The call's other number: access type (InternetOpen), service (InternetConnect),
     // access (FtpOpenFile), expectResponse (FtpCommand), bytes asked
-    // (InternetReadFile, InternetWriteFile), capacity (FtpGetCurrentDirectory,
+    // (InternetReadFile, InternetWriteFile), option (InternetQueryOption), capacity (FtpGetCurrentDirectory,
     // InternetGetLastResponseInfo).
     uint32_t number = 0;
     uint16_t port = 0;
@@ -115,6 +115,10 @@ public:
     bool fileSizeFails = false;  // answers INVALID_FILE_SIZE with error 6
     // InternetReadFile: one answer per call, then the end of the file.
     std::deque<FakeRead> reads;
+    // InternetQueryOption of TransferConfirmedOption on a file handle: 1 once
+    // the scripted reads are used up (the end, as our own client confirms it)
+    // when `confirmsEnd`, 0 otherwise. Script a failure to play WinInet.
+    bool confirmsEnd = true;
     // InternetWriteFile: one answer per call, then all bytes taken.
     std::deque<FakeWrite> writes;
     // InternetSetStatusCallback returns this, as if a callback had been set before.
@@ -172,6 +176,8 @@ public:
                            uint32_t *bytesWritten) override;
     bool FtpDeleteFile(InternetHandle connect, const WideChar *fileName) override;
     bool InternetCloseHandle(InternetHandle handle) override;
+    bool InternetQueryOption(InternetHandle handle, uint32_t option, void *buffer,
+                             uint32_t *length) override;
     uint32_t GetLastError() override;
 
 private:

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <utility>
 #include <string>
 #include <vector>
@@ -97,8 +98,9 @@ protected:
         recordingServices = nullptr;
     }
 
-    // Opens a connection; the calls of the login are forgotten.
-    int32_t Open(bool verifyByRead) {
+    // Opens a connection, with the flags named in `flagsOn` set to "1"; the
+    // calls of the login are forgotten.
+    int32_t Open(bool verifyByRead, std::initializer_list<const char *> flagsOn = {}) {
         int32_t set = 0;
         EXPECT_EQ(CreateParameterSet(&set), ApiOk);
         SetParameter(set, "ServerPrimaryAddress", u"127.0.0.1");
@@ -106,6 +108,7 @@ protected:
         SetParameter(set, "ServerPrimaryLoginName", u"user");
         SetParameter(set, "ServerPrimaryLoginPassword", u"secret");
         SetParameter(set, "ServerVerifyByRead", verifyByRead ? u"1" : u"0");
+        for (const char *flag : flagsOn) SetParameter(set, flag, u"1");
         int32_t handle = 0;
         EXPECT_EQ(OpenServer(set, &handle), ApiOk);
         DestroyParameterSet(set);

@@ -57,6 +57,8 @@ public:
     SessionError CloseTransfer();
     std::optional<uint64_t> TransferSize() const { return transfer_.size; }
     bool TransferIsRetrieval() const { return transfer_.retrieve; }
+    // The server confirmed the whole retrieval: no read can bring more data.
+    bool TransferConfirmed() const { return transfer_.confirmed; }
 
     // Sends QUIT without waiting and drops the connection.
     void Close();

@@ -1,6 +1,7 @@
 #include "ftp/services/sockets/SocketFtpClientServices.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 #include "ftp/services/ControlText.h"
@@ -323,6 +324,25 @@ bool SocketFtpClientServices::InternetCloseHandle(InternetHandle handle) {
     }
     if (self->kind != HandleKind::File) return true;
     return Finish(*self->session, self->session->CloseTransfer());
+}
+
+bool SocketFtpClientServices::InternetQueryOption(InternetHandle handle, uint32_t option, void *buffer,
+                                                  uint32_t *length) {
+    std::shared_ptr<HandleObject> object = handles_.FindAny(handle);
+    if (!object) return FailBool(ERROR_INVALID_HANDLE);
+    if (option != TransferConfirmedOption) return FailBool(ERROR_INTERNET_INVALID_OPTION);
+    if (object->kind != HandleKind::File || !object->session->TransferIsRetrieval()) {
+        return FailBool(ERROR_INTERNET_INCORRECT_HANDLE_TYPE);
+    }
+    if (length == nullptr) return FailBool(ERROR_INVALID_PARAMETER);
+    const uint32_t confirmed = object->session->TransferConfirmed() ? 1 : 0;
+    if (buffer == nullptr || *length < sizeof confirmed) {
+        *length = sizeof confirmed;
+        return FailBool(ERROR_INSUFFICIENT_BUFFER);
+    }
+    std::memcpy(buffer, &confirmed, sizeof confirmed);
+    *length = sizeof confirmed;
+    return true;
 }
 
 uint32_t SocketFtpClientServices::GetLastError() { return ThreadError(); }

@@ -52,6 +52,9 @@ public:
                            uint32_t *bytesWritten) override;
     bool FtpDeleteFile(InternetHandle connect, const WideChar *fileName) override;
     bool InternetCloseHandle(InternetHandle handle) override;
+    // Answers TransferConfirmedOption only; WinInet's own options are not kept.
+    bool InternetQueryOption(InternetHandle handle, uint32_t option, void *buffer,
+                             uint32_t *length) override;
     uint32_t GetLastError() override;
 
 private:

@@ -18,5 +18,6 @@
 #undef InternetGetLastResponseInfo
 #undef FtpOpenFile
 #undef FtpDeleteFile
+#undef InternetQueryOption
 // FtpClientServices.h names its own constant of this value.
 #undef INTERNET_INVALID_STATUS_CALLBACK

@@ -3,6 +3,7 @@
 #include "ftp/services/wininet/WinInetApi.h"
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
 #include <new>
 
@@ -222,6 +223,35 @@ bool WinInetFtpClientServices::InternetCloseHandle(InternetHandle handle) {
         return ::InternetCloseHandle(handle) != FALSE;
     }
     return true;  // WinInet's handle went when the end was read
+}
+
+bool WinInetFtpClientServices::InternetQueryOption(InternetHandle handle, uint32_t option,
+                                                   void *buffer, uint32_t *length) {
+    if (option != TransferConfirmedOption) {
+        DWORD size = length != nullptr ? *length : 0;
+        const bool done =
+            InternetQueryOptionW(handle, option, buffer, length != nullptr ? &size : nullptr) != FALSE;
+        if (length != nullptr) {
+            *length = size;
+        }
+        return done;
+    }
+    const auto found = openFiles_.find(handle);
+    if (found == openFiles_.end() || found->second == OpenFile::Store) {
+        ::SetLastError(ERROR_INTERNET_INCORRECT_HANDLE_TYPE);
+        return false;
+    }
+    const uint32_t confirmed = found->second == OpenFile::ConfirmedRetrieval ? 1 : 0;
+    if (buffer == nullptr || length == nullptr || *length < sizeof confirmed) {
+        if (length != nullptr) {
+            *length = sizeof confirmed;
+        }
+        ::SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return false;
+    }
+    std::memcpy(buffer, &confirmed, sizeof confirmed);
+    *length = sizeof confirmed;
+    return true;
 }
 
 uint32_t WinInetFtpClientServices::GetLastError() { return ::GetLastError(); }

@@ -8,7 +8,9 @@
 //    the server's reply to the end of the transfer was a 2xx;
 //  - the read that reaches the end of a retrieval (0 bytes) succeeds only when
 //    the server's reply to the end of the transfer was a 2xx: a server that
-//    cut the file short ("426 ...") or never said fails it.
+//    cut the file short ("426 ...") or never said fails it;
+//  - so a retrieval's handle can answer TransferConfirmedOption: non-zero once
+//    that read found the 2xx.
 #pragma once
 
 #include <map>
@@ -51,6 +53,8 @@ public:
                            uint32_t *bytesWritten) override;
     bool FtpDeleteFile(InternetHandle connect, const WideChar *fileName) override;
     bool InternetCloseHandle(InternetHandle handle) override;
+    bool InternetQueryOption(InternetHandle handle, uint32_t option, void *buffer,
+                             uint32_t *length) override;
 
     uint32_t GetLastError() override;
 
