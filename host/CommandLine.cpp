@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include <array>
+#include <cstdint>
 
 #include "ServerUrl.h"
 
@@ -8,16 +9,20 @@ namespace sapihost {
 
 namespace {
 
-constexpr std::array<CommandSpec, 17> kCommands{{
+constexpr size_t kMany = SIZE_MAX;
+
+constexpr std::array<CommandSpec, 19> kCommands{{
     {"describe", 0, 0, false, "describe", "what the module serves and the settings it takes"},
     {"ls", 0, 1, true, "ls [FOLDER]", "list the folders and files"},
     {"cd", 1, 1, true, "cd FOLDER", "enter a folder (.. for the parent, /x/y from the top)"},
     {"mkdir", 1, 1, true, "mkdir FOLDER", "create a folder (and any missing ones on its path)"},
     {"pwd", 0, 0, true, "pwd", "show the current folder"},
     {"info", 1, 1, true, "info NAME", "size of a file (and the read test under --verify-by-read)"},
-    {"get", 1, 2, true, "get REMOTE [LOCAL]", "download a file"},
+    {"get", 1, kMany, true, "get REMOTE [LOCAL]", "download a file (several names or a wildcard: as mget)"},
+    {"mget", 1, kMany, true, "mget NAME...", "download files; * and ? match names in the folder"},
     {"cat", 1, 1, true, "cat REMOTE", "write a file to standard output"},
-    {"put", 1, 2, true, "put LOCAL [NAME] | put - NAME", "upload a file, or standard input"},
+    {"put", 1, kMany, true, "put LOCAL [NAME] | put - NAME", "upload a file, or standard input (more: as mput)"},
+    {"mput", 1, kMany, true, "mput LOCAL...", "upload files under their own names; * and ? match"},
     {"rm", 1, 1, true, "rm NAME", "delete a file"},
     {"codes", 0, 0, false, "codes", "list the result codes and what they mean"},
     {"help", 0, 0, false, "help", "list the commands"},
@@ -40,7 +45,7 @@ bool CheckArity(const Command &command, std::string &error) {
         error = "usage: " + std::string(spec->usage);
         return false;
     }
-    if (command.name == "put" && command.args[0] == "-" && command.args.size() < 2) {
+    if (command.name == "put" && command.args[0] == "-" && command.args.size() != 2) {
         error = "usage: put - NAME (the name to store standard input under)";
         return false;
     }
@@ -160,6 +165,8 @@ bool ParseOption(const std::vector<std::string> &args, size_t &i, Options &optio
         options.passive = false;
     } else if (arg == "--verify-by-read") {
         options.verifyByRead = true;
+    } else if (arg == "--wait-for-growing") {
+        options.waitForGrowing = true;
     } else if (arg == "--trace") {
         options.trace = true;
     } else if (arg == "--progress") {
@@ -232,6 +239,10 @@ Options:
   --passive              passive FTP, the default: works through most firewalls
   --active               active FTP: the server connects back to this machine
   --verify-by-read       'info' also tries to read the file ("Under Construction")
+  --wait-for-growing     the module's own patience: every download ends ten seconds
+                         after its last data (for files still being written), and
+                         'info' on a refused name tries thirty times; without it a
+                         download ends when the server confirms it
   --module PATH          the module to load (default: the PelkSAPIFTP that came with
                          sapihost: in the build tree, installed, or beside it)
   --trace                print every call into the module, and its result, on stderr

@@ -47,6 +47,7 @@ struct Options {
     std::optional<std::string> password;
     bool passive = true;
     bool verifyByRead = false;
+    bool waitForGrowing = false;
     bool trace = false;
     std::optional<bool> progress;  // unset: only when stdout and stderr are terminals
     bool help = false;

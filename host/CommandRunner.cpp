@@ -108,9 +108,9 @@ bool CommandRunner::Run(const Command &command) {
     if (name == "mkdir") return MakeDirectory(command);
     if (name == "pwd") return PrintFolder(command);
     if (name == "info") return Info(command);
-    if (name == "get") return Get(command);
+    if (name == "get" || name == "mget") return Get(command);
     if (name == "cat") return Cat(command);
-    if (name == "put") return Put(command);
+    if (name == "put" || name == "mput") return Put(command);
     if (name == "rm") return Remove(command);
     return Fail(command, "unknown command");
 }
@@ -149,6 +149,7 @@ bool CommandRunner::OpenServer(const Command &command) {
     server.folder = url->path;
     server.passive = settings_.passive;
     server.verifyByRead = settings_.verifyByRead;
+    server.waitForGrowing = settings_.waitForGrowing;
     if (!ResolvePassword(server, url->password, error)) return Fail(command, error);
     if (session_) session_->Close();
     settings_.server = server;

@@ -11,6 +11,7 @@
 #include "CommandLine.h"
 #include "Credentials.h"
 #include "ModuleApi.h"
+#include "Progress.h"
 #include "Session.h"
 
 namespace sapihost {
@@ -21,6 +22,7 @@ struct RunnerSettings {
     bool progress = false;
     bool passive = true;
     bool verifyByRead = false;
+    bool waitForGrowing = false;
     std::optional<ServerSettings> server;  // what 'open' and the first server command connect to
 };
 
@@ -58,9 +60,17 @@ private:
     bool Info(const Command &command);
     bool Get(const Command &command);
     bool RemoteFileIsEmpty(const std::string &remote);
+    bool GetBatch(const Command &command);
+    std::optional<uint64_t> Fetch(const Command &command, const std::string &remote, const std::string &local,
+                                  ProgressDisplay &progress, bool inBatch);
+    std::optional<std::vector<std::string>> ExpandRemote(const Command &command);
     bool Cat(const Command &command);
     bool Put(const Command &command);
     bool PutStream(const Command &command, const std::string &name);
+    bool PutBatch(const Command &command);
+    bool Store(const Command &command, const std::string &local, const std::string &name, ProgressDisplay &progress,
+               bool inBatch);
+    std::optional<std::vector<std::string>> ExpandLocal(const Command &command);
     bool Remove(const Command &command);
     bool OpenServer(const Command &command);
     bool Help();
@@ -73,5 +83,8 @@ private:
     std::unique_ptr<ModuleApi> api_;
     std::unique_ptr<Session> session_;
 };
+
+// get and put with more than their one or two names, or with a wildcard; mget, mput.
+bool IsBatchTransfer(const Command &command);
 
 }  // namespace sapihost

@@ -46,8 +46,9 @@ bool CommandRunner::Info(const Command &command) {
     Listing listing;
     const bool listed = !IsSimpleName(name) || (!session_->ReadListing(listing) && listing.HasFile(name));
     if (!listed) {
-        std::fprintf(stderr, "note: '%s' is not in this folder's listing; the module keeps trying to open it "
-                             "for about 30 s\n", name.c_str());
+        // Without --wait-for-growing a server's "550 no such file" ends the attempts at once.
+        std::fprintf(stderr, "note: '%s' is not in this folder's listing%s\n", name.c_str(),
+                     settings_.waitForGrowing ? "; the module keeps trying to open it for about 30 s" : "");
     }
     ScopedParameterSet set(*api_);
     if (set.CreationResult() != ApiOk) return ReportCode(command, set.CreationResult(), "CreateParameterSet");

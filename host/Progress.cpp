@@ -120,6 +120,11 @@ void ProgressDisplay::Add(uint64_t count, int64_t total) {
     lastBlockMs_ = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start_).count();
 }
 
+void ProgressDisplay::SetName(std::string name) {
+    const std::lock_guard<std::mutex> lock(nameMutex_);
+    name_ = std::move(name);
+}
+
 void ProgressDisplay::Finish() {
     if (!ticker_) return;
     ticker_.reset();  // joins the drawing thread
@@ -133,7 +138,10 @@ double ProgressDisplay::ElapsedSeconds() const {
 
 ProgressSnapshot ProgressDisplay::Snapshot() const {
     ProgressSnapshot s;
-    s.name = name_;
+    {
+        const std::lock_guard<std::mutex> lock(nameMutex_);
+        s.name = name_;
+    }
     s.done = done_.load();
     s.total = total_.load();
     s.elapsed = ElapsedSeconds();

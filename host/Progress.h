@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "platform/Platform.h"
@@ -41,6 +42,8 @@ public:
     ProgressDisplay &operator=(const ProgressDisplay &) = delete;
 
     void Add(uint64_t count, int64_t total);
+    // The name shown, for a batch that moves from file to file.
+    void SetName(std::string name);
     // Stops redrawing and clears the line.
     void Finish();
     uint64_t Done() const { return done_.load(); }
@@ -50,6 +53,7 @@ private:
     ProgressSnapshot Snapshot() const;
     void Draw();
 
+    mutable std::mutex nameMutex_;  // the drawing thread reads the name
     std::string name_;
     std::chrono::steady_clock::time_point start_;
     std::atomic<uint64_t> done_{0};

@@ -45,6 +45,7 @@ bool BuildServer(const Options &options, std::optional<ServerSettings> &server, 
     if (settings.host.empty()) return true;  // no server: only describe, help and codes work
     settings.passive = options.passive;
     settings.verifyByRead = options.verifyByRead;
+    settings.waitForGrowing = options.waitForGrowing;
     if (!ResolvePassword(settings, password, error, options.password ? "--password" : "the URL")) return false;
     server = settings;
     return true;
@@ -113,6 +114,7 @@ int Main(const std::vector<std::string> &args) {
     settings.trace = options->trace;
     settings.passive = options->passive;
     settings.verifyByRead = options->verifyByRead;
+    settings.waitForGrowing = options->waitForGrowing;
     settings.progress = options->progress.value_or(platform::IsTerminal(stdout) && platform::IsTerminal(stderr)) &&
                         !options->trace;
     // Only a command that talks to a server may need a password (and a prompt).

@@ -44,7 +44,7 @@ std::optional<Failure> Session::Open(const ServerSettings &settings) {
     Close();
     ScopedParameterSet set(api_);
     if (set.CreationResult() != ApiOk) return CodeFailure(set.CreationResult(), "could not create a parameter set");
-    const std::pair<const char *, std::string> keys[] = {
+    std::vector<std::pair<const char *, std::string>> keys = {
         {"ServerPrimaryAddress", settings.host},
         {"ServerPrimaryPort", std::to_string(settings.port)},
         {"ServerPrimaryLoginName", settings.user},
@@ -52,6 +52,11 @@ std::optional<Failure> Session::Open(const ServerSettings &settings) {
         {"ServerUsePassive", settings.passive ? "1" : "0"},
         {"ServerVerifyByRead", settings.verifyByRead ? "1" : "0"},
     };
+    // A person at the command line expects get to end when the file has arrived.
+    if (!settings.waitForGrowing) {
+        keys.emplace_back("ServerEndOnConfirmation", "1");
+        keys.emplace_back("ServerStopOnRefusal", "1");
+    }
     for (const auto &[key, value] : keys) {
         const ServerApiResult result = api_.SetParameter(set.Handle(), key, value);
         if (result != ApiOk) return CodeFailure(result, std::string("could not set ") + key);

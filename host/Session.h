@@ -20,6 +20,9 @@ struct ServerSettings {
     std::string passwordSource;  // where the password came from, for --trace
     bool passive = true;
     bool verifyByRead = false;
+    // Leave the module its own waits: ten seconds at the end of every download
+    // (for files still growing on the server), thirty attempts for a refused file.
+    bool waitForGrowing = false;
     std::string folder;  // entered right after the login; may be empty
 };
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include "CommandOutput.h"
 #include "CommandRunner.h"
@@ -25,50 +26,67 @@ bool CommandRunner::RemoteFileIsEmpty(const std::string &remote) {
 }
 
 bool CommandRunner::Get(const Command &command) {
+    if (IsBatchTransfer(command)) return GetBatch(command);
     const std::string &remote = command.args[0];
     if (RefuseFolder(command)) return false;
     std::string local = command.args.size() > 1 ? command.args[1] : BaseName(remote);
     if (local.empty()) return Fail(command, "give a local file name");
     if (platform::IsDirectory(local)) local.append("/").append(BaseName(remote));
+    platform::InterruptScope interrupt;
+    ProgressDisplay progress(BaseName(remote), settings_.progress);
+    const std::optional<uint64_t> size = Fetch(command, remote, local, progress, false);
+    if (!size) return false;
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.1f s", progress.ElapsedSeconds());
+    PrintLine("downloaded " + remote + " to " + local + " (" + FormatBytes(*size) + ", " + seconds + ")");
+    return true;
+}
+
+// One download into `local`; its size, or nullopt once the failure is reported.
+// The progress line shows the file's own total unless it counts a whole batch.
+std::optional<uint64_t> CommandRunner::Fetch(const Command &command, const std::string &remote,
+                                             const std::string &local, ProgressDisplay &progress, bool inBatch) {
     // The module deletes its local file whenever a transfer fails; writing to a
     // side file keeps an older copy at `local` until the new one is complete.
     const std::string partial = local + ".part";
     // A folder that is missing or read-only is said in the system's words before
     // anything is fetched; the module would only answer -3 after opening the file.
     if (auto reason = platform::CreateEmptyFile(partial)) {
-        return Fail(command, "cannot create " + local + ": " + *reason + "; nothing was fetched");
+        Fail(command, "cannot create " + local + ": " + *reason + "; nothing was fetched");
+        return std::nullopt;
     }
     int64_t total = -1;
-    ServerApiResult result;
-    platform::InterruptScope interrupt;
-    ProgressDisplay progress(BaseName(remote), settings_.progress);
-    result = api_->DownloadAsset(session_->Connection(), remote, partial, [&](uint32_t count, int64_t totalSize) {
-        progress.Add(count, totalSize);
-        total = totalSize;
-        return !platform::InterruptScope::Requested();
-    });
-    progress.Finish();
-    const double elapsed = progress.ElapsedSeconds();
-    const bool nothingArrived = result == ApiTransferFailed && progress.Done() == 0;
+    const uint64_t before = progress.Done();
+    ServerApiResult result =
+        api_->DownloadAsset(session_->Connection(), remote, partial, [&](uint32_t count, int64_t totalSize) {
+            progress.Add(count, inBatch ? -1 : totalSize);
+            total = totalSize;
+            return !platform::InterruptScope::Requested();
+        });
+    if (!inBatch) progress.Finish();
+    const bool nothingArrived = result == ApiTransferFailed && progress.Done() == before;
     if (nothingArrived && RemoteFileIsEmpty(remote) && !platform::CreateEmptyFile(partial)) result = ApiOk;
     if (result != ApiOk) {
         platform::RemoveFile(partial);
-        return ReportCode(command, result, nothingArrived ? "no data arrived" : "");
+        ReportCode(command, result, nothingArrived ? "no data arrived" : "");
+        return std::nullopt;
     }
     const auto size = platform::RegularFileSize(partial);
-    if (!size) return Fail(command, "the transfer broke off; nothing was kept");
+    if (!size) {
+        Fail(command, "the transfer broke off; nothing was kept");
+        return std::nullopt;
+    }
     if (total >= 0 && *size < static_cast<uint64_t>(total)) {
         platform::RemoveFile(partial);
-        return Fail(command, "the transfer broke off after " + FormatBytes(*size) + " of " +
-                                 FormatBytes(static_cast<uint64_t>(total)) + "; nothing was kept");
+        Fail(command, "the transfer broke off after " + FormatBytes(*size) + " of " +
+                          FormatBytes(static_cast<uint64_t>(total)) + "; nothing was kept");
+        return std::nullopt;
     }
     if (!platform::RenameReplacing(partial, local)) {
-        return Fail(command, "could not move " + partial + " to " + local + ": " + std::strerror(errno));
+        Fail(command, "could not move " + partial + " to " + local + ": " + std::strerror(errno));
+        return std::nullopt;
     }
-    char seconds[32];
-    std::snprintf(seconds, sizeof seconds, "%.1f s", elapsed);
-    PrintLine("downloaded " + remote + " to " + local + " (" + FormatBytes(*size) + ", " + seconds + ")");
-    return true;
+    return size;
 }
 
 bool CommandRunner::Cat(const Command &command) {
@@ -101,6 +119,7 @@ bool CommandRunner::Cat(const Command &command) {
 }
 
 bool CommandRunner::Put(const Command &command) {
+    if (IsBatchTransfer(command)) return PutBatch(command);
     const std::string &local = command.args[0];
     const std::string target = command.args.size() > 1 ? command.args[1] : BaseName(local);
     // A name with a folder in it: enter the folder and store the bare name, so
@@ -124,30 +143,35 @@ bool CommandRunner::Put(const Command &command) {
     if (local == "-") {
         stored = PutStream(command, name);
     } else {
-        ScopedParameterSet set(*api_);
-        ServerApiResult result = set.CreationResult();
-        if (result == ApiOk) result = api_->SetParameter(set.Handle(), "Title", name);
         platform::InterruptScope interrupt;
         ProgressDisplay progress(name, settings_.progress);
-        if (result == ApiOk) {
-            result = api_->UploadAsset(session_->Connection(), set.Handle(), local, [&](uint32_t count, int64_t total) {
-                progress.Add(count, total);
-                return !platform::InterruptScope::Requested();
-            });
-        }
-        progress.Finish();
-        // A stop asked for by the progress callback is no failure to the module.
-        if (result == ApiOk && platform::InterruptScope::Requested()) {
-            stored = Fail(command, "cancelled; the server keeps the part already sent");
-        } else {
-            stored = result == ApiOk ? true : ReportCode(command, result);
-        }
+        stored = Store(command, local, name, progress, false);
         if (stored) PrintLine("uploaded " + local + " as " + target + " (" + FormatBytes(*size) + ")");
     }
     if (!start.empty()) {
         if (auto failure = session_->Return(start)) return Report(command, *failure);
     }
     return stored;
+}
+
+// One upload of a local file stored as `name` in the current folder.
+bool CommandRunner::Store(const Command &command, const std::string &local, const std::string &name,
+                          ProgressDisplay &progress, bool inBatch) {
+    ScopedParameterSet set(*api_);
+    ServerApiResult result = set.CreationResult();
+    if (result == ApiOk) result = api_->SetParameter(set.Handle(), "Title", name);
+    if (result == ApiOk) {
+        result = api_->UploadAsset(session_->Connection(), set.Handle(), local, [&](uint32_t count, int64_t total) {
+            progress.Add(count, inBatch ? -1 : total);
+            return !platform::InterruptScope::Requested();
+        });
+    }
+    if (!inBatch) progress.Finish();
+    // A stop asked for by the progress callback is no failure to the module.
+    if (result == ApiOk && platform::InterruptScope::Requested()) {
+        return Fail(command, "cancelled; the server keeps the part already sent");
+    }
+    return result == ApiOk || ReportCode(command, result);
 }
 
 bool CommandRunner::PutStream(const Command &command, const std::string &name) {

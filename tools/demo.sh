@@ -97,33 +97,40 @@ say "4. Ask about a file; --trace shows every call into the module's table"
 run --trace "${url}docs" info notes.txt 2>&1 | tee "$work/info.out"
 grep -q 'AssetSize  *14' "$work/info.out" || fail "info did not report the size 14"
 
-say "5. Download with progress (the module waits ~10 s at the end of every download, in case the file is still growing)"
+say "5. Download with progress; it ends when the server confirms the file complete"
+echo "${dim}(sapihost asks the module for that; with --wait-for-growing the module keeps its own"
+echo " wait of about ten seconds after the last data, for files still being written)${plain}"
 run "$url" get media/sample.bin "$work/sample.bin"
 cmp -s "$root/media/sample.bin" "$work/sample.bin" || fail "the downloaded file differs from the server's"
 echo "   the 3 MiB copy is byte-identical"
 
-say "6. Upload a local file, and standard input"
+say "6. Many files on one connection, one progress line: a wildcard (mget and mput do the same)"
+mkdir -p "$work/many"
+(cd "$work/many" && run "${url}docs" get '*.txt')
+cmp -s "$root/docs/notes.txt" "$work/many/notes.txt" && [ -f "$work/many/guide.txt" ] || fail "get *.txt"
+
+say "7. Upload a local file, and standard input"
 run "$url" put "$work/report.txt" report.txt
 echo "made by a pipe" | run "$url" put - docs/from-pipe.txt
 cmp -s "$work/report.txt" "$root/report.txt" || fail "the upload did not arrive intact"
 grep -qx 'made by a pipe' "$root/docs/from-pipe.txt" || fail "put - did not store standard input"
 
-say "7. Create a folder (and the one above it), then look"
+say "8. Create a folder (and the one above it), then look"
 run "$url" mkdir archive/2026 -- ls archive
 [ -d "$root/archive/2026" ] || fail "mkdir did not create archive/2026"
 
-say "8. Delete a file; a file that is not there is an error with a plain explanation"
+say "9. Delete a file; a file that is not there is an error with a plain explanation"
 run "$url" rm report.txt ';' ls
 [ ! -e "$root/report.txt" ] || fail "rm did not delete report.txt"
 status=0; run "$url" rm no-such-file.txt || status=$?
 [ "$status" = 1 ] || fail "rm of a missing file gave exit status $status, not 1"
 echo "   (exit status $status)"
 
-say "9. The shell: the same commands from a prompt, with history (here fed from a pipe)"
+say "10. The shell: the same commands from a prompt, with history (here fed from a pipe)"
 printf 'cd docs\nls\ncd ..\npwd\nhistory\nquit\n' | run "$url" shell | tee "$work/shell.out"
 grep -q 'from-pipe.txt' "$work/shell.out" || fail "the shell did not list docs"
 
-say "10. A wrong password is refused with the module's result code"
+say "11. A wrong password is refused with the module's result code"
 echo "${dim}(with SAPIHOST_PASSWORD=wrong)${plain}"
 status=0; SAPIHOST_PASSWORD=wrong run "$url" ls || status=$?
 [ "$status" = 1 ] || fail "a wrong password gave exit status $status, not 1"

@@ -81,5 +81,7 @@ bool OthersMayAccess(const std::string &path);
 // Where the user keeps FTP logins: ~/.netrc (on Windows %HOME% or
 // %USERPROFILE%, .netrc or else _netrc); empty when there is no home folder.
 std::string NetrcPath();
+// The names of the regular files in a folder (no order); empty when it cannot be read.
+std::vector<std::string> FilesIn(const std::string &folder);
 
 }  // namespace sapihost::platform

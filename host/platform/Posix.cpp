@@ -1,6 +1,7 @@
 // POSIX side of the platform layer: dlopen, /proc/self/exe, signals, files.
 #include "platform/Platform.h"
 
+#include <dirent.h>
 #include <dlfcn.h>
 #include <signal.h>
 #include <limits.h>
@@ -164,6 +165,17 @@ std::optional<uint64_t> RegularFileSize(const std::string &path) {
 bool IsDirectory(const std::string &path) {
     struct stat info {};
     return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::vector<std::string> FilesIn(const std::string &folder) {
+    std::vector<std::string> names;
+    const std::unique_ptr<DIR, int (*)(DIR *)> dir(opendir(folder.c_str()), closedir);
+    if (!dir) return names;
+    while (const dirent *entry = readdir(dir.get())) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != ".." && RegularFileSize(folder + "/" + name)) names.push_back(name);
+    }
+    return names;
 }
 
 bool RenameReplacing(const std::string &from, const std::string &to) {

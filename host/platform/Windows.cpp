@@ -219,6 +219,18 @@ bool IsDirectory(const std::string &path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+std::vector<std::string> FilesIn(const std::string &folder) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAW record{};
+    const HANDLE find = FindFirstFileW(Wide(folder + "\\*").c_str(), &record);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do {
+        if ((record.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) names.push_back(Utf8(record.cFileName));
+    } while (FindNextFileW(find, &record));
+    FindClose(find);
+    return names;
+}
+
 bool RenameReplacing(const std::string &from, const std::string &to) {
     return MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
 }

@@ -184,6 +184,34 @@ TEST_F(HostEndToEnd, PutStoresFilesAndStandardInput) {
     EXPECT_EQ(ReadWholeFile(Root() / "piped.txt"), "from stdin\n");
 }
 
+std::string Numbered(int i) { return "f" + std::to_string(i) + ".csv"; }
+
+TEST_F(HostEndToEnd, MgetAndMputMoveManyFilesOnOneConnection) {
+    for (int i = 0; i < 5; ++i) WriteWholeFile(Root() / "batch" / Numbered(i), "row " + std::to_string(i));
+    WriteWholeFile(Root() / "batch" / "skip.txt", "not matched");
+    fs::create_directories(Local("down"));
+    HostRunOptions options = WithPassword();
+    options.workingDirectory = Local("down").string();
+    HostRun run = RunSapihost({"--trace", Url("batch"), "get", "*.csv", "--", "mget", "skip.txt"}, options);
+    ASSERT_EQ(run.status, 0) << run.All();
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(ReadWholeFile(Local("down") / Numbered(i)), "row " + std::to_string(i));
+    EXPECT_EQ(ReadWholeFile(Local("down") / "skip.txt"), "not matched");
+    EXPECT_TRUE(Has(run.out, "downloaded 5 files (")) << run.out;
+    EXPECT_EQ(run.err.find("OpenServer(", run.err.find("OpenServer(") + 1), std::string::npos) << "one connection";
+
+    fs::remove(Local("down") / "skip.txt");
+    run = Host({"cd", "sub", "mput", Local("down").string() + "/f?.csv"});
+    ASSERT_EQ(run.status, 0) << run.All();
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_TRUE(sapi::test::SameFileContents(Root() / "batch" / Numbered(i), Root() / "sub" / Numbered(i)));
+    }
+    EXPECT_TRUE(Has(run.out, "uploaded 5 files (")) << run.out;
+
+    run = Host({"cd", "batch", "get", "*.none"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(Has(run.err, "no file matches '*.none'")) << run.err;
+}
+
 // Waits for `condition` for up to 30 s; the server writes what it receives at
 // its own pace.
 bool Eventually(const std::function<bool()> &condition) {

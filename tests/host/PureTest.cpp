@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "CommandLine.h"
+#include "CommandRunner.h"
 #include "HostText.h"
 #include "Progress.h"
 #include "ResultCodes.h"
+#include "Wildcard.h"
 
 namespace sapihost {
 namespace {
@@ -154,6 +156,42 @@ TEST(HostCommandLine, OptionsComeBeforeCommands) {
     EXPECT_FALSE(ParseOptions({"--bogus"}, error));
     EXPECT_FALSE(ParseOptions({"--module"}, error));
     EXPECT_EQ(ParseOptions({"--", "--weird"}, error)->commandWords, std::vector<std::string>{"--weird"});
+}
+
+TEST(HostWildcards, MatchWholeNames) {
+    struct Case {
+        const char *pattern;
+        const char *name;
+        bool matches;
+    };
+    for (const Case &c : std::vector<Case>{{"*.csv", "a.csv", true},
+                                           {"*.csv", "a.csv.part", false},
+                                           {"*.csv", ".csv", true},
+                                           {"f?.csv", "f1.csv", true},
+                                           {"f?.csv", "f10.csv", false},
+                                           {"*a*b*", "xaxxbx", true},
+                                           {"*a*b", "abab", true},
+                                           {"*a*b", "abba", false},
+                                           {"*", "", true},
+                                           {"?", "", false},
+                                           {"plain", "plain", true},
+                                           {"plain", "plainer", false}}) {
+        EXPECT_EQ(MatchesWildcard(c.pattern, c.name), c.matches) << c.pattern << " on " << c.name;
+    }
+}
+
+TEST(HostCommandLine, SeveralNamesOrAWildcardMakeABatch) {
+    const auto batch = [](std::vector<std::string> words) { return IsBatchTransfer(Split(std::move(words)).at(0)); };
+    EXPECT_FALSE(batch({"get", "a.txt"}));
+    EXPECT_FALSE(batch({"get", "a.txt", "local.txt"}));  // the old two-name form
+    EXPECT_FALSE(batch({"put", "-", "name"}));
+    EXPECT_TRUE(batch({"get", "a.txt", "b.txt", "c.txt"}));
+    EXPECT_TRUE(batch({"get", "*.csv"}));
+    EXPECT_TRUE(batch({"mget", "a.txt"}));
+    EXPECT_TRUE(batch({"put", "a", "b", "c"}));
+    EXPECT_TRUE(batch({"mput", "a"}));
+    std::string error;
+    EXPECT_FALSE(SplitCommands({"put", "-", "a", "b"}, error));
 }
 
 }  // namespace

@@ -115,6 +115,9 @@ HostRun RunSapihost(const std::vector<std::string> &args, const HostRunOptions &
     posix_spawn_file_actions_adddup2(&actions, in.fd[0], 0);
     posix_spawn_file_actions_adddup2(&actions, out.fd[1], 1);
     posix_spawn_file_actions_adddup2(&actions, err.fd[1], 2);
+    if (!options.workingDirectory.empty()) {
+        posix_spawn_file_actions_addchdir_np(&actions, options.workingDirectory.c_str());
+    }
     pid_t pid = -1;
     auto argPointers = Pointers(argv);
     auto envPointers = Pointers(env);

@@ -25,6 +25,7 @@ struct HostRunOptions {
     bool defaultModule = false;                // let sapihost find its module itself
     bool keepInputOpen = false;                // stdin stays open until sapihost exits
     std::function<bool()> interruptWhen;       // checked while it runs: true sends one SIGINT
+    std::string workingDirectory;              // where it runs; empty: here
 };
 
 // `args` after the program name. The module is the short-waits build unless
