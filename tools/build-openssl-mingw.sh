@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# OpenSSL 3 for the 32-bit Windows DLL: static libraries cross-built with
+# MinGW-w64 (i686) from Debian's own source package, so that Windows and Linux
+# run the same TLS code and the DLL still loads nothing but system DLLs.
+# Built once and kept in .deps/openssl-mingw-i686 (include/, lib/); a second
+# run finds it there and returns at once.
+#   tools/build-openssl-mingw.sh        prints the install folder when done
+# The build runs at the lowest priority: it takes a few minutes of both cores.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+deps=$PWD/.deps
+prefix=$deps/openssl-mingw-i686
+if [ -f "$prefix/lib/libssl.a" ] && [ -f "$prefix/lib/libcrypto.a" ]; then
+  echo "$prefix"; exit 0
+fi
+
+as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
+for tool in i686-w64-mingw32-gcc dpkg-source make perl; do
+  command -v "$tool" >/dev/null || { echo "build-openssl-mingw: $tool missing (run tools/install-deps.sh)" >&2; exit 1; }
+done
+
+# Debian's source packages come from the same archive as its binaries: a
+# deb-src twin of each configured Debian entry.
+sources=/etc/apt/sources.list.d/debian-src.sources
+if ! apt-get source --print-uris openssl >/dev/null 2>&1; then
+  if [ -f /etc/apt/sources.list.d/debian.sources ]; then
+    sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources | as_root tee "$sources" >/dev/null
+  else
+    sed -n 's/^deb \(.*debian.*\)$/deb-src \1/p' /etc/apt/sources.list | as_root tee "${sources%.sources}.list" >/dev/null
+  fi
+  as_root apt-get update >/dev/null
+fi
+
+work=$deps/openssl-src
+rm -rf "$work" "$prefix.tmp"
+mkdir -p "$work"
+# Newest version first; a mirror may lack one archive's sources (the security
+# archive's, here), so the next one is tried.
+fetched=""
+for version in $(apt-cache showsrc openssl | sed -n 's/^Version: //p' | sort -rV); do
+  rm -f "$work"/openssl_*
+  if (cd "$work" && apt-get source --download-only "openssl=$version" >/dev/null 2>&1); then
+    fetched=$version; break
+  fi
+done
+[ -n "$fetched" ] || { echo "build-openssl-mingw: no source of openssl could be fetched" >&2; exit 1; }
+(cd "$work" && dpkg-source -x ./openssl_*.dsc src >/dev/null)
+echo "build-openssl-mingw: openssl $fetched" >&2
+started=$(date +%s)
+(
+  cd "$work/src"
+  # no-shared: libssl.a and libcrypto.a only; no-module and no-engine: nothing
+  # is loaded from disk at run time; no-tests, and build_libs: the libraries alone;
+  # no-asm: the 32-bit assembly of this version asks for ELF relocations that
+  # a COFF object cannot hold (bf-586.S: BFD_RELOC_386_GOTPC).
+  nice -n 19 ./Configure mingw no-shared no-module no-engine no-tests no-asm \
+      --cross-compile-prefix=i686-w64-mingw32- --prefix="$prefix.tmp" --libdir=lib >/dev/null
+  nice -n 19 make -j"$(nproc 2>/dev/null || echo 2)" build_libs >/dev/null
+  nice -n 19 make install_dev >/dev/null
+)
+mv "$prefix.tmp" "$prefix"
+rm -rf "$work"
+echo "build-openssl-mingw: built in $(( $(date +%s) - started )) s" >&2
+echo "$prefix"
