@@ -8,25 +8,21 @@ namespace {
 
 Failure CodeFailure(ServerApiResult code, std::string message = {}) { return Failure{code, std::move(message)}; }
 
-bool Contains(const std::vector<std::string> &names, const std::string &name) {
-    return std::find(names.begin(), names.end(), name) != names.end();
-}
-
 // Reads one list of the listing by index until the module says there is no more.
-std::optional<Failure> ReadList(ModuleApi &api, ListingKind kind, int32_t connection, std::vector<std::string> &names) {
+std::optional<Failure> ReadList(ModuleApi &api, ListingKind kind, int32_t connection, NameList &names) {
+    std::string name;
     for (int32_t index = 0;; ++index) {
-        std::string name;
         const ServerApiResult result = api.ListingText(kind, connection, index, name);
         if (result == ApiIndexOutOfRange) return std::nullopt;
         if (result != ApiOk) return CodeFailure(result, "reading the listing failed");
-        names.push_back(std::move(name));
+        names.push_back(name);
     }
 }
 
 }  // namespace
 
-bool Listing::HasFolder(const std::string &name) const { return Contains(folders, name); }
-bool Listing::HasFile(const std::string &name) const { return Contains(files, name); }
+bool Listing::HasFolder(const std::string &name) const { return folders.Contains(name); }
+bool Listing::HasFile(const std::string &name) const { return files.Contains(name); }
 
 std::vector<std::string> SplitPath(const std::string &path) {
     std::vector<std::string> parts;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ModuleApi.h"
+#include "NameList.h"
 
 namespace sapihost {
 
@@ -27,8 +28,8 @@ struct ServerSettings {
 };
 
 struct Listing {
-    std::vector<std::string> folders;
-    std::vector<std::string> files;
+    NameList folders;
+    NameList files;
     bool HasFolder(const std::string &name) const;
     bool HasFile(const std::string &name) const;
 };

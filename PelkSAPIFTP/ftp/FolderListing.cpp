@@ -32,19 +32,17 @@ private:
 
 // A record's name stops at its terminator, or at 259 characters should a client
 // ever hand one over without it.
-WideString NameOf(const FtpFindData &record) {
+WideView NameOf(const FtpFindData &record) {
     std::size_t length = 0;
     while (length < MAX_PATH - 1 && record.fileName[length] != 0) ++length;
-    return WideString(record.fileName, length);
+    return WideView(record.fileName, length);
 }
-
-void EmptyWithStorage(std::vector<WideString> &list) { std::vector<WideString>().swap(list); }
 
 }  // namespace
 
 ResultCode FtpConnection::RefreshListing(const WideChar *searchPattern) {
-    EmptyWithStorage(folders);
-    EmptyWithStorage(assets);
+    folders.clear();
+    assets.clear();
 
     FtpFindData record{};
     const FindHandle find(services, services.FtpFindFirstFile(ftpHandle, searchPattern, &record,

@@ -79,10 +79,9 @@ void SAPI_WINAPI FtpConnection::StatusCallback(InternetHandle handle, uintptr_t 
 
 namespace {
 
-ResultCode EntryAt(const std::vector<WideString> &list, int32_t index, WideString &name,
-                   WideString &title) {
+ResultCode EntryAt(const WideNameList &list, int32_t index, WideString &name, WideString &title) {
     if (index < 0 || static_cast<std::size_t>(index) >= list.size()) return ApiIndexOutOfRange;
-    const WideString &entry = list[static_cast<std::size_t>(index)];
+    const WideString entry = list[static_cast<std::size_t>(index)];
     name = entry;
     title = entry;
     return ApiOk;

@@ -11,6 +11,7 @@
 #include "ServerApi.h"
 #include "base/ResultCode.h"
 #include "ftp/services/FtpClientServices.h"
+#include "platform/WideNameList.h"
 #include "platform/WideText.h"
 
 namespace sapi {
@@ -54,8 +55,8 @@ public:
     void *hostContext;
     InternetHandle internetHandle = nullptr;
     InternetHandle ftpHandle = nullptr;
-    std::vector<WideString> folders;
-    std::vector<WideString> assets;
+    WideNameList folders;
+    WideNameList assets;
     WideString currentFolder;
     bool verifyByRead;
     // Off unless the host asks: without them the waits stay as hosts know them.

@@ -1,15 +1,15 @@
-// A listing held in two blocks, whatever its length: every name's bytes one
-// after another in one string, and a fixed-size record per entry. A folder of a
-// million entries costs its names plus 16 bytes an entry, and no allocation of
-// its own per entry.
+// A listing held in a few large blocks, whatever its length: every name's
+// bytes one after another, and a fixed-size record per entry. A folder of a
+// million entries costs its names plus 16 bytes an entry, no allocation of
+// its own per entry, and never a second copy while it grows.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
-#include <vector>
 
 #include "ftp/protocol/ListingEntry.h"
+#include "platform/BlockArray.h"
+#include "platform/PackedStrings.h"
 
 namespace sapi::ftpclient {
 
@@ -22,21 +22,16 @@ public:
 
     // False, with nothing added, when the entry would pass maxBytes.
     bool Add(const ListingEntry &entry);
-    std::size_t Count() const { return records_.size(); }
+    std::size_t Count() const { return names_.size(); }
     // The name stays valid until the listing is next changed or destroyed.
     ListingEntry At(std::size_t index) const;
+    // A reader that walks the listing once gives back what it has read.
+    void ReleaseBefore(std::size_t index);
     void Clear();
 
 private:
-    struct Record {
-        uint64_t sizeAndKind;  // the top bit marks a folder
-        uint32_t nameBegin;
-        uint32_t nameLength;
-    };
-    static_assert(sizeof(Record) == 16, "records stay small");
-
-    std::string names_;
-    std::vector<Record> records_;
+    PackedStrings<char> names_;
+    BlockArray<uint64_t> sizeAndKind_;  // the top bit marks a folder
 };
 
 }  // namespace sapi::ftpclient

@@ -18,9 +18,9 @@ using Names = std::vector<std::string>;
 
 WideString W(std::string_view text) { return WideFromUtf8(text); }
 
-std::vector<std::string> Utf8(const std::vector<WideString> &list) {
+std::vector<std::string> Utf8(const WideNameList &list) {
     std::vector<std::string> names;
-    for (const WideString &name : list) names.push_back(Utf8FromWide(name));
+    for (const WideString &name : list.ToVector()) names.push_back(Utf8FromWide(name));
     return names;
 }
 

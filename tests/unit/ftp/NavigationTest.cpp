@@ -55,7 +55,7 @@ TEST_F(NavigationTest, EnteringTakesTheServersAnswerAndListsIt) {
     EXPECT_EQ(fake.calls[1].number, 1025u);
     EXPECT_EQ(connection.currentFolder, W("/srv/sub"));
     EXPECT_EQ(fake.CallsNamed("FtpFindFirstFile")[0]->texts[0], "/srv/sub");
-    EXPECT_EQ(connection.assets, std::vector<WideString>{W("inner.txt")});
+    EXPECT_EQ(connection.assets.ToVector(), std::vector<WideString>{W("inner.txt")});
     EXPECT_TRUE(connection.folders.empty());
 }
 
@@ -85,8 +85,8 @@ TEST_F(NavigationTest, ARefusedFolderLeavesEverythingAsItWas) {
                     "FtpGetCurrentDirectory"};
         EXPECT_EQ(Sent(), expected);
         EXPECT_EQ(connection.currentFolder, W("/"));
-        EXPECT_EQ(connection.folders, std::vector<WideString>{W("sub")});
-        EXPECT_EQ(connection.assets, std::vector<WideString>{W("file.txt")});
+        EXPECT_EQ(connection.folders.ToVector(), std::vector<WideString>{W("sub")});
+        EXPECT_EQ(connection.assets.ToVector(), std::vector<WideString>{W("file.txt")});
     }
 }
 

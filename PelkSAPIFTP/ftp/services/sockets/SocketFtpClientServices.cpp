@@ -64,6 +64,9 @@ bool ToFindData(const ListingEntry &entry, const WideString &name, FtpFindData &
 // and matches the filter.
 bool NextRecord(HandleObject &find, FtpFindData &data) {
     while (find.nextEntry < find.listing.Count()) {
+        // Each entry is read once: what lies behind goes back to the heap
+        // while the caller copies the listing out.
+        find.listing.ReleaseBefore(find.nextEntry);
         const ListingEntry entry = find.listing.At(find.nextEntry++);
         find.scratch.clear();
         find.names->Decode(entry.name, find.scratch);
