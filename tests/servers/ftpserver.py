@@ -132,8 +132,17 @@ def supervise(server):
 
 
 def show_log(path, destination):
-    if destination:
-        shutil.copyfile(path, destination)
+    """The launcher's capture of the server's output, then the logs the server
+    wrote itself beside it (vsftpd's protocol log)."""
+    if not destination:
+        return
+    shutil.copyfile(path, destination)
+    folder = os.path.dirname(path)
+    with open(destination, "ab") as out:
+        for name in sorted(os.listdir(folder)):
+            if name.endswith(".log") and name != os.path.basename(path):
+                with open(os.path.join(folder, name), "rb") as log:
+                    shutil.copyfileobj(log, out)
 
 
 def main():

@@ -173,8 +173,10 @@ void FtpSession::LearnFeatures() {
 }
 
 SessionError FtpSession::Command(const std::string &line, FtpReply &reply) {
+    sizeProbe_.reset();
     if (const SessionError error = EnsureInStep()) return error;
     if (const SessionError error = Exchange(line, reply)) return error;
+    RememberSizeProbe(line, reply);
     if (reply.IsSuccess() || reply.IsIntermediate()) return SessionError::None;
     return SessionError::Refused;
 }

@@ -112,6 +112,12 @@ private:
 
     SessionError ListWith(const std::string &command, ListingFormat format, CompactListing &entries);
     SessionError ReadListing(ByteStream &data, ListingReader &reader);
+    void RememberSizeProbe(const std::string &line, const FtpReply &reply);
+    struct SizeProbe {
+        std::string name;
+        std::optional<uint64_t> size;
+    };
+    void TakeTransferSize(const std::string &name, const std::optional<SizeProbe> &probe);
     SessionError StartTransfer(const std::string &name, bool retrieve);
     void QuerySize(const std::string &name);
     SessionError Confirm();
@@ -130,6 +136,10 @@ private:
     bool useExtendedPassive_ = true;
     bool useExtendedPort_ = true;
     Transfer transfer_;
+    // The answer to a "SIZE name" command, for a retrieval of that name that
+    // comes next: FtpGetFileSize then needs no SIZE of its own. The next
+    // command of any other kind drops it.
+    std::optional<SizeProbe> sizeProbe_;
     std::size_t listingLinesDropped_ = 0;
 };
 

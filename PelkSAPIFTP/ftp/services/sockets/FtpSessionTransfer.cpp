@@ -1,4 +1,6 @@
 // Listings, retrievals and stores over a data connection.
+#include <utility>
+
 #include "ftp/services/sockets/FtpSession.h"
 #include "ftp/protocol/SizeReply.h"
 
@@ -19,6 +21,7 @@ std::string WithArgument(const std::string &command, const std::string &argument
 }  // namespace
 
 SessionError FtpSession::List(const std::string &path, CompactListing &entries) {
+    sizeProbe_.reset();
     if (const SessionError error = EnsureInStep()) return error;
     if (useMlsd_) {
         const SessionError error = ListWith(WithArgument("MLSD", path), ListingFormat::Mlsd, entries);
@@ -75,10 +78,11 @@ SessionError FtpSession::ReadListing(ByteStream &data, ListingReader &reader) {
 }
 
 SessionError FtpSession::OpenTransfer(const std::string &name, bool retrieve) {
+    const std::optional<SizeProbe> probe = std::exchange(sizeProbe_, std::nullopt);
     if (const SessionError error = EnsureInStep()) return error;
     transfer_ = Transfer{};
     transfer_.retrieve = retrieve;
-    if (retrieve && useSize_) QuerySize(name);
+    if (retrieve) TakeTransferSize(name, probe);
     SessionError error = EnsureInStep();
     if (error == SessionError::None) error = StartTransfer(name, retrieve);
     if (error != SessionError::None) {
@@ -92,11 +96,28 @@ SessionError FtpSession::OpenTransfer(const std::string &name, bool retrieve) {
 
 // The size asked just before the retrieval, in TYPE I, is the size of what
 // the retrieval sends; servers that answer no SIZE may still name it in 150.
+// A caller that asked SIZE itself just before has the answer already: asking
+// again would cost a round trip for the same number.
+void FtpSession::TakeTransferSize(const std::string &name, const std::optional<SizeProbe> &probe) {
+    if (probe && probe->name == name) {
+        transfer_.size = probe->size;
+    } else if (useSize_) {
+        QuerySize(name);
+    }
+}
+
 void FtpSession::QuerySize(const std::string &name) {
     FtpReply reply;
     if (Exchange("SIZE " + name, reply) != SessionError::None) return;
     if (reply.code == 500 || reply.code == 502) useSize_ = false;
     transfer_.size = ParseSizeReply(reply);
+}
+
+void FtpSession::RememberSizeProbe(const std::string &line, const FtpReply &reply) {
+    constexpr std::string_view verb = "SIZE ";
+    if (line.compare(0, verb.size(), verb) != 0) return;
+    if (reply.code == 500 || reply.code == 502) useSize_ = false;
+    sizeProbe_ = SizeProbe{line.substr(verb.size()), ParseSizeReply(reply)};
 }
 
 SessionError FtpSession::StartTransfer(const std::string &name, bool retrieve) {
