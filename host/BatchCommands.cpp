@@ -59,8 +59,8 @@ std::optional<std::vector<std::string>> CommandRunner::ExpandRemote(const Comman
             listed = true;
         }
         const size_t before = names.size();
-        for (const std::string &file : listing.files) {
-            if (MatchesWildcard(arg, file)) names.push_back(file);
+        for (std::size_t i = 0; i < listing.files.size(); ++i) {
+            if (MatchesWildcard(arg, listing.files[i])) names.emplace_back(listing.files[i]);
         }
         if (names.size() == before) return NoNames(Fail(command, "no file matches '" + arg + "'"));
     }
