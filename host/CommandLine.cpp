@@ -167,6 +167,8 @@ bool ParseOption(const std::vector<std::string> &args, size_t &i, Options &optio
         options.verifyByRead = true;
     } else if (arg == "--wait-for-growing") {
         options.waitForGrowing = true;
+    } else if (arg == "-v" || arg == "--verbose") {
+        options.protocolTrace = true;
     } else if (arg == "--trace") {
         options.trace = true;
     } else if (arg == "--progress") {
@@ -246,6 +248,8 @@ Options:
   --module PATH          the module to load (default: the PelkSAPIFTP that came with
                          sapihost: in the build tree, installed, or beside it)
   --trace                print every call into the module, and its result, on stderr
+  -v, --verbose          print the FTP conversation on stderr (passwords masked), as
+                         PELKSAPIFTP_TRACE=stderr does; PELKSAPIFTP_TRACE=FILE writes it there
   --progress, --no-progress
                          force the progress line on or off (default: on a terminal)
   --version              the version of sapihost, and the module's build, FTP

@@ -49,6 +49,7 @@ struct Options {
     bool verifyByRead = false;
     bool waitForGrowing = false;
     bool trace = false;
+    bool protocolTrace = false;  // -v: the module's FTP conversation on stderr
     std::optional<bool> progress;  // unset: only when stdout and stderr are terminals
     bool help = false;
     bool version = false;

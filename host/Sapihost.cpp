@@ -108,6 +108,10 @@ int Main(const std::vector<std::string> &args) {
     auto commands = SplitCommands(options->commandWords, error);
     if (!commands) return Usage(error);
     if (options->help) commands = std::vector<Command>{{"help", {}}};
+    // The module reads this when it opens a connection.
+    if (options->protocolTrace && platform::Environment("PELKSAPIFTP_TRACE").value_or("").empty()) {
+        platform::SetEnvironment("PELKSAPIFTP_TRACE", "stderr");
+    }
     RunnerSettings settings;
     settings.modulePath = options->module.value_or(DefaultModulePath(platform::ExecutablePath()));
     if (options->version) return PrintVersion(settings.modulePath, options->trace);

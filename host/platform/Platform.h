@@ -32,6 +32,8 @@ bool IsTerminal(std::FILE *stream);
 int TerminalColumns();  // 80 when unknown
 
 std::optional<std::string> Environment(const char *name);
+// Sets a variable for this process and the module it loads.
+void SetEnvironment(const char *name, const std::string &value);
 
 // Reads one line from the terminal with echo turned off. nullopt on end of input.
 std::optional<std::string> ReadSecret(const std::string &prompt);

@@ -130,6 +130,8 @@ std::optional<std::string> Environment(const char *name) {
     return std::string(value);
 }
 
+void SetEnvironment(const char *name, const std::string &value) { ::setenv(name, value.c_str(), 1); }
+
 std::optional<size_t> ReadStandardInput(void *buffer, size_t size) {
     auto *bytes = static_cast<unsigned char *>(buffer);
     size_t got = 0;

@@ -166,6 +166,10 @@ std::optional<std::string> Environment(const char *name) {
     return Utf8(value);
 }
 
+void SetEnvironment(const char *name, const std::string &value) {
+    SetEnvironmentVariableW(Wide(name).c_str(), Wide(value).c_str());
+}
+
 std::optional<std::string> ReadSecret(const std::string &prompt) {
     std::fputs(prompt.c_str(), stderr);
     std::fflush(stderr);

@@ -15,7 +15,6 @@ ShortTimeouts::ShortTimeouts() {
     shortened.connect = sapi::ftpclient::Milliseconds{1000};
     shortened.receive = sapi::ftpclient::Milliseconds{300};
     shortened.send = sapi::ftpclient::Milliseconds{300};
-    shortened.closingReply = sapi::ftpclient::Milliseconds{200};
     saved_ = sapi::ftpclient::SetTimeoutsForTesting(shortened);
 }
 

@@ -69,6 +69,11 @@ void ScriptPeer::LogIn(const std::string &features) {
     Reply("200 Type set to I");
 }
 
+void ScriptPeer::AnswerMarker() {
+    Expect("SYST");
+    Reply("215 UNIX Type: L8");
+}
+
 void ScriptPeer::AnswerPassive() {
     Expect("EPSV");
     SocketAddress bound;

@@ -30,6 +30,9 @@ public:
     // Greeting, USER/PASS, FEAT (listing `features`) and TYPE I.
     void LogIn(const std::string &features = " MLST type*;size*;\r\n SIZE\r\n EPSV\r\n UTF8\r\n");
 
+    // The marker a client sends to get back in step: SYST, answered "215".
+    void AnswerMarker();
+
     // Passive data: EPSV answered with a fresh listener's port, then accepted
     // once the client connects.
     void AnswerPassive();

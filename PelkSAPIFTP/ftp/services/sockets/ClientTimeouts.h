@@ -11,12 +11,8 @@ using Milliseconds = std::chrono::milliseconds;
 
 struct ClientTimeouts {
     Milliseconds connect{60'000};  // TCP connect, and an active-mode data connection to arrive
-    Milliseconds receive{60'000};  // each wait for a reply or for data
-    Milliseconds send{60'000};     // each wait to send
-    // After a retrieval is closed before its end: how long to wait for the
-    // server's closing reply before treating the control connection as out of
-    // step (it is then put back in step before the next command).
-    Milliseconds closingReply{3'000};
+    Milliseconds receive{60'000};  // each wait for a reply or for a block of data
+    Milliseconds send{60'000};     // each wait to send a command or a block of data
 };
 
 const ClientTimeouts &CurrentTimeouts();

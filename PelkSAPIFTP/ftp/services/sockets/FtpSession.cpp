@@ -1,13 +1,18 @@
 #include "ftp/services/sockets/FtpSession.h"
 
-
 namespace sapi::ftpclient {
 
 namespace {
-// Replies dropped while looking for a NOOP's 200 before giving the session up.
-constexpr int maxStaleReplies = 16;
+// Replies skipped as strays while waiting for one answer before the session
+// is given up: no server sends that many by mistake.
+constexpr int maxStrayReplies = 32;
 // Preliminary replies (1xx) accepted before a final one.
 constexpr int maxPreliminaryReplies = 16;
+// Lines whose argument the session composes itself, short and plain.
+bool OwnLine(std::string_view verb) {
+    return verb == "EPRT" || verb == "PORT" || verb == "OPTS" || verb == "TYPE";
+}
+
 }  // namespace
 
 FtpSession::~FtpSession() { Close(); }
@@ -20,6 +25,9 @@ void FtpSession::ChangeState(SessionState next) {
             transfer_.failure = SessionError::ConnectionLost;
         }
     }
+    if (next != state_ && (next == SessionState::OutOfStep || next == SessionState::Broken)) {
+        trace_.Note(next == SessionState::Broken ? "control connection given up" : "out of step");
+    }
     state_ = next;
 }
 
@@ -27,40 +35,12 @@ SessionError FtpSession::EnsureInStep() {
     if (transfer_.open) return SessionError::TransferInProgress;
     switch (state_) {
     case SessionState::Ready: return SessionError::None;
-    case SessionState::OutOfStep: return Synchronise();
+    case SessionState::OutOfStep: return Resynchronise();
     case SessionState::Transferring: return SessionError::TransferInProgress;
-    case SessionState::Closed:
+    case SessionState::Closed: return SessionError::ConnectionLost;
     case SessionState::Broken: break;
     }
-    return SessionError::ConnectionLost;
-}
-
-// Puts the control connection back in step: whatever replies are still on
-// their way (a 426/226 after an early close; proftpd's "226 Transfer
-// complete" that comes only when the next command arrives; pure-ftpd's lone
-// "150 0.005 seconds (measured here), ..." after a closed retrieval) are
-// dropped up to the 200 that answers our NOOP.
-SessionError FtpSession::Synchronise() {
-    control_.TakeAvailable();
-    if (const SessionError error = control_.SendLine("NOOP", DeadlineAfter(CurrentTimeouts().send))) return ReplyTrouble(error);
-    for (int dropped = 0; dropped < maxStaleReplies; ++dropped) {
-        FtpReply reply;
-        if (const SessionError error = control_.ReadReply(reply, DeadlineAfter(CurrentTimeouts().receive))) {
-            ChangeState(SessionState::Broken);  // no answer to a NOOP: nothing left to trust
-            return error;
-        }
-        if (reply.code == 421) {
-            lastReply_ = reply;
-            ChangeState(SessionState::Broken);
-            return SessionError::ConnectionLost;
-        }
-        if (reply.code == 200) {
-            ChangeState(SessionState::Ready);
-            return SessionError::None;
-        }
-    }
-    ChangeState(SessionState::Broken);
-    return SessionError::ConnectionLost;
+    return SessionError::Unusable;
 }
 
 // A session in step expects nothing before its next command; a reply that
@@ -70,6 +50,7 @@ void FtpSession::DropUnsolicited() {
     control_.TakeAvailable();
     FtpReply stale;
     while (control_.HasReply() && !control_.ReadReply(stale, SteadyClock::now())) {
+        trace_.Stray(stale, "nothing");
         if (stale.code == 421) {
             lastReply_ = stale;
             ChangeState(SessionState::Broken);
@@ -78,25 +59,58 @@ void FtpSession::DropUnsolicited() {
     }
 }
 
-// Sends a command and returns the first reply to it, preliminary or not.
-SessionError FtpSession::Request(const std::string &line, FtpReply &reply) {
-    if (state_ == SessionState::Ready) DropUnsolicited();
-    if (state_ == SessionState::Broken) return SessionError::ConnectionLost;
-    if (const SessionError error = control_.SendLine(line, DeadlineAfter(CurrentTimeouts().send))) return ReplyTrouble(error);
-    if (const SessionError error = control_.ReadReply(reply, DeadlineAfter(CurrentTimeouts().receive))) {
+SessionError FtpSession::Send(const std::string &line) {
+    if (state_ == SessionState::Broken) return SessionError::Unusable;
+    if (state_ == SessionState::Closed) return SessionError::ConnectionLost;
+    trace_.Command(line);
+    if (const SessionError error = control_.SendLine(line, DeadlineAfter(CurrentTimeouts().send))) {
         return ReplyTrouble(error);
     }
-    lastReply_ = reply;
-    if (reply.code == 421) ChangeState(SessionState::Broken);  // the server is closing
     return SessionError::None;
+}
+
+// The next reply that can belong to the command in flight; strays are traced
+// and skipped.
+SessionError FtpSession::NextFitting(FtpReply &reply, Deadline deadline) {
+    for (int strays = 0; strays <= maxStrayReplies; ++strays) {
+        if (const SessionError error = control_.ReadReply(reply, deadline)) return ReplyTrouble(error);
+        const ReplyFit fit = matcher_.Offer(reply);
+        if (fit == ReplyFit::Stray) {
+            trace_.Stray(reply, matcher_.Verb());
+            continue;
+        }
+        trace_.Reply(reply);
+        lastReply_ = reply;
+        if (reply.code == 421) ChangeState(SessionState::Broken);  // the server is closing
+        // pyftpdlib to a long name: "500 Command too long." and then
+        // '500 Command "" not understood.'. A server that did not read a line
+        // with an argument as one command may answer it more than once, so
+        // the next command starts from a marker. (A bare verb it does not
+        // know, like MLSD to vsftpd, is one line to any server.)
+        if (reply.code == 500 && matcher_.HasArgument() && !OwnLine(matcher_.Verb()) &&
+            state_ == SessionState::Ready) {
+            ChangeState(SessionState::OutOfStep);
+        }
+        return SessionError::None;
+    }
+    return ReplyTrouble(SessionError::ConnectionLost);
+}
+
+// Sends a command and returns the first reply to it, preliminary or not.
+SessionError FtpSession::Request(const std::string &line, FtpReply &reply) {
+    if (state_ == SessionState::OutOfStep) {
+        if (const SessionError error = Resynchronise()) return error;
+    }
+    if (state_ == SessionState::Ready) DropUnsolicited();
+    if (const SessionError error = Send(line)) return error;
+    matcher_.Expect(line);
+    return NextFitting(reply, DeadlineAfter(CurrentTimeouts().receive));
 }
 
 // Waits past preliminary replies for the final one.
 SessionError FtpSession::AwaitFinal(FtpReply &reply, Deadline deadline) {
     for (int preliminary = 0; preliminary <= maxPreliminaryReplies; ++preliminary) {
-        if (const SessionError error = control_.ReadReply(reply, deadline)) return ReplyTrouble(error);
-        lastReply_ = reply;
-        if (reply.code == 421) ChangeState(SessionState::Broken);
+        if (const SessionError error = NextFitting(reply, deadline)) return error;
         if (!reply.IsPreliminary()) return SessionError::None;
     }
     return ReplyTrouble(SessionError::ConnectionLost);
@@ -108,10 +122,12 @@ SessionError FtpSession::Exchange(const std::string &line, FtpReply &reply) {
     return AwaitFinal(reply, DeadlineAfter(CurrentTimeouts().receive));
 }
 
-// A reply that did not come: after a timeout it may still come, so the
-// session is out of step; anything else ends the session.
+// A reply that did not come in time may still come, or never: either way
+// nothing said on this connection can be trusted to line up any more, and
+// waiting again would only stretch the call. The session is given up; the
+// next call fails at once.
 SessionError FtpSession::ReplyTrouble(SessionError error) {
-    ChangeState(error == SessionError::TimedOut ? SessionState::OutOfStep : SessionState::Broken);
+    ChangeState(SessionState::Broken);
     return error;
 }
 
@@ -123,9 +139,15 @@ SessionError FtpSession::Refused(const FtpReply &reply) {
 SessionError FtpSession::Login(const std::string &host, uint16_t port, const std::string &user,
                            const std::string &password) {
     ChangeState(SessionState::Closed);
-    if (const SessionError error = control_.Connect(host, port, DeadlineAfter(CurrentTimeouts().connect))) return error;
+    trace_.Open();
+    trace_.Note("connecting to " + host + " port " + std::to_string(port));
+    if (const SessionError error = control_.Connect(host, port, DeadlineAfter(CurrentTimeouts().connect))) {
+        trace_.Note(std::string("connect failed: ") + Describe(error));
+        return error;
+    }
     ChangeState(SessionState::Ready);
     FtpReply greeting;
+    matcher_.Expect("");  // the greeting: whatever the server says first
     if (const SessionError error = AwaitFinal(greeting, DeadlineAfter(CurrentTimeouts().receive))) {
         ChangeState(SessionState::Closed);
         return error;
@@ -139,8 +161,14 @@ SessionError FtpSession::Login(const std::string &host, uint16_t port, const std
     const FtpReply loginReply = lastReply_;
     LearnFeatures();
     FtpReply reply;
-    error = Exchange("TYPE I", reply);  // kept for the whole session: SIZE needs it on some servers
-    if (error != SessionError::None) return error;
+    // Kept for the whole session: SIZE needs it on some servers, and a server
+    // that stays in ASCII mode would change the bytes of every file.
+    error = Exchange("TYPE I", reply);
+    if (!error && !reply.IsSuccess()) error = Refused(reply);
+    if (error) {
+        ChangeState(SessionState::Closed);
+        return error;
+    }
     lastReply_ = loginReply;
     return state_ == SessionState::Ready ? SessionError::None : SessionError::ConnectionLost;
 }
@@ -174,7 +202,13 @@ void FtpSession::LearnFeatures() {
 
 SessionError FtpSession::Command(const std::string &line, FtpReply &reply) {
     sizeProbe_.reset();
-    if (const SessionError error = EnsureInStep()) return error;
+    // An ABOR brings the session back in step itself; no marker before it.
+    const bool abort = VerbOf(line) == "ABOR";
+    const bool stepsItself = abort && state_ == SessionState::OutOfStep && !transfer_.open;
+    if (!stepsItself) {
+        if (const SessionError error = EnsureInStep()) return error;
+    }
+    if (abort) return Abort(reply);
     if (const SessionError error = Exchange(line, reply)) return error;
     RememberSizeProbe(line, reply);
     if (reply.IsSuccess() || reply.IsIntermediate()) return SessionError::None;
@@ -182,7 +216,10 @@ SessionError FtpSession::Command(const std::string &line, FtpReply &reply) {
 }
 
 void FtpSession::Close() {
-    if (state_ == SessionState::Ready || state_ == SessionState::OutOfStep) control_.SendLine("QUIT", SteadyClock::now() + Milliseconds{1000});
+    if (state_ == SessionState::Ready || state_ == SessionState::OutOfStep) {
+        trace_.Command("QUIT");
+        control_.SendLine("QUIT", SteadyClock::now() + Milliseconds{1000});
+    }
     ChangeState(SessionState::Closed);
 }
 

@@ -2,17 +2,21 @@
 // order of the commands. Every call returns a SessionError; Refused means the
 // server said no, with its reply in LastReply().
 //
+// Every reply is matched to the command it answers (ExpectedReplies.h): one
+// that cannot answer the command in flight is a stray, traced and skipped.
+//
 // The session is in one protocol state at a time, and only ChangeState moves
 // it, so that every transition can be traced:
 //   Closed       no control connection
-//   Ready        in step: the next reply to arrive answers the next command
+//   Ready        in step: the next fitting reply answers the next command
 //   Transferring the final reply of a retrieval or store is still to come
+//   OutOfStep    replies may still be on their way (a transfer closed early, a
+//                "500" that may have been one of two); a marker is sent and
+//                everything before its answer dropped before the next command
+//   Broken       the server went away, broke the protocol, or let a wait run
+//                out; nothing more is sent and every call fails at once
 // Apart from the protocol state, a transfer is open from OpenTransfer to
 // CloseTransfer; no command is sent while it is.
-//   OutOfStep    a reply may still be on its way (a transfer closed early, a
-//                reply that timed out); a NOOP is sent and replies are dropped
-//                up to its 200 before the next command
-//   Broken       the server went away or broke the protocol; nothing more is sent
 #pragma once
 
 #include <cstdint>
@@ -22,6 +26,8 @@
 
 #include "ftp/services/sockets/ControlConnection.h"
 #include "ftp/services/sockets/SessionError.h"
+#include "ftp/services/sockets/SessionTrace.h"
+#include "ftp/protocol/ExpectedReplies.h"
 #include "ftp/protocol/FeatureSet.h"
 #include "ftp/protocol/CompactListing.h"
 #include "ftp/protocol/ListingReader.h"
@@ -70,6 +76,8 @@ private:
     struct DataChannel {
         std::unique_ptr<ByteStream> data;
         Socket listener;  // active mode, until the server connects
+        uint64_t moved = 0;     // bytes either way, for the trace
+        double openedAt = 0.0;  // trace seconds
         bool IsOpen() const { return data && data->IsOpen(); }
     };
     struct Transfer {
@@ -88,8 +96,12 @@ private:
 
     void ChangeState(SessionState next);
     SessionError EnsureInStep();
-    SessionError Synchronise();
+    SessionError Resynchronise();
+    SessionError AwaitMarker(std::string &marker, FtpReply *abortAnswer);
+    SessionError Abort(FtpReply &reply);
     void DropUnsolicited();
+    SessionError Send(const std::string &line);
+    SessionError NextFitting(FtpReply &reply, Deadline deadline);
     SessionError Request(const std::string &line, FtpReply &reply);
     SessionError AwaitFinal(FtpReply &reply, Deadline deadline);
     SessionError Exchange(const std::string &line, FtpReply &reply);
@@ -109,9 +121,14 @@ private:
     // once it is connected or accepted. Plain sessions keep their streams.
     SessionError SecureControl();
     SessionError SecureData(DataChannel &channel);
+    SessionError OpenedData(DataChannel &channel, Socket socket);
+    void CloseData(DataChannel &channel);
+    // A data connection that failed: a timeout gives the session up; any
+    // other failure before the final reply leaves that reply on its way.
+    SessionError DataTrouble(SessionError error, bool finalSeen);
 
     SessionError ListWith(const std::string &command, ListingFormat format, CompactListing &entries);
-    SessionError ReadListing(ByteStream &data, ListingReader &reader);
+    SessionError ReadListing(DataChannel &channel, ListingReader &reader);
     void RememberSizeProbe(const std::string &line, const FtpReply &reply);
     struct SizeProbe {
         std::string name;
@@ -129,6 +146,9 @@ private:
     bool passive_;
     SessionState state_ = SessionState::Closed;
     ControlConnection control_;
+    ReplyMatcher matcher_;
+    SessionTrace trace_;
+    bool systRefused_ = false;  // the marker is PWD then
     FtpReply lastReply_;
     FeatureSet features_;
     bool useMlsd_ = true;

@@ -1,6 +1,8 @@
 // Data connections: passive (EPSV, falling back to PASV) and active (EPRT,
 // falling back to PORT), always between the two hosts of the control
 // connection.
+#include <cstdio>
+
 #include "ftp/services/sockets/FtpSession.h"
 #include "ftp/services/sockets/TcpStream.h"
 #include "ftp/protocol/PassiveReply.h"
@@ -68,8 +70,7 @@ SessionError FtpSession::ConnectData(uint16_t port, DataChannel &channel) {
     Socket socket;
     const NetStatus status = ConnectSocket(address, DeadlineAfter(CurrentTimeouts().connect), socket);
     if (status != NetStatus::Ok) return ErrorOfData(status);
-    channel.data = std::make_unique<TcpStream>(std::move(socket));
-    return SecureData(channel);
+    return OpenedData(channel, std::move(socket));
 }
 
 SessionError FtpSession::PrepareActive(DataChannel &channel) {
@@ -97,8 +98,32 @@ SessionError FtpSession::CompleteDataChannel(DataChannel &channel) {
         AcceptFrom(channel.listener, control_.Peer(), DeadlineAfter(CurrentTimeouts().connect), socket);
     channel.listener.Close();
     if (status != NetStatus::Ok) return ErrorOfData(status);
+    return OpenedData(channel, std::move(socket));
+}
+
+SessionError FtpSession::OpenedData(DataChannel &channel, Socket socket) {
+    SocketAddress peer;
+    PeerAddress(socket, peer);
     channel.data = std::make_unique<TcpStream>(std::move(socket));
+    channel.openedAt = trace_.Seconds();
+    trace_.Note("data connection opened with " + peer.HostText() + " port " + std::to_string(peer.Port()));
     return SecureData(channel);
+}
+
+void FtpSession::CloseData(DataChannel &channel) {
+    if (channel.data) {
+        const double seconds = trace_.Seconds() - channel.openedAt;
+        char timing[32];
+        std::snprintf(timing, sizeof timing, "%.3f", seconds);
+        trace_.Note("data connection closed: " + std::to_string(channel.moved) + " bytes in " + timing + " s");
+    }
+    channel = DataChannel{};
+}
+
+SessionError FtpSession::DataTrouble(SessionError error, bool finalSeen) {
+    if (error == SessionError::TimedOut) return ReplyTrouble(error);
+    if (!finalSeen && state_ == SessionState::Ready) ChangeState(SessionState::OutOfStep);
+    return error;
 }
 
 }  // namespace sapi::ftpclient

@@ -44,18 +44,15 @@ SessionError FtpSession::ListWith(const std::string &command, ListingFormat form
     if (!reply.IsPreliminary() && !reply.IsSuccess()) return Refused(reply);
     const bool finalSeen = reply.IsSuccess();
     if (!finalSeen || channel.IsOpen()) {
-        if (const SessionError error = CompleteDataChannel(channel)) {
-            if (!finalSeen) ChangeState(SessionState::OutOfStep);
-            return error;
-        }
+        if (const SessionError error = CompleteDataChannel(channel)) return DataTrouble(error, finalSeen);
         ListingReader reader(format, entries);
-        const SessionError error = ReadListing(*channel.data, reader);
+        const SessionError error = ReadListing(channel, reader);
         listingLinesDropped_ = reader.DroppedLines();
-        channel = DataChannel{};
-        if (error != SessionError::None) {
-            if (!finalSeen && state_ == SessionState::Ready) ChangeState(SessionState::OutOfStep);
-            return error;
+        CloseData(channel);
+        if (reader.DroppedLines() > 0) {
+            trace_.Note(std::to_string(reader.DroppedLines()) + " listing lines dropped: no entries in this format");
         }
+        if (error) return DataTrouble(error, finalSeen);
     }
     if (!finalSeen) {
         if (const SessionError error = AwaitFinal(reply, DeadlineAfter(CurrentTimeouts().receive))) return error;
@@ -66,11 +63,13 @@ SessionError FtpSession::ListWith(const std::string &command, ListingFormat form
 
 // Lines are parsed as the data arrives, so only the entries stay in memory,
 // never the listing's text.
-SessionError FtpSession::ReadListing(ByteStream &data, ListingReader &reader) {
+SessionError FtpSession::ReadListing(DataChannel &channel, ListingReader &reader) {
     std::string chunk(listingChunk, '\0');
     for (;;) {
         std::size_t received = 0;
-        const NetStatus status = data.ReceiveFill(chunk.data(), chunk.size(), received, DeadlineAfter(CurrentTimeouts().receive));
+        const NetStatus status = channel.data->ReceiveFill(chunk.data(), chunk.size(), received,
+                                                          DeadlineAfter(CurrentTimeouts().receive));
+        channel.moved += received;
         if (!reader.Feed(std::string_view(chunk).substr(0, received))) return SessionError::OutOfMemory;
         if (status == NetStatus::Closed) return reader.Finish() ? SessionError::None : SessionError::OutOfMemory;
         if (status != NetStatus::Ok) return ErrorOfTransfer(status);
@@ -137,8 +136,7 @@ SessionError FtpSession::StartTransfer(const std::string &name, bool retrieve) {
         return SessionError::None;
     }
     if (const SessionError error = CompleteDataChannel(transfer_.channel)) {
-        if (!transfer_.finalSeen) ChangeState(SessionState::OutOfStep);
-        return error;
+        return DataTrouble(error, transfer_.finalSeen);
     }
     return SessionError::None;
 }
@@ -154,11 +152,15 @@ SessionError FtpSession::Read(void *buffer, uint32_t size, uint32_t &received) {
         const NetStatus status = transfer_.channel.data->ReceiveFill(buffer, size, got, DeadlineAfter(CurrentTimeouts().receive));
         transfer_.moved += got;
         received = static_cast<uint32_t>(got);
+        transfer_.channel.moved += got;
         if (status == NetStatus::Closed) {
             transfer_.dataEnded = true;
-            transfer_.channel.data->Close();
-        } else if (status != NetStatus::Ok && got == 0) {
-            return FailTransfer(ErrorOfTransfer(status));
+            CloseData(transfer_.channel);
+        } else if (status != NetStatus::Ok) {
+            // Bytes that came before the stall are handed out; the failure
+            // waits for the next read, which then fails at once.
+            const SessionError error = FailTransfer(ErrorOfTransfer(status));
+            if (got == 0) return error;
         }
         if (got > 0) return SessionError::None;
     }
@@ -189,8 +191,11 @@ SessionError FtpSession::TakeFinal(Deadline deadline) {
     return SessionError::None;
 }
 
+// A transfer whose data stopped moving until the deadline leaves a server
+// that cannot be waited on again within the call: the session is given up.
 SessionError FtpSession::FailTransfer(SessionError error) {
     transfer_.failure = error;
+    if (error == SessionError::TimedOut) ChangeState(SessionState::Broken);
     return error;
 }
 
@@ -204,6 +209,7 @@ SessionError FtpSession::Write(const void *data, uint32_t size, uint32_t &sent) 
     const NetStatus status = transfer_.channel.data->Send(data, size, done, DeadlineAfter(CurrentTimeouts().send));
     sent = static_cast<uint32_t>(done);
     transfer_.moved += done;
+    transfer_.channel.moved += done;
     return status == NetStatus::Ok ? SessionError::None : FailTransfer(ErrorOfTransfer(status));
 }
 
@@ -217,29 +223,25 @@ SessionError FtpSession::CloseTransfer() {
 // Closing the data connection before its end makes every server we know stop
 // sending; what each says then differs: pyftpdlib, vsftpd and proftpd answer
 // "426 ..." at once, pure-ftpd only "150 0.005 seconds (measured here), ...",
-// which ends nothing. So the closing reply is waited for briefly, and a
-// session that did not get a final one is put back in step before its next
-// command. Closing a retrieval is never a failure.
+// which ends nothing, and one "426" may be followed by a "226". No wait can
+// tell when they are done, so none is made: the session counts itself out of
+// step and the next command (most often the ABOR that follows) brings it back
+// with a marker. Closing a retrieval is never a failure.
 SessionError FtpSession::EndRetrieval() {
-    transfer_.channel = DataChannel{};
-    if (state_ != SessionState::Transferring) return SessionError::None;
-    FtpReply reply;
-    const SessionError error = control_.ReadReply(reply, DeadlineAfter(CurrentTimeouts().closingReply));
-    if (error == SessionError::None && !reply.IsPreliminary()) {
-        lastReply_ = reply;
-        ChangeState(reply.code == 421 ? SessionState::Broken : SessionState::Ready);
-    } else if (error == SessionError::None || error == SessionError::TimedOut) {
-        ChangeState(SessionState::OutOfStep);
-    } else {
-        ChangeState(SessionState::Broken);
-    }
+    CloseData(transfer_.channel);
+    if (state_ == SessionState::Transferring) ChangeState(SessionState::OutOfStep);
     return SessionError::None;
 }
 
 // The end of the data connection is the end of the file; the store counts
 // only when the server then confirms it.
 SessionError FtpSession::EndStore() {
-    transfer_.channel = DataChannel{};
+    if (transfer_.channel.IsOpen() && transfer_.failure == SessionError::None) {
+        const NetStatus finished = transfer_.channel.data->FinishSending(DeadlineAfter(CurrentTimeouts().send));
+        if (finished != NetStatus::Ok) FailTransfer(ErrorOfTransfer(finished));
+    }
+    CloseData(transfer_.channel);
+    if (state_ == SessionState::Broken) return transfer_.failure ? transfer_.failure : SessionError::Unusable;
     if (const SessionError error = TakeFinal(DeadlineAfter(CurrentTimeouts().receive))) return error;
     lastReply_ = transfer_.finalReply;
     if (!transfer_.finalReply.IsSuccess()) return SessionError::Refused;

@@ -1,0 +1,47 @@
+// Which replies can answer which command. A server's reply that cannot be the
+// answer to the command in flight (a "226" to SIZE, a "150" to CWD) is a
+// stray: a late word on something already settled, or a duplicate. The
+// session skips strays instead of taking them as answers, so that a late
+// reply can never stand in for the one it waits for.
+//
+// Failure replies (4xx, 5xx) can answer any command, except those that speak
+// of a data connection (425, 426), which answer only commands that open one.
+// A command this table does not know (one the host sends as it stands) takes
+// any reply.
+#pragma once
+
+#include <string_view>
+
+#include "ftp/protocol/FtpReply.h"
+
+namespace sapi::ftpclient {
+
+enum class ReplyFit {
+    Preliminary,  // 1xx that this command may send before its answer
+    Answer,       // the final reply to this command
+    Stray,        // cannot belong to this command
+};
+
+ReplyFit FitOf(std::string_view commandLine, int code);
+
+// Follows one command at a time: offered replies come out as what they are
+// to the command in flight. Once the answer has come, every reply is a stray
+// until the next command.
+class ReplyMatcher {
+public:
+    void Expect(std::string_view commandLine);
+    ReplyFit Offer(const FtpReply &reply);
+    bool Awaiting() const { return awaiting_; }
+    std::string_view Verb() const { return verb_; }
+    bool HasArgument() const { return hasArgument_; }
+
+private:
+    char verb_[8] = {};
+    bool hasArgument_ = false;
+    bool awaiting_ = false;
+};
+
+// The command's verb, upper case, as far as the first blank ("RETR a" -> "RETR").
+std::string_view VerbOf(std::string_view commandLine);
+
+}  // namespace sapi::ftpclient

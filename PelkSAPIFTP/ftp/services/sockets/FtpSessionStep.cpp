@@ -1,0 +1,88 @@
+// Getting back in step. After an early close, an ABOR, or a reply that came
+// twice, the replies still on their way cannot be counted: pyftpdlib, vsftpd
+// and proftpd answer an early close with "426" at once, pure-ftpd with no
+// final reply at all, proftpd sends its "226" only when the next command
+// arrives, and a hostile server may send "426" and "226" to one ABOR. So the
+// session sends a marker whose answer nothing else can be mistaken for, and
+// drops every reply before it.
+//
+// The marker is SYST ("215" answers nothing else). A server that refuses SYST
+// gets PWD ("257") instead, from then on: which of the two a refusal came
+// from need not be known, since the PWD's answer comes after both.
+#include "ftp/services/sockets/FtpSession.h"
+
+namespace sapi::ftpclient {
+
+namespace {
+// Replies dropped while waiting for the marker's answer before the session is
+// given up.
+constexpr int maxDroppedReplies = 64;
+
+bool MarkerRefused(const FtpReply &reply) { return reply.code >= 500 && reply.code <= 504; }
+}  // namespace
+
+SessionError FtpSession::Resynchronise() {
+    trace_.Note("resynchronising");
+    const auto start = trace_.Seconds();
+    std::string marker = systRefused_ ? "PWD" : "SYST";
+    if (const SessionError error = Send(marker)) return error;
+    if (const SessionError error = AwaitMarker(marker, nullptr)) return error;
+    ChangeState(SessionState::Ready);
+    trace_.Note("in step again after " + std::to_string(static_cast<int>((trace_.Seconds() - start) * 1000)) +
+                " ms");
+    return SessionError::None;
+}
+
+// Drops replies until the marker's answer. A refusal of SYST (or a stray
+// that looks like one) brings in PWD as a second marker.
+SessionError FtpSession::AwaitMarker(std::string &marker, FtpReply *abortAnswer) {
+    const Deadline deadline = DeadlineAfter(CurrentTimeouts().receive);
+    bool systAnswered = false;
+    for (int dropped = 0; dropped < maxDroppedReplies; ++dropped) {
+        FtpReply reply;
+        if (const SessionError error = control_.ReadReply(reply, deadline)) return ReplyTrouble(error);
+        if (reply.code == 421) {
+            trace_.Reply(reply);
+            lastReply_ = reply;
+            return ReplyTrouble(SessionError::ConnectionLost);
+        }
+        const int expected = marker == "SYST" ? 215 : 257;
+        if (reply.code == expected) {
+            trace_.Reply(reply);
+            if (marker == "PWD" && !systAnswered) systRefused_ = true;
+            return SessionError::None;
+        }
+        systAnswered = systAnswered || reply.code == 215;
+        if (abortAnswer && abortAnswer->code == 0 && FitOf("ABOR", reply.code) == ReplyFit::Answer) {
+            trace_.Reply(reply);
+            *abortAnswer = reply;
+            continue;
+        }
+        trace_.Stray(reply, marker);
+        if (marker == "SYST" && MarkerRefused(reply)) {
+            marker = "PWD";
+            if (const SessionError error = Send(marker)) return error;
+        }
+    }
+    return ReplyTrouble(SessionError::ConnectionLost);
+}
+
+// ABOR and its marker go out together, so an abort costs one round trip
+// whatever the server answers to it: "426" then "226", "225" alone, "226"
+// alone, nothing, or its answers held until the next command. The first of
+// them that can answer an ABOR is kept as the reply.
+SessionError FtpSession::Abort(FtpReply &reply) {
+    const std::string marker = systRefused_ ? "PWD" : "SYST";
+    if (const SessionError error = Send("ABOR")) return error;
+    ChangeState(SessionState::OutOfStep);
+    if (const SessionError error = Send(marker)) return error;
+    std::string waiting = marker;
+    FtpReply answer;
+    if (const SessionError error = AwaitMarker(waiting, &answer)) return error;
+    ChangeState(SessionState::Ready);
+    reply = answer.code != 0 ? answer : lastReply_;
+    lastReply_ = reply;
+    return SessionError::None;
+}
+
+}  // namespace sapi::ftpclient
