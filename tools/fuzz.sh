@@ -18,7 +18,7 @@ parsers=("$src"/*.cpp)  # the protocol code is pure: every file of it
 
 # target:seed folder
 targets=(FuzzReplyReader:reply FuzzPassiveReply:passive FuzzQuotedPath:path FuzzMlsdListing:mlsd
-         FuzzListListing:list)
+         FuzzListListing:list FuzzReplyMatching:matching)
 
 echo "== fuzz: building ${#targets[@]} targets"
 objects=()

@@ -33,11 +33,16 @@ SessionError FtpSession::Resynchronise() {
     return SessionError::None;
 }
 
-// Drops replies until the marker's answer. A refusal of SYST (or a stray
-// that looks like one) brings in PWD as a second marker.
+// Drops replies until the answer to the last marker sent. PWD follows SYST
+// as a second marker when SYST is refused (or a stray looks like a refusal),
+// and when an ABOR has been answered: a server may drop what it read along
+// with the ABOR (pure-ftpd does, so its SYST is never answered), and the PWD
+// sent after the ABOR's answer is read for sure. Its "257" comes after
+// anything the SYST may still bring.
 SessionError FtpSession::AwaitMarker(std::string &marker, FtpReply *abortAnswer) {
     const Deadline deadline = DeadlineAfter(CurrentTimeouts().receive);
     bool systAnswered = false;
+    bool refusalSeen = false;
     for (int dropped = 0; dropped < maxDroppedReplies; ++dropped) {
         FtpReply reply;
         if (const SessionError error = control_.ReadReply(reply, deadline)) return ReplyTrouble(error);
@@ -46,20 +51,23 @@ SessionError FtpSession::AwaitMarker(std::string &marker, FtpReply *abortAnswer)
             lastReply_ = reply;
             return ReplyTrouble(SessionError::ConnectionLost);
         }
-        const int expected = marker == "SYST" ? 215 : 257;
-        if (reply.code == expected) {
+        if (reply.code == (marker == "SYST" ? 215 : 257)) {
             trace_.Reply(reply);
-            if (marker == "PWD" && !systAnswered) systRefused_ = true;
+            if (refusalSeen && !systAnswered) systRefused_ = true;
             return SessionError::None;
         }
         systAnswered = systAnswered || reply.code == 215;
-        if (abortAnswer && abortAnswer->code == 0 && FitOf("ABOR", reply.code) == ReplyFit::Answer) {
+        const bool answersAbort =
+            abortAnswer && abortAnswer->code == 0 && FitOf("ABOR", reply.code) == ReplyFit::Answer;
+        if (answersAbort) {
             trace_.Reply(reply);
             *abortAnswer = reply;
-            continue;
+        } else {
+            trace_.Stray(reply, marker);
         }
-        trace_.Stray(reply, marker);
-        if (marker == "SYST" && MarkerRefused(reply)) {
+        const bool refused = !answersAbort && MarkerRefused(reply);
+        if (marker == "SYST" && (answersAbort || refused)) {
+            refusalSeen = refused;
             marker = "PWD";
             if (const SessionError error = Send(marker)) return error;
         }
@@ -67,10 +75,10 @@ SessionError FtpSession::AwaitMarker(std::string &marker, FtpReply *abortAnswer)
     return ReplyTrouble(SessionError::ConnectionLost);
 }
 
-// ABOR and its marker go out together, so an abort costs one round trip
-// whatever the server answers to it: "426" then "226", "225" alone, "226"
-// alone, nothing, or its answers held until the next command. The first of
-// them that can answer an ABOR is kept as the reply.
+// ABOR and its marker go out together, so that whatever the server answers
+// to it ("426" then "226", "225" alone, "226" alone, nothing, or its answers
+// held until the next command) the session knows where the answers end. The
+// first reply that can answer an ABOR is kept as the reply.
 SessionError FtpSession::Abort(FtpReply &reply) {
     const std::string marker = systRefused_ ? "PWD" : "SYST";
     if (const SessionError error = Send("ABOR")) return error;
