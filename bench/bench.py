@@ -91,8 +91,9 @@ class Server:
 
 class DelayLine:
     def __init__(self, port, rtt_ms):
+        # Its stderr would only hold asyncio's notes on connections cut at the end.
         self.process = subprocess.Popen([PYTHON, os.path.join(HERE, "delay_proxy.py"), str(port), str(rtt_ms)],
-                                        stdout=subprocess.PIPE, text=True)
+                                        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
         self.port = int(self.process.stdout.readline().split()[1])
 
     def stop(self):

@@ -2,6 +2,7 @@
 // on one connection, under one progress line for the whole batch.
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 
 #include "CommandOutput.h"
 #include "CommandRunner.h"
@@ -91,25 +92,30 @@ std::optional<std::vector<std::string>> CommandRunner::ExpandLocal(const Command
     return paths;
 }
 
+// Moves each item in turn under one progress line, then says what the batch did.
+bool CommandRunner::RunBatch(const Command &command, const std::vector<std::string> &items, const char *verb,
+                             const std::function<bool(const std::string &, ProgressDisplay &)> &move) {
+    platform::InterruptScope interrupt;
+    ProgressDisplay progress(BatchLabel(0, items.size(), items.front()), settings_.progress);
+    size_t done = 0;
+    size_t failed = 0;
+    for (size_t i = 0; i < items.size() && !platform::InterruptScope::Requested(); ++i) {
+        progress.SetName(BatchLabel(i, items.size(), items[i]));
+        ++(move(items[i], progress) ? done : failed);
+    }
+    progress.Finish();
+    PrintLine(verb + BatchSummary(done, progress.Done(), progress.ElapsedSeconds(), failed));
+    if (platform::InterruptScope::Requested()) return Fail(command, "cancelled");
+    return failed == 0;
+}
+
 bool CommandRunner::GetBatch(const Command &command) {
     const std::optional<std::vector<std::string>> names = ExpandRemote(command);
     if (!names) return false;
-    platform::InterruptScope interrupt;
-    ProgressDisplay progress(BatchLabel(0, names->size(), names->front()), settings_.progress);
-    size_t done = 0;
-    size_t failed = 0;
-    for (size_t i = 0; i < names->size() && !platform::InterruptScope::Requested(); ++i) {
-        const std::string &remote = (*names)[i];
-        progress.SetName(BatchLabel(i, names->size(), remote));
+    return RunBatch(command, *names, "downloaded ", [&](const std::string &remote, ProgressDisplay &progress) {
         const Command one{command.name, {remote}};
-        const bool fetched = !RefuseFolder(one) && Fetch(one, remote, BaseName(remote), progress, true);
-        ++(fetched ? done : failed);
-    }
-    progress.Finish();
-    const bool cancelled = platform::InterruptScope::Requested();
-    PrintLine("downloaded " + BatchSummary(done, progress.Done(), progress.ElapsedSeconds(), failed));
-    if (cancelled) return Fail(command, "cancelled");
-    return failed == 0;
+        return !RefuseFolder(one) && Fetch(one, remote, BaseName(remote), progress, true);
+    });
 }
 
 bool CommandRunner::PutBatch(const Command &command) {
@@ -120,18 +126,9 @@ bool CommandRunner::PutBatch(const Command &command) {
     for (const std::string &path : *paths) {
         if (!platform::RegularFileSize(path)) return Fail(command, "cannot read " + path + ": not a file");
     }
-    platform::InterruptScope interrupt;
-    ProgressDisplay progress(BatchLabel(0, paths->size(), paths->front()), settings_.progress);
-    size_t done = 0;
-    size_t failed = 0;
-    for (size_t i = 0; i < paths->size() && !platform::InterruptScope::Requested(); ++i) {
-        const std::string &local = (*paths)[i];
-        progress.SetName(BatchLabel(i, paths->size(), local));
-        ++(Store(Command{command.name, {local}}, local, BaseName(local), progress, true) ? done : failed);
-    }
-    progress.Finish();
-    PrintLine("uploaded " + BatchSummary(done, progress.Done(), progress.ElapsedSeconds(), failed));
-    return failed == 0 && !platform::InterruptScope::Requested();
+    return RunBatch(command, *paths, "uploaded ", [&](const std::string &local, ProgressDisplay &progress) {
+        return Store(Command{command.name, {local}}, local, BaseName(local), progress, true);
+    });
 }
 
 }  // namespace sapihost

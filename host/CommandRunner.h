@@ -61,6 +61,8 @@ private:
     bool Get(const Command &command);
     bool RemoteFileIsEmpty(const std::string &remote);
     bool GetBatch(const Command &command);
+    bool RunBatch(const Command &command, const std::vector<std::string> &items, const char *verb,
+                  const std::function<bool(const std::string &, ProgressDisplay &)> &move);
     std::optional<uint64_t> Fetch(const Command &command, const std::string &remote, const std::string &local,
                                   ProgressDisplay &progress, bool inBatch);
     std::optional<std::vector<std::string>> ExpandRemote(const Command &command);

@@ -31,11 +31,7 @@ protected:
         const ServerApiFunctions &table = shipped.table;
         int32_t set = 0;
         EXPECT_EQ(table.CreateParameterSet(&set), ApiOk);
-        table.SetParameter(set, "ServerPrimaryAddress", Wide(server->address()).c_str());
-        table.SetParameter(set, "ServerPrimaryPort", Wide(std::to_string(server->port())).c_str());
-        table.SetParameter(set, "ServerPrimaryLoginName", Wide(server->user()).c_str());
-        table.SetParameter(set, "ServerPrimaryLoginPassword", Wide(server->password()).c_str());
-        table.SetParameter(set, "ServerUsePassive", u"1");
+        SetServerKeys(table, set);
         for (const char *flag : flagsOn) table.SetParameter(set, flag, u"1");
         int32_t handle = 0;
         EXPECT_EQ(table.OpenServer(set, &handle), ApiOk);

@@ -53,14 +53,18 @@ void TransferHost::TearDown() {
     server.reset();
 }
 
+void TransferHost::SetServerKeys(const ServerApiFunctions &table, int32_t set) const {
+    table.SetParameter(set, "ServerPrimaryAddress", Wide(server->address()).c_str());
+    table.SetParameter(set, "ServerPrimaryPort", Wide(std::to_string(server->port())).c_str());
+    table.SetParameter(set, "ServerPrimaryLoginName", Wide(server->user()).c_str());
+    table.SetParameter(set, "ServerPrimaryLoginPassword", Wide(server->password()).c_str());
+    table.SetParameter(set, "ServerUsePassive", u"1");
+}
+
 int32_t TransferHost::Open(bool verifyByRead) {
     int32_t set = 0;
     EXPECT_EQ(api.CreateParameterSet(&set), ApiOk);
-    api.SetParameter(set, "ServerPrimaryAddress", Wide(server->address()).c_str());
-    api.SetParameter(set, "ServerPrimaryPort", Wide(std::to_string(server->port())).c_str());
-    api.SetParameter(set, "ServerPrimaryLoginName", Wide(server->user()).c_str());
-    api.SetParameter(set, "ServerPrimaryLoginPassword", Wide(server->password()).c_str());
-    api.SetParameter(set, "ServerUsePassive", u"1");
+    SetServerKeys(api, set);
     api.SetParameter(set, "ServerVerifyByRead", verifyByRead ? u"1" : u"0");
     int32_t handle = -1;
     EXPECT_EQ(api.OpenServer(set, &handle), ApiOk);

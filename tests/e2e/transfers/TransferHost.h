@@ -53,6 +53,8 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
+    // The server's address, port, login and passive mode, into a set of `table`'s module.
+    void SetServerKeys(const ServerApiFunctions &table, int32_t set) const;
     // A connection with "ServerVerifyByRead" as given.
     int32_t Open(bool verifyByRead = false);
     void SetTitle(const std::string &utf8Title);
