@@ -121,7 +121,7 @@ void ProgressDisplay::Add(uint64_t count, int64_t total) {
 }
 
 void ProgressDisplay::SetName(std::string name) {
-    const std::lock_guard<std::mutex> lock(nameMutex_);
+    const std::lock_guard<platform::Mutex> lock(nameMutex_);
     name_ = std::move(name);
 }
 
@@ -139,7 +139,7 @@ double ProgressDisplay::ElapsedSeconds() const {
 ProgressSnapshot ProgressDisplay::Snapshot() const {
     ProgressSnapshot s;
     {
-        const std::lock_guard<std::mutex> lock(nameMutex_);
+        const std::lock_guard<platform::Mutex> lock(nameMutex_);
         s.name = name_;
     }
     s.done = done_.load();

@@ -53,7 +53,7 @@ private:
     ProgressSnapshot Snapshot() const;
     void Draw();
 
-    mutable std::mutex nameMutex_;  // the drawing thread reads the name
+    mutable platform::Mutex nameMutex_;  // the drawing thread reads the name
     std::string name_;
     std::chrono::steady_clock::time_point start_;
     std::atomic<uint64_t> done_{0};

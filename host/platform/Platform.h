@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -50,6 +51,25 @@ std::optional<size_t> ReadStandardInput(void *buffer, size_t size);
 // Puts stdout into binary mode (no newline translation) for raw file data.
 void UseBinaryStdout();
 void UseBinaryStdin();
+
+// A lock between the main thread and the ticker's. std::mutex where the C++
+// runtime has one; the MinGW runtime linked into sapihost.exe (win32 threads)
+// has none, so there a slim reader/writer lock stands in.
+#if defined(_WIN32)
+class Mutex {
+public:
+    Mutex() = default;
+    Mutex(const Mutex &) = delete;
+    Mutex &operator=(const Mutex &) = delete;
+    void lock();
+    void unlock();
+
+private:
+    void *lock_ = nullptr;  // an SRWLOCK: one pointer, and SRWLOCK_INIT is null
+};
+#else
+using Mutex = std::mutex;
+#endif
 
 // Calls `tick` every `intervalMs` on a background thread until destroyed.
 class Ticker {
