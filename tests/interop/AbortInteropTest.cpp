@@ -83,6 +83,8 @@ TEST_P(AbortInteropTest, FailedOpensEachFollowedByAbor) {
 }
 
 SAPI_INTEROP_SUITE(AbortInteropTest);
+// Late replies as the normal case: each ABOR shape arrives a round trip later.
+INSTANTIATE_TEST_SUITE_P(Delayed, AbortInteropTest, testing::ValuesIn(DelayedServerModes()), ServerModeName);
 
 }  // namespace
 }  // namespace sapi::interop

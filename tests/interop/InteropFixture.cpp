@@ -15,8 +15,16 @@ std::vector<ServerMode> AllServerModes() {
     return modes;
 }
 
+std::vector<ServerMode> DelayedServerModes() {
+    std::vector<ServerMode> modes;
+    for (const auto &kind : test::TestFtpServer::Kinds()) modes.push_back({kind, true, 40});
+    return modes;
+}
+
 std::string ServerModeName(const testing::TestParamInfo<ServerMode> &info) {
-    return info.param.kind + (info.param.passive ? "_passive" : "_active");
+    const std::string delay =
+        info.param.roundTripMilliseconds > 0 ? "_" + std::to_string(info.param.roundTripMilliseconds) + "ms" : "";
+    return info.param.kind + (info.param.passive ? "_passive" : "_active") + delay;
 }
 
 void InteropTest::SetUp() {
@@ -34,13 +42,19 @@ void InteropTest::SetUp() {
     Configure(options);
     server_ = std::make_unique<test::TestFtpServer>(GetParam().kind, root_, test::TestFtpServer::DefaultUser,
                                                     test::TestFtpServer::DefaultPassword, options);
-    ASSERT_TRUE(client_.Connect(Address(), server_->port(), server_->user(), server_->password(),
+    uint16_t port = server_->port();
+    if (GetParam().roundTripMilliseconds > 0) {
+        delayLine_ = std::make_unique<DelayLine>(port, GetParam().roundTripMilliseconds);
+        port = delayLine_->port();
+    }
+    ASSERT_TRUE(client_.Connect(Address(), port, server_->user(), server_->password(),
                                 GetParam().passive))
         << "error " << client_.LastError() << ": " << client_.LastResponse();
 }
 
 void InteropTest::TearDown() {
     client_.Disconnect();
+    delayLine_.reset();
     server_.reset();
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "DelayLine.h"
 #include "InteropClient.h"
 #include "TestFiles.h"
 #include "TestFtpServer.h"
@@ -17,14 +18,18 @@ namespace sapi::interop {
 struct ServerMode {
     std::string kind;
     bool passive = true;
+    int roundTripMilliseconds = 0;  // above 0: through a delay line (passive only)
 };
 
 // Names the case in test listings: "vsftpd, active".
 inline void PrintTo(const ServerMode &mode, std::ostream *out) {
     *out << mode.kind << (mode.passive ? ", passive" : ", active");
+    if (mode.roundTripMilliseconds > 0) *out << ", " << mode.roundTripMilliseconds << " ms round trip";
 }
 
 std::vector<ServerMode> AllServerModes();
+// Passive mode on every server behind a 40 ms round trip.
+std::vector<ServerMode> DelayedServerModes();
 std::string ServerModeName(const testing::TestParamInfo<ServerMode> &info);
 
 class InteropTest : public testing::TestWithParam<ServerMode> {
@@ -50,6 +55,7 @@ private:
     test::TempDir work_{"sapi-interop"};
     std::filesystem::path root_ = work_ / "root";
     std::unique_ptr<test::TestFtpServer> server_;
+    std::unique_ptr<DelayLine> delayLine_;
     InteropClient client_;
 };
 
