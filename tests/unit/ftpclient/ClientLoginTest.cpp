@@ -53,6 +53,26 @@ TEST(ClientLogin, RefusedLoginReportsTheServersReply) {
     EXPECT_EQ(server.Finish(), "");
 }
 
+// A server left in ASCII mode would change the bytes of every file moved.
+TEST(ClientLogin, RefusedBinaryTypeFailsTheLogin) {
+    ScriptedFtpServer server([](ScriptPeer &peer) {
+        peer.Reply("220 ready");
+        peer.Expect("USER test");
+        peer.Reply("331 Password required for test");
+        peer.Expect("PASS secret");
+        peer.Reply("230 Logged in");
+        peer.Expect("FEAT");
+        peer.Reply("502 No FEAT here");
+        peer.Expect("TYPE I");
+        peer.Reply("504 Only ASCII here");
+    });
+    Client client;
+    EXPECT_FALSE(client.Connect(server.Port()));
+    EXPECT_EQ(client.services.GetLastError(), ERROR_INTERNET_EXTENDED_ERROR);
+    EXPECT_EQ(client.Response(), "504 Only ASCII here");
+    EXPECT_EQ(server.Finish(), "");
+}
+
 TEST(ClientLogin, GreetingThatTurnsUsAwayIsARefusalWithText) {
     ScriptedFtpServer server([](ScriptPeer &peer) {
         peer.Reply("421 5 users (the maximum) are already logged in, sorry");
