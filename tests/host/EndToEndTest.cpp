@@ -184,7 +184,7 @@ TEST_F(HostEndToEnd, PutStoresFilesAndStandardInput) {
     EXPECT_EQ(ReadWholeFile(Root() / "piped.txt"), "from stdin\n");
 }
 
-std::string Numbered(int i) { return "f" + std::to_string(i) + ".csv"; }
+std::string Numbered(int i) { return std::string("f").append(std::to_string(i)).append(".csv"); }
 
 TEST_F(HostEndToEnd, MgetAndMputMoveManyFilesOnOneConnection) {
     for (int i = 0; i < 5; ++i) WriteWholeFile(Root() / "batch" / Numbered(i), "row " + std::to_string(i));
