@@ -169,6 +169,14 @@ bool ParseOption(const std::vector<std::string> &args, size_t &i, Options &optio
         options.waitForGrowing = true;
     } else if (arg == "-v" || arg == "--verbose") {
         options.protocolTrace = true;
+    } else if (arg == "--tls") {
+        options.tls = true;
+    } else if (Matches(arg, "--tls-ca")) {
+        if (!TakeValue(args, i, "--tls-ca", value, error)) return false;
+        options.tlsCaFile = value;
+    } else if (Matches(arg, "--tls-fingerprint")) {
+        if (!TakeValue(args, i, "--tls-fingerprint", value, error)) return false;
+        options.tlsFingerprint = value;
     } else if (arg == "--trace") {
         options.trace = true;
     } else if (arg == "--progress") {
@@ -245,6 +253,11 @@ Options:
                          after its last data (for files still being written), and
                          'info' on a refused name tries thirty times; without it a
                          download ends when the server confirms it
+  --tls                  explicit FTPS (AUTH TLS) with an ftp:// URL, as ftpes://
+                         does; ftps:// is implicit FTPS (port 990)
+  --tls-ca FILE          trust the CAs in this PEM file instead of the system's
+  --tls-fingerprint SHA256
+                         trust exactly the certificate with this SHA-256 fingerprint
   --module PATH          the module to load (default: the PelkSAPIFTP that came with
                          sapihost: in the build tree, installed, or beside it)
   --trace                print every call into the module, and its result, on stderr

@@ -48,6 +48,9 @@ struct Options {
     bool passive = true;
     bool verifyByRead = false;
     bool waitForGrowing = false;
+    bool tls = false;  // explicit FTPS with an ftp:// URL
+    std::optional<std::string> tlsCaFile;
+    std::optional<std::string> tlsFingerprint;
     bool trace = false;
     bool protocolTrace = false;  // -v: the module's FTP conversation on stderr
     std::optional<bool> progress;  // unset: only when stdout and stderr are terminals

@@ -72,16 +72,14 @@ bool CommandRunner::EnsureConnected(const Command &command) {
         std::fprintf(stderr, "trace: password for %s from %s\n",
                      DisplayServer(server.host, server.port, server.user).c_str(), server.passwordSource.c_str());
     }
-    if (auto failure = session_->Open(server)) {
-        const std::string where = DisplayServer(server.host, server.port, server.user);
-        if (failure->code == ApiOk) return Fail(command, where + ": " + failure->message);
-        return ReportCode(command, failure->code, "cannot open " + where);
-    }
+    auto failure = session_->Open(server);
+    if (failure && OfferTrust(command, *failure)) failure = session_->Open(server);
+    if (failure) return ReportOpenFailure(command, *failure);
     if (interactive) {
         std::string folder;
         session_->CurrentFolder(folder);
         std::fprintf(stderr, "connected to %s, folder %s\n",
-                     DisplayServer(server.host, server.port, server.user).c_str(), folder.c_str());
+                     DisplayServer(server.host, server.port, server.user, server.security).c_str(), folder.c_str());
     }
     return true;
 }
@@ -138,18 +136,48 @@ bool CommandRunner::Codes() {
     return true;
 }
 
+bool CommandRunner::ReportOpenFailure(const Command &command, const Failure &failure) {
+    const ServerSettings &server = *settings_.server;
+    const std::string where = DisplayServer(server.host, server.port, server.user, server.security);
+    if (failure.code == ApiOk) return Fail(command, where + ": " + failure.message);
+    ReportCode(command, failure.code, "cannot open " + where);
+    // The reason on one line, and the fingerprint, so that a user who has
+    // checked it with the server's owner can pin it (--tls-fingerprint).
+    if (!failure.tlsFailure.empty()) {
+        const std::string reason = failure.tlsFailure.substr(0, failure.tlsFailure.find_first_of("\r\n"));
+        std::fprintf(stderr, "sapihost: not secure: %s\n", reason.c_str());
+        const std::string fingerprint = FingerprintIn(failure.tlsFailure);
+        if (!fingerprint.empty()) std::fprintf(stderr, "sapihost: certificate SHA-256 fingerprint: %s\n", fingerprint.c_str());
+    }
+    return false;
+}
+
+// In the shell on a terminal, as ssh does: a certificate the user has checked
+// by other means may be trusted for this session. The answer defaults to no.
+bool CommandRunner::OfferTrust(const Command &command, const Failure &failure) {
+    const std::string fingerprint = FingerprintIn(failure.tlsFailure);
+    if (!interactive || fingerprint.empty() || !platform::IsTerminal(stdin)) return false;
+    ReportOpenFailure(command, failure);
+    const auto answer = platform::ReadLine("Trust this certificate for this session? [y/N] ", {});
+    if (!answer || (*answer != "y" && *answer != "Y" && *answer != "yes")) return false;
+    settings_.server->tlsFingerprint = fingerprint;
+    settings_.tls.fingerprint = fingerprint;
+    return true;
+}
+
 bool CommandRunner::OpenServer(const Command &command) {
     std::string error;
     auto url = ParseServerUrl(command.args[0], error);
     if (!url) return Fail(command, error);
     ServerSettings server;
     server.host = url->host;
-    server.port = url->port.value_or(21);
+    server.port = url->port.value_or(DefaultPort(url->security));
     server.user = url->user.value_or("");
     server.folder = url->path;
     server.passive = settings_.passive;
     server.verifyByRead = settings_.verifyByRead;
     server.waitForGrowing = settings_.waitForGrowing;
+    settings_.tls.ApplyTo(server, url->security);
     if (!ResolvePassword(server, url->password, error)) return Fail(command, error);
     if (session_) session_->Close();
     settings_.server = server;

@@ -23,6 +23,7 @@ struct RunnerSettings {
     bool passive = true;
     bool verifyByRead = false;
     bool waitForGrowing = false;
+    TlsOptions tls;
     std::optional<ServerSettings> server;  // what 'open' and the first server command connect to
 };
 
@@ -48,6 +49,8 @@ public:
 private:
     bool EnsureModule();
     bool EnsureConnected(const Command &command);
+    bool ReportOpenFailure(const Command &command, const Failure &failure);
+    bool OfferTrust(const Command &command, const Failure &failure);
     bool Report(const Command &command, const Failure &failure);
     bool ReportCode(const Command &command, ServerApiResult code, const std::string &what = {});
     bool Fail(const Command &command, const std::string &message);

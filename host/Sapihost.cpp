@@ -26,14 +26,17 @@ int Usage(const std::string &error) {
 }
 
 // The server from the URL, with --host, --port, --user and --password on top.
-bool BuildServer(const Options &options, std::optional<ServerSettings> &server, std::string &error) {
+bool BuildServer(const Options &options, const TlsOptions &tls, std::optional<ServerSettings> &server,
+                 std::string &error) {
     ServerSettings settings;
     std::optional<std::string> password;
+    Security security = Security::Clear;
     if (options.url) {
         auto url = ParseServerUrl(*options.url, error);
         if (!url) return false;
+        security = url->security;
         settings.host = url->host;
-        settings.port = url->port.value_or(21);
+        settings.port = url->port.value_or(DefaultPort(url->security));
         settings.user = url->user.value_or("");
         settings.folder = url->path;
         password = url->password;
@@ -46,6 +49,7 @@ bool BuildServer(const Options &options, std::optional<ServerSettings> &server, 
     settings.passive = options.passive;
     settings.verifyByRead = options.verifyByRead;
     settings.waitForGrowing = options.waitForGrowing;
+    tls.ApplyTo(settings, security);
     if (!ResolvePassword(settings, password, error, options.password ? "--password" : "the URL")) return false;
     server = settings;
     return true;
@@ -119,12 +123,13 @@ int Main(const std::vector<std::string> &args) {
     settings.passive = options->passive;
     settings.verifyByRead = options->verifyByRead;
     settings.waitForGrowing = options->waitForGrowing;
+    settings.tls = {options->tls, options->tlsCaFile.value_or(""), options->tlsFingerprint.value_or("")};
     settings.progress = options->progress.value_or(platform::IsTerminal(stdout) && platform::IsTerminal(stderr)) &&
                         !options->trace;
     // Only a command that talks to a server may need a password (and a prompt).
     bool shell = commands->empty();
     for (const auto &command : *commands) shell = shell || command.name == "shell";
-    if ((shell || NeedsServer(*commands)) && !BuildServer(*options, settings.server, error)) return Usage(error);
+    if ((shell || NeedsServer(*commands)) && !BuildServer(*options, settings.tls, settings.server, error)) return Usage(error);
     if (!shell && NeedsServer(*commands) && !settings.server) {
         return Usage("no server: give an ftp:// URL or --host");
     }

@@ -118,13 +118,40 @@ std::optional<int> ParsePort(const std::string &text) {
     return value;
 }
 
+namespace {
+
+struct Scheme {
+    const char *prefix;
+    Security security;
+};
+// As curl and lftp read ftps://: TLS from the first byte. ftpes:// is how
+// FileZilla writes explicit FTPS.
+constexpr Scheme schemes[] = {
+    {"ftp://", Security::Clear}, {"ftpes://", Security::Explicit}, {"ftps://", Security::Implicit}};
+
+const char *SchemeOf(Security security) {
+    for (const Scheme &scheme : schemes) {
+        if (scheme.security == security) return scheme.prefix;
+    }
+    return "ftp://";
+}
+
+}  // namespace
+
+int DefaultPort(Security security) { return security == Security::Implicit ? 990 : 21; }
+
 std::optional<ServerUrl> ParseServerUrl(const std::string &text, std::string &error) {
-    if (!StartsWithIgnoringCase(text, "ftp://")) {
-        error = "only ftp:// addresses are supported";
+    ServerUrl url;
+    const Scheme *scheme = nullptr;
+    for (const Scheme &candidate : schemes) {
+        if (StartsWithIgnoringCase(text, candidate.prefix)) scheme = &candidate;
+    }
+    if (scheme == nullptr) {
+        error = "only ftp://, ftpes:// and ftps:// addresses are supported";
         return std::nullopt;
     }
-    const std::string rest = text.substr(6);
-    ServerUrl url;
+    url.security = scheme->security;
+    const std::string rest = text.substr(std::string(scheme->prefix).size());
     const size_t slash = rest.find('/');
     const std::string authority = rest.substr(0, slash);
     if (slash != std::string::npos) {
@@ -146,9 +173,10 @@ std::optional<ServerUrl> ParseServerUrl(const std::string &text, std::string &er
     return url;
 }
 
-std::string DisplayServer(const std::string &host, int port, const std::string &user) {
+std::string DisplayServer(const std::string &host, int port, const std::string &user, Security security) {
     const std::string shownHost = host.find(':') != std::string::npos ? "[" + host + "]" : host;
-    return "ftp://" + (user.empty() ? std::string() : user + "@") + shownHost + ":" + std::to_string(port) + "/";
+    return SchemeOf(security) + (user.empty() ? std::string() : user + "@") + shownHost + ":" +
+           std::to_string(port) + "/";
 }
 
 }  // namespace sapihost

@@ -6,7 +6,7 @@ namespace sapihost {
 
 namespace {
 
-Failure CodeFailure(ServerApiResult code, std::string message = {}) { return Failure{code, std::move(message)}; }
+Failure CodeFailure(ServerApiResult code, std::string message = {}) { return Failure{code, std::move(message), {}}; }
 
 // Reads one list of the listing by index until the module says there is no more.
 std::optional<Failure> ReadList(ModuleApi &api, ListingKind kind, int32_t connection, NameList &names) {
@@ -36,6 +36,20 @@ std::vector<std::string> SplitPath(const std::string &path) {
     return parts;
 }
 
+void TlsOptions::ApplyTo(ServerSettings &server, Security fromUrl) const {
+    server.security = fromUrl == Security::Clear && explicitTls ? Security::Explicit : fromUrl;
+    server.tlsCaFile = caFile;
+    server.tlsFingerprint = fingerprint;
+}
+
+std::string FingerprintIn(const std::string &tlsFailure) {
+    const std::string label = "Fingerprint=";
+    const size_t at = tlsFailure.find(label);
+    if (at == std::string::npos) return {};
+    const size_t start = at + label.size();
+    return tlsFailure.substr(start, tlsFailure.find_first_of("\r\n", start) - start);
+}
+
 std::optional<Failure> Session::Open(const ServerSettings &settings) {
     Close();
     ScopedParameterSet set(api_);
@@ -53,13 +67,28 @@ std::optional<Failure> Session::Open(const ServerSettings &settings) {
         keys.emplace_back("ServerEndOnConfirmation", "1");
         keys.emplace_back("ServerStopOnRefusal", "1");
     }
+    const std::pair<const char *, std::string> tlsKeys[] = {
+        {"ServerUseTLS", std::to_string(static_cast<int>(settings.security))},
+        {"ServerTLSCAFile", settings.tlsCaFile},
+        {"ServerTLSFingerprint", settings.tlsFingerprint},
+    };
     for (const auto &[key, value] : keys) {
+        const ServerApiResult result = api_.SetParameter(set.Handle(), key, value);
+        if (result != ApiOk) return CodeFailure(result, std::string("could not set ") + key);
+    }
+    // Only what was asked for: a clear-text open sets the same keys as before TLS.
+    for (const auto &[key, value] : tlsKeys) {
+        if (settings.security == Security::Clear || value.empty()) continue;
         const ServerApiResult result = api_.SetParameter(set.Handle(), key, value);
         if (result != ApiOk) return CodeFailure(result, std::string("could not set ") + key);
     }
     int32_t connection = 0;
     const ServerApiResult result = api_.OpenServer(set.Handle(), connection);
-    if (result != ApiOk) return CodeFailure(result);
+    if (result != ApiOk) {
+        Failure failure = CodeFailure(result);
+        if (settings.security != Security::Clear) api_.GetParameter(set.Handle(), "ServerTLSFailure", failure.tlsFailure);
+        return failure;
+    }
     connection_ = connection;
     settings_ = settings;
     listingStale_ = false;
@@ -112,8 +141,8 @@ std::optional<Failure> Session::Step(const std::string &name, bool create, int *
         Listing listing;
         if (auto failure = ReadListing(listing)) return failure;
         if (!listing.HasFolder(name)) {
-            if (listing.HasFile(name)) return Failure{ApiOk, "'" + name + "' is a file, not a folder"};
-            if (!create) return Failure{ApiOk, "no such folder: '" + name + "' (mkdir creates one)"};
+            if (listing.HasFile(name)) return Failure{ApiOk, "'" + name + "' is a file, not a folder", {}};
+            if (!create) return Failure{ApiOk, "no such folder: '" + name + "' (mkdir creates one)", {}};
             if (created != nullptr) ++*created;
         }
     }

@@ -10,6 +10,7 @@
 
 #include "ModuleApi.h"
 #include "NameList.h"
+#include "ServerUrl.h"
 
 namespace sapihost {
 
@@ -25,6 +26,17 @@ struct ServerSettings {
     // (for files still growing on the server), thirty attempts for a refused file.
     bool waitForGrowing = false;
     std::string folder;  // entered right after the login; may be empty
+    Security security = Security::Clear;
+    std::string tlsCaFile;       // empty: the system's CAs
+    std::string tlsFingerprint;  // empty: no pin
+};
+
+// The three TLS options of the command line, for every server opened.
+struct TlsOptions {
+    bool explicitTls = false;  // --tls: an ftp:// URL means explicit FTPS
+    std::string caFile;
+    std::string fingerprint;
+    void ApplyTo(ServerSettings &server, Security fromUrl) const;
 };
 
 struct Listing {
@@ -38,7 +50,13 @@ struct Listing {
 struct Failure {
     ServerApiResult code = ApiOk;
     std::string message;
+    // Why TLS failed, as the module wrote it under "ServerTLSFailure": the
+    // reason, then "SHA256 Fingerprint=..." of the certificate.
+    std::string tlsFailure;
 };
+
+// The fingerprint in a "ServerTLSFailure" text; empty when there is none.
+std::string FingerprintIn(const std::string &tlsFailure);
 
 class Session {
 public:

@@ -16,11 +16,17 @@ FtpConnection::~FtpConnection() { CloseHandles(); }
 
 ResultCode FtpConnection::Connect(const WideString &serverName, int32_t port,
                                   const WideString &userName, const WideString &password,
-                                  bool usePassive) {
+                                  bool usePassive, const TlsRequest &tls) {
     CloseHandles();
     internetHandle = services.InternetOpen(SAPI_WIDE("UserAgent"), INTERNET_OPEN_TYPE_DIRECT,
                                            nullptr, nullptr, INTERNET_FLAG_NO_CACHE_WRITE);
     if (internetHandle == nullptr) return ApiInternetOpenFailed;
+    // A request for TLS that the client services cannot keep ends here, before
+    // anything is sent.
+    if (!RequestTls(services, internetHandle, tls)) {
+        CloseHandles();
+        return ApiConnectFailed;
+    }
 
     // The port goes over as the client's 16-bit port number; OpenServer lets
     // through only ports that fit.
@@ -29,6 +35,7 @@ ResultCode FtpConnection::Connect(const WideString &serverName, int32_t port,
                                          static_cast<uint16_t>(port), userName.c_str(),
                                          password.c_str(), INTERNET_SERVICE_FTP, flags, Context());
     if (ftpHandle == nullptr) {
+        if (tls.Wanted() && IsTlsFailure(services.GetLastError())) tlsFailure = TlsFailureText(services);
         CloseHandles();
         return ApiConnectFailed;
     }

@@ -10,6 +10,7 @@
 
 #include "ServerApi.h"
 #include "base/ResultCode.h"
+#include "ftp/TlsRequest.h"
 #include "ftp/services/FtpClientServices.h"
 #include "platform/WideNameList.h"
 #include "platform/WideText.h"
@@ -26,7 +27,7 @@ public:
 
     // Connection core
     ResultCode Connect(const WideString &serverName, int32_t port, const WideString &userName,
-                       const WideString &password, bool usePassive);
+                       const WideString &password, bool usePassive, const TlsRequest &tls = {});
     void CloseHandles();
     ResultCode RefreshListing(const WideChar *searchPattern);
     ResultCode FolderAt(int32_t index, WideString &name, WideString &title) const;
@@ -74,6 +75,10 @@ public:
     // operation under way returns.
     int activeCalls = 0;
     std::unique_ptr<FtpConnection> retiredSelf;
+
+    // Why a TLS connection could not be made (the certificate's fault, or the
+    // handshake's), in one line and the certificate's fingerprint; empty otherwise.
+    WideString tlsFailure;
 
 private:
     uintptr_t Context() const { return reinterpret_cast<uintptr_t>(this); }

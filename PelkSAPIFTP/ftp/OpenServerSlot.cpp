@@ -7,6 +7,8 @@
 #include "ftp/ConnectionRegistry.h"
 #include "ftp/ConnectionSlots.h"
 #include "ftp/ServerParameters.h"
+#include "parameters/ParameterAccess.h"
+#include "parameters/ParameterKeys.h"
 
 namespace sapi {
 namespace {
@@ -24,8 +26,18 @@ ResultCode OpenServerFrom(int32_t parameterSet, int32_t &connectionHandle) {
     connection->stopOnRefusal = parameters.stopOnRefusal;
     const ResultCode connected =
         connection->Connect(parameters.serverName, parameters.port, parameters.userName,
-                            parameters.password, parameters.usePassive);
-    if (connected != ApiOk) return connected;
+                            parameters.password, parameters.usePassive, parameters.tls);
+    if (connected != ApiOk) {
+        // The host's one way to learn why a secure connection failed, and
+        // which certificate to pin if the user trusts it. A reason left from
+        // an earlier attempt must not stand for this one.
+        if (connection->tlsFailure.empty()) {
+            RemoveParameterEntry(parameterSet, ServerTLSFailureKey);
+        } else {
+            SetParameterText(parameterSet, ServerTLSFailureKey, connection->tlsFailure.c_str());
+        }
+        return connected;
+    }
     connectionHandle = Connections().Add(std::move(connection));
     return ApiOk;
 }

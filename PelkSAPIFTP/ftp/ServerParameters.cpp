@@ -22,6 +22,23 @@ bool ReadFlag(int32_t parameterSet, const char *key) {
     return ReadParameterText(parameterSet, key, text) == ApiOk && Wtoi(text.c_str()) != 0;
 }
 
+void ReadOptional(int32_t parameterSet, const char *key, WideString &value) {
+    if (ReadParameterText(parameterSet, key, value) != ApiOk) value.clear();
+}
+
+// "ServerUseTLS" through _wtoi, like the flags; the CA file and the pin count
+// only with TLS on.
+TlsRequest ReadTls(int32_t parameterSet) {
+    TlsRequest tls;
+    WideString mode;
+    ReadOptional(parameterSet, ServerUseTLSKey, mode);
+    tls.mode = static_cast<uint32_t>(Wtoi(mode.c_str()));
+    if (!tls.Wanted()) return tls;
+    ReadOptional(parameterSet, ServerTLSCAFileKey, tls.caFile);
+    ReadOptional(parameterSet, ServerTLSFingerprintKey, tls.fingerprint);
+    return tls;
+}
+
 }  // namespace
 
 ResultCode ReadServerParameters(int32_t parameterSet, ServerParameters &parameters) {
@@ -37,6 +54,7 @@ ResultCode ReadServerParameters(int32_t parameterSet, ServerParameters &paramete
     parameters.verifyByRead = ReadFlag(parameterSet, "ServerVerifyByRead");
     parameters.endOnConfirmation = ReadFlag(parameterSet, ServerEndOnConfirmationKey);
     parameters.stopOnRefusal = ReadFlag(parameterSet, ServerStopOnRefusalKey);
+    parameters.tls = ReadTls(parameterSet);
     result = ReadRequired(parameterSet, "ServerPrimaryLoginName", parameters.userName);
     if (result != ApiOk) return result;
     return ReadRequired(parameterSet, "ServerPrimaryLoginPassword", parameters.password);

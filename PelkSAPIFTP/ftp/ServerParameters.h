@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "base/ResultCode.h"
+#include "ftp/TlsRequest.h"
 #include "platform/WideText.h"
 
 namespace sapi {
@@ -17,6 +18,7 @@ struct ServerParameters {
     bool stopOnRefusal = false;
     WideString userName;
     WideString password;
+    TlsRequest tls;
 };
 
 // Reads the keys in a fixed order, stopping at the first required one that
@@ -24,7 +26,8 @@ struct ServerParameters {
 // own code (ApiInvalidArgument for a set that is not registered). A port read as
 // the runtime reads numbers (leading digits) must lie within 1 to 65535, or it
 // counts as missing. The flags
-// are optional and read as false when they cannot be read.
+// are optional and read as false when they cannot be read; so are the TLS keys
+// (absent: clear text, as before them).
 ResultCode ReadServerParameters(int32_t parameterSet, ServerParameters &parameters);
 
 }  // namespace sapi

@@ -105,6 +105,25 @@ typedef ServerApiResult (SERVER_API_CALL *GetParameterFunction)(int32_t paramete
 typedef ServerApiResult (SERVER_API_CALL *EnumerateParametersFunction)(int32_t parameterSet,
                                                                        ParameterCallback callback,
                                                                        void *context);
+/* OpenServer reads, beside the address, port, login and flags, three optional
+ * keys for FTPS (builds whose FTP client has TLS list them in
+ * DescribeServerParameters; elsewhere any mode but 0 fails with ApiConnectFailed
+ * without connecting):
+ *   "ServerUseTLS"          "0" clear text (the default, also when absent);
+ *                           "1" explicit FTPS (AUTH TLS), required; "2" implicit
+ *                           FTPS (TLS from the first byte, usually port 990).
+ *                           Any other number fails with ApiConnectFailed.
+ *   "ServerTLSCAFile"       a PEM file of the CAs to trust instead of the system's.
+ *   "ServerTLSFingerprint"  the SHA-256 fingerprint of the one certificate to
+ *                           trust, whoever signed it: hex, either case, colons
+ *                           allowed ("AB:CD:...", as openssl x509 -fingerprint
+ *                           -sha256 prints it).
+ * Without a CA file or a pin, the server's certificate must chain to the system's
+ * CAs and name the server's address. When it does not, or the TLS handshake
+ * fails, OpenServer returns ApiConnectFailed having sent nothing after the
+ * handshake, and writes "ServerTLSFailure" into the set: the reason on one line,
+ * then the certificate's fingerprint ("SHA256 Fingerprint=AB:CD:..."). Another
+ * failure removes that key. There is never a fallback to clear text. */
 typedef ServerApiResult (SERVER_API_CALL *OpenServerFunction)(int32_t parameterSet, int32_t *connection);
 typedef void (SERVER_API_CALL *CloseServerFunction)(int32_t connection);
 typedef ServerApiResult (SERVER_API_CALL *ListingTextFunction)(int32_t connection, int32_t index,

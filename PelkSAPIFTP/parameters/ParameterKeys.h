@@ -17,6 +17,12 @@ inline constexpr const char *ServerVerifyByReadKey = "ServerVerifyByRead";
 // its end rather than after ten empty reads; let GetAssetInfo give up on a 5xx.
 inline constexpr const char *ServerEndOnConfirmationKey = "ServerEndOnConfirmation";
 inline constexpr const char *ServerStopOnRefusalKey = "ServerStopOnRefusal";
+inline constexpr const char *ServerUseTLSKey = "ServerUseTLS";
+inline constexpr const char *ServerTLSCAFileKey = "ServerTLSCAFile";
+inline constexpr const char *ServerTLSFingerprintKey = "ServerTLSFingerprint";
+// Written by OpenServer into the server's set when TLS failed: why, in one
+// line, and the certificate's SHA-256 fingerprint.
+inline constexpr const char *ServerTLSFailureKey = "ServerTLSFailure";
 
 // Asset attributes: written by GetAssetInfo, read by the host.
 inline constexpr const char *AssetNameKey = "AssetName";

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "ServerUrl.h"
+#include "Session.h"
 
 namespace sapihost {
 namespace {
@@ -81,6 +82,41 @@ TEST(HostServerUrl, PercentDecodeAndDisplay) {
     EXPECT_FALSE(PercentDecode("%g0"));
     EXPECT_EQ(DisplayServer("::1", 21, "u"), "ftp://u@[::1]:21/");
     EXPECT_EQ(DisplayServer("h", 2121, ""), "ftp://h:2121/");
+}
+
+// The scheme says the security and the default port; --tls makes only a clear
+// ftp:// explicit, never an implicit one clear or explicit.
+TEST(HostServerUrl, SchemesChooseTheSecurity) {
+    struct Case {
+        const char *url;
+        bool tlsOption;
+        Security security;
+        int port;
+        const char *shown;
+    };
+    const Case cases[] = {
+        {"ftp://u@h/", false, Security::Clear, 21, "ftp://u@h:21/"},
+        {"ftp://u@h/", true, Security::Explicit, 21, "ftpes://u@h:21/"},
+        {"FTPES://u@h/", false, Security::Explicit, 21, "ftpes://u@h:21/"},
+        {"ftps://u@h/", false, Security::Implicit, 990, "ftps://u@h:990/"},
+        {"ftps://u@h:2990/", true, Security::Implicit, 2990, "ftps://u@h:2990/"},
+    };
+    for (const Case &c : cases) {
+        const ServerUrl url = Parsed(c.url);
+        ServerSettings server;
+        TlsOptions{c.tlsOption, "", ""}.ApplyTo(server, url.security);
+        const int port = url.port.value_or(DefaultPort(url.security));
+        EXPECT_EQ(server.security, c.security) << c.url;
+        EXPECT_EQ(port, c.port) << c.url;
+        EXPECT_EQ(DisplayServer(url.host, port, "u", server.security), c.shown) << c.url;
+    }
+    Refused("ftpx://h/");
+}
+
+TEST(HostServerUrl, FingerprintFromTheModulesFailureText) {
+    EXPECT_EQ(FingerprintIn("expired\r\nSHA256 Fingerprint=AB:CD\r\n"), "AB:CD");
+    EXPECT_EQ(FingerprintIn("SHA256 Fingerprint=AB:CD"), "AB:CD");
+    EXPECT_EQ(FingerprintIn("TLS handshake failed"), "");
 }
 
 }  // namespace

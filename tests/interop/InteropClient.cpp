@@ -61,6 +61,7 @@ bool InteropClient::Connect(const std::string &address, uint16_t port, const std
                                                                 nullptr, nullptr,
                                                                 INTERNET_FLAG_NO_CACHE_WRITE));
     if (!internet_) return false;
+    if (beforeConnect && !beforeConnect(services_, internet_.get())) return false;
     const WideString server = WideFromUtf8(address), wideUser = WideFromUtf8(user),
                      widePassword = WideFromUtf8(password);
     connect_ = ServiceHandle(

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -53,6 +54,10 @@ public:
     static constexpr uint32_t TransferFlags = 0x84000002;  // the above | binary
 
     InteropClient();
+
+    // Run on the root handle between InternetOpen and InternetConnect (the TLS
+    // options go there); false fails the connect.
+    std::function<bool(FtpClientServices &, InternetHandle root)> beforeConnect;
 
     // InternetOpen, then InternetConnect (which logs in). False leaves the
     // error in LastError() and the server's reply in LastResponse().

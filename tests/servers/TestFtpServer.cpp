@@ -64,6 +64,13 @@ std::vector<std::string> LauncherArguments(const std::string &kind, const fs::pa
         arguments.emplace_back("--burst-bytes");
         arguments.push_back(std::to_string(options.burstBytes));
     }
+    if (!options.tls.empty()) {
+        for (const std::string &argument : {std::string("--tls"), options.tls, std::string("--tls-cert"),
+                                            options.tlsCertificate.string(), std::string("--tls-key"),
+                                            options.tlsKey.string()}) {
+            arguments.push_back(argument);
+        }
+    }
     if (!options.logCopy.empty()) {
         arguments.emplace_back("--log");
         arguments.push_back(options.logCopy.string());

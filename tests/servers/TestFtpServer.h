@@ -31,6 +31,11 @@ struct TestFtpServerOptions {
     // pyftpdlib: file data goes out in bursts of this many bytes, about two
     // seconds apart (0: as fast as it can).
     int burstBytes = 0;
+    // "explicit" or "implicit" (vsftpd and proftpd only): TLS required on the
+    // control and data connections, with this certificate and key (PEM).
+    std::string tls;
+    std::filesystem::path tlsCertificate;
+    std::filesystem::path tlsKey;
 };
 
 class TestFtpServer {

@@ -5,6 +5,7 @@
         [--address 127.0.0.1|::1] [--port N] [--size-in-ascii] [--slow-failed-logins]
         [--read-only NAME]... [--idle-timeout SECONDS] [--no-chroot] [--burst-bytes N]
         [--log FILE]
+        [--tls explicit|implicit --tls-cert PEM --tls-key PEM]
 
 KIND is pyftpdlib, vsftpd, proftpd or pureftpd. Once the server listens it prints
 "UID n" (the owner files under DIR should have) and then "PORT n", and supervises:
@@ -51,8 +52,14 @@ def parse():
     parser.add_argument("--burst-bytes", type=int, default=0, metavar="N",
                         help="pyftpdlib: send file data in bursts of N bytes, about two seconds apart")
     parser.add_argument("--log", help="copy the server's log here when stopping")
+    parser.add_argument("--tls", choices=["explicit", "implicit"],
+                        help="TLS required on control and data (implicit: vsftpd and proftpd only)")
+    parser.add_argument("--tls-cert", help="the server's certificate (PEM), with --tls")
+    parser.add_argument("--tls-key", help="its private key (PEM), with --tls")
     options = parser.parse_args()
     options.root = os.path.abspath(options.root)
+    if options.tls and not (options.tls_cert and options.tls_key):
+        parser.error("--tls needs --tls-cert and --tls-key")
     return options
 
 

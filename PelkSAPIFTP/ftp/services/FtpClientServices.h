@@ -59,6 +59,10 @@ public:
                                            uint32_t flags, uintptr_t context) = 0;
     virtual InternetStatusCallback InternetSetStatusCallback(InternetHandle handle,
                                                              InternetStatusCallback callback) = 0;
+    // On a root handle, before InternetConnect: WinInet's own options, and the
+    // FTPS options of TlsOptions.h, which only the plug-in's own client takes.
+    virtual bool InternetSetOption(InternetHandle handle, uint32_t option, const void *buffer,
+                                   uint32_t length) = 0;
 
     // Null with ERROR_NO_MORE_FILES (18) for an empty folder.
     virtual InternetHandle FtpFindFirstFile(InternetHandle connect, const WideChar *searchPattern,

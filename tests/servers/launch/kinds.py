@@ -43,6 +43,9 @@ def pyftpdlib(o, work, port, passive):
         argv += ["--idle-timeout", str(o.idle_timeout)]
     if o.burst_bytes:
         argv += ["--burst-bytes", str(o.burst_bytes)]
+    if o.tls:
+        _explicit_only("pyftpdlib", o)
+        argv += ["--tls-cert", o.tls_cert, "--tls-key", o.tls_key]
     return argv, os.getuid()
 
 
@@ -80,6 +83,8 @@ def vsftpd(o, work, port, passive):
     ]
     if o.idle_timeout:
         lines.append("idle_session_timeout=%d" % o.idle_timeout)
+    if o.tls:
+        lines += _vsftpd_tls(o)
     config = os.path.join(work, "vsftpd.conf")
     _write(config, "\n".join(lines) + "\n", 0o600)
     return ["/usr/sbin/vsftpd", config], uid
@@ -91,7 +96,7 @@ def proftpd(o, work, port, passive):
            % (o.user, _crypt(o.password), VIRTUAL_UID, VIRTUAL_UID, home), 0o600)
     _write(os.path.join(work, "ftpd.group"), "%s:x:%d:\n" % (o.user, VIRTUAL_UID))
     ipv6 = ":" in o.address
-    config = """ServerType          standalone
+    config = _proftpd_tls_modules(o) + """ServerType          standalone
 ServerName          "proftpd test"
 DefaultAddress      {address}
 SocketBindTight     on
@@ -124,6 +129,7 @@ Umask               022
 {idle}""".format(idle="TimeoutIdle         %d\n" % o.idle_timeout if o.idle_timeout else "",
            address=o.address, ipv6="on" if ipv6 else "off", port=port, first=passive.first,
            last=passive.last, work=work, delay="on" if o.slow_failed_logins else "off")
+    config += _proftpd_tls(o, work)
     path = os.path.join(work, "proftpd.conf")
     _write(path, config)
     return [_unpacked("usr/sbin/proftpd"), "-n", "-c", path], VIRTUAL_UID
@@ -142,12 +148,53 @@ def pureftpd(o, work, port, passive):
     # password (4-6 s) is built in; no option lowers it.
     return [_unpacked("usr/sbin/pure-ftpd"), "-S", "%s,%d" % (o.address, port),
             "-l", "puredb:" + database, "-E", "-H", "-p", "%d:%d" % (passive.first, passive.last),
-            "-c", "50", "-C", "50"] + _pure_idle(o.idle_timeout), VIRTUAL_UID
+            "-c", "50", "-C", "50"] + _pure_idle(o.idle_timeout) + _pure_tls(o), VIRTUAL_UID
 
 
 def _pure_idle(seconds):
     # pure-ftpd counts its idle time in minutes.
     return ["-I", str(max(1, (seconds + 59) // 60))] if seconds else []
+
+
+def _explicit_only(kind, o):
+    if o.tls == "implicit":
+        raise RuntimeError("%s offers no implicit TLS" % kind)
+
+
+# TLS on both connections, and the data connection must resume the control
+# connection's session (vsftpd's default, spelt out).
+def _vsftpd_tls(o):
+    return ["ssl_enable=YES", "rsa_cert_file=%s" % o.tls_cert, "rsa_private_key_file=%s" % o.tls_key,
+            "force_local_logins_ssl=YES", "force_local_data_ssl=YES", "require_ssl_reuse=YES",
+            "implicit_ssl=%s" % ("YES" if o.tls == "implicit" else "NO")]
+
+
+# mod_tls lives in its own package, unpacked beside proftpd; these lines must come first.
+def _proftpd_tls_modules(o):
+    if not o.tls:
+        return ""
+    module = os.path.join(UNPACKED, "usr/lib/proftpd/mod_tls.so")
+    if not os.path.exists(module):
+        raise RuntimeError("%s is missing: run tools/install-deps.sh" % module)
+    return "ModulePath          %s\nLoadModule          mod_tls.c\n" % os.path.dirname(module)
+
+
+def _proftpd_tls(o, work):
+    if not o.tls:
+        return ""
+    lines = ["TLSEngine           on", "TLSLog              %s/tls.log" % work,
+             "TLSRSACertificateFile    %s" % o.tls_cert, "TLSRSACertificateKeyFile %s" % o.tls_key,
+             "TLSRequired         on", "TLSProtocol         TLSv1.2 TLSv1.3"]
+    if o.tls == "implicit":
+        lines.append("TLSOptions          UseImplicitSSL")
+    return "\n".join(lines) + "\n"
+
+
+def _pure_tls(o):
+    if not o.tls:
+        return []
+    _explicit_only("pure-ftpd", o)
+    return ["-Y", "3", "-2", "%s,%s" % (o.tls_cert, o.tls_key)]
 
 
 KINDS = {"pyftpdlib": pyftpdlib, "vsftpd": vsftpd, "proftpd": proftpd, "pureftpd": pureftpd}

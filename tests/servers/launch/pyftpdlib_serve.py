@@ -6,7 +6,7 @@ import os
 import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
+from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler, TLS_FTPHandler
 from pyftpdlib.servers import FTPServer
 
 
@@ -23,11 +23,15 @@ def parse():
     parser.add_argument("--idle-timeout", type=int, default=0)
     parser.add_argument("--failed-login-delay", type=float, default=0.0)
     parser.add_argument("--burst-bytes", type=int, default=0)
+    parser.add_argument("--tls-cert", help="TLS required on control and data (explicit)")
+    parser.add_argument("--tls-key")
     return parser.parse_args()
 
 
 def handler_class(options):
-    class Handler(FTPHandler):
+    base = TLS_FTPHandler if options.tls_cert else FTPHandler
+
+    class Handler(base):
         # Names pass as the bytes on disk both ways, as on the other servers;
         # stock pyftpdlib would list a Latin-1 name with "?" in it.
         unicode_errors = "surrogateescape"
@@ -38,7 +42,7 @@ def handler_class(options):
             def ftp_SIZE(self, path):
                 saved, self._current_type = self._current_type, "i"
                 try:
-                    return FTPHandler.ftp_SIZE(self, path)
+                    return base.ftp_SIZE(self, path)
                 finally:
                     self._current_type = saved
 
@@ -58,6 +62,9 @@ def handler_class(options):
         Handler.dtp_handler = Bursts
     first, last = (int(port) for port in options.passive.split("-"))
     Handler.passive_ports = list(range(first, last + 1))
+    if options.tls_cert:
+        Handler.certfile, Handler.keyfile = options.tls_cert, options.tls_key
+        Handler.tls_control_required = Handler.tls_data_required = True
     return Handler
 
 

@@ -89,6 +89,11 @@ TEST(DescribeServerParameters, WritesEveryLabelWithKindZeroEveryTime) {
         {"ServerVerifyByRead", {SAPI_WIDE("Pre-Transfer File Test"), 0}},
         {"ServerEndOnConfirmation", {SAPI_WIDE("End Transfers on Server Confirmation"), 0}},
         {"ServerStopOnRefusal", {SAPI_WIDE("No File Test Retries after Refusal"), 0}},
+#if !defined(_WIN32)
+        {"ServerUseTLS", {SAPI_WIDE("Use TLS (0 no, 1 explicit FTPS, 2 implicit FTPS)"), 0}},
+        {"ServerTLSCAFile", {SAPI_WIDE("TLS CA File"), 0}},
+        {"ServerTLSFingerprint", {SAPI_WIDE("TLS Certificate SHA-256 Fingerprint"), 0}},
+#endif
     };
     for (int round = 0; round < 2; ++round) {
         ASSERT_EQ(DescribeServerParameters(set), ApiOk);

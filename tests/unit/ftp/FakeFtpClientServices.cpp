@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "ftp/services/ControlText.h"
+#include "ftp/services/TlsOptions.h"
 #include "ftp/services/WinInetConstants.h"
 
 namespace sapi::testing {
@@ -231,6 +232,20 @@ InternetHandle FakeFtpClientServices::InternetConnect(InternetHandle internet,
         return nullptr;
     }
     return Make(call, HandleKind::Connect, internet, context);
+}
+
+bool FakeFtpClientServices::InternetSetOption(InternetHandle handle, uint32_t option, const void *buffer,
+                                              uint32_t length) {
+    FakeCall &call = Begin("InternetSetOption", handle);
+    call.number = option;
+    if (buffer != nullptr && length == sizeof(uint32_t) && option == SAPI_OPTION_FTP_TLS_MODE) {
+        std::memcpy(&call.flags, buffer, sizeof(uint32_t));
+    } else if (buffer != nullptr) {
+        call.texts = {Utf8FromWide(WideView(static_cast<const WideChar *>(buffer), length))};
+    }
+    if (!IsOpen(handle, HandleKind::Internet)) return Fail(call, ERROR_INVALID_HANDLE);
+    if (auto outcome = NextOutcome(call.name); outcome && outcome->fail) return Fail(call, outcome->error);
+    return Succeed(call);
 }
 
 InternetStatusCallback FakeFtpClientServices::InternetSetStatusCallback(

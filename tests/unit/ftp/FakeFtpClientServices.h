@@ -154,6 +154,10 @@ public:
                                    uintptr_t context) override;
     InternetStatusCallback InternetSetStatusCallback(InternetHandle handle,
                                                      InternetStatusCallback callback) override;
+    // Recorded with the option in `number`; a uint32_t value in `flags`, a text
+    // value (length in characters) in `texts`.
+    bool InternetSetOption(InternetHandle handle, uint32_t option, const void *buffer,
+                           uint32_t length) override;
     InternetHandle FtpFindFirstFile(InternetHandle connect, const WideChar *searchPattern,
                                     FtpFindData *findData, uint32_t flags,
                                     uintptr_t context) override;

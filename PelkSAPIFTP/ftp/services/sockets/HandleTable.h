@@ -14,6 +14,7 @@
 #include "ftp/services/sockets/FtpSession.h"
 #include "ftp/services/sockets/RemoteNames.h"
 #include "platform/Mutex.h"
+#include "ftp/services/sockets/TlsSettings.h"
 
 namespace sapi::ftpclient {
 
@@ -23,6 +24,8 @@ struct HandleObject {
     HandleKind kind = HandleKind::Root;
     uintptr_t parent = 0;  // the handle it was made from; 0 for a root handle
     InternetStatusCallback callback = nullptr;
+    // Root handles: the FTPS settings its connections take.
+    TlsSettings tls;
     // Connect handles: the session. Find and file handles share it, so that a
     // child that is still in a caller's hands never outlives what it needs.
     std::shared_ptr<FtpSession> session;

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "ftp/services/ControlText.h"
+#include "ftp/services/TlsOptions.h"
 #include "ftp/services/WinInetConstants.h"
 #include "ftp/services/sockets/FindPattern.h"
 #include "ftp/services/sockets/LastError.h"
@@ -131,6 +132,45 @@ InternetHandle SocketFtpClientServices::InternetOpen(const WideChar *, uint32_t,
     return handles_.Add(std::move(root));
 }
 
+namespace {
+
+std::string Utf8OfCharacters(const void *buffer, uint32_t length) {
+    const auto *text = static_cast<const WideChar *>(buffer);
+    return buffer == nullptr ? std::string() : Utf8FromWide(WideView(text, length));
+}
+
+// One FTPS option into the settings; false for a value that names no setting.
+bool ApplyTlsOption(TlsSettings &tls, uint32_t option, const void *buffer, uint32_t length) {
+    if (option == SAPI_OPTION_FTP_TLS_MODE) {
+        uint32_t mode = 0;
+        if (buffer == nullptr || length != sizeof mode) return false;
+        std::memcpy(&mode, buffer, sizeof mode);
+        if (mode > static_cast<uint32_t>(TlsMode::Implicit)) return false;
+        tls.mode = static_cast<TlsMode>(mode);
+        return true;
+    }
+    if (option == SAPI_OPTION_FTP_TLS_CA_FILE) {
+        tls.caFile = Utf8OfCharacters(buffer, length);
+        return true;
+    }
+    tls.pinned = ParseFingerprint(Utf8OfCharacters(buffer, length));
+    return tls.pinned.has_value();
+}
+
+}  // namespace
+
+bool SocketFtpClientServices::InternetSetOption(InternetHandle handle, uint32_t option, const void *buffer,
+                                                uint32_t length) {
+    std::shared_ptr<HandleObject> root = handles_.Find(handle, HandleKind::Root);
+    if (!root) return FailBool(ERROR_INVALID_HANDLE);
+    if (option != SAPI_OPTION_FTP_TLS_MODE && option != SAPI_OPTION_FTP_TLS_CA_FILE &&
+        option != SAPI_OPTION_FTP_TLS_FINGERPRINT) {
+        return FailBool(ERROR_INTERNET_INVALID_OPTION);
+    }
+    if (!ApplyTlsOption(root->tls, option, buffer, length)) return FailBool(ERROR_INVALID_PARAMETER);
+    return true;
+}
+
 InternetHandle SocketFtpClientServices::InternetConnect(InternetHandle internet, const WideChar *serverName,
                                                         uint16_t port, const WideChar *userName,
                                                         const WideChar *password, uint32_t service,
@@ -143,6 +183,9 @@ InternetHandle SocketFtpClientServices::InternetConnect(InternetHandle internet,
     if (!IsSingleLine(userName) || !IsSingleLine(password)) {
         return FailHandle(ERROR_INVALID_PARAMETER);
     }
+    // Until the session speaks TLS, a connection that asks for it is refused
+    // rather than made in clear text.
+    if (root->tls.mode != TlsMode::Clear) return FailHandle(ERROR_INTERNET_SECURITY_CHANNEL_ERROR);
     auto session = std::make_shared<FtpSession>((flags & INTERNET_FLAG_PASSIVE) != 0);
     const SessionError error = session->Login(Utf8Of(serverName), port == 0 ? INTERNET_DEFAULT_FTP_PORT : port,
                                           Utf8Of(userName), Utf8Of(password));

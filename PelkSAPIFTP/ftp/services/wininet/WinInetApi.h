@@ -9,6 +9,7 @@
 #undef InternetOpen
 #undef InternetConnect
 #undef InternetSetStatusCallback
+#undef InternetSetOption
 #undef FtpFindFirstFile
 #undef InternetFindNextFile
 #undef FtpSetCurrentDirectory

@@ -7,6 +7,7 @@
 #include <iterator>
 #include <new>
 
+#include "ftp/services/TlsOptions.h"
 #include "ftp/services/wininet/ControlText.h"
 #include "ftp/services/wininet/LastReply.h"
 
@@ -59,6 +60,18 @@ InternetHandle WinInetFtpClientServices::InternetConnect(InternetHandle internet
     }
     return InternetConnectW(internet, serverName, port, userName, password, service, flags,
                             context);
+}
+
+// WinInet's FTP has no TLS: our FTPS options are refused here, before WinInet
+// could take the number for one of its own.
+bool WinInetFtpClientServices::InternetSetOption(InternetHandle handle, uint32_t option,
+                                                 const void *buffer, uint32_t length) {
+    if (option == SAPI_OPTION_FTP_TLS_MODE || option == SAPI_OPTION_FTP_TLS_CA_FILE ||
+        option == SAPI_OPTION_FTP_TLS_FINGERPRINT) {
+        ::SetLastError(ERROR_INTERNET_INVALID_OPTION);
+        return false;
+    }
+    return InternetSetOptionW(handle, option, const_cast<void *>(buffer), length) != FALSE;
 }
 
 InternetStatusCallback WinInetFtpClientServices::InternetSetStatusCallback(

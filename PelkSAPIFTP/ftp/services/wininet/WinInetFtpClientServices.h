@@ -28,6 +28,8 @@ public:
                                    uint32_t service, uint32_t flags, uintptr_t context) override;
     InternetStatusCallback InternetSetStatusCallback(InternetHandle handle,
                                                      InternetStatusCallback callback) override;
+    bool InternetSetOption(InternetHandle handle, uint32_t option, const void *buffer,
+                           uint32_t length) override;
 
     InternetHandle FtpFindFirstFile(InternetHandle connect, const WideChar *searchPattern,
                                     FtpFindData *findData, uint32_t flags,

@@ -1,0 +1,22 @@
+// FTPS through the WinInet-shaped interface. WinInet's FTP has no TLS, so the
+// settings travel as options of our own on the root handle (InternetSetOption
+// before InternetConnect); every connection made from that root takes them.
+// WinInet refuses these numbers (ERROR_INTERNET_INVALID_OPTION), so a host
+// that asks for TLS there gets a failed open, never a clear-text connection.
+#pragma once
+
+#include <cstdint>
+
+namespace sapi {
+
+// Far above WinInet's own option numbers.
+// A uint32_t: 0 clear text, 1 explicit FTPS (AUTH TLS, required), 2 implicit FTPS.
+constexpr uint32_t SAPI_OPTION_FTP_TLS_MODE = 0x5341'5001;
+// UTF-16 text, length in characters: a PEM file of the CAs to trust instead of the system's.
+constexpr uint32_t SAPI_OPTION_FTP_TLS_CA_FILE = 0x5341'5002;
+// UTF-16 text, length in characters: the SHA-256 fingerprint of the one certificate to trust.
+constexpr uint32_t SAPI_OPTION_FTP_TLS_FINGERPRINT = 0x5341'5003;
+
+enum class TlsMode : uint32_t { Clear = 0, Explicit = 1, Implicit = 2 };
+
+}  // namespace sapi

@@ -1,0 +1,143 @@
+#include "ftp/services/sockets/TlsStream.h"
+
+#include <fcntl.h>
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+#include <poll.h>
+
+#include <cerrno>
+#include <climits>
+
+namespace sapi::ftpclient {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+NetStatus WaitUntil(int fd, short events, Deadline deadline) {
+    for (;;) {
+        const auto left = std::chrono::duration_cast<Milliseconds>(deadline - Clock::now()).count();
+        pollfd entry{fd, events, 0};
+        const int ready = ::poll(&entry, 1, left <= 0 ? 0 : static_cast<int>(std::min<long long>(left, 3'600'000)));
+        if (ready > 0) return NetStatus::Ok;
+        if (ready == 0) return NetStatus::Timeout;
+        if (errno != EINTR) return NetStatus::Failed;
+    }
+}
+
+int Chunk(std::size_t size) { return static_cast<int>(std::min<std::size_t>(size, INT_MAX)); }
+
+}  // namespace
+
+// Runs one OpenSSL call to completion on the non-blocking socket, waiting for
+// whichever direction it asks for.
+template <typename Call>
+NetStatus TlsStream::Drive(Call call, Deadline deadline, int &result) {
+    for (;;) {
+        ERR_clear_error();
+        errno = 0;
+        result = call();
+        if (result > 0) return NetStatus::Ok;
+        short events = 0;
+        switch (SSL_get_error(ssl_, result)) {
+        case SSL_ERROR_WANT_READ: events = POLLIN; break;
+        case SSL_ERROR_WANT_WRITE: events = POLLOUT; break;
+        case SSL_ERROR_ZERO_RETURN: return NetStatus::Closed;  // the peer's close_notify
+        case SSL_ERROR_SYSCALL:
+            return errno == 0 || errno == EPIPE || errno == ECONNRESET ? NetStatus::Closed : NetStatus::Failed;
+        default: return NetStatus::Failed;
+        }
+        if (const NetStatus waited = WaitUntil(socket_.Fd(), events, deadline); waited != NetStatus::Ok) {
+            return waited;
+        }
+    }
+}
+
+NetStatus TlsStream::Handshake(TlsClient &client, bool control, Deadline deadline, TlsCheck &check) {
+    check = TlsCheck{};
+    const int flags = ::fcntl(socket_.Fd(), F_GETFL, 0);
+    if (!socket_.IsOpen() || flags < 0 || ::fcntl(socket_.Fd(), F_SETFL, flags | O_NONBLOCK) != 0) {
+        return NetStatus::Failed;
+    }
+    ssl_ = client.NewConnection(control);
+    if (ssl_ == nullptr || SSL_set_fd(ssl_, socket_.Fd()) != 1) {
+        check.reason = "TLS could not be set up";
+        Close();
+        return NetStatus::Failed;
+    }
+    int result = 0;
+    const NetStatus status = Drive([this] { return SSL_connect(ssl_); }, deadline, result);
+    if (status != NetStatus::Ok) {
+        char text[256] = {};
+        ERR_error_string_n(ERR_peek_last_error(), text, sizeof text);
+        check.reason = std::string("TLS handshake failed") + (ERR_peek_last_error() != 0 ? std::string(": ") + text : "");
+        Close();
+        return status;
+    }
+    check = client.Check(ssl_);
+    if (check.verdict == TlsVerdict::Trusted) return NetStatus::Ok;
+    Close();
+    return NetStatus::Failed;
+}
+
+NetStatus TlsStream::Send(const void *data, std::size_t size, Deadline deadline) {
+    if (ssl_ == nullptr) return NetStatus::Closed;
+    const auto *bytes = static_cast<const char *>(data);
+    while (size > 0) {
+        int written = 0;
+        const NetStatus status = Drive([&] { return SSL_write(ssl_, bytes, Chunk(size)); }, deadline, written);
+        if (status != NetStatus::Ok) return status;
+        bytes += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return NetStatus::Ok;
+}
+
+NetStatus TlsStream::Receive(void *buffer, std::size_t size, std::size_t &received, Deadline deadline) {
+    received = 0;
+    if (ssl_ == nullptr) return NetStatus::Closed;
+    int got = 0;
+    const NetStatus status = Drive([&] { return SSL_read(ssl_, buffer, Chunk(size)); }, deadline, got);
+    if (status == NetStatus::Ok) received = static_cast<std::size_t>(got);
+    return status;
+}
+
+NetStatus TlsStream::ReceiveFill(void *buffer, std::size_t size, std::size_t &received, Deadline deadline) {
+    received = 0;
+    auto *bytes = static_cast<char *>(buffer);
+    while (received < size) {
+        std::size_t got = 0;
+        const NetStatus status = Receive(bytes + received, size - received, got, deadline);
+        received += got;
+        if (status != NetStatus::Ok) return status;
+    }
+    return NetStatus::Ok;
+}
+
+NetStatus TlsStream::FinishSending(Deadline deadline) {
+    if (ssl_ == nullptr) return NetStatus::Closed;
+    int result = 0;
+    // 0 means our close_notify went out and the peer's has not come, which is all we want.
+    return Drive(
+        [this] {
+            const int shutdown = SSL_shutdown(ssl_);
+            return shutdown >= 0 ? 1 : shutdown;
+        },
+        deadline, result);
+}
+
+void TlsStream::Close() {
+    if (ssl_ != nullptr) {
+        // A quiet shutdown sends nothing but keeps OpenSSL from taking the
+        // session for a broken one; the data connections still resume it.
+        SSL_set_quiet_shutdown(ssl_, 1);
+        SSL_shutdown(ssl_);
+        SSL_free(ssl_);
+        ssl_ = nullptr;
+    }
+    socket_.Close();
+}
+
+bool TlsStream::HasBuffered() const { return ssl_ != nullptr && SSL_has_pending(ssl_) == 1; }
+
+}  // namespace sapi::ftpclient
