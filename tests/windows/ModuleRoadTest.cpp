@@ -55,6 +55,25 @@ TEST_CASE(Describe) {
     CHECK_EQ(set.Get("AssetName"), std::wstring(L"Asset Name"));
 }
 
+// WinInet's FTP has no TLS: the keys are not offered, and asking for TLS ends
+// the open before any connection (never a clear-text one).
+TEST_CASE(TlsIsRefusedWithoutConnecting) {
+    ParameterSet described;
+    CHECK_EQ(Api().DescribeServerParameters(described.handle()), ApiOk);
+    CHECK(!described.Has("ServerUseTLS"));
+    for (const wchar_t *mode : {L"1", L"2"}) {
+        ParameterSet settings;
+        settings.Set("ServerPrimaryAddress", L"127.0.0.1");
+        settings.Set("ServerPrimaryPort", std::to_wstring(ServerPort()));
+        settings.Set("ServerPrimaryLoginName", L"user");
+        settings.Set("ServerPrimaryLoginPassword", L"pass");
+        settings.Set("ServerUseTLS", mode);
+        int32_t handle = 0;
+        CHECK_EQ(Api().OpenServer(settings.handle(), &handle), ApiConnectFailed);
+        CHECK_EQ(handle, 0);
+    }
+}
+
 TEST_CASE(OpenListsTheLoginFolder) {
     Connection c;
     CHECK_EQ(c.result(), ApiOk);
