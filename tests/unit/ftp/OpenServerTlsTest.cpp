@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ostream>
 
 #include "FakeFtpClientServices.h"
 #include "ftp/ActiveFtpClientServices.h"
@@ -56,6 +57,8 @@ protected:
 private:
     FtpClientServices *previous_ = nullptr;
 };
+
+void PrintTo(const TlsCase &c, std::ostream *out) { *out << c.name; }
 
 class OpenServerTlsTest : public OpenServerTlsFixture, public ::testing::WithParamInterface<TlsCase> {};
 

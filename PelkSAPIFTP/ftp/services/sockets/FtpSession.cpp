@@ -139,6 +139,7 @@ SessionError FtpSession::Refused(const FtpReply &reply) {
 SessionError FtpSession::Login(const std::string &host, uint16_t port, const std::string &user,
                            const std::string &password) {
     ChangeState(SessionState::Closed);
+    host_ = host;
     trace_.Open();
     trace_.Note("connecting to " + host + " port " + std::to_string(port));
     if (const SessionError error = control_.Connect(host, port, DeadlineAfter(CurrentTimeouts().connect))) {
@@ -146,14 +147,24 @@ SessionError FtpSession::Login(const std::string &host, uint16_t port, const std
         return error;
     }
     ChangeState(SessionState::Ready);
+    // Implicit TLS: even the greeting comes encrypted.
+    if (tlsSettings_.mode == TlsMode::Implicit) {
+        if (const SessionError error = StartTls()) {
+            ChangeState(SessionState::Closed);
+            return error;
+        }
+    }
     FtpReply greeting;
     matcher_.Expect("");  // the greeting: whatever the server says first
     if (const SessionError error = AwaitFinal(greeting, DeadlineAfter(CurrentTimeouts().receive))) {
         ChangeState(SessionState::Closed);
         return error;
     }
+    // A session that asked for TLS and did not get it ends here, closed
+    // without another word: never a login in clear text.
     SessionError error = greeting.IsSuccess() ? SecureControl() : Refused(greeting);
     if (!error) error = LogIn(user, password);
+    if (!error) error = ProtectData();
     if (error != SessionError::None) {
         ChangeState(SessionState::Closed);
         return error;

@@ -20,6 +20,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -28,6 +29,8 @@
 #include "ftp/services/sockets/SessionError.h"
 #include "ftp/services/sockets/SessionTrace.h"
 #include "ftp/protocol/ExpectedReplies.h"
+#include "ftp/services/sockets/TlsClient.h"
+#include "ftp/services/sockets/TlsSettings.h"
 #include "ftp/protocol/FeatureSet.h"
 #include "ftp/protocol/CompactListing.h"
 #include "ftp/protocol/ListingReader.h"
@@ -38,7 +41,7 @@ enum class SessionState { Closed, Ready, Transferring, OutOfStep, Broken };
 
 class FtpSession {
 public:
-    explicit FtpSession(bool passive) : passive_(passive) {}
+    explicit FtpSession(bool passive, TlsSettings tls = {}) : passive_(passive), tlsSettings_(std::move(tls)) {}
     ~FtpSession();
     FtpSession(const FtpSession &) = delete;
     FtpSession &operator=(const FtpSession &) = delete;
@@ -70,6 +73,8 @@ public:
     void Close();
 
     SessionState State() const { return state_; }
+    // The control connection's TLS: its facts, or why it failed (NotSecure).
+    const TlsCheck &TlsOutcome() const { return tlsCheck_; }
     const FtpReply &LastReply() const { return lastReply_; }
 
 private:
@@ -126,6 +131,11 @@ private:
     // A data connection that failed: a timeout gives the session up; any
     // other failure before the final reply leaves that reply on its way.
     SessionError DataTrouble(SessionError error, bool finalSeen);
+    // Implicit TLS from the first byte, or explicit after AUTH TLS.
+    SessionError StartTls();
+    SessionError Wrap(std::unique_ptr<ByteStream> &stream, bool control);
+    // PBSZ 0 and PROT P: every data connection in TLS too.
+    SessionError ProtectData();
 
     SessionError ListWith(const std::string &command, ListingFormat format, CompactListing &entries);
     SessionError ReadListing(DataChannel &channel, ListingReader &reader);
@@ -160,6 +170,11 @@ private:
     // comes next: FtpGetFileSize then needs no SIZE of its own. The next
     // command of any other kind drops it.
     std::optional<SizeProbe> sizeProbe_;
+    TlsSettings tlsSettings_;
+    std::string host_;
+    // Shared so that only the TLS code needs the whole type (absent on Windows).
+    std::shared_ptr<TlsClient> tls_;
+    TlsCheck tlsCheck_;
     std::size_t listingLinesDropped_ = 0;
 };
 

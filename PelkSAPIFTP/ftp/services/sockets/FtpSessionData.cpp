@@ -90,15 +90,18 @@ SessionError FtpSession::PrepareActive(DataChannel &channel) {
     return reply.IsSuccess() ? SessionError::None : Refused(reply);
 }
 
-// Active mode: the server connects once it has the transfer command.
+// After the transfer command: in active mode the server connects now; in
+// both modes a TLS data connection starts its handshake now.
 SessionError FtpSession::CompleteDataChannel(DataChannel &channel) {
-    if (channel.IsOpen()) return SessionError::None;
-    Socket socket;
-    const NetStatus status =
-        AcceptFrom(channel.listener, control_.Peer(), DeadlineAfter(CurrentTimeouts().connect), socket);
-    channel.listener.Close();
-    if (status != NetStatus::Ok) return ErrorOfData(status);
-    return OpenedData(channel, std::move(socket));
+    if (!channel.IsOpen()) {
+        Socket socket;
+        const NetStatus status =
+            AcceptFrom(channel.listener, control_.Peer(), DeadlineAfter(CurrentTimeouts().connect), socket);
+        channel.listener.Close();
+        if (status != NetStatus::Ok) return ErrorOfData(status);
+        if (const SessionError error = OpenedData(channel, std::move(socket))) return error;
+    }
+    return SecureData(channel);
 }
 
 SessionError FtpSession::OpenedData(DataChannel &channel, Socket socket) {
@@ -107,7 +110,7 @@ SessionError FtpSession::OpenedData(DataChannel &channel, Socket socket) {
     channel.data = std::make_unique<TcpStream>(std::move(socket));
     channel.openedAt = trace_.Seconds();
     trace_.Note("data connection opened with " + peer.HostText() + " port " + std::to_string(peer.Port()));
-    return SecureData(channel);
+    return SessionError::None;
 }
 
 void FtpSession::CloseData(DataChannel &channel) {

@@ -1,11 +1,92 @@
-// The points where a session's streams may be secured. A plain session keeps
-// the TCP streams it connected; TLS wraps them here and nowhere else.
+// The points where a session's streams are secured. A plain session keeps the
+// TCP streams it connected; TLS wraps them here and nowhere else.
 #include "ftp/services/sockets/FtpSession.h"
+
+#if defined(SAPI_HAVE_TLS)
+#include "ftp/services/sockets/TcpStream.h"
+#include "ftp/services/sockets/TlsStream.h"
+#endif
 
 namespace sapi::ftpclient {
 
-SessionError FtpSession::SecureControl() { return SessionError::None; }
+#if defined(SAPI_HAVE_TLS)
 
+// Explicit TLS: AUTH TLS right after the greeting, and nothing else if the
+// server will not (vsftpd, proftpd and pyftpdlib answer 234; pure-ftpd too).
+SessionError FtpSession::SecureControl() {
+    if (tlsSettings_.mode != TlsMode::Explicit) return SessionError::None;
+    FtpReply reply;
+    if (const SessionError error = Exchange("AUTH TLS", reply)) return error;
+    if (reply.code != 234) return Refused(reply);
+    return StartTls();
+}
+
+SessionError FtpSession::StartTls() {
+    auto client = std::make_shared<TlsClient>(tlsSettings_, host_);
+    if (!client->Ready()) {
+        tlsCheck_ = {TlsVerdict::HandshakeFailed, client->Error(), {}};
+        return SessionError::NotSecure;
+    }
+    tls_ = std::move(client);
+    return Wrap(control_.Stream(), true);
+}
+
+// The TCP stream gives its socket to a TLS stream, which takes its place once
+// the handshake and the certificate check passed; on failure the connection
+// is gone, nothing having been sent on it.
+SessionError FtpSession::Wrap(std::unique_ptr<ByteStream> &stream, bool control) {
+    auto *tcp = dynamic_cast<TcpStream *>(stream.get());
+    if (tcp == nullptr) return SessionError::None;  // secured already
+    auto secured = std::make_unique<TlsStream>(tcp->Release());
+    stream.reset();
+    TlsCheck check;
+    const NetStatus status = secured->Handshake(*tls_, control, DeadlineAfter(CurrentTimeouts().connect), check);
+    if (control || status != NetStatus::Ok) tlsCheck_ = check;
+    if (control && status == NetStatus::Ok) {
+        const TlsFacts &facts = check.facts;
+        trace_.Note("TLS " + facts.version + ", " + facts.cipher + ", certificate " + facts.subject +
+                    ", SHA-256 " + facts.fingerprint);
+    } else if (status != NetStatus::Ok) {
+        trace_.Note("TLS failed: " + check.reason);
+    }
+    if (status == NetStatus::Timeout) return SessionError::TimedOut;
+    if (status != NetStatus::Ok) return control ? SessionError::NotSecure : SessionError::CannotConnect;
+    stream = std::move(secured);
+    return SessionError::None;
+}
+
+// Called once the transfer command is out, in both modes: pyftpdlib drops a
+// data connection that speaks before it has the command. The handshake
+// resumes the control connection's session, which vsftpd and proftpd require.
+SessionError FtpSession::SecureData(DataChannel &channel) {
+    if (!tls_ || !channel.data) return SessionError::None;
+    return Wrap(channel.data, false);
+}
+
+// pyftpdlib wants PBSZ before PROT; a server that will not protect the data
+// gets no transfers from us rather than transfers in clear text.
+SessionError FtpSession::ProtectData() {
+    if (!tls_) return SessionError::None;
+    FtpReply reply;
+    for (const char *command : {"PBSZ 0", "PROT P"}) {
+        if (const SessionError error = Exchange(command, reply)) return error;
+        if (!reply.IsSuccess()) return Refused(reply);
+    }
+    return SessionError::None;
+}
+
+#else
+
+// Built without a TLS library: the client services refuse TLS before a
+// session is made; should one ask anyway, it gets no connection.
+SessionError FtpSession::SecureControl() {
+    return tlsSettings_.mode == TlsMode::Clear ? SessionError::None : SessionError::NotSecure;
+}
+SessionError FtpSession::StartTls() { return SessionError::NotSecure; }
+SessionError FtpSession::Wrap(std::unique_ptr<ByteStream> &, bool) { return SessionError::NotSecure; }
 SessionError FtpSession::SecureData(DataChannel &) { return SessionError::None; }
+SessionError FtpSession::ProtectData() { return SessionError::None; }
+
+#endif
 
 }  // namespace sapi::ftpclient

@@ -234,7 +234,9 @@ SessionError FtpSession::EndRetrieval() {
 }
 
 // The end of the data connection is the end of the file; the store counts
-// only when the server then confirms it.
+// only when the server then confirms it. Over TLS the end is said first
+// (close_notify): vsftpd answers 426 to a store without it, and proftpd waits
+// ten seconds for the socket to close if it is left open after it.
 SessionError FtpSession::EndStore() {
     if (transfer_.channel.IsOpen() && transfer_.failure == SessionError::None) {
         const NetStatus finished = transfer_.channel.data->FinishSending(DeadlineAfter(CurrentTimeouts().send));

@@ -16,6 +16,7 @@ const char *Describe(SessionError error) {
     case SessionError::WrongTransfer: return "not possible on this transfer";
     case SessionError::InvalidArgument: return "invalid argument";
     case SessionError::OutOfMemory: return "out of memory";
+    case SessionError::NotSecure: return "no secure connection";
     }
     return "unknown";
 }

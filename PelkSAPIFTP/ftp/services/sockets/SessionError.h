@@ -20,6 +20,7 @@ public:
         WrongTransfer,       // a read on a store, a write on a retrieval, no transfer
         InvalidArgument,
         OutOfMemory,         // a listing past its cap
+        NotSecure,           // TLS failed: the handshake, or a certificate not trusted (TlsOutcome says which)
     };
 
     constexpr SessionError(Kind kind = None) : kind_(kind) {}  // NOLINT: a kind is an error

@@ -32,6 +32,19 @@ bool FailBool(uint32_t error) {
 std::string Utf8Of(const WideChar *text) { return text ? Utf8FromWide(WideView(text)) : std::string(); }
 
 // The one place where the session's errors become WinInet's numbers.
+uint32_t WinInetErrorOf(TlsVerdict verdict) {
+    switch (verdict) {
+    case TlsVerdict::Expired: return ERROR_INTERNET_SEC_CERT_DATE_INVALID;
+    case TlsVerdict::NameMismatch: return ERROR_INTERNET_SEC_CERT_CN_INVALID;
+    case TlsVerdict::UnknownIssuer: return ERROR_INTERNET_INVALID_CA;
+    case TlsVerdict::FingerprintMismatch:
+    case TlsVerdict::Untrusted: return ERROR_INTERNET_SEC_CERT_ERRORS;
+    case TlsVerdict::Trusted:
+    case TlsVerdict::HandshakeFailed: break;
+    }
+    return ERROR_INTERNET_SECURITY_CHANNEL_ERROR;
+}
+
 uint32_t WinInetErrorOf(SessionError error) {
     switch (error.What()) {
     case SessionError::None: return ERROR_SUCCESS;
@@ -46,6 +59,7 @@ uint32_t WinInetErrorOf(SessionError error) {
     case SessionError::WrongTransfer: return ERROR_INTERNET_INCORRECT_HANDLE_TYPE;
     case SessionError::InvalidArgument: return ERROR_INVALID_PARAMETER;
     case SessionError::OutOfMemory: return ERROR_NOT_ENOUGH_MEMORY;
+    case SessionError::NotSecure: return ERROR_INTERNET_SECURITY_CHANNEL_ERROR;
     }
     return ERROR_INTERNET_INTERNAL_ERROR;
 }
@@ -108,6 +122,15 @@ std::shared_ptr<HandleObject> ChildOf(const HandleObject &owner, InternetHandle 
 bool SocketFtpClientServices::Finish(const FtpSession &session, SessionError error) {
     if (!session.LastReply().lines.empty()) SetThreadResponse(session.LastReply().Text());
     if (!error) return true;
+    if (error == SessionError::NotSecure) {
+        // WinInet's certificate errors, and the reason for the host to show:
+        // one line, then the certificate's fingerprint for a user to pin.
+        const TlsCheck &check = session.TlsOutcome();
+        std::string text = check.reason;
+        if (!check.facts.fingerprint.empty()) text += "\r\nSHA256 Fingerprint=" + check.facts.fingerprint;
+        SetThreadResponse(text);
+        return FailBool(WinInetErrorOf(check.verdict));
+    }
     return FailBool(WinInetErrorOf(error));
 }
 
@@ -167,6 +190,10 @@ bool SocketFtpClientServices::InternetSetOption(InternetHandle handle, uint32_t 
         option != SAPI_OPTION_FTP_TLS_FINGERPRINT) {
         return FailBool(ERROR_INTERNET_INVALID_OPTION);
     }
+#if !defined(SAPI_HAVE_TLS)
+    // Built without a TLS library (Windows): refused as WinInet refuses it.
+    return FailBool(ERROR_INTERNET_INVALID_OPTION);
+#endif
     if (!ApplyTlsOption(root->tls, option, buffer, length)) return FailBool(ERROR_INVALID_PARAMETER);
     return true;
 }
@@ -183,10 +210,7 @@ InternetHandle SocketFtpClientServices::InternetConnect(InternetHandle internet,
     if (!IsSingleLine(userName) || !IsSingleLine(password)) {
         return FailHandle(ERROR_INVALID_PARAMETER);
     }
-    // Until the session speaks TLS, a connection that asks for it is refused
-    // rather than made in clear text.
-    if (root->tls.mode != TlsMode::Clear) return FailHandle(ERROR_INTERNET_SECURITY_CHANNEL_ERROR);
-    auto session = std::make_shared<FtpSession>((flags & INTERNET_FLAG_PASSIVE) != 0);
+    auto session = std::make_shared<FtpSession>((flags & INTERNET_FLAG_PASSIVE) != 0, root->tls);
     const SessionError error = session->Login(Utf8Of(serverName), port == 0 ? INTERNET_DEFAULT_FTP_PORT : port,
                                           Utf8Of(userName), Utf8Of(password));
     if (!Finish(*session, error)) return nullptr;

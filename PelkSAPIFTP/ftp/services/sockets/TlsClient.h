@@ -14,7 +14,7 @@ typedef struct ssl_session_st SSL_SESSION;
 
 namespace sapi::ftpclient {
 
-enum class TlsVerdict { Trusted, Expired, UnknownIssuer, NameMismatch, FingerprintMismatch, Untrusted };
+enum class TlsVerdict { Trusted, Expired, UnknownIssuer, NameMismatch, FingerprintMismatch, Untrusted, HandshakeFailed };
 
 // What a handshake showed, for the trace and for a host that asks why.
 struct TlsFacts {
@@ -47,6 +47,8 @@ public:
     SSL *NewConnection(bool control);
     // The certificate the peer showed, against the settings.
     TlsCheck Check(SSL *ssl) const;
+    // A resumed TLS 1.3 connection whose fresh ticket has not been read yet.
+    static bool NeedsTicket(SSL *ssl);
 
 private:
     static int OnNewSession(SSL *ssl, SSL_SESSION *session);

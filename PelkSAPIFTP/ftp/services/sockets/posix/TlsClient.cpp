@@ -13,9 +13,14 @@ namespace sapi::ftpclient {
 
 namespace {
 
-// Marks an SSL as a control connection's (app data), so that only its session
-// tickets are kept for the data connections.
+// Marks the control connection's SSL: only its tickets are kept.
 int ControlMarkIndex() {
+    static const int index = SSL_get_ex_new_index(0, nullptr, nullptr, nullptr, nullptr);
+    return index;
+}
+
+// Marks an SSL that has read a session ticket.
+int TicketMarkIndex() {
     static const int index = SSL_get_ex_new_index(0, nullptr, nullptr, nullptr, nullptr);
     return index;
 }
@@ -117,7 +122,11 @@ TlsClient::~TlsClient() {
     if (context_ != nullptr) SSL_CTX_free(context_);
 }
 
+// Only the control connection's session will do: proftpd checks that a data
+// connection resumes exactly that one.
 int TlsClient::OnNewSession(SSL *ssl, SSL_SESSION *session) {
+    static int mark = 1;
+    SSL_set_ex_data(ssl, TicketMarkIndex(), &mark);
     if (SSL_get_ex_data(ssl, ControlMarkIndex()) == nullptr) return 0;
     auto *client = static_cast<TlsClient *>(SSL_CTX_get_app_data(SSL_get_SSL_CTX(ssl)));
     if (client->controlSession_ != nullptr) SSL_SESSION_free(client->controlSession_);
@@ -141,9 +150,21 @@ SSL *TlsClient::NewConnection(bool control) {
         static int mark = 1;
         SSL_set_ex_data(ssl, ControlMarkIndex(), &mark);
     } else if (controlSession_ != nullptr) {
-        SSL_set_session(ssl, controlSession_);
+        // A copy each time: OpenSSL marks a TLS 1.3 session it has resumed as
+        // spent, and every data connection must offer the control's again
+        // (vsftpd drops the whole session after one that does not).
+        SSL_SESSION *copy = SSL_SESSION_dup(controlSession_);
+        if (copy != nullptr) {
+            SSL_set_session(ssl, copy);
+            SSL_SESSION_free(copy);
+        }
     }
     return ssl;
+}
+
+bool TlsClient::NeedsTicket(SSL *ssl) {
+    return SSL_version(ssl) == TLS1_3_VERSION && SSL_session_reused(ssl) == 1 &&
+           SSL_get_ex_data(ssl, TicketMarkIndex()) == nullptr;
 }
 
 TlsCheck TlsClient::Check(SSL *ssl) const {

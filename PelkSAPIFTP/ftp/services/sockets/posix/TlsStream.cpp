@@ -6,19 +6,18 @@
 #include <poll.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <climits>
 
 namespace sapi::ftpclient {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 NetStatus WaitUntil(int fd, short events, Deadline deadline) {
     for (;;) {
-        const auto left = std::chrono::duration_cast<Milliseconds>(deadline - Clock::now()).count();
+        const auto left = TimeLeft(deadline).count();
         pollfd entry{fd, events, 0};
-        const int ready = ::poll(&entry, 1, left <= 0 ? 0 : static_cast<int>(std::min<long long>(left, 3'600'000)));
+        const int ready = ::poll(&entry, 1, static_cast<int>(std::min<long long>(left, 3'600'000)));
         if (ready > 0) return NetStatus::Ok;
         if (ready == 0) return NetStatus::Timeout;
         if (errno != EINTR) return NetStatus::Failed;
@@ -61,6 +60,7 @@ NetStatus TlsStream::Handshake(TlsClient &client, bool control, Deadline deadlin
     }
     ssl_ = client.NewConnection(control);
     if (ssl_ == nullptr || SSL_set_fd(ssl_, socket_.Fd()) != 1) {
+        check.verdict = TlsVerdict::HandshakeFailed;
         check.reason = "TLS could not be set up";
         Close();
         return NetStatus::Failed;
@@ -70,25 +70,45 @@ NetStatus TlsStream::Handshake(TlsClient &client, bool control, Deadline deadlin
     if (status != NetStatus::Ok) {
         char text[256] = {};
         ERR_error_string_n(ERR_peek_last_error(), text, sizeof text);
+        check.verdict = TlsVerdict::HandshakeFailed;
         check.reason = std::string("TLS handshake failed") + (ERR_peek_last_error() != 0 ? std::string(": ") + text : "");
         Close();
         return status;
     }
     check = client.Check(ssl_);
-    if (check.verdict == TlsVerdict::Trusted) return NetStatus::Ok;
-    Close();
-    return NetStatus::Failed;
+    if (check.verdict != TlsVerdict::Trusted) {
+        Close();
+        return NetStatus::Failed;
+    }
+    if (!control) AwaitTicket(deadline);
+    return NetStatus::Ok;
 }
 
-NetStatus TlsStream::Send(const void *data, std::size_t size, Deadline deadline) {
+// A resumed TLS 1.3 server sends a ticket right after the handshake. An upload
+// never reads, and vsftpd fails an upload whose client left that ticket unread
+// (426), so it is read here, peeked (data that came with it stays for the
+// caller), for at most a second.
+void TlsStream::AwaitTicket(Deadline deadline) {
+    const Deadline limit = std::min(deadline, DeadlineAfter(Milliseconds{1000}));
+    while (TlsClient::NeedsTicket(ssl_)) {
+        char byte = 0;
+        ERR_clear_error();
+        const int peeked = SSL_peek(ssl_, &byte, 1);
+        if (peeked > 0 || SSL_get_error(ssl_, peeked) != SSL_ERROR_WANT_READ) return;
+        if (WaitUntil(socket_.Fd(), POLLIN, limit) != NetStatus::Ok) return;
+    }
+}
+
+NetStatus TlsStream::Send(const void *data, std::size_t size, std::size_t &sent, Deadline deadline) {
+    sent = 0;
     if (ssl_ == nullptr) return NetStatus::Closed;
     const auto *bytes = static_cast<const char *>(data);
-    while (size > 0) {
+    while (sent < size) {
         int written = 0;
-        const NetStatus status = Drive([&] { return SSL_write(ssl_, bytes, Chunk(size)); }, deadline, written);
+        const NetStatus status =
+            Drive([&] { return SSL_write(ssl_, bytes + sent, Chunk(size - sent)); }, deadline, written);
         if (status != NetStatus::Ok) return status;
-        bytes += written;
-        size -= static_cast<std::size_t>(written);
+        sent += static_cast<std::size_t>(written);
     }
     return NetStatus::Ok;
 }
@@ -118,12 +138,20 @@ NetStatus TlsStream::FinishSending(Deadline deadline) {
     if (ssl_ == nullptr) return NetStatus::Closed;
     int result = 0;
     // 0 means our close_notify went out and the peer's has not come, which is all we want.
-    return Drive(
+    const NetStatus status = Drive(
         [this] {
             const int shutdown = SSL_shutdown(ssl_);
             return shutdown >= 0 ? 1 : shutdown;
         },
         deadline, result);
+    // Whatever the server sent meanwhile (TLS 1.3 tickets on the data
+    // connection) is read off: a socket closed with unread bytes resets the
+    // connection, and vsftpd takes a reset upload for a failed one (426).
+    char sink[4096];
+    while (SSL_read(ssl_, sink, sizeof sink) > 0) {
+    }
+    ERR_clear_error();
+    return status;
 }
 
 void TlsStream::Close() {
