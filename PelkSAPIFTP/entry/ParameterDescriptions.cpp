@@ -25,7 +25,7 @@ constexpr Description serverParameters[] = {
     {sapi::ServerEndOnConfirmationKey, SAPI_WIDE("End Transfers on Server Confirmation")},
     {sapi::ServerStopOnRefusalKey, SAPI_WIDE("No File Test Retries after Refusal")},
 #if !defined(_WIN32)
-    // Only the plug-in's own client speaks FTPS; WinInet's FTP does not.
+    // FTPS comes with OpenSSL, on POSIX; the Windows DLL has none on either client.
     {sapi::ServerUseTLSKey, SAPI_WIDE("Use TLS (0 no, 1 explicit FTPS, 2 implicit FTPS)")},
     {sapi::ServerTLSCAFileKey, SAPI_WIDE("TLS CA File")},
     {sapi::ServerTLSFingerprintKey, SAPI_WIDE("TLS Certificate SHA-256 Fingerprint")},

@@ -55,7 +55,7 @@ TEST_CASE(Describe) {
     CHECK_EQ(set.Get("AssetName"), std::wstring(L"Asset Name"));
 }
 
-// WinInet's FTP has no TLS: the keys are not offered, and asking for TLS ends
+// The Windows DLL has no TLS, on either client: the keys are not offered, and asking for TLS ends
 // the open before any connection (never a clear-text one).
 TEST_CASE(TlsIsRefusedWithoutConnecting) {
     ParameterSet described;
