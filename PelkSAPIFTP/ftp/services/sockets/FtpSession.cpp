@@ -21,6 +21,7 @@ void FtpSession::ChangeState(SessionState next) {
     if (next == SessionState::Closed || next == SessionState::Broken) {
         control_.Close();
         transfer_.channel = DataChannel{};
+        abortDue_ = false;
         if (transfer_.open && !transfer_.confirmed && transfer_.failure == SessionError::None) {
             transfer_.failure = SessionError::ConnectionLost;
         }

@@ -159,6 +159,7 @@ private:
     ReplyMatcher matcher_;
     SessionTrace trace_;
     bool systRefused_ = false;  // the marker is PWD then
+    bool abortDue_ = false;     // a retrieval was closed before the server ended it
     FtpReply lastReply_;
     FeatureSet features_;
     bool useMlsd_ = true;

@@ -22,6 +22,14 @@ bool MarkerRefused(const FtpReply &reply) { return reply.code >= 500 && reply.co
 }  // namespace
 
 SessionError FtpSession::Resynchronise() {
+    // A server may still be sending the file it was told to send, and then
+    // answer anything but ABOR with a refusal: pure-ftpd says "500 Unknown
+    // command" to both markers if they arrive before it has noticed the
+    // closed data connection. ABOR is the one command it reads then.
+    if (abortDue_) {
+        FtpReply answer;
+        return Abort(answer);
+    }
     trace_.Note("resynchronising");
     const auto start = trace_.Seconds();
     std::string marker = systRefused_ ? "PWD" : "SYST";
@@ -80,6 +88,7 @@ SessionError FtpSession::AwaitMarker(std::string &marker, FtpReply *abortAnswer)
 // held until the next command) the session knows where the answers end. The
 // first reply that can answer an ABOR is kept as the reply.
 SessionError FtpSession::Abort(FtpReply &reply) {
+    abortDue_ = false;
     const std::string marker = systRefused_ ? "PWD" : "SYST";
     if (const SessionError error = Send("ABOR")) return error;
     ChangeState(SessionState::OutOfStep);

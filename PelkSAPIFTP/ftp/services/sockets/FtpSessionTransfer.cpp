@@ -229,7 +229,10 @@ SessionError FtpSession::CloseTransfer() {
 // with a marker. Closing a retrieval is never a failure.
 SessionError FtpSession::EndRetrieval() {
     CloseData(transfer_.channel);
-    if (state_ == SessionState::Transferring) ChangeState(SessionState::OutOfStep);
+    if (state_ == SessionState::Transferring) {
+        ChangeState(SessionState::OutOfStep);
+        abortDue_ = true;
+    }
     return SessionError::None;
 }
 
