@@ -11,7 +11,9 @@ repetitions. Wall time, CPU time (user + system) and peak memory come from
 Environment (bigger runs): BENCH_REPS (3), BENCH_MIB (1024), BENCH_DELAYED_MIB
 (256), BENCH_ENTRIES (100000), BENCH_FILES (200), BENCH_RTT_MS (40),
 BENCH_SERVERS ("vsftpd,pyftpdlib"), BENCH_ONLY (a comma list of: bulk, many,
-listing, trips, delayed).
+listing, trips, delayed, tls). The tls case moves BENCH_MIB each way over
+explicit FTPS from vsftpd, sapihost against curl --ssl-reqd, both verifying the
+server against the same private CA.
 """
 import os
 import shutil
@@ -38,7 +40,8 @@ ENTRIES = setting("BENCH_ENTRIES", 100000)
 FILES = setting("BENCH_FILES", 200)
 RTT_MS = setting("BENCH_RTT_MS", 40)
 SERVERS = setting("BENCH_SERVERS", "vsftpd,pyftpdlib").split(",")
-ONLY = set(setting("BENCH_ONLY", "bulk,many,listing,trips,delayed").split(","))
+ONLY = set(setting("BENCH_ONLY", "bulk,many,listing,trips,delayed,tls").split(","))
+CERTIFICATES = os.path.join(HERE, "..", "tests", "servers", "make-test-certificates.sh")
 
 
 # ---- servers and the delay line ------------------------------------------------
@@ -46,9 +49,9 @@ ONLY = set(setting("BENCH_ONLY", "bulk,many,listing,trips,delayed").split(","))
 class Server:
     """A real FTP server through the tests' launcher; stopped when stdin closes."""
 
-    def __init__(self, kind, root):
+    def __init__(self, kind, root, extra=()):
         self.kind = kind
-        self.process = subprocess.Popen([PYTHON, LAUNCHER, kind, "--root", root], stdin=subprocess.PIPE,
+        self.process = subprocess.Popen([PYTHON, LAUNCHER, kind, "--root", root] + list(extra), stdin=subprocess.PIPE,
                                         stdout=subprocess.PIPE, text=True)
         self.port = None
         for line in self.process.stdout:
@@ -106,7 +109,8 @@ class DelayLine:
 class Clients:
     """The command lines of each client for each operation, against one port."""
 
-    def __init__(self, build, port):
+    def __init__(self, build, port, tls_ca=None):
+        self.tls_ca = tls_ca
         self.sapihost = os.path.join(build, "host", "sapihost")
         self.raw = os.path.join(build, "bench", "raw_copy")
         self.url = "ftp://%s@127.0.0.1:%d/" % (USER, port)
@@ -115,19 +119,24 @@ class Clients:
                           "set cmd:fail-exit yes; open -u %s,%s ftp://127.0.0.1:%d; " % (USER, PASSWORD, port))
 
     def host(self, *words, folder=""):
-        return [self.sapihost, "--no-progress", self.url + folder] + list(words)
+        secure = ["--tls", "--tls-ca", self.tls_ca] if self.tls_ca else []
+        return [self.sapihost, "--no-progress"] + secure + [self.url + folder] + list(words)
+
+    def curl(self, *words):
+        secure = ["--ssl-reqd", "--cacert", self.tls_ca] if self.tls_ca else []
+        return ["curl", "-s"] + secure + list(words)
 
     def lftp(self, script):
         return ["lftp", "-c", self.lftp_open + script]
 
     def download(self, name, out):
         return {"sapihost": self.host("get", name, out),
-                "curl": ["curl", "-s", "-o", out, self.curl_url + name],
+                "curl": self.curl("-o", out, self.curl_url + name),
                 "lftp": self.lftp("get %s -o %s" % (name, out))}
 
     def upload(self, local, name):
         return {"sapihost": self.host("put", local, name),
-                "curl": ["curl", "-s", "-T", local, self.curl_url + name],
+                "curl": self.curl("-T", local, self.curl_url + name),
                 "lftp": self.lftp("put %s -o %s" % (local, name))}
 
     def many(self, folder, count, out):
@@ -206,19 +215,24 @@ def same_file(a, b, who):
 
 # ---- the cases -------------------------------------------------------------------
 
-def bulk(build, work, kind, port, name, mib, label, goals):
-    """Download and upload of one large file; the raw copy only on plain loopback."""
+def bulk(build, work, kind, port, name, mib, label, goals, tls_ca=None):
+    """Download and upload of one large file; the raw copy only on plain loopback,
+    and over TLS only sapihost and curl."""
     big = os.path.join(work, "root", name)
     local = os.path.join(work, "up-" + name)
     out = os.path.join(work, "out.bin")
-    clients = Clients(build, port)
+    clients = Clients(build, port, tls_ca)
     down = clients.download(name, out)
-    if not label:
+    if tls_ca:
+        down.pop("lftp")
+    elif not label:
         down["raw"] = [clients.raw, big, out]
     gone = lambda: os.path.exists(out) and os.remove(out)
     results = repeat("%d MiB download from %s%s" % (mib, kind, label), list(down),
                      lambda who: timed(down[who]), lambda who: same_file(big, out, who), gone)
     up = clients.upload(local, "up.bin")
+    if tls_ca:
+        up.pop("lftp")
     stored = os.path.join(work, "root", "up.bin")
     ups = repeat("%d MiB upload to %s%s" % (mib, kind, label), list(up), lambda who: timed(up[who]),
                  lambda who: same_file(local, stored, who))
@@ -296,7 +310,7 @@ def make_root(work):
     for folder in ("many", "wide"):
         os.makedirs(os.path.join(root, folder))
     for name, mib, wanted in (("big.bin", MIB, "bulk"), ("mid.bin", DELAYED_MIB, "delayed")):
-        if wanted in ONLY:
+        if wanted in ONLY or (wanted == "bulk" and "tls" in ONLY):
             local = os.path.join(work, "up-" + name)
             with open(local, "wb") as f:
                 subprocess.run(["head", "-c", str(mib << 20), "/dev/urandom"], stdout=f, check=True)
@@ -312,6 +326,21 @@ def make_root(work):
     shutil.copyfile(os.path.join(work, "small.bin"), os.path.join(root, "small.bin"))
     os.chmod(work, 0o755)
     return root
+
+
+def secure(build, work, goals):
+    """The bulk case over explicit FTPS from vsftpd (TLS on every data connection)."""
+    certificates = os.path.join(work, "certs")
+    subprocess.run([CERTIFICATES, certificates], check=True, stdout=subprocess.DEVNULL)
+    os.chmod(certificates, 0o755)
+    extra = ["--tls", "explicit", "--tls-cert", os.path.join(certificates, "server.crt"),
+             "--tls-key", os.path.join(certificates, "server.key")]
+    server = Server("vsftpd", os.path.join(work, "root"), extra)
+    try:
+        bulk(build, work, "vsftpd", server.port, "big.bin", MIB, " over explicit FTPS", goals,
+             os.path.join(certificates, "ca.crt"))
+    finally:
+        server.stop()
 
 
 def main():
@@ -345,6 +374,8 @@ def main():
                         line.stop()
             finally:
                 server.stop()
+        if "tls" in ONLY:
+            secure(build, work, goals)
         print("\n== goals (medians of the per-repetition ratios; ratios below 1 favour sapihost)")
         for goal in goals:
             print("  " + goal)
