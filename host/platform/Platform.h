@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/Mutex.h"
+
 namespace sapihost::platform {
 
 // A loaded shared library, unloaded when the object goes.
@@ -52,24 +54,9 @@ std::optional<size_t> ReadStandardInput(void *buffer, size_t size);
 void UseBinaryStdout();
 void UseBinaryStdin();
 
-// A lock between the main thread and the ticker's. std::mutex where the C++
-// runtime has one; the MinGW runtime linked into sapihost.exe (win32 threads)
-// has none, so there a slim reader/writer lock stands in.
-#if defined(_WIN32)
-class Mutex {
-public:
-    Mutex() = default;
-    Mutex(const Mutex &) = delete;
-    Mutex &operator=(const Mutex &) = delete;
-    void lock();
-    void unlock();
-
-private:
-    void *lock_ = nullptr;  // an SRWLOCK: one pointer, and SRWLOCK_INIT is null
-};
-#else
-using Mutex = std::mutex;
-#endif
+// A lock between the main thread and the ticker's: the module's own (an SRW
+// lock where the MinGW runtime linked in has no std::mutex).
+using Mutex = sapi::Mutex;
 
 // Calls `tick` every `intervalMs` on a background thread until destroyed.
 class Ticker {

@@ -207,12 +207,6 @@ std::optional<size_t> ReadStandardInput(void *buffer, size_t size) {
 void UseBinaryStdout() { _setmode(_fileno(stdout), _O_BINARY); }
 void UseBinaryStdin() { _setmode(_fileno(stdin), _O_BINARY); }
 
-static_assert(sizeof(SRWLOCK) == sizeof(void *));
-
-void Mutex::lock() { AcquireSRWLockExclusive(reinterpret_cast<PSRWLOCK>(&lock_)); }
-
-void Mutex::unlock() { ReleaseSRWLockExclusive(reinterpret_cast<PSRWLOCK>(&lock_)); }
-
 std::unique_ptr<Ticker> Ticker::Start(std::function<void()> tick, unsigned intervalMs) {
     return std::make_unique<WindowsTicker>(std::move(tick), intervalMs);
 }
