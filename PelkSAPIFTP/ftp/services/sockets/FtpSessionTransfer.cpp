@@ -225,8 +225,8 @@ SessionError FtpSession::CloseTransfer() {
 // "426 ..." at once, pure-ftpd only "150 0.005 seconds (measured here), ...",
 // which ends nothing, and one "426" may be followed by a "226". No wait can
 // tell when they are done, so none is made: the session counts itself out of
-// step and the next command (most often the ABOR that follows) brings it back
-// with a marker. Closing a retrieval is never a failure.
+// step, and before the next command an ABOR (the host's own, or one of ours)
+// and a marker bring it back. Closing a retrieval is never a failure.
 SessionError FtpSession::EndRetrieval() {
     CloseData(transfer_.channel);
     if (state_ == SessionState::Transferring) {
