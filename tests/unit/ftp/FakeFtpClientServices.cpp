@@ -52,6 +52,8 @@ void FakeFtpClientServices::ScriptFailures(const std::string &call, uint32_t err
     for (int i = 0; i < times; ++i) Script(call, FakeOutcome::Failure(error));
 }
 
+void FakeFtpClientServices::Unscript(const std::string &call) { outcomes_.erase(call); }
+
 void FakeFtpClientServices::OnCall(const std::string &call, int occurrence,
                                    std::function<void()> hook) {
     hooks_.push_back({call, occurrence, std::move(hook)});
@@ -225,6 +227,11 @@ InternetHandle FakeFtpClientServices::InternetConnect(InternetHandle internet,
     call.context = context;
     if (!IsOpen(internet, HandleKind::Internet)) {
         Fail(call, ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    // The login goes to the server as USER and PASS lines.
+    if (!IsSingleLine(serverName) || !IsSingleLine(userName) || !IsSingleLine(password)) {
+        Fail(call, ERROR_INVALID_PARAMETER);
         return nullptr;
     }
     if (auto outcome = NextOutcome(call.name); outcome && outcome->fail) {

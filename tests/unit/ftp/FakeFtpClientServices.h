@@ -83,7 +83,7 @@ struct FakeWrite {
     static FakeWrite Failure(uint32_t error) { return {std::nullopt, true, error}; }
 };
 
-class FakeFtpClientServices final : public FtpClientServices {
+class FakeFtpClientServices : public FtpClientServices {
 public:
     enum class HandleKind { Internet, Connect, Find, File };
     enum class HandleState { Open, Closed, Orphaned };
@@ -94,6 +94,8 @@ public:
     // failure comes before the listing or read queue is consulted.
     void Script(const std::string &call, FakeOutcome outcome);
     void ScriptFailures(const std::string &call, uint32_t error, int times);
+    // Drops what is still scripted for `call`.
+    void Unscript(const std::string &call);
     // FtpFindFirstFile takes the next listing; when none is queued it hands out
     // `defaultListing`.
     std::deque<FakeListing> listings;
