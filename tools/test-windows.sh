@@ -136,6 +136,9 @@ run_test() {  # exe-name client
 }
 
 run_test wininet_services_test wininet
+# The contract of the FTP client services, on each of the DLL's clients.
+cmake --build "$build" --target contract_test
+for flavour in "${flavours[@]}"; do run_test contract_test "$flavour"; done
 for flavour in "${flavours[@]}"; do run_test module_road_test "$flavour"; done
 
 # sapihost.exe on the shipped module (real one-second waits: the download

@@ -184,6 +184,8 @@ bool FakeWorld::InternetReadFile(InternetHandle file, void *buffer, uint32_t byt
     const bool read = FakeFtpClientServices::InternetReadFile(file, buffer, bytesToRead, bytesRead);
     if (!read && FakeFtpClientServices::GetLastError() == ERROR_INTERNET_EXTENDED_ERROR) {
         lastResponse = "426 Connection closed; transfer aborted.";
+    } else if (read && bytesRead != nullptr && *bytesRead == 0) {
+        lastResponse = "226 Transfer complete.";
     }
     return read;
 }

@@ -124,6 +124,10 @@ void LineBreaksAreRefusedBeforeAnythingIsSent(ContractWorld &world, Checks &chec
     CONTRACT_EQ(session.services().GetLastError(), ERROR_INVALID_PARAMETER);
     CONTRACT_CHECK(world.FileOnServer("breaks/victim.txt") == std::optional<std::string>("still here"));
     CONTRACT_CHECK(session.AnswersSize("victim.txt", 10));  // still in step
+    for (const FtpFindData &record : ListCurrentFolder(session).records) {  // nothing made or stored
+        const std::string name = NameOf(record);
+        checks.That(name == "victim.txt" || name == "." || name == "..", name.c_str(), __FILE__, __LINE__);
+    }
 }
 
 // A refusal by the server fails the call with 12003 and leaves the server's

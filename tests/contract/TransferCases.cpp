@@ -22,6 +22,7 @@ void ReadsAreCutToTheBufferAndEndInAnEmptyRead(ContractWorld &world, Checks &che
     CONTRACT_CHECK(!drained.overfilled);
     CONTRACT_CHECK(drained.cleanEnd);
     CONTRACT_CHECK(drained.bytes == data);
+    CONTRACT_EQ(session.LastReply().substr(0, 4), std::string("226 "));
     // 1 once the server confirmed the file, or "cannot tell"; never 0 now.
     CONTRACT_CHECK(Confirmed(services, file) == 1 ||
                    services.GetLastError() == ERROR_INTERNET_INVALID_OPTION);
@@ -53,12 +54,16 @@ void ARetrievalCutShortFails(ContractWorld &world, Checks &checks) {
 }
 
 // The plug-in reads 32 bytes to see whether a file gives data, then closes:
-// that close succeeds, and the next command gets its own reply.
+// that close succeeds, and the next command gets its own reply. A store
+// closed before must not lend the retrieval its verdict (a client may hand
+// out the same handle value again).
 void AnEarlyClosedRetrievalLeavesTheConnectionInStep(ContractWorld &world, Checks &checks) {
     world.PutFile("early/long.bin", PatternBytes(4 << 20));
     Session session(world);
     FtpClientServices &services = session.services();
     CONTRACT_CHECK(session.Enter("early"));
+    const InternetHandle store = session.OpenWrite("first.bin");
+    CONTRACT_CHECK(store != nullptr && services.InternetCloseHandle(store));
     for (int round = 0; round < 2; ++round) {
         const InternetHandle file = session.OpenRead("long.bin");
         CONTRACT_CHECK(file != nullptr);

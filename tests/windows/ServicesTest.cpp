@@ -1,6 +1,7 @@
 // The WinInet backend of the FTP client services, driven directly against a
-// real server: what it copies out of WinInet, the line-break guard, and the
-// verdict on a store when its handle closes. Plus the Windows local files.
+// real server, where it goes beyond the contract suite (tests/contract): the
+// verdict the end of a retrieval carries, the SIZE reply and the file size,
+// the current folder, status calls. Plus the Windows local files.
 #include "ftp/services/wininet/WinInetApi.h"  // before the services: it drops the A/W macros
 
 #include <cstdio>
@@ -49,20 +50,6 @@ InternetHandle OpenRead(const Session &s, const wchar_t *name) {
     return Services().FtpOpenFile(s.connect(), name, GENERIC_READ, 0x84000002, 1);
 }
 
-InternetHandle OpenWrite(const Session &s, const wchar_t *name) {
-    return Services().FtpOpenFile(s.connect(), name, GENERIC_WRITE, 0x84000002, 1);
-}
-
-bool WriteAll(InternetHandle file, const std::string &bytes) {
-    for (std::size_t at = 0; at < bytes.size(); at += 65536) {
-        const auto count = static_cast<uint32_t>(std::min<std::size_t>(65536, bytes.size() - at));
-        uint32_t written = 0;
-        if (!Services().InternetWriteFile(file, bytes.data() + at, count, &written) || written != count)
-            return false;
-    }
-    return true;
-}
-
 std::wstring LastReply() {
     wchar_t reply[261] = {};
     uint32_t error = 0;
@@ -83,134 +70,6 @@ bool Noop(const Session &s) {
 }
 
 }  // namespace
-
-TEST_CASE(ListingCopiesNameSizeAndFolderBit) {
-    wintest::MakeFolder(wintest::UnderRoot(L"list"));
-    wintest::MakeFolder(wintest::UnderRoot(L"list\\sub"));
-    wintest::WriteWholeFile(wintest::UnderRoot(L"list\\hello.txt"), "Hello, world\n");
-    wintest::WriteWholeFile(wintest::UnderRoot(L"list\\big.bin"), wintest::PatternBytes(300000));
-    Session s;
-    CHECK(Services().FtpSetCurrentDirectory(s.connect(), L"list"));
-    FtpFindData record;
-    InternetHandle find = Services().FtpFindFirstFile(s.connect(), nullptr, &record, 0x84000000, 1);
-    CHECK(find != nullptr);
-    int seen = 0;
-    for (bool more = find != nullptr; more; more = Services().InternetFindNextFile(find, &record)) {
-        const std::wstring name = record.fileName;
-        const bool folder = (record.fileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        if (name == L"hello.txt") {
-            CHECK(!folder);
-            CHECK_EQ(record.fileSizeLow, 13u);
-            ++seen;
-        } else if (name == L"big.bin") {
-            CHECK(!folder);
-            CHECK_EQ(record.fileSizeLow, 300000u);
-            CHECK_EQ(record.fileSizeHigh, 0u);
-            ++seen;
-        } else if (name == L"sub") {
-            CHECK(folder);
-            ++seen;
-        }
-    }
-    CHECK_EQ(Services().GetLastError(), ERROR_NO_MORE_FILES);
-    CHECK_EQ(seen, 3);
-    if (find != nullptr) CHECK(Services().InternetCloseHandle(find));
-}
-
-TEST_CASE(EmptyFolderListing) {
-    wintest::MakeFolder(wintest::UnderRoot(L"empty"));
-    Session s;
-    CHECK(Services().FtpSetCurrentDirectory(s.connect(), L"empty"));
-    FtpFindData record;
-    CHECK(Services().FtpFindFirstFile(s.connect(), nullptr, &record, 0x84000000, 1) == nullptr);
-    CHECK_EQ(Services().GetLastError(),
-             Expected<uint32_t>(ERROR_NO_MORE_FILES, 0,
-                                "a find without matches leaves last error 0, not 18"));
-}
-
-TEST_CASE(LineBreaksNeverReachTheServer) {
-    wintest::WriteWholeFile(wintest::UnderRoot(L"victim.txt"), "still here");
-    Session s;
-    const auto refused = [&](bool failed, const char *call) {
-        if (!failed) std::printf("  %s went through\n", call);
-        CHECK(failed);
-        CHECK_EQ(Services().GetLastError(), ERROR_INVALID_PARAMETER);
-    };
-    refused(!Services().FtpDeleteFile(s.connect(), L"x\r\nDELE victim.txt"), "FtpDeleteFile");
-    refused(!Services().FtpCommand(s.connect(), false, FTP_TRANSFER_TYPE_BINARY,
-                                   L"NOOP\nDELE victim.txt", 0, nullptr), "FtpCommand");
-    refused(OpenRead(s, L"x\rDELE victim.txt") == nullptr, "FtpOpenFile (read)");
-    refused(OpenWrite(s, L"x\nDELE victim.txt") == nullptr, "FtpOpenFile (write)");
-    refused(!Services().FtpSetCurrentDirectory(s.connect(), L"..\r\nDELE victim.txt"),
-            "FtpSetCurrentDirectory");
-    refused(!Services().FtpCreateDirectory(s.connect(), L"made\r\nDELE victim.txt"),
-            "FtpCreateDirectory");
-    FtpFindData record;
-    refused(Services().FtpFindFirstFile(s.connect(), L"*\r\nDELE victim.txt", &record, 0x84000000, 1) ==
-                nullptr, "FtpFindFirstFile");
-    InternetHandle root = Services().InternetOpen(L"UserAgent", INTERNET_OPEN_TYPE_DIRECT, nullptr,
-                                                  nullptr, INTERNET_FLAG_NO_CACHE_WRITE);
-    refused(Services().InternetConnect(root, L"127.0.0.1", wintest::ServerPort(),
-                                       L"user\r\nDELE victim.txt", L"pass", INTERNET_SERVICE_FTP,
-                                       0, 1) == nullptr, "InternetConnect (user)");
-    refused(Services().InternetConnect(root, L"127.0.0.1", wintest::ServerPort(), L"user",
-                                       L"pass\nDELE victim.txt", INTERNET_SERVICE_FTP, 0, 1) == nullptr,
-            "InternetConnect (password)");
-    Services().InternetCloseHandle(root);
-
-    CHECK_EQ(wintest::ReadWholeFile(wintest::UnderRoot(L"victim.txt")), std::string("still here"));
-    CHECK(!wintest::FileExists(wintest::UnderRoot(L"made")));
-    CHECK(Noop(s));  // the control connection is still in step
-}
-
-TEST_CASE(ConfirmedStoreClosesTrue) {
-    Session s;
-    const std::string data = wintest::PatternBytes(300000);
-    InternetHandle file = OpenWrite(s, L"stored.bin");
-    CHECK(file != nullptr);
-    CHECK(WriteAll(file, data));
-    CHECK(Services().InternetCloseHandle(file));
-    CHECK_EQ(LastReply().substr(0, 3), std::wstring(L"226"));
-    CHECK(wintest::ReadWholeFile(wintest::UnderRoot(L"stored.bin")) == data);
-}
-
-TEST_CASE(UnconfirmedStoreClosesFalse) {
-    Session s;
-    InternetHandle file = OpenWrite(s, L"full-disk.bin");  // the server's disk is "full" for these
-    CHECK(file != nullptr);
-    uint32_t written = 0;
-    const std::string data = wintest::PatternBytes(1000);
-    Services().InternetWriteFile(file, data.data(), 1000, &written);
-    CHECK(!Services().InternetCloseHandle(file));
-    CHECK_EQ(Services().GetLastError(), ERROR_INTERNET_EXTENDED_ERROR);
-    CHECK_EQ(LastReply().substr(0, 3), std::wstring(L"426"));
-    CHECK(Noop(s));
-    // The verdict belongs to that one handle: the next store is judged afresh.
-    file = OpenWrite(s, L"after-full.bin");
-    CHECK(file != nullptr);
-    CHECK(WriteAll(file, "fine"));
-    CHECK(Services().InternetCloseHandle(file));
-}
-
-TEST_CASE(RetrievalCloseIsNotJudgedByTheReply) {
-    wintest::WriteWholeFile(wintest::UnderRoot(L"long.bin"), wintest::PatternBytes(4 << 20));
-    Session s;
-    // A store first, so that a handle value WinInet hands out again is not
-    // taken for the store it once was.
-    InternetHandle store = OpenWrite(s, L"first.bin");
-    CHECK(store != nullptr);
-    CHECK(Services().InternetCloseHandle(store));
-    InternetHandle file = OpenRead(s, L"long.bin");
-    CHECK(file != nullptr);
-    char head[32];
-    uint32_t count = 0;
-    CHECK(Services().InternetReadFile(file, head, sizeof head, &count));
-    CHECK(count > 0);
-    // Closed early, the server answers "426 Transfer aborted"; that is the
-    // caller's choice, not a failure of the close.
-    CHECK(Services().InternetCloseHandle(file));
-    CHECK(Noop(s));
-}
 
 // The read that meets the end of a retrieval carries the server's verdict on
 // it: the whole file ends in an empty successful read ("226"), a file the

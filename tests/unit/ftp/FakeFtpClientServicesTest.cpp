@@ -1,5 +1,6 @@
 // The fake stands in for the client services in every connection and transfer
-// test, so the rules those tests lean on are checked here once.
+// test. The rules it shares with the real clients are checked by the contract
+// suite (tests/contract); what is the fake's alone is checked here.
 #include <gtest/gtest.h>
 
 #include "FakeFtpClientServices.h"
@@ -39,20 +40,6 @@ TEST(FakeFtpClientServices, TracksClosingOrderAndDoubleCloses) {
                                                        "close of a handle closed before"}));
 }
 
-TEST(FakeFtpClientServices, OneTransferAtATimeAndNoLineBreaks) {
-    FakeFtpClientServices fake;
-    const Opened opened = Open(fake);
-    InternetHandle file = fake.FtpOpenFile(opened.connect, u"f", GENERIC_READ, 0, 7);
-    ASSERT_NE(file, nullptr);
-    EXPECT_EQ(fake.FtpOpenFile(opened.connect, u"g", GENERIC_READ, 0, 7), nullptr);
-    EXPECT_EQ(fake.GetLastError(), ERROR_FTP_TRANSFER_IN_PROGRESS);
-    EXPECT_TRUE(fake.InternetCloseHandle(file));
-    EXPECT_FALSE(fake.FtpDeleteFile(opened.connect, u"a\r\nDELE b"));
-    EXPECT_EQ(fake.GetLastError(), ERROR_INVALID_PARAMETER);
-    EXPECT_TRUE(fake.FtpDeleteFile(opened.connect, u"a"));
-    EXPECT_TRUE(fake.problems.empty());
-}
-
 TEST(FakeFtpClientServices, ReadsAreCutToTheBufferAndEndWithZero) {
     FakeFtpClientServices fake;
     const Opened opened = Open(fake);
@@ -78,20 +65,6 @@ TEST(FakeFtpClientServices, HooksRunBeforeTheChosenCall) {
     EXPECT_FALSE(fake.FtpDeleteFile(opened.connect, u"b"));
     EXPECT_EQ(fake.GetLastError(), ERROR_INVALID_HANDLE);
     EXPECT_EQ(fake.CallNames().back(), "FtpDeleteFile");
-}
-
-TEST(FakeFtpClientServices, CurrentDirectoryNeedsRoomForTheTerminator) {
-    FakeFtpClientServices fake;
-    const Opened opened = Open(fake);
-    fake.currentDirectory = "/sub";
-    WideChar buffer[8] = {u'x', 0};
-    uint32_t length = 4;
-    EXPECT_FALSE(fake.FtpGetCurrentDirectory(opened.connect, buffer, &length));
-    EXPECT_EQ(fake.GetLastError(), ERROR_INSUFFICIENT_BUFFER);
-    EXPECT_EQ(buffer[0], u'x');
-    length = 5;
-    EXPECT_TRUE(fake.FtpGetCurrentDirectory(opened.connect, buffer, &length));
-    EXPECT_EQ(WideString(buffer), u"/sub");
 }
 
 }  // namespace
