@@ -72,17 +72,48 @@ void NullAndClosedHandlesAreRefused(ContractWorld &world, Checks &checks) {
     AllRefused(checks, services, closed, ConnectCalls(), ERROR_INVALID_HANDLE);
 }
 
+// AbortServer closes the connect handle under a listing or a transfer: what
+// was open on it ends there, and a retrieval cut off so never reads as whole.
 void ClosingAParentEndsItsChildren(ContractWorld &world, Checks &checks) {
     world.PutFile("parent/a.txt", "a");
-    world.PutFile("parent/b.txt", "b");
-    Session session(world);
-    CONTRACT_CHECK(session.Enter("parent"));
-    FtpFindData record;
-    const InternetHandle find = session.FindFirst(record);
-    CONTRACT_CHECK(find != nullptr);
-    CONTRACT_CHECK(session.CloseConnect());
-    CONTRACT_CHECK(!session.services().InternetFindNextFile(find, &record));
-    CONTRACT_EQ(session.services().GetLastError(), ERROR_INVALID_HANDLE);
+    world.PutFile("parent/long.bin", PatternBytes(1 << 20));
+    struct Child {
+        const char *kind;
+        std::function<InternetHandle(const Session &)> open;
+        std::function<bool(FtpClientServices &, InternetHandle)> use;
+    };
+    const Child children[] = {
+        {"find",
+         [](const Session &s) {
+             FtpFindData record;
+             return s.FindFirst(record);
+         },
+         [](FtpClientServices &s, InternetHandle h) {
+             FtpFindData record;
+             return s.InternetFindNextFile(h, &record);
+         }},
+        {"retrieval", [](const Session &s) { return s.OpenRead("long.bin"); },
+         [](FtpClientServices &s, InternetHandle h) {
+             char buffer[64];
+             uint32_t count = 0;
+             return s.InternetReadFile(h, buffer, sizeof buffer, &count);
+         }},
+        {"store", [](const Session &s) { return s.OpenWrite("new.bin"); },
+         [](FtpClientServices &s, InternetHandle h) {
+             uint32_t count = 0;
+             return s.InternetWriteFile(h, "x", 1, &count);
+         }},
+    };
+    for (const Child &child : children) {
+        Session session(world);
+        CONTRACT_CHECK(session.Enter("parent"));
+        const InternetHandle handle = child.open(session);
+        checks.That(handle != nullptr, child.kind, __FILE__, __LINE__);
+        CONTRACT_CHECK(session.CloseConnect());
+        checks.That(!child.use(session.services(), handle), child.kind, __FILE__, __LINE__);
+        checks.Equal(session.services().GetLastError(), ERROR_INVALID_HANDLE, child.kind, __FILE__,
+                     __LINE__);
+    }
 }
 
 void OneTransferAtATimePerConnection(ContractWorld &world, Checks &checks) {
