@@ -60,13 +60,18 @@ ServerWorld::ServerWorld() {
     const int log = ::open((work_ / "ftp.log").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
+    posix_spawnattr_t attributes;  // a group of its own, for the last resort in Stop()
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attributes, 0);
     posix_spawn_file_actions_adddup2(&actions, readEnd.get(), 0);
     if (log >= 0) posix_spawn_file_actions_adddup2(&actions, log, 2);
     std::vector<char *> argv;
     for (const std::string &argument : arguments) argv.push_back(const_cast<char *>(argument.c_str()));
     argv.push_back(nullptr);
-    const int error = ::posix_spawn(&keeper_, argv[0], &actions, nullptr, argv.data(), environ);
+    const int error = ::posix_spawn(&keeper_, argv[0], &actions, &attributes, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
     if (log >= 0) ::close(log);
     if (error != 0) throw std::system_error(error, std::generic_category(), "spawning the FTP server");
     try {
@@ -79,9 +84,20 @@ ServerWorld::ServerWorld() {
 
 ServerWorld::~ServerWorld() { Stop(); }
 
+// The keeper ends the server when its input closes; should that take more
+// than a few seconds, the keeper's group (it and the server) is killed.
 void ServerWorld::Stop() {
     keeperInput_.Reset();
-    if (keeper_ > 0) ::waitpid(keeper_, nullptr, 0);
+    if (keeper_ <= 0) return;
+    const auto deadline = Clock::now() + std::chrono::seconds(10);
+    while (::waitpid(keeper_, nullptr, WNOHANG) == 0) {
+        if (Clock::now() >= deadline) {
+            ::kill(-keeper_, SIGKILL);
+            ::waitpid(keeper_, nullptr, 0);
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     keeper_ = -1;
 }
 
