@@ -21,3 +21,7 @@ install(TARGETS PelkSAPIFTP LIBRARY DESTINATION ${sapi_module_dir} RUNTIME DESTI
 install(TARGETS sapihost RUNTIME DESTINATION ${sapi_bin_dir})
 install(FILES PelkSAPIFTP/include/ServerApi.h DESTINATION ${sapi_include_dir})
 install(FILES host/examples/minimal_host.c README.md DESTINATION ${sapi_doc_dir})
+if(WIN32)
+  # OpenSSL is linked into the DLL; its licence goes with it.
+  install(FILES ${SAPI_OPENSSL_MINGW}/LICENSE.txt DESTINATION ${sapi_doc_dir} RENAME OpenSSL-LICENSE.txt)
+endif()

@@ -2,15 +2,15 @@
 # OpenSSL 3 for the 32-bit Windows DLL: static libraries cross-built with
 # MinGW-w64 (i686) from Debian's own source package, so that Windows and Linux
 # run the same TLS code and the DLL still loads nothing but system DLLs.
-# Built once and kept in .deps/openssl-mingw-i686 (include/, lib/); a second
-# run finds it there and returns at once.
+# Built once and kept in .deps/openssl-mingw-i686 (include/, lib/, and
+# OpenSSL's LICENSE.txt); a second run finds it there and returns at once.
 #   tools/build-openssl-mingw.sh        prints the install folder when done
 # The build runs at the lowest priority: it takes a few minutes of both cores.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 deps=$PWD/.deps
 prefix=$deps/openssl-mingw-i686
-if [ -f "$prefix/lib/libssl.a" ] && [ -f "$prefix/lib/libcrypto.a" ]; then
+if [ -f "$prefix/lib/libssl.a" ] && [ -f "$prefix/lib/libcrypto.a" ] && [ -f "$prefix/LICENSE.txt" ]; then
   echo "$prefix"; exit 0
 fi
 
@@ -32,7 +32,7 @@ if ! apt-get source --print-uris openssl >/dev/null 2>&1; then
 fi
 
 work=$deps/openssl-src
-rm -rf "$work" "$prefix.tmp"
+rm -rf "$work" "$prefix.tmp" "$prefix"
 mkdir -p "$work"
 # Newest version first; a mirror may lack one archive's sources (the security
 # archive's, here), so the next one is tried.
@@ -44,19 +44,27 @@ for version in $(apt-cache showsrc openssl | sed -n 's/^Version: //p' | sort -rV
   fi
 done
 [ -n "$fetched" ] || { echo "build-openssl-mingw: no source of openssl could be fetched" >&2; exit 1; }
-(cd "$work" && dpkg-source -x ./openssl_*.dsc src >/dev/null)
+(cd "$work" && dpkg-source -x ./openssl_*.dsc src >"$work/unpack.log" 2>&1) ||
+  { cat "$work/unpack.log" >&2; exit 1; }
 echo "build-openssl-mingw: openssl $fetched" >&2
 started=$(date +%s)
 (
   cd "$work/src"
   # no-shared: libssl.a and libcrypto.a only; no-module and no-engine: nothing
-  # is loaded from disk at run time; no-tests, and build_libs: the libraries alone;
+  # is loaded from disk at run time; no-autoload-config: no openssl.cnf either,
+  # whatever the machine has; no-pinshared: OpenSSL would otherwise pin the
+  # module it lives in, and the DLL could never be unloaded;
+  # no-tests, and build_libs: the libraries alone;
   # no-asm: the 32-bit assembly of this version asks for ELF relocations that
   # a COFF object cannot hold (bf-586.S: BFD_RELOC_386_GOTPC).
-  nice -n 19 ./Configure mingw no-shared no-module no-engine no-tests no-asm \
-      --cross-compile-prefix=i686-w64-mingw32- --prefix="$prefix.tmp" --libdir=lib >/dev/null
-  nice -n 19 make -j"$(nproc 2>/dev/null || echo 2)" build_libs >/dev/null
-  nice -n 19 make install_dev >/dev/null
+  # OpenSSL's own compiler warnings are kept in the log, shown if the build fails.
+  {
+    nice -n 19 ./Configure mingw no-shared no-module no-engine no-tests no-asm no-pinshared no-autoload-config \
+        --cross-compile-prefix=i686-w64-mingw32- --prefix="$prefix.tmp" --libdir=lib &&
+    nice -n 19 make -j"$(nproc 2>/dev/null || echo 2)" build_libs &&
+    nice -n 19 make install_dev
+  } >"$work/build.log" 2>&1 || { tail -n 40 "$work/build.log" >&2; exit 1; }
+  cp LICENSE.txt "$prefix.tmp/"   # shipped with the DLL that links it in
 )
 mv "$prefix.tmp" "$prefix"
 rm -rf "$work"

@@ -16,7 +16,7 @@ want cmake ninja-build ccache g++ libgtest-dev libgmock-dev clang libclang-rt-14
      libhiredis0.14 libmemcached11 libmemcachedutil2 libpcre2-posix3 libidn2-0 \
      libacl1 libcap2 libcrypt1 libpam0g libssl3 libsodium23 zlib1g libssl-dev python3-openssl
 if [ "$what" != linux ]; then
-  want g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386
+  want g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 make perl xz-utils
 fi
 
 export DEBIAN_FRONTEND=noninteractive

@@ -1,9 +1,10 @@
 // Slots 4 and 5: the keys the plug-in reads and writes, each with the label a
 // host shows for it.
-#include <iterator>
+#include <span>
 
 #include "base/Boundary.h"
 #include "entry/EntrySlots.h"
+#include "ftp/services/FtpClientServices.h"
 #include "parameters/ParameterAccess.h"
 #include "parameters/ParameterKeys.h"
 
@@ -24,22 +25,29 @@ constexpr Description serverParameters[] = {
     {sapi::ServerVerifyByReadKey, SAPI_WIDE("Pre-Transfer File Test")},
     {sapi::ServerEndOnConfirmationKey, SAPI_WIDE("End Transfers on Server Confirmation")},
     {sapi::ServerStopOnRefusalKey, SAPI_WIDE("No File Test Retries after Refusal")},
-#if !defined(_WIN32)
-    // FTPS comes with OpenSSL, on POSIX; the Windows DLL has none on either client.
+};
+
+// Offered only by a module whose FTP client has FTPS (not the WinInet one).
+constexpr Description tlsParameters[] = {
     {sapi::ServerUseTLSKey, SAPI_WIDE("Use TLS (0 no, 1 explicit FTPS, 2 implicit FTPS)")},
     {sapi::ServerTLSCAFileKey, SAPI_WIDE("TLS CA File")},
     {sapi::ServerTLSFingerprintKey, SAPI_WIDE("TLS Certificate SHA-256 Fingerprint")},
-#endif
 };
 
-sapi::ResultCode DescribeServer(int32_t parameterSet) {
-    for (const Description &description : serverParameters) {
+sapi::ResultCode Describe(int32_t parameterSet, std::span<const Description> descriptions) {
+    for (const Description &description : descriptions) {
         // Like the host's own SetParameter: a key already there takes the label
         // as its value and keeps its kind.
         const sapi::ResultCode result = sapi::SetParameterText(parameterSet, description.key, description.label);
         if (result != ApiOk) return result;
     }
     return ApiOk;
+}
+
+sapi::ResultCode DescribeServer(int32_t parameterSet) {
+    const sapi::ResultCode result = Describe(parameterSet, serverParameters);
+    if (result != ApiOk || !sapi::PlatformFtpClientServices().OffersTls()) return result;
+    return Describe(parameterSet, tlsParameters);
 }
 
 }  // namespace

@@ -56,6 +56,8 @@ def parse():
                         help="TLS required on control and data (implicit: vsftpd and proftpd only)")
     parser.add_argument("--tls-cert", help="the server's certificate (PEM), with --tls")
     parser.add_argument("--tls-key", help="its private key (PEM), with --tls")
+    parser.add_argument("--tls-version", choices=["1.2", "1.3"],
+                        help="proftpd: accept this TLS version only (default: 1.2 and 1.3)")
     options = parser.parse_args()
     options.root = os.path.abspath(options.root)
     if options.tls and not (options.tls_cert and options.tls_key):

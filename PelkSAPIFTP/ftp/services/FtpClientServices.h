@@ -108,10 +108,14 @@ public:
 
     // GetLastError as the calls above left it.
     virtual uint32_t GetLastError() = 0;
+
+    // Whether the TLS options (TlsOptions.h) are taken: our own client has
+    // FTPS, WinInet has none.
+    virtual bool OffersTls() const { return false; }
 };
 
-// The platform's client services: WinInet on Windows, the plug-in's own FTP
-// client elsewhere. Lives as long as the module.
+// The module's client services: the plug-in's own FTP client, or WinInet in
+// the Windows DLL built on it. Lives as long as the module.
 FtpClientServices &PlatformFtpClientServices();
 
 }  // namespace sapi

@@ -184,7 +184,8 @@ def _proftpd_tls(o, work):
         return ""
     lines = ["TLSEngine           on", "TLSLog              %s/tls.log" % work,
              "TLSRSACertificateFile    %s" % o.tls_cert, "TLSRSACertificateKeyFile %s" % o.tls_key,
-             "TLSRequired         on", "TLSProtocol         TLSv1.2 TLSv1.3"]
+             "TLSRequired         on",
+             "TLSProtocol         %s" % ("TLSv" + o.tls_version if o.tls_version else "TLSv1.2 TLSv1.3")]
     if o.tls == "implicit":
         lines.append("TLSOptions          UseImplicitSSL")
     return "\n".join(lines) + "\n"

@@ -2,14 +2,10 @@
 // TCP streams it connected; TLS wraps them here and nowhere else.
 #include "ftp/services/sockets/FtpSession.h"
 
-#if defined(SAPI_HAVE_TLS)
 #include "ftp/services/sockets/TcpStream.h"
 #include "ftp/services/sockets/TlsStream.h"
-#endif
 
 namespace sapi::ftpclient {
-
-#if defined(SAPI_HAVE_TLS)
 
 // Explicit TLS: AUTH TLS right after the greeting, and nothing else if the
 // server will not (vsftpd, proftpd and pyftpdlib answer 234; pure-ftpd too).
@@ -74,19 +70,5 @@ SessionError FtpSession::ProtectData() {
     }
     return SessionError::None;
 }
-
-#else
-
-// Built without a TLS library: the client services refuse TLS before a
-// session is made; should one ask anyway, it gets no connection.
-SessionError FtpSession::SecureControl() {
-    return tlsSettings_.mode == TlsMode::Clear ? SessionError::None : SessionError::NotSecure;
-}
-SessionError FtpSession::StartTls() { return SessionError::NotSecure; }
-SessionError FtpSession::Wrap(std::unique_ptr<ByteStream> &, bool) { return SessionError::NotSecure; }
-SessionError FtpSession::SecureData(DataChannel &) { return SessionError::None; }
-SessionError FtpSession::ProtectData() { return SessionError::None; }
-
-#endif
 
 }  // namespace sapi::ftpclient

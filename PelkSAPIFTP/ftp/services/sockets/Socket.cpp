@@ -180,6 +180,7 @@ bool LocalAddress(const Socket &socket, SocketAddress &address) { return Address
 bool PeerAddress(const Socket &socket, SocketAddress &address) { return AddressOf(socket, true, address); }
 
 NetStatus WaitReadable(int fd, Deadline deadline) { return PollUntil(fd, Readiness::Read, deadline); }
+NetStatus WaitWritable(int fd, Deadline deadline) { return PollUntil(fd, Readiness::Write, deadline); }
 
 NetStatus SendAll(const Socket &socket, const void *data, std::size_t size, Deadline deadline) {
     const auto *bytes = static_cast<const char *>(data);

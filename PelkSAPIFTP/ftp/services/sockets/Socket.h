@@ -62,8 +62,9 @@ NetStatus AcceptFrom(const Socket &listener, const SocketAddress &expectedHost, 
 bool LocalAddress(const Socket &socket, SocketAddress &address);
 bool PeerAddress(const Socket &socket, SocketAddress &address);
 
-// Waits until the descriptor is readable; Ok when it is.
+// Waits until the descriptor is readable (writable); Ok when it is.
 NetStatus WaitReadable(int fd, Deadline deadline);
+NetStatus WaitWritable(int fd, Deadline deadline);
 NetStatus SendAll(const Socket &socket, const void *data, std::size_t size, Deadline deadline);
 // Whatever is there, at least one byte. Closed at end of stream.
 NetStatus ReceiveSome(const Socket &socket, void *buffer, std::size_t size, std::size_t &received,

@@ -190,10 +190,6 @@ bool SocketFtpClientServices::InternetSetOption(InternetHandle handle, uint32_t 
         option != SAPI_OPTION_FTP_TLS_FINGERPRINT) {
         return FailBool(ERROR_INTERNET_INVALID_OPTION);
     }
-#if !defined(SAPI_HAVE_TLS)
-    // Built without a TLS library (Windows): refused as WinInet refuses it.
-    return FailBool(ERROR_INTERNET_INVALID_OPTION);
-#endif
     if (!ApplyTlsOption(root->tls, option, buffer, length)) return FailBool(ERROR_INVALID_PARAMETER);
     return true;
 }

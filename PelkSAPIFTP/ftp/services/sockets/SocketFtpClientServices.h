@@ -58,6 +58,7 @@ public:
     bool InternetQueryOption(InternetHandle handle, uint32_t option, void *buffer,
                              uint32_t *length) override;
     uint32_t GetLastError() override;
+    bool OffersTls() const override { return true; }
 
 private:
     bool RunCommand(InternetHandle connect, const char *verb, const WideChar *argument);

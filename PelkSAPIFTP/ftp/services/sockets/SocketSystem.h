@@ -33,6 +33,7 @@ constexpr int invalidSocket = -1;
 // What the last failed call on this thread ran into, in the terms the
 // callers act on.
 enum class SocketError {
+    None,         // no error since ClearLastError
     Interrupted,  // a signal: call again
     WouldBlock,   // nothing to do yet, or a time limit set with ArmTimeout ran out
     InProgress,   // a non-blocking connect under way
@@ -41,6 +42,7 @@ enum class SocketError {
     Other,
 };
 SocketError LastError();
+void ClearLastError();
 
 // Sockets are usable (Winsock started, once per process); false when they are not.
 bool StartSockets();

@@ -1,13 +1,21 @@
-// OpenSSL, started once per process.
+// OpenSSL, started once per process, and the certificates this system trusts.
 #pragma once
+
+typedef struct ssl_ctx_st SSL_CTX;
 
 namespace sapi::ftpclient {
 
-// Starts OpenSSL without exit handlers and keeps libssl and libcrypto loaded for
-// the life of the process. A host may unload this module and load it again: an
-// exit handler would then point into unmapped code, and a library unloaded with
-// the module would take its tables with it (leaked under a sanitizer) and start
-// afresh on the next load. False when OpenSSL cannot start.
+// Starts OpenSSL. On POSIX, where libssl and libcrypto are libraries of their
+// own, without exit handlers, and keeping them loaded for the life of the
+// process: a host may unload this module and load it again, and an exit handler
+// would then point into unmapped code, and libraries unloaded with the module
+// would take their tables with them (leaked under a sanitizer). In the Windows
+// DLL OpenSSL is linked in, and ends with it. False when OpenSSL cannot start.
 bool StartTls();
+
+// Makes the system's trusted root certificates those of `context`: OpenSSL's
+// default locations on POSIX, the "ROOT" certificate store on Windows. False
+// when they cannot be read.
+bool TrustSystemRoots(SSL_CTX *context);
 
 }  // namespace sapi::ftpclient

@@ -11,6 +11,7 @@ namespace sapi::ftpclient::os {
 
 SocketError LastError() {
     switch (errno) {
+    case 0: return SocketError::None;
     case EINTR: return SocketError::Interrupted;
     case EAGAIN:
 #if EWOULDBLOCK != EAGAIN
@@ -24,6 +25,8 @@ SocketError LastError() {
     default: return SocketError::Other;
     }
 }
+
+void ClearLastError() { errno = 0; }
 
 bool StartSockets() { return true; }
 

@@ -30,4 +30,6 @@ bool StartTls() {
     return started;
 }
 
+bool TrustSystemRoots(SSL_CTX *context) { return SSL_CTX_set_default_verify_paths(context) == 1; }
+
 }  // namespace sapi::ftpclient

@@ -33,6 +33,7 @@ IoResult WithoutWaiting(int socket, Call call) {
 
 SocketError LastError() {
     switch (::WSAGetLastError()) {
+    case 0: return SocketError::None;
     case WSAEINTR: return SocketError::Interrupted;
     // A receive or send whose SO_RCVTIMEO/SO_SNDTIMEO ran out fails with
     // WSAETIMEDOUT where POSIX says EAGAIN.
@@ -45,6 +46,8 @@ SocketError LastError() {
     default: return SocketError::Other;
     }
 }
+
+void ClearLastError() { ::WSASetLastError(0); }
 
 // Started once and never cleaned up: WSACleanup must not run while the DLL
 // unloads (the loader lock is held), and Winsock counts each start anyway.

@@ -1,28 +1,16 @@
 #include "ftp/services/sockets/TlsStream.h"
 
-#include <fcntl.h>
 #include <openssl/err.h>
 #include <openssl/ssl.h>
-#include <poll.h>
 
-#include <cerrno>
 #include <algorithm>
 #include <climits>
+
+#include "ftp/services/sockets/SocketSystem.h"
 
 namespace sapi::ftpclient {
 
 namespace {
-
-NetStatus WaitUntil(int fd, short events, Deadline deadline) {
-    for (;;) {
-        const auto left = TimeLeft(deadline).count();
-        pollfd entry{fd, events, 0};
-        const int ready = ::poll(&entry, 1, static_cast<int>(std::min<long long>(left, 3'600'000)));
-        if (ready > 0) return NetStatus::Ok;
-        if (ready == 0) return NetStatus::Timeout;
-        if (errno != EINTR) return NetStatus::Failed;
-    }
-}
 
 int Chunk(std::size_t size) { return static_cast<int>(std::min<std::size_t>(size, INT_MAX)); }
 
@@ -34,30 +22,28 @@ template <typename Call>
 NetStatus TlsStream::Drive(Call call, Deadline deadline, int &result) {
     for (;;) {
         ERR_clear_error();
-        errno = 0;
+        os::ClearLastError();
         result = call();
         if (result > 0) return NetStatus::Ok;
-        short events = 0;
+        NetStatus waited = NetStatus::Failed;
         switch (SSL_get_error(ssl_, result)) {
-        case SSL_ERROR_WANT_READ: events = POLLIN; break;
-        case SSL_ERROR_WANT_WRITE: events = POLLOUT; break;
+        case SSL_ERROR_WANT_READ: waited = WaitReadable(socket_.Fd(), deadline); break;
+        case SSL_ERROR_WANT_WRITE: waited = WaitWritable(socket_.Fd(), deadline); break;
         case SSL_ERROR_ZERO_RETURN: return NetStatus::Closed;  // the peer's close_notify
-        case SSL_ERROR_SYSCALL:
-            return errno == 0 || errno == EPIPE || errno == ECONNRESET ? NetStatus::Closed : NetStatus::Failed;
+        case SSL_ERROR_SYSCALL: {
+            const os::SocketError error = os::LastError();
+            return error == os::SocketError::None || error == os::SocketError::Closed ? NetStatus::Closed
+                                                                                        : NetStatus::Failed;
+        }
         default: return NetStatus::Failed;
         }
-        if (const NetStatus waited = WaitUntil(socket_.Fd(), events, deadline); waited != NetStatus::Ok) {
-            return waited;
-        }
+        if (waited != NetStatus::Ok) return waited;
     }
 }
 
 NetStatus TlsStream::Handshake(TlsClient &client, bool control, Deadline deadline, TlsCheck &check) {
     check = TlsCheck{};
-    const int flags = ::fcntl(socket_.Fd(), F_GETFL, 0);
-    if (!socket_.IsOpen() || flags < 0 || ::fcntl(socket_.Fd(), F_SETFL, flags | O_NONBLOCK) != 0) {
-        return NetStatus::Failed;
-    }
+    if (!socket_.IsOpen() || !os::SetBlocking(socket_.Fd(), false)) return NetStatus::Failed;
     ssl_ = client.NewConnection(control);
     if (ssl_ == nullptr || SSL_set_fd(ssl_, socket_.Fd()) != 1) {
         check.verdict = TlsVerdict::HandshakeFailed;
@@ -95,7 +81,7 @@ void TlsStream::AwaitTicket(Deadline deadline) {
         ERR_clear_error();
         const int peeked = SSL_peek(ssl_, &byte, 1);
         if (peeked > 0 || SSL_get_error(ssl_, peeked) != SSL_ERROR_WANT_READ) return;
-        if (WaitUntil(socket_.Fd(), POLLIN, limit) != NetStatus::Ok) return;
+        if (WaitReadable(socket_.Fd(), limit) != NetStatus::Ok) return;
     }
 }
 

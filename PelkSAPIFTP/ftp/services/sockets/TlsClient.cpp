@@ -1,12 +1,12 @@
 #include "ftp/services/sockets/TlsClient.h"
 
-#include <arpa/inet.h>
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
 
 #include <algorithm>
 
+#include "ftp/services/sockets/SocketSystem.h"
 #include "ftp/services/sockets/TlsLibrary.h"
 
 namespace sapi::ftpclient {
@@ -102,10 +102,11 @@ TlsClient::TlsClient(TlsSettings settings, const std::string &host) : settings_(
     // say why and show the certificate; nothing is sent before it.
     SSL_CTX_set_verify(context, SSL_VERIFY_NONE, nullptr);
     const bool located = settings_.caFile.empty()
-                             ? SSL_CTX_set_default_verify_paths(context) == 1
+                             ? TrustSystemRoots(context)
                              : SSL_CTX_load_verify_locations(context, settings_.caFile.c_str(), nullptr) == 1;
     if (!located) {
-        error_ = "cannot read the CA file " + settings_.caFile + ": " + OpenSslError();
+        error_ = settings_.caFile.empty() ? "cannot read this system's trusted certificates: " + OpenSslError()
+                                          : "cannot read the CA file " + settings_.caFile + ": " + OpenSslError();
         SSL_CTX_free(context);
         return;
     }
