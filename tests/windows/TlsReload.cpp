@@ -1,8 +1,10 @@
 // tls_reload.exe PORT CA-FILE: loads the module, lists an FTPS server's root
-// through it and unloads it, three times over, as a host that loads plug-ins
-// on demand does. OpenSSL lives inside the DLL: each unload must take it along
-// (nothing pins the DLL) and each load must start it afresh. Exit 0 when every
-// round listed the root and the DLL was gone after each unload.
+// through it and unloads it, three times over, each time on a thread of its
+// own, as a host that loads plug-ins on demand does. OpenSSL lives inside the
+// DLL: each unload must take it along (nothing pins the DLL, nor holds it
+// until the thread ends) and each load must start it afresh; the thread's end
+// and the process's must not call into the unloaded DLL. Exit 0 when every
+// round listed the root and the DLL was gone at once after FreeLibrary.
 #include <windows.h>
 
 #include <cstdio>
@@ -37,6 +39,27 @@ bool ListOnce(const ServerApiFunctions &api, const std::wstring &port, const std
     return listed;
 }
 
+struct Round {
+    const wchar_t *port;
+    const wchar_t *caFile;
+    bool listed = false;
+    bool unloaded = false;
+};
+
+DWORD WINAPI RunRound(void *argument) {
+    auto *round = static_cast<Round *>(argument);
+    const std::wstring module = wintest::ModuleUnderTest();
+    {
+        wintest::LoadedModule loaded(module);
+        const ServerApiFunctions *api = nullptr;
+        const InitServerAPIFunction entry = loaded.Entry();
+        round->listed = entry != nullptr && entry(SERVER_API_VERSION, &api) == ApiOk &&
+                        ListOnce(*api, round->port, round->caFile);
+    }
+    round->unloaded = GetModuleHandleW(module.c_str()) == nullptr;
+    return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t **argv) {
@@ -44,16 +67,13 @@ int wmain(int argc, wchar_t **argv) {
         std::printf("usage: tls_reload PORT CA-FILE\n");
         return 2;
     }
-    const std::wstring module = wintest::ModuleUnderTest();
     for (int round = 1; round <= 3; ++round) {
-        bool listed = false;
-        {
-            wintest::LoadedModule loaded(module);
-            const ServerApiFunctions *api = nullptr;
-            const InitServerAPIFunction entry = loaded.Entry();
-            listed = entry != nullptr && entry(SERVER_API_VERSION, &api) == ApiOk && ListOnce(*api, argv[1], argv[2]);
-        }
-        const bool unloaded = GetModuleHandleW(module.c_str()) == nullptr;
+        Round work{argv[1], argv[2]};
+        HANDLE thread = CreateThread(nullptr, 0, &RunRound, &work, 0, nullptr);
+        if (thread == nullptr || WaitForSingleObject(thread, 120000) != WAIT_OBJECT_0) return 1;
+        CloseHandle(thread);
+        const bool listed = work.listed;
+        const bool unloaded = work.unloaded;
         std::printf("round %d: %s, %s\n", round, listed ? "listed over TLS" : "FAILED to list",
                     unloaded ? "unloaded" : "STILL LOADED after FreeLibrary");
         if (!listed || !unloaded) return 1;

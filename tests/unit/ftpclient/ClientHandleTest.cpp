@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "ClientTestSupport.h"
+#include "ftp/services/sockets/LastError.h"
 
 using namespace ftpclienttest;
 using namespace sapi::wininet;
@@ -223,6 +224,28 @@ TEST(ClientLastReply, OnlyATextShorterThanTheCapacityIsCopied) {
         EXPECT_EQ(std::count(buffer.begin() + capacity, buffer.end() - 1, u'?'), 4) << reply;
     }
     EXPECT_EQ(server.Finish(), "");
+}
+
+// The last reply is kept in a fixed per-thread buffer (no thread_local with a
+// destructor may hold the DLL): a longer one is cut, never inside a UTF-8 character.
+TEST(ClientLastReply, ALongReplyIsCutBetweenCharacters) {
+    using sapi::ftpclient::SetThreadResponse;
+    using sapi::ftpclient::ThreadResponse;
+    const std::string accent = "\xc3\xa9";
+    const struct {
+        std::string text;
+        std::string kept;
+    } cases[] = {
+        {"226 done", "226 done"},
+        {std::string(8192, 'a'), std::string(8192, 'a')},
+        {std::string(8200, 'b'), std::string(8192, 'b')},
+        {std::string(8191, 'c') + accent, std::string(8191, 'c')},
+        {std::string(8190, 'd') + accent + "e", std::string(8190, 'd') + accent},
+    };
+    for (const auto &c : cases) {
+        SetThreadResponse(c.text);
+        EXPECT_EQ(std::string(ThreadResponse()), c.kept) << c.text.size();
+    }
 }
 
 TEST(ClientLastError, EachThreadHasItsOwn) {

@@ -10,7 +10,8 @@ namespace sapi::ftpclient {
 // process: a host may unload this module and load it again, and an exit handler
 // would then point into unmapped code, and libraries unloaded with the module
 // would take their tables with them (leaked under a sanitizer). In the Windows
-// DLL OpenSSL is linked in, and ends with it. False when OpenSSL cannot start.
+// DLL OpenSSL is linked in, and is cleaned up when the DLL unloads. False when
+// OpenSSL cannot start.
 bool StartTls();
 
 // Makes the system's trusted root certificates those of `context`: OpenSSL's

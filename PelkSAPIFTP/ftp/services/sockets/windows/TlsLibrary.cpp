@@ -8,13 +8,31 @@
 
 namespace sapi::ftpclient {
 
-// OpenSSL is linked into the DLL itself. Its exit handler runs when the DLL
-// is unloaded (a MinGW DLL keeps its own), which is when its tables go.
+namespace {
+
+bool started = false;
+
+// OpenSSL is linked into the DLL itself, and its tables must go with the DLL.
+// OpenSSL's own exit handler cannot do it: it is registered with the C
+// runtime's process-wide list (_onexit), which would call it at process exit,
+// in a DLL unloaded long before. A static object's destructor runs when this
+// DLL is unloaded, or at process exit while it is still loaded.
+struct OpenSslEnd {
+    ~OpenSslEnd() {
+        if (started) OPENSSL_cleanup();
+    }
+} openSslEnd;
+
+}  // namespace
+
 bool StartTls() {
-    static const bool started =
-        OPENSSL_init_ssl(OPENSSL_INIT_LOAD_SSL_STRINGS | OPENSSL_INIT_LOAD_CRYPTO_STRINGS | OPENSSL_INIT_NO_LOAD_CONFIG,
-                         nullptr) == 1;
-    return started;
+    static const bool once = [] {
+        started = OPENSSL_init_ssl(OPENSSL_INIT_NO_ATEXIT | OPENSSL_INIT_LOAD_SSL_STRINGS |
+                                       OPENSSL_INIT_LOAD_CRYPTO_STRINGS | OPENSSL_INIT_NO_LOAD_CONFIG,
+                                   nullptr) == 1;
+        return started;
+    }();
+    return once;
 }
 
 // The roots Windows trusts for this user (which include the machine's),
