@@ -19,12 +19,6 @@ int ControlMarkIndex() {
     return index;
 }
 
-// Marks an SSL that has read a session ticket.
-int TicketMarkIndex() {
-    static const int index = SSL_get_ex_new_index(0, nullptr, nullptr, nullptr, nullptr);
-    return index;
-}
-
 bool IsAddress(const std::string &host) {
     unsigned char buffer[16];
     return ::inet_pton(AF_INET, host.c_str(), buffer) == 1 || ::inet_pton(AF_INET6, host.c_str(), buffer) == 1;
@@ -126,8 +120,6 @@ TlsClient::~TlsClient() {
 // Only the control connection's session will do: proftpd checks that a data
 // connection resumes exactly that one.
 int TlsClient::OnNewSession(SSL *ssl, SSL_SESSION *session) {
-    static int mark = 1;
-    SSL_set_ex_data(ssl, TicketMarkIndex(), &mark);
     if (SSL_get_ex_data(ssl, ControlMarkIndex()) == nullptr) return 0;
     auto *client = static_cast<TlsClient *>(SSL_CTX_get_app_data(SSL_get_SSL_CTX(ssl)));
     if (client->controlSession_ != nullptr) SSL_SESSION_free(client->controlSession_);
@@ -161,11 +153,6 @@ SSL *TlsClient::NewConnection(bool control) {
         }
     }
     return ssl;
-}
-
-bool TlsClient::NeedsTicket(SSL *ssl) {
-    return SSL_version(ssl) == TLS1_3_VERSION && SSL_session_reused(ssl) == 1 &&
-           SSL_get_ex_data(ssl, TicketMarkIndex()) == nullptr;
 }
 
 TlsCheck TlsClient::Check(SSL *ssl) const {

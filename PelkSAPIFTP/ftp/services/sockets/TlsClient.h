@@ -47,8 +47,6 @@ public:
     SSL *NewConnection(bool control);
     // The certificate the peer showed, against the settings.
     TlsCheck Check(SSL *ssl) const;
-    // A resumed TLS 1.3 connection whose fresh ticket has not been read yet.
-    static bool NeedsTicket(SSL *ssl);
 
 private:
     static int OnNewSession(SSL *ssl, SSL_SESSION *session);

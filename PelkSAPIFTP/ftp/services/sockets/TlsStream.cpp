@@ -66,23 +66,7 @@ NetStatus TlsStream::Handshake(TlsClient &client, bool control, Deadline deadlin
         Close();
         return NetStatus::Failed;
     }
-    if (!control) AwaitTicket(deadline);
     return NetStatus::Ok;
-}
-
-// A resumed TLS 1.3 server sends a ticket right after the handshake. An upload
-// never reads, and vsftpd fails an upload whose client left that ticket unread
-// (426), so it is read here, peeked (data that came with it stays for the
-// caller), for at most a second.
-void TlsStream::AwaitTicket(Deadline deadline) {
-    const Deadline limit = std::min(deadline, DeadlineAfter(Milliseconds{1000}));
-    while (TlsClient::NeedsTicket(ssl_)) {
-        char byte = 0;
-        ERR_clear_error();
-        const int peeked = SSL_peek(ssl_, &byte, 1);
-        if (peeked > 0 || SSL_get_error(ssl_, peeked) != SSL_ERROR_WANT_READ) return;
-        if (WaitReadable(socket_.Fd(), limit) != NetStatus::Ok) return;
-    }
 }
 
 NetStatus TlsStream::Send(const void *data, std::size_t size, std::size_t &sent, Deadline deadline) {
@@ -130,11 +114,17 @@ NetStatus TlsStream::FinishSending(Deadline deadline) {
             return shutdown >= 0 ? 1 : shutdown;
         },
         deadline, result);
-    // Whatever the server sent meanwhile (TLS 1.3 tickets on the data
-    // connection) is read off: a socket closed with unread bytes resets the
-    // connection, and vsftpd takes a reset upload for a failed one (426).
-    char sink[4096];
-    while (SSL_read(ssl_, sink, sizeof sink) > 0) {
+    // Then the server's end is read, for a second at most: whatever it sent
+    // (a TLS 1.3 server's ticket on a resumed data connection, which may come
+    // late) is read off, as a socket closed with unread bytes resets the
+    // connection, and vsftpd and pyftpdlib take a reset upload for a failed
+    // one (426). Servers close as soon as they have our close_notify.
+    if (status == NetStatus::Ok) {
+        const Deadline limit = std::min(deadline, DeadlineAfter(Milliseconds{1000}));
+        char sink[4096];
+        int got = 0;
+        while (Drive([&] { return SSL_read(ssl_, sink, sizeof sink); }, limit, got) == NetStatus::Ok) {
+        }
     }
     ERR_clear_error();
     return status;

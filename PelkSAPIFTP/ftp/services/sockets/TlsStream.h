@@ -23,8 +23,8 @@ public:
     NetStatus Send(const void *data, std::size_t size, std::size_t &sent, Deadline deadline) override;
     NetStatus Receive(void *buffer, std::size_t size, std::size_t &received, Deadline deadline) override;
     NetStatus ReceiveFill(void *buffer, std::size_t size, std::size_t &received, Deadline deadline) override;
-    // close_notify, which servers take as the end of an upload; the peer's
-    // answer is not waited for.
+    // close_notify, which servers take as the end of an upload, then what the
+    // server still sends, until it closes or for a second.
     NetStatus FinishSending(Deadline deadline) override;
     // Drops the connection at once, without a TLS shutdown the server may never answer.
     void Close() override;
@@ -35,7 +35,6 @@ public:
 private:
     template <typename Call>
     NetStatus Drive(Call call, Deadline deadline, int &result);
-    void AwaitTicket(Deadline deadline);
 
     Socket socket_;
     SSL *ssl_ = nullptr;
