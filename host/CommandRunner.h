@@ -41,6 +41,10 @@ public:
     std::vector<std::string> history;
     bool interactive = false;
     bool quitRequested = false;
+    // Set for the last command of the command line: 'ls FOLDER' and 'mkdir'
+    // then need not walk back (a folder change costs a listing, and round
+    // trips on a slow link).
+    bool lastCommand = false;
     std::string Prompt();
     // Opens the connection now (the shell does, to show the folder in its prompt).
     bool Connect() { return EnsureConnected(Command{"open", {}}); }

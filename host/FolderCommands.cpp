@@ -23,6 +23,7 @@ bool CommandRunner::List(const Command &command) {
     if (auto failure = session_->CurrentFolder(start)) return Report(command, *failure);
     if (auto failure = session_->Walk(command.args[0], false)) return Report(command, *failure);
     const bool listed = PrintListing();
+    if (lastCommand) return listed;
     if (auto failure = session_->Return(start)) return Report(command, *failure);
     return listed;
 }
@@ -37,7 +38,9 @@ bool CommandRunner::MakeDirectory(const Command &command) {
     if (auto failure = session_->CurrentFolder(start)) return Report(command, *failure);
     int created = 0;
     if (auto failure = session_->Walk(command.args[0], true, &created)) return Report(command, *failure);
-    if (auto failure = session_->Return(start)) return Report(command, *failure);
+    if (!lastCommand) {
+        if (auto failure = session_->Return(start)) return Report(command, *failure);
+    }
     if (created == 0) return Fail(command, "'" + command.args[0] + "' already exists");
     PrintLine("created " + command.args[0]);
     return true;

@@ -136,6 +136,7 @@ int Main(const std::vector<std::string> &args) {
     CommandRunner runner(std::move(settings));
     for (const auto &command : *commands) {
         if (command.name == "shell") break;
+        runner.lastCommand = !shell && &command == &commands->back();
         if (!runner.Run(command)) return kFailed;
         if (runner.quitRequested) return 0;
     }

@@ -77,6 +77,12 @@ TEST_F(HostEndToEnd, FolderInTheUrlAndListingAnotherFolder) {
     run = Host({"ls", "sub", "pwd"});
     ASSERT_EQ(run.status, 0) << run.All();
     EXPECT_EQ(run.out, "inner.txt\n/\n");  // ls FOLDER comes back to where it was
+    // ...unless nothing follows: one folder change, no walk back.
+    run = Host({"--trace", "ls", "sub"});
+    ASSERT_EQ(run.status, 0) << run.All();
+    EXPECT_EQ(run.out, "inner.txt\n");
+    EXPECT_TRUE(Has(run.err, "ChangeFolder(")) << run.err;
+    EXPECT_EQ(run.err.find("ChangeFolder("), run.err.rfind("ChangeFolder(")) << run.err;
 }
 
 TEST_F(HostEndToEnd, CdRefusesAMissingFolderInsteadOfCreatingIt) {
