@@ -147,6 +147,7 @@ private:
     void TakeTransferSize(const std::string &name, const std::optional<SizeProbe> &probe);
     SessionError StartTransfer(const std::string &name, bool retrieve);
     void QuerySize(const std::string &name);
+    std::optional<uint64_t> SizeAnswered(const FtpReply &reply);
     SessionError Confirm();
     SessionError FailTransfer(SessionError error);
     SessionError TakeFinal(Deadline deadline);

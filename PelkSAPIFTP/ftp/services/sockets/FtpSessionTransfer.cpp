@@ -18,6 +18,10 @@ std::string WithArgument(const std::string &command, const std::string &argument
     return argument.empty() ? command : command + " " + argument;
 }
 
+// The server does not know the command at all (vsftpd: "500 Unknown
+// command."), so it is not asked again.
+bool CommandUnknown(const FtpReply &reply) { return reply.code == 500 || reply.code == 502; }
+
 }  // namespace
 
 SessionError FtpSession::List(const std::string &path, CompactListing &entries) {
@@ -29,7 +33,7 @@ SessionError FtpSession::List(const std::string &path, CompactListing &entries) 
         // vsftpd: "500 Unknown command." A path that names a file gets a 5xx
         // from MLSD too, where LIST lists the one file.
         if (error != SessionError::Refused || lastReply_.code < 500) return error;
-        if (lastReply_.code == 500 || lastReply_.code == 502) useMlsd_ = false;
+        if (CommandUnknown(lastReply_)) useMlsd_ = false;
     }
     return ListWith(WithArgument("LIST", path), ListingFormat::List, entries);
 }
@@ -108,15 +112,19 @@ void FtpSession::TakeTransferSize(const std::string &name, const std::optional<S
 void FtpSession::QuerySize(const std::string &name) {
     FtpReply reply;
     if (Exchange("SIZE " + name, reply) != SessionError::None) return;
-    if (reply.code == 500 || reply.code == 502) useSize_ = false;
-    transfer_.size = ParseSizeReply(reply);
+    transfer_.size = SizeAnswered(reply);
 }
 
 void FtpSession::RememberSizeProbe(const std::string &line, const FtpReply &reply) {
     constexpr std::string_view verb = "SIZE ";
     if (line.compare(0, verb.size(), verb) != 0) return;
-    if (reply.code == 500 || reply.code == 502) useSize_ = false;
-    sizeProbe_ = SizeProbe{line.substr(verb.size()), ParseSizeReply(reply)};
+    sizeProbe_ = SizeProbe{line.substr(verb.size()), SizeAnswered(reply)};
+}
+
+// The size a reply to SIZE gives, whoever asked.
+std::optional<uint64_t> FtpSession::SizeAnswered(const FtpReply &reply) {
+    if (CommandUnknown(reply)) useSize_ = false;
+    return ParseSizeReply(reply);
 }
 
 SessionError FtpSession::StartTransfer(const std::string &name, bool retrieve) {

@@ -31,6 +31,20 @@ bool FailBool(uint32_t error) {
 
 std::string Utf8Of(const WideChar *text) { return text ? Utf8FromWide(WideView(text)) : std::string(); }
 
+// Text out as WinInet hands it: with its terminator, or, when the buffer is
+// missing or too small, ERROR_INSUFFICIENT_BUFFER and the characters needed
+// with it. *length is in characters both ways, without the terminator on success.
+bool CopyOut(const WideString &text, WideChar *buffer, uint32_t *length) {
+    if (buffer == nullptr || text.size() + 1 > *length) {
+        *length = static_cast<uint32_t>(text.size() + 1);
+        return FailBool(ERROR_INSUFFICIENT_BUFFER);
+    }
+    std::copy(text.begin(), text.end(), buffer);
+    buffer[text.size()] = 0;
+    *length = static_cast<uint32_t>(text.size());
+    return true;
+}
+
 // The one place where the session's errors become WinInet's numbers.
 uint32_t WinInetErrorOf(TlsVerdict verdict) {
     switch (verdict) {
@@ -284,16 +298,8 @@ bool SocketFtpClientServices::FtpGetCurrentDirectory(InternetHandle connect, Wid
     const std::optional<std::string> path =
         reply.code == 257 ? ParseQuotedPath(reply.FirstLineMessage()) : std::nullopt;
     if (!path) return FailBool(ERROR_INTERNET_EXTENDED_ERROR);
-    const WideString text = owner->names->Decode(*path);
-    owner->serverFolder = text;
-    if (text.size() + 1 > *length) {
-        *length = static_cast<uint32_t>(text.size() + 1);
-        return FailBool(ERROR_INSUFFICIENT_BUFFER);
-    }
-    std::copy(text.begin(), text.end(), directory);
-    directory[text.size()] = 0;
-    *length = static_cast<uint32_t>(text.size());
-    return true;
+    owner->serverFolder = owner->names->Decode(*path);
+    return CopyOut(owner->serverFolder, directory, length);
 }
 
 bool SocketFtpClientServices::FtpCommand(InternetHandle connect, bool expectResponse, uint32_t,
@@ -317,15 +323,7 @@ bool SocketFtpClientServices::InternetGetLastResponseInfo(uint32_t *error, WideC
                                                           uint32_t *length) {
     if (length == nullptr) return FailBool(ERROR_INVALID_PARAMETER);
     if (error) *error = ThreadError();
-    const WideString text = WideFromUtf8(ThreadResponse());
-    if (buffer == nullptr || text.size() + 1 > *length) {
-        *length = static_cast<uint32_t>(text.size() + 1);
-        return FailBool(ERROR_INSUFFICIENT_BUFFER);
-    }
-    std::copy(text.begin(), text.end(), buffer);
-    buffer[text.size()] = 0;
-    *length = static_cast<uint32_t>(text.size());
-    return true;
+    return CopyOut(WideFromUtf8(ThreadResponse()), buffer, length);
 }
 
 InternetHandle SocketFtpClientServices::FtpOpenFile(InternetHandle connect, const WideChar *fileName,
