@@ -29,9 +29,9 @@ constexpr Description serverParameters[] = {
 
 // Offered only by a module whose FTP client has FTPS (not the WinInet one).
 constexpr Description tlsParameters[] = {
-    {sapi::ServerUseTLSKey, SAPI_WIDE("Use TLS (0 no, 1 explicit FTPS, 2 implicit FTPS)")},
-    {sapi::ServerTLSCAFileKey, SAPI_WIDE("TLS CA File")},
-    {sapi::ServerTLSFingerprintKey, SAPI_WIDE("TLS Certificate SHA-256 Fingerprint")},
+    {sapi::ServerUseTLSKey, sapi::ServerUseTLSLabel},
+    {sapi::ServerTLSCAFileKey, sapi::ServerTLSCAFileLabel},
+    {sapi::ServerTLSFingerprintKey, sapi::ServerTLSFingerprintLabel},
 };
 
 sapi::ResultCode Describe(int32_t parameterSet, std::span<const Description> descriptions) {

@@ -1,5 +1,6 @@
 #include "ftp/FtpConnection.h"
 
+#include "ftp/ConnectionFailure.h"
 #include "ftp/services/WinInetConstants.h"
 
 namespace sapi {
@@ -23,7 +24,7 @@ ResultCode FtpConnection::Connect(const WideString &serverName, int32_t port,
     if (internetHandle == nullptr) return ApiInternetOpenFailed;
     // A request for TLS that the client services cannot keep ends here, before
     // anything is sent.
-    if (!RequestTls(services, internetHandle, tls)) {
+    if (!RequestTls(services, internetHandle, tls, failure)) {
         CloseHandles();
         return ApiConnectFailed;
     }
@@ -36,6 +37,7 @@ ResultCode FtpConnection::Connect(const WideString &serverName, int32_t port,
                                          password.c_str(), INTERNET_SERVICE_FTP, flags, Context());
     if (ftpHandle == nullptr) {
         if (tls.Wanted() && IsTlsFailure(services.GetLastError())) tlsFailure = TlsFailureText(services);
+        failure = FailureText(services, serverName, port);
         CloseHandles();
         return ApiConnectFailed;
     }
@@ -48,11 +50,19 @@ ResultCode FtpConnection::Connect(const WideString &serverName, int32_t port,
     const ResultCode result = RefreshListing(nullptr);
     currentFolder.assign(1, WideChar{'/'});
     if (result != ApiOk) {
+        failure = SAPI_WIDE("the login folder could not be listed: ") + FailureText(services, serverName, port);
         CloseHandles();
         return result;
     }
     WideString loginFolder;
-    if (AskServerFolder(loginFolder) && !loginFolder.empty()) currentFolder = std::move(loginFolder);
+    if (AskServerFolder(loginFolder)) {
+        if (!loginFolder.empty()) currentFolder = std::move(loginFolder);
+    } else if (IsConnectionGone(services.GetLastError())) {
+        // A session that went away here is no connection to hand the host.
+        failure = FailureText(services, serverName, port);
+        CloseHandles();
+        return ApiFailed;
+    }
     return ApiOk;
 }
 
@@ -107,10 +117,11 @@ ResultCode FtpConnection::AssetAt(int32_t index, WideString &name, WideString &t
 WideString FtpConnection::CurrentFolder() const { return currentFolder; }
 
 // A refusal by the server is not the host's business here, and the cached
-// listing keeps the name until the next one is read.
+// listing keeps the name until the next one is read. A connection that went
+// away is: the file is still there, and success would say otherwise.
 ResultCode FtpConnection::DeleteRemoteFile(const WideString &name) {
-    services.FtpDeleteFile(ftpHandle, name.c_str());
-    return ApiOk;
+    if (services.FtpDeleteFile(ftpHandle, name.c_str())) return ApiOk;
+    return IsConnectionGone(services.GetLastError()) ? ApiFailed : ApiOk;
 }
 
 }  // namespace sapi

@@ -79,6 +79,8 @@ public:
     // Why a TLS connection could not be made (the certificate's fault, or the
     // handshake's), in one line and the certificate's fingerprint; empty otherwise.
     WideString tlsFailure;
+    // Why the last Connect failed, in one line; empty after a success.
+    WideString failure;
 
 private:
     uintptr_t Context() const { return reinterpret_cast<uintptr_t>(this); }

@@ -13,6 +13,14 @@
 namespace sapi {
 namespace {
 
+void WriteOrRemove(int32_t parameterSet, const char *key, const WideString &text) {
+    if (text.empty()) {
+        RemoveParameterEntry(parameterSet, key);
+    } else {
+        SetParameterText(parameterSet, key, text.c_str());
+    }
+}
+
 ResultCode OpenServerFrom(int32_t parameterSet, int32_t &connectionHandle) {
     ServerParameters parameters;
     const ResultCode read = ReadServerParameters(parameterSet, parameters);
@@ -27,17 +35,12 @@ ResultCode OpenServerFrom(int32_t parameterSet, int32_t &connectionHandle) {
     const ResultCode connected =
         connection->Connect(parameters.serverName, parameters.port, parameters.userName,
                             parameters.password, parameters.usePassive, parameters.tls);
-    if (connected != ApiOk) {
-        // The host's one way to learn why a secure connection failed, and
-        // which certificate to pin if the user trusts it. A reason left from
-        // an earlier attempt must not stand for this one.
-        if (connection->tlsFailure.empty()) {
-            RemoveParameterEntry(parameterSet, ServerTLSFailureKey);
-        } else {
-            SetParameterText(parameterSet, ServerTLSFailureKey, connection->tlsFailure.c_str());
-        }
-        return connected;
-    }
+    // The host's one way to learn why the open failed, and for a secure
+    // connection which certificate to pin if the user trusts it. A reason left
+    // from an earlier attempt must not stand for this one.
+    WriteOrRemove(parameterSet, ServerFailureKey, connected == ApiOk ? WideString() : connection->failure);
+    WriteOrRemove(parameterSet, ServerTLSFailureKey, connected == ApiOk ? WideString() : connection->tlsFailure);
+    if (connected != ApiOk) return connected;
     connectionHandle = Connections().Add(std::move(connection));
     return ApiOk;
 }

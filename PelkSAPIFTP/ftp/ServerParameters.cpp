@@ -8,7 +8,8 @@ namespace sapi {
 
 namespace {
 
-constexpr int32_t lowestPort = 1;
+// 0 is the default FTP port, 21, as WinInet takes it.
+constexpr int32_t lowestPort = 0;
 constexpr int32_t highestPort = 65535;
 
 ResultCode ReadRequired(int32_t parameterSet, const char *key, WideString &value) {
@@ -22,20 +23,31 @@ bool ReadFlag(int32_t parameterSet, const char *key) {
     return ReadParameterText(parameterSet, key, text) == ApiOk && Wtoi(text.c_str()) != 0;
 }
 
-void ReadOptional(int32_t parameterSet, const char *key, WideString &value) {
-    if (ReadParameterText(parameterSet, key, value) != ApiOk) value.clear();
+// Absent, or still holding the label the module described it with: not set.
+void ReadOptional(int32_t parameterSet, const char *key, const WideChar *label, WideString &value) {
+    if (ReadParameterText(parameterSet, key, value) != ApiOk || value == label) value.clear();
 }
 
-// "ServerUseTLS" through _wtoi, like the flags; the CA file and the pin count
-// only with TLS on.
+// "ServerUseTLS" fails closed, unlike the flags: absent or blank is 0, and
+// only "0", "1" and "2" (blanks around allowed) mean a mode. Read as a flag,
+// "yes" would have been 0, clear text. The CA file and the pin count only
+// with TLS on.
 TlsRequest ReadTls(int32_t parameterSet) {
     TlsRequest tls;
     WideString mode;
-    ReadOptional(parameterSet, ServerUseTLSKey, mode);
-    tls.mode = static_cast<uint32_t>(Wtoi(mode.c_str()));
+    ReadOptional(parameterSet, ServerUseTLSKey, ServerUseTLSLabel, mode);
+    const std::size_t first = mode.find_first_not_of(SAPI_WIDE(" \t"));
+    const WideString bare = first == WideString::npos
+                                ? WideString()
+                                : mode.substr(first, mode.find_last_not_of(SAPI_WIDE(" \t")) + 1 - first);
+    if (bare.size() == 1 && bare[0] >= '0' && bare[0] <= '2') {
+        tls.mode = static_cast<uint32_t>(bare[0] - '0');
+    } else if (!bare.empty()) {
+        tls.invalidMode = mode;
+    }
     if (!tls.Wanted()) return tls;
-    ReadOptional(parameterSet, ServerTLSCAFileKey, tls.caFile);
-    ReadOptional(parameterSet, ServerTLSFingerprintKey, tls.fingerprint);
+    ReadOptional(parameterSet, ServerTLSCAFileKey, ServerTLSCAFileLabel, tls.caFile);
+    ReadOptional(parameterSet, ServerTLSFingerprintKey, ServerTLSFingerprintLabel, tls.fingerprint);
     return tls;
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "ftp/ConnectionFailure.h"
 #include "ftp/services/WinInetConstants.h"
 
 namespace sapi {
@@ -15,11 +16,23 @@ bool SetText(FtpClientServices &services, InternetHandle root, uint32_t option, 
 
 }  // namespace
 
-bool RequestTls(FtpClientServices &services, InternetHandle root, const TlsRequest &request) {
+bool RequestTls(FtpClientServices &services, InternetHandle root, const TlsRequest &request, WideString &reason) {
     if (!request.Wanted()) return true;
-    return services.InternetSetOption(root, SAPI_OPTION_FTP_TLS_MODE, &request.mode, sizeof request.mode) &&
-           SetText(services, root, SAPI_OPTION_FTP_TLS_CA_FILE, request.caFile) &&
-           SetText(services, root, SAPI_OPTION_FTP_TLS_FINGERPRINT, request.fingerprint);
+    if (!request.invalidMode.empty()) {
+        reason = SAPI_WIDE("ServerUseTLS is \"") + request.invalidMode +
+                 SAPI_WIDE("\": it takes 0 (no TLS), 1 (explicit FTPS) or 2 (implicit FTPS)");
+        return false;
+    }
+    const char *refused = nullptr;
+    if (!services.InternetSetOption(root, SAPI_OPTION_FTP_TLS_MODE, &request.mode, sizeof request.mode)) {
+        refused = "this module's FTP client has no TLS";
+    } else if (!SetText(services, root, SAPI_OPTION_FTP_TLS_CA_FILE, request.caFile)) {
+        refused = "the CA file cannot be used";
+    } else if (!SetText(services, root, SAPI_OPTION_FTP_TLS_FINGERPRINT, request.fingerprint)) {
+        refused = "the pin is not a SHA-256 fingerprint (64 hex digits)";
+    }
+    if (refused != nullptr) reason = WideFromAscii(refused);
+    return refused == nullptr;
 }
 
 bool IsTlsFailure(uint32_t error) {
@@ -29,12 +42,6 @@ bool IsTlsFailure(uint32_t error) {
            error == ERROR_INTERNET_SECURITY_CHANNEL_ERROR;
 }
 
-WideString TlsFailureText(FtpClientServices &services) {
-    WideChar text[1024] = {};
-    uint32_t length = 1024;
-    uint32_t error = 0;
-    if (!services.InternetGetLastResponseInfo(&error, text, &length)) return {};
-    return WideString(text, std::min<uint32_t>(length, 1023));
-}
+WideString TlsFailureText(FtpClientServices &services) { return LastResponseText(services); }
 
 }  // namespace sapi

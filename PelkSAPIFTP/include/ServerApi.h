@@ -112,7 +112,9 @@ typedef ServerApiResult (SERVER_API_CALL *EnumerateParametersFunction)(int32_t p
  *   "ServerUseTLS"          "0" clear text (the default, also when absent);
  *                           "1" explicit FTPS (AUTH TLS), required; "2" implicit
  *                           FTPS (TLS from the first byte, usually port 990).
- *                           Any other number fails with ApiConnectFailed.
+ *                           Blanks around the digit are allowed; any other
+ *                           text ("yes", "3") fails with ApiConnectFailed
+ *                           before anything is sent: never clear text.
  *   "ServerTLSCAFile"       a PEM file of the CAs to trust instead of the system's.
  *   "ServerTLSFingerprint"  the SHA-256 fingerprint of the one certificate to
  *                           trust, whoever signed it: hex, either case, colons
@@ -123,7 +125,13 @@ typedef ServerApiResult (SERVER_API_CALL *EnumerateParametersFunction)(int32_t p
  * fails, OpenServer returns ApiConnectFailed having sent nothing after the
  * handshake, and writes "ServerTLSFailure" into the set: the reason on one line,
  * then the certificate's fingerprint ("SHA256 Fingerprint=AB:CD:..."). Another
- * failure removes that key. There is never a fallback to clear text. */
+ * failure removes that key. There is never a fallback to clear text.
+ *
+ * Whenever OpenServer fails after reading the set, it writes "ServerFailure"
+ * into it: what happened, in one line, with the server's reply where there is
+ * one ("530 Login incorrect.", "ftp.example.org does not resolve", "no greeting
+ * within 60 s"). A successful open removes it. A "ServerPrimaryPort" of 0 is
+ * the default FTP port, 21. */
 typedef ServerApiResult (SERVER_API_CALL *OpenServerFunction)(int32_t parameterSet, int32_t *connection);
 typedef void (SERVER_API_CALL *CloseServerFunction)(int32_t connection);
 typedef ServerApiResult (SERVER_API_CALL *ListingTextFunction)(int32_t connection, int32_t index,

@@ -20,9 +20,18 @@ inline constexpr const char *ServerStopOnRefusalKey = "ServerStopOnRefusal";
 inline constexpr const char *ServerUseTLSKey = "ServerUseTLS";
 inline constexpr const char *ServerTLSCAFileKey = "ServerTLSCAFile";
 inline constexpr const char *ServerTLSFingerprintKey = "ServerTLSFingerprint";
+// Their labels. A host that has the module describe its keys and fills in
+// only some leaves the label as the value of the others: for these keys that
+// means the host set nothing.
+inline constexpr const WideChar *ServerUseTLSLabel = SAPI_WIDE("Use TLS (0 no, 1 explicit FTPS, 2 implicit FTPS)");
+inline constexpr const WideChar *ServerTLSCAFileLabel = SAPI_WIDE("TLS CA File");
+inline constexpr const WideChar *ServerTLSFingerprintLabel = SAPI_WIDE("TLS Certificate SHA-256 Fingerprint");
 // Written by OpenServer into the server's set when TLS failed: why, in one
 // line, and the certificate's SHA-256 fingerprint.
 inline constexpr const char *ServerTLSFailureKey = "ServerTLSFailure";
+// Written by OpenServer into the server's set whenever the open failed: what
+// happened, in one line. A successful open removes it.
+inline constexpr const char *ServerFailureKey = "ServerFailure";
 
 // Asset attributes: written by GetAssetInfo, read by the host.
 inline constexpr const char *AssetNameKey = "AssetName";

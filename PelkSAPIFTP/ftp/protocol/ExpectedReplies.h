@@ -1,8 +1,9 @@
 // Which replies can answer which command. A server's reply that cannot be the
 // answer to the command in flight (a "226" to SIZE, a "150" to CWD) is a
-// stray: a late word on something already settled, or a duplicate. The
-// session skips strays instead of taking them as answers, so that a late
-// reply can never stand in for the one it waits for.
+// stray: a late word on something already settled, or a duplicate. While
+// the session knows replies may still be on their way it drops them, so that
+// a late reply can never stand in for the one it waits for; in step, it takes
+// the next reply as the answer whatever it is, and traces a stray as such.
 //
 // Failure replies (4xx, 5xx) can answer any command, except those that speak
 // of a data connection (425, 426), which answer only commands that open one.

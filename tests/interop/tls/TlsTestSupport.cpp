@@ -22,12 +22,13 @@ TlsServer::TlsServer(const std::string &kind, const std::string &tls, const std:
 }
 
 TlsRequest Tls(uint32_t mode, const std::string &caFile, const std::string &fingerprint) {
-    return {mode, WideFromUtf8(caFile), WideFromUtf8(fingerprint)};
+    return {mode, WideFromUtf8(caFile), WideFromUtf8(fingerprint), {}};
 }
 
 void UseTls(InteropClient &client, const TlsRequest &request) {
     client.beforeConnect = [request](FtpClientServices &services, InternetHandle root) {
-        return RequestTls(services, root, request);
+        WideString reason;
+        return RequestTls(services, root, request, reason);
     };
 }
 

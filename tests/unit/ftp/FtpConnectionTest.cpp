@@ -104,6 +104,17 @@ TEST_F(FtpConnectionTest, TheLoginFolderIsTheServersAnswer) {
     EXPECT_EQ(fake.CountOf("FtpGetCurrentDirectory"), 4);
 }
 
+// A PWD that went unanswered, or broke the connection, leaves no session to
+// hand the host: the open fails and closes what it opened.
+TEST_F(FtpConnectionTest, ALoginWhoseSessionWentAwayAtItsPwdFails) {
+    for (const uint32_t error : {ERROR_INTERNET_TIMEOUT, ERROR_INTERNET_CONNECTION_ABORTED}) {
+        fake.Script("FtpGetCurrentDirectory", FakeOutcome::Failure(error));
+        EXPECT_EQ(Connect(), ApiFailed) << error;
+        EXPECT_EQ(fake.OpenHandleCount(), 0) << error;
+        EXPECT_FALSE(connection.failure.empty());
+    }
+}
+
 TEST_F(FtpConnectionTest, FailuresToOpenOrLogInLeaveNoHandleOpen) {
     fake.Script("InternetOpen", FakeOutcome::Failure(ERROR_NOT_ENOUGH_MEMORY));
     EXPECT_EQ(Connect(), ApiInternetOpenFailed);
@@ -199,6 +210,9 @@ TEST_F(FtpConnectionTest, DeleteIgnoresRefusalsAndNamesWithLineBreaksNeverLeave)
     ASSERT_EQ(deletes.size(), 2u);
     EXPECT_EQ(deletes[1]->error, ERROR_INVALID_PARAMETER);
     EXPECT_EQ(Utf8(connection.assets), (Names{"gone"}));
+    // A connection that went away is no refusal: the file is still there.
+    fake.Script("FtpDeleteFile", FakeOutcome::Failure(ERROR_INTERNET_CONNECTION_ABORTED));
+    EXPECT_EQ(connection.DeleteRemoteFile(W("gone")), ApiFailed);
 }
 
 TEST_F(FtpConnectionTest, EntriesOutsideTheListLeaveTheOutputsAlone) {

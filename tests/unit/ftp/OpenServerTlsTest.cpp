@@ -70,8 +70,8 @@ const TlsCase tlsCases[] = {
      {{"ServerUseTLS", "2"}, {"ServerTLSCAFile", "/ca.pem"}, {"ServerTLSFingerprint", "ab:cd"}},
      {SAPI_OPTION_FTP_TLS_MODE, SAPI_OPTION_FTP_TLS_CA_FILE, SAPI_OPTION_FTP_TLS_FINGERPRINT},
      2},
-    // An unknown mode goes through as it is, for the client services to refuse.
-    {"UnknownModeIsPassedOn", {{"ServerUseTLS", "7"}}, {SAPI_OPTION_FTP_TLS_MODE}, 7},
+    {"BlanksAroundTheDigit", {{"ServerUseTLS", " 1 "}}, {SAPI_OPTION_FTP_TLS_MODE}, 1},
+    {"BlankIsClearText", {{"ServerUseTLS", " "}}, {}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Keys, OpenServerTlsTest, ::testing::ValuesIn(tlsCases),
@@ -105,16 +105,46 @@ TEST_F(OpenServerTlsFailureTest, RefusedOptionFailsWithoutConnecting) {
     EXPECT_EQ(fake.OpenHandleCount(), 0);
 }
 
-TEST_F(OpenServerTlsFailureTest, CertificateFailureIsWrittenForTheHostAndClearedByTheNext) {
+// A host that wrote anything but 0, 1 or 2 meant something: never clear text.
+TEST_F(OpenServerTlsFailureTest, AModeThatIsNoneOfTheThreeFailsBeforeConnecting) {
+    for (const char *mode : {"yes", "true", "TLS", "3", "-1", "1x", "01"}) {
+        Set("ServerUseTLS", mode);
+        EXPECT_EQ(OpenServer(set, &connection), ApiConnectFailed) << mode;
+        EXPECT_EQ(fake.CountOf("InternetConnect"), 0) << mode;
+        EXPECT_EQ(Get("ServerFailure").value_or("").find("ServerUseTLS is \"" + std::string(mode) + "\""), 0u);
+    }
+}
+
+// The reason of every failed open reaches the host, and no reason outlives
+// the open it was written for.
+TEST_F(OpenServerTlsFailureTest, EveryFailedOpenLeavesItsReasonAndASuccessClearsIt) {
     Set("ServerUseTLS", "1");
     fake.lastResponse = "the server's certificate has expired\r\nSHA256 Fingerprint=AB:CD";
     fake.Script("InternetConnect", FakeOutcome::Failure(ERROR_INTERNET_SEC_CERT_DATE_INVALID));
     EXPECT_EQ(OpenServer(set, &connection), ApiConnectFailed);
     EXPECT_EQ(Get("ServerTLSFailure"), fake.lastResponse);
+    EXPECT_EQ(Get("ServerFailure"), "the server's certificate has expired");
 
+    fake.lastResponse = "";
     fake.Script("InternetConnect", FakeOutcome::Failure(ERROR_INTERNET_CANNOT_CONNECT));
     EXPECT_EQ(OpenServer(set, &connection), ApiConnectFailed);
     EXPECT_EQ(Get("ServerTLSFailure"), std::nullopt) << "a stale reason must not stand for a new failure";
+    EXPECT_EQ(Get("ServerFailure"), "no connection to ftp.example port 21");
+
+    fake.lastResponse = "530 Login incorrect.";
+    fake.Script("InternetConnect", FakeOutcome::Failure(ERROR_INTERNET_INCORRECT_PASSWORD));
+    EXPECT_EQ(OpenServer(set, &connection), ApiConnectFailed);
+    EXPECT_EQ(Get("ServerFailure"), "530 Login incorrect.");
+
+    Set("ServerTLSFingerprint", "not a pin");
+    fake.Script("InternetSetOption", FakeOutcome::Success());  // the mode; then the pin is refused
+    fake.Script("InternetSetOption", FakeOutcome::Failure(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(OpenServer(set, &connection), ApiConnectFailed);
+    EXPECT_EQ(Get("ServerFailure"), "the pin is not a SHA-256 fingerprint (64 hex digits)");
+
+    Set("ServerTLSFingerprint", "");
+    EXPECT_EQ(OpenServer(set, &connection), ApiOk);
+    EXPECT_EQ(Get("ServerFailure"), std::nullopt);
 }
 
 }  // namespace

@@ -69,7 +69,7 @@ TEST(ClientLogin, RefusedBinaryTypeFailsTheLogin) {
     Client client;
     EXPECT_FALSE(client.Connect(server.Port()));
     EXPECT_EQ(client.services.GetLastError(), ERROR_INTERNET_EXTENDED_ERROR);
-    EXPECT_EQ(client.Response(), "504 Only ASCII here");
+    EXPECT_EQ(client.Response(), "the server refused TYPE I: 504 Only ASCII here");
     EXPECT_EQ(server.Finish(), "");
 }
 
@@ -80,7 +80,7 @@ TEST(ClientLogin, GreetingThatTurnsUsAwayIsARefusalWithText) {
     Client client;
     EXPECT_FALSE(client.Connect(server.Port()));
     EXPECT_EQ(client.services.GetLastError(), ERROR_INTERNET_EXTENDED_ERROR);
-    EXPECT_EQ(client.Response(), "421 5 users (the maximum) are already logged in, sorry");
+    EXPECT_EQ(client.Response(), "the server turned the connection away: 421 5 users (the maximum) are already logged in, sorry");
     server.Finish();
 }
 

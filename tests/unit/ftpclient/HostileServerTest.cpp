@@ -1,16 +1,19 @@
 // A server that keeps a small tree (/ with small.txt and keep.txt, /sub with
-// keep.txt) and misbehaves on purpose: stray replies before its answers,
-// every answer twice, and each of the ways servers answer an ABOR after a
+// keep.txt) and misbehaves on purpose: stray replies before the answer to a
+// marker, every answer twice, and each of the ways servers answer an ABOR after a
 // retrieval already ended. For every shape the host's road (an asset probe
 // ending in ABOR, enter sub, ask where we are, delete keep.txt, download)
 // must report what the server did, and never act in a folder the client does
 // not believe it is in.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <map>
 #include <set>
+#include <thread>
 
 #include "ClientTestSupport.h"
+#include "ftp/services/TlsOptions.h"
 
 using namespace ftpclienttest;
 using namespace sapi::wininet;
@@ -22,7 +25,7 @@ enum class AbortShape { Pair426And226, Alone225, Alone226, Nothing, Only426, Hel
 struct Shape {
     const char *name;
     AbortShape abort;
-    bool strays;      // "214" and "150" lines before every answer that cannot take them
+    bool strays;      // "214" lines before the marker's answer, while replies may still come
     bool duplicates;  // every answer sent twice in one write
 };
 
@@ -48,7 +51,7 @@ public:
     }
 
 private:
-    void Answer(ScriptPeer &peer, const std::string &reply, bool mayStray = true) {
+    void Answer(ScriptPeer &peer, const std::string &reply, bool mayStray = false) {
         std::string text;
         if (shape_.strays && mayStray) text += "214 stray help text\r\n";
         text += reply + "\r\n";
@@ -68,7 +71,7 @@ private:
         if (verb == "PASS") return Answer(peer, "230 Logged in");
         if (verb == "FEAT") return Answer(peer, "211 No features");
         if (verb == "TYPE") return Answer(peer, "200 Type set to I");
-        if (verb == "SYST") return Answer(peer, "215 UNIX Type: L8");
+        if (verb == "SYST") return Answer(peer, "215 UNIX Type: L8", true);
         if (verb == "PWD") return Answer(peer, "257 \"" + log_.folder + "\" is the current directory");
         if (verb == "CWD") return ChangeFolder(peer, argument);
         if (verb == "DELE") return Delete(peer, argument);
@@ -108,11 +111,11 @@ private:
     void Retrieve(ScriptPeer &peer, const std::string &argument) {
         const std::string path = PathOf(argument);
         if (log_.files.count(path) == 0) return Answer(peer, "550 No such file");
-        Answer(peer, "150 Opening data connection", false);
+        Answer(peer, "150 Opening data connection");
         peer.AcceptData();
         peer.SendData(Content(path));
         peer.CloseData();
-        Answer(peer, "226 Transfer complete", false);
+        Answer(peer, "226 Transfer complete");
     }
 
     void Abort(ScriptPeer &peer) {
@@ -197,4 +200,146 @@ TEST(HostileServer, EveryShapeReportsWhatTheServerDidAndActsOnlyWhereTheClientBe
     }
 }
 
+// Replies the command does not take, and codes no command takes, from a
+// server that is otherwise plain. In step the session has nothing else on its
+// way, so such a reply is the answer, judged by its first digit, at once:
+// never a wait for the deadline and a session given up.
+enum class Call { Login, Folder, Enter, Size, Retrieve };
+enum class Mode { Passive, Active, ExplicitTls };
+enum class Left { Usable, Gone };
+
+struct OddReply {
+    const char *name;
+    Call call;
+    std::map<std::string, std::string> answers;  // verb -> what is sent instead (CR LF after each line)
+    std::string later;                           // sent 200 ms after, on the control connection
+    Mode mode;
+    bool succeeds;
+    Left left;
+};
+
+class PlainScript {
+public:
+    explicit PlainScript(const OddReply &row) : row_(row) {}
+
+    void Run(ScriptPeer &peer) {
+        peer.Reply("220 plain server ready");
+        for (std::string line = peer.Receive(); !line.empty() && line != "QUIT"; line = peer.Receive()) {
+            const std::string verb = line.substr(0, line.find(' '));
+            received += verb + " ";
+            const auto odd = row_.answers.find(verb);
+            if (odd == row_.answers.end()) {
+                Answer(peer, verb);
+                continue;
+            }
+            peer.Send(odd->second);
+            if (row_.later.empty()) continue;
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            peer.Send(row_.later);
+            if (row_.later.compare(0, 3, "421") == 0) return;
+        }
+    }
+
+    std::string received;
+
+private:
+    void Answer(ScriptPeer &peer, const std::string &verb) {
+        static const std::map<std::string, std::string> plain = {
+            {"USER", "331 Password required"}, {"PASS", "230 Logged in"},  {"FEAT", "211 No features"},
+            {"TYPE", "200 Type set to I"},     {"PWD", "257 \"/\" is cwd"}, {"CWD", "250 Changed"},
+            {"SIZE", "213 100"},               {"NOOP", "200 NOOP ok"},     {"EPRT", "200 EPRT ok"},
+        };
+        if (verb == "EPSV") {
+            sapi::ftpclient::SocketAddress bound;
+            sapi::ftpclient::ListenOn(sapi::ftpclient::Resolve("127.0.0.1", 0).front(), peer.dataListener, bound);
+            return peer.Reply("229 Entering Extended Passive Mode (|||" + std::to_string(bound.Port()) + "|)");
+        }
+        const auto found = plain.find(verb);
+        peer.Reply(found == plain.end() ? "502 Not implemented" : found->second);
+    }
+
+    const OddReply &row_;
+};
+
+bool Perform(Client &client, Call call) {
+    sapi::WideChar folder[260] = {};
+    uint32_t length = 260;
+    switch (call) {
+    case Call::Login: return true;
+    case Call::Folder: return client.services.FtpGetCurrentDirectory(client.connect, folder, &length);
+    case Call::Enter: return client.services.FtpSetCurrentDirectory(client.connect, Wide("sub").c_str());
+    case Call::Size: return client.Command("SIZE small.txt");
+    case Call::Retrieve:
+        if (const InternetHandle file = client.Open("small.txt", true)) {
+            client.services.InternetCloseHandle(file);
+            return true;
+        }
+        return false;
+    }
+    return false;
+}
+
+TEST(HostileServer, RepliesTheCommandDoesNotTakeAreJudgedAtOnceByTheirFirstDigit) {
+    using namespace std::string_literals;
+    const OddReply rows[] = {
+        {"USER answered 314", Call::Login, {{"USER", "314 odd\r\n"}}, "", Mode::Passive, false, Left::Gone},
+        {"PASS answered 633", Call::Login, {{"PASS", "633 odd\r\n"}}, "", Mode::Passive, false, Left::Gone},
+        {"USER answered 200: no password needed", Call::Login, {{"USER", "200 Welcome\r\n"}}, "", Mode::Passive, true,
+         Left::Usable},
+        {"TYPE answered 314", Call::Login, {{"TYPE", "314 odd\r\n"}}, "", Mode::Passive, false, Left::Gone},
+        {"TYPE answered 226", Call::Login, {{"TYPE", "226 odd but fine\r\n"}}, "", Mode::Passive, true, Left::Usable},
+        {"PWD answered 314", Call::Folder, {{"PWD", "314 odd\r\n"}}, "", Mode::Passive, false, Left::Usable},
+        {"CWD answered 314", Call::Enter, {{"CWD", "314 odd\r\n"}}, "", Mode::Passive, false, Left::Usable},
+        {"SIZE answered 999", Call::Size, {{"SIZE", "999 What a strange reply code\r\n"}}, "", Mode::Passive, false,
+         Left::Usable},
+        {"EPSV and PASV answered 314", Call::Retrieve, {{"EPSV", "314 odd\r\n"}, {"PASV", "314 odd\r\n"}}, "",
+         Mode::Passive, false, Left::Usable},
+        {"RETR answered 314", Call::Retrieve, {{"RETR", "314 odd\r\n"}}, "", Mode::Passive, false, Left::Usable},
+        {"active: 150, then 425 and no data connection", Call::Retrieve, {{"RETR", "150 Opening\r\n"}},
+         "425 Can't open data connection\r\n", Mode::Active, false, Left::Usable},
+        {"active: 150, then 421 and no data connection", Call::Retrieve, {{"RETR", "150 Opening\r\n"}},
+         "421 Service not available\r\n", Mode::Active, false, Left::Gone},
+        {"PWD with a CR inside the quotes", Call::Folder, {{"PWD", "257 \"/\r\"\r\n"}}, "", Mode::Passive, false,
+         Left::Usable},
+        {"PWD with a control byte inside the quotes", Call::Folder, {{"PWD", "257 \"/\x03\"\r\n"}}, "", Mode::Passive,
+         false, Left::Usable},
+        {"PWD with a NUL inside the quotes", Call::Folder, {{"PWD", "257 \"/sub\0evil\"\r\n"s}}, "", Mode::Passive, false,
+         Left::Usable},
+        // Clear text after "234" would be read as the first answers inside
+        // TLS: a login without a password. Nothing goes out after it.
+        {"clear text after 234", Call::Login, {{"AUTH", "234 go\r\n230 fake: "}}, "", Mode::ExplicitTls, false,
+         Left::Gone},
+    };
+    sapi::ftpclient::ClientTimeouts patient;
+    patient.connect = patient.receive = patient.send = sapi::ftpclient::Milliseconds{5000};
+    const auto saved = sapi::ftpclient::SetTimeoutsForTesting(patient);
+    for (const OddReply &row : rows) {
+        SCOPED_TRACE(row.name);
+        PlainScript script(row);
+        ScriptedFtpServer server([&script](ScriptPeer &peer) { script.Run(peer); });
+        Client client;
+        const auto start = std::chrono::steady_clock::now();
+        if (row.mode == Mode::ExplicitTls) {
+            const uint32_t explicitTls = 1;
+            client.services.InternetSetOption(client.root, sapi::SAPI_OPTION_FTP_TLS_MODE, &explicitTls, sizeof explicitTls);
+        }
+        const bool loggedIn = client.Connect(server.Port(), row.mode != Mode::Active);
+        if (row.mode == Mode::ExplicitTls) {
+            EXPECT_EQ(client.Response(), "bytes arrived in clear text after 234, before the TLS handshake");
+        }
+        const bool done = loggedIn && Perform(client, row.call);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+        EXPECT_EQ(done, row.succeeds);
+        EXPECT_TRUE(loggedIn || row.call == Call::Login);
+        EXPECT_EQ(loggedIn && client.Command("NOOP"), row.left == Left::Usable);
+        const bool passwordSent = script.received.find("PASS") != std::string::npos;
+        EXPECT_FALSE(row.answers.count("USER") && row.succeeds && passwordSent);
+        if (client.connect) client.services.InternetCloseHandle(client.connect);
+        client.connect = nullptr;
+        server.Finish();
+    }
+    sapi::ftpclient::SetTimeoutsForTesting(saved);
+}
+
 }  // namespace
+

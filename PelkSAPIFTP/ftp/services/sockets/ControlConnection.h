@@ -24,6 +24,11 @@ public:
     // Takes in what has already arrived, without waiting.
     void TakeAvailable();
     bool HasReply() const { return reader_.HasReply(); }
+    // Anything received and not yet taken as a reply: a whole reply, or the
+    // start of one.
+    bool HasUnread() const { return reader_.HasReply() || reader_.MidReply(); }
+    // The server sent a reply past the reader's limits, and was dropped for it.
+    bool ReplyOverflowed() const { return reader_.Failed(); }
     void Close();
     bool IsOpen() const { return stream_ && stream_->IsOpen(); }
 

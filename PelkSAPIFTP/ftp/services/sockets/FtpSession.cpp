@@ -3,9 +3,6 @@
 namespace sapi::ftpclient {
 
 namespace {
-// Replies skipped as strays while waiting for one answer before the session
-// is given up: no server sends that many by mistake.
-constexpr int maxStrayReplies = 32;
 // Preliminary replies (1xx) accepted before a final one.
 constexpr int maxPreliminaryReplies = 16;
 // Lines whose argument the session composes itself, short and plain.
@@ -64,37 +61,37 @@ SessionError FtpSession::Send(const std::string &line) {
     if (state_ == SessionState::Broken) return SessionError::Unusable;
     if (state_ == SessionState::Closed) return SessionError::ConnectionLost;
     trace_.Command(line);
+    lastCommand_ = CommandAsNamed(line);
     if (const SessionError error = control_.SendLine(line, DeadlineAfter(CurrentTimeouts().send))) {
         return ReplyTrouble(error);
     }
     return SessionError::None;
 }
 
-// The next reply that can belong to the command in flight; strays are traced
-// and skipped.
-SessionError FtpSession::NextFitting(FtpReply &reply, Deadline deadline) {
-    for (int strays = 0; strays <= maxStrayReplies; ++strays) {
-        if (const SessionError error = control_.ReadReply(reply, deadline)) return ReplyTrouble(error);
-        const ReplyFit fit = matcher_.Offer(reply);
-        if (fit == ReplyFit::Stray) {
-            trace_.Stray(reply, matcher_.Verb());
-            continue;
-        }
-        trace_.Reply(reply);
-        lastReply_ = reply;
-        if (reply.code == 421) ChangeState(SessionState::Broken);  // the server is closing
-        // pyftpdlib to a long name: "500 Command too long." and then
-        // '500 Command "" not understood.'. A server that did not read a line
-        // with an argument as one command may answer it more than once, so
-        // the next command starts from a marker. (A bare verb it does not
-        // know, like MLSD to vsftpd, is one line to any server.)
-        if (reply.code == 500 && matcher_.HasArgument() && !OwnLine(matcher_.Verb()) &&
-            state_ == SessionState::Ready) {
-            ChangeState(SessionState::OutOfStep);
-        }
-        return SessionError::None;
+// The answer to the command in flight. A session in step has nothing else
+// on its way (whatever was late came before the command and was dropped), so
+// the next complete reply is the answer, whatever its code, and is judged by
+// its first digit: a "314" to CWD fails it at once, a "200" to USER logs in,
+// a "999" is a refusal. Waiting past it for a code the command "should" get
+// would only run into the deadline with the server long done.
+SessionError FtpSession::NextAnswer(FtpReply &reply, Deadline deadline) {
+    if (const SessionError error = control_.ReadReply(reply, deadline)) return ReplyTrouble(error);
+    if (matcher_.Offer(reply) == ReplyFit::Stray) {
+        trace_.Note("not a reply " + std::string(matcher_.Verb()) + " takes; taken as its answer");
     }
-    return ReplyTrouble(SessionError::ConnectionLost);
+    trace_.Reply(reply);
+    lastReply_ = reply;
+    if (reply.code == 421) ChangeState(SessionState::Broken);  // the server is closing
+    // pyftpdlib to a long name: "500 Command too long." and then
+    // '500 Command "" not understood.'. A server that did not read a line
+    // with an argument as one command may answer it more than once, so
+    // the next command starts from a marker. (A bare verb it does not
+    // know, like MLSD to vsftpd, is one line to any server.)
+    if (reply.code == 500 && matcher_.HasArgument() && !OwnLine(matcher_.Verb()) &&
+        state_ == SessionState::Ready) {
+        ChangeState(SessionState::OutOfStep);
+    }
+    return SessionError::None;
 }
 
 // Sends a command and returns the first reply to it, preliminary or not.
@@ -105,13 +102,13 @@ SessionError FtpSession::Request(const std::string &line, FtpReply &reply) {
     if (state_ == SessionState::Ready) DropUnsolicited();
     if (const SessionError error = Send(line)) return error;
     matcher_.Expect(line);
-    return NextFitting(reply, DeadlineAfter(CurrentTimeouts().receive));
+    return NextAnswer(reply, DeadlineAfter(CurrentTimeouts().receive));
 }
 
 // Waits past preliminary replies for the final one.
 SessionError FtpSession::AwaitFinal(FtpReply &reply, Deadline deadline) {
     for (int preliminary = 0; preliminary <= maxPreliminaryReplies; ++preliminary) {
-        if (const SessionError error = NextFitting(reply, deadline)) return error;
+        if (const SessionError error = NextAnswer(reply, deadline)) return error;
         if (!reply.IsPreliminary()) return SessionError::None;
     }
     return ReplyTrouble(SessionError::ConnectionLost);
@@ -129,7 +126,7 @@ SessionError FtpSession::Exchange(const std::string &line, FtpReply &reply) {
 // next call fails at once.
 SessionError FtpSession::ReplyTrouble(SessionError error) {
     ChangeState(SessionState::Broken);
-    return error;
+    return Failed(error);
 }
 
 SessionError FtpSession::Refused(const FtpReply &reply) {
@@ -140,35 +137,18 @@ SessionError FtpSession::Refused(const FtpReply &reply) {
 SessionError FtpSession::Login(const std::string &host, uint16_t port, const std::string &user,
                            const std::string &password) {
     ChangeState(SessionState::Closed);
-    host_ = host;
-    trace_.Open();
-    trace_.Note("connecting to " + host + " port " + std::to_string(port));
-    if (const SessionError error = control_.Connect(host, port, DeadlineAfter(CurrentTimeouts().connect))) {
-        trace_.Note(std::string("connect failed: ") + Describe(error));
-        return error;
-    }
-    ChangeState(SessionState::Ready);
-    // Implicit TLS: even the greeting comes encrypted.
-    if (tlsSettings_.mode == TlsMode::Implicit) {
-        if (const SessionError error = StartTls()) {
-            ChangeState(SessionState::Closed);
-            return error;
-        }
-    }
-    FtpReply greeting;
-    matcher_.Expect("");  // the greeting: whatever the server says first
-    if (const SessionError error = AwaitFinal(greeting, DeadlineAfter(CurrentTimeouts().receive))) {
-        ChangeState(SessionState::Closed);
-        return error;
-    }
+    reason_.clear();
+    lastCommand_.clear();
     // A session that asked for TLS and did not get it ends here, closed
     // without another word: never a login in clear text.
-    SessionError error = greeting.IsSuccess() ? SecureControl() : Refused(greeting);
+    SessionError error = Connect(host, port);
+    if (!error) error = Greet();
+    if (!error) error = SecureControl();
     if (!error) error = LogIn(user, password);
     if (!error) error = ProtectData();
-    if (error != SessionError::None) {
+    if (error) {
         ChangeState(SessionState::Closed);
-        return error;
+        return Failed(error);
     }
     const FtpReply loginReply = lastReply_;
     LearnFeatures();
@@ -177,12 +157,35 @@ SessionError FtpSession::Login(const std::string &host, uint16_t port, const std
     // that stays in ASCII mode would change the bytes of every file.
     error = Exchange("TYPE I", reply);
     if (!error && !reply.IsSuccess()) error = Refused(reply);
+    if (!error && state_ != SessionState::Ready) error = SessionError::ConnectionLost;
     if (error) {
         ChangeState(SessionState::Closed);
-        return error;
+        return Failed(error);
     }
     lastReply_ = loginReply;
-    return state_ == SessionState::Ready ? SessionError::None : SessionError::ConnectionLost;
+    return SessionError::None;
+}
+
+SessionError FtpSession::Connect(const std::string &host, uint16_t port) {
+    host_ = host;
+    port_ = port;
+    trace_.Open();
+    trace_.Note("connecting to " + host + " port " + std::to_string(port));
+    const SessionError error = control_.Connect(host, port, DeadlineAfter(CurrentTimeouts().connect));
+    if (error) {
+        trace_.Note(std::string("connect failed: ") + Describe(error));
+        return Failed(error, ConnectReason(error, host, port));
+    }
+    ChangeState(SessionState::Ready);
+    // Implicit TLS: even the greeting comes encrypted.
+    return tlsSettings_.mode == TlsMode::Implicit ? StartTls() : SessionError::None;
+}
+
+SessionError FtpSession::Greet() {
+    FtpReply greeting;
+    matcher_.Expect("");  // the greeting: whatever the server says first
+    if (const SessionError error = AwaitFinal(greeting, DeadlineAfter(CurrentTimeouts().receive))) return error;
+    return greeting.IsSuccess() ? SessionError::None : Refused(greeting);
 }
 
 SessionError FtpSession::LogIn(const std::string &user, const std::string &password) {
@@ -223,8 +226,10 @@ SessionError FtpSession::Command(const std::string &line, FtpReply &reply) {
     if (abort) return Abort(reply);
     if (const SessionError error = Exchange(line, reply)) return error;
     RememberSizeProbe(line, reply);
-    if (reply.IsSuccess() || reply.IsIntermediate()) return SessionError::None;
-    return SessionError::Refused;
+    // A 3xx goes on only where the command takes it ("350" to a host's REST);
+    // "314" to CWD is no folder entered.
+    const bool goesOn = reply.IsIntermediate() && FitOf(line, reply.code) == ReplyFit::Answer;
+    return reply.IsSuccess() || goesOn ? SessionError::None : SessionError::Refused;
 }
 
 void FtpSession::Close() {

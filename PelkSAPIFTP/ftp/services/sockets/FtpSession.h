@@ -2,8 +2,10 @@
 // order of the commands. Every call returns a SessionError; Refused means the
 // server said no, with its reply in LastReply().
 //
-// Every reply is matched to the command it answers (ExpectedReplies.h): one
-// that cannot answer the command in flight is a stray, traced and skipped.
+// A session in step has nothing on its way but the answer to the command in
+// flight: the next reply is that answer, judged by its first digit. Only
+// while replies may still be coming (after an early close or an ABOR) are
+// they dropped, up to the answer of a marker (FtpSessionStep.cpp).
 //
 // The session is in one protocol state at a time, and only ChangeState moves
 // it, so that every transition can be traced:
@@ -23,6 +25,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ftp/services/sockets/ControlConnection.h"
@@ -39,6 +42,11 @@ namespace sapi::ftpclient {
 
 enum class SessionState { Closed, Ready, Transferring, OutOfStep, Broken };
 
+// A command line as a failure reason names it.
+std::string CommandAsNamed(std::string_view line);
+std::string SecondsText(Milliseconds wait);  // "60 s", "0.3 s"
+std::string ConnectReason(SessionError error, const std::string &host, uint16_t port);
+
 class FtpSession {
 public:
     explicit FtpSession(bool passive, TlsSettings tls = {}) : passive_(passive), tlsSettings_(std::move(tls)) {}
@@ -49,7 +57,8 @@ public:
     // Connects, reads the greeting, logs in, learns FEAT, sets UTF-8 and TYPE I.
     SessionError Login(const std::string &host, uint16_t port, const std::string &user,
                    const std::string &password);
-    // One command without a data connection; success is a 2xx or 3xx reply.
+    // One command without a data connection; success is a 2xx reply, or a
+    // 3xx the command takes.
     SessionError Command(const std::string &line, FtpReply &reply);
     // The entries of a folder (empty path: the current one), MLSD if the
     // server has it, LIST otherwise, parsed as they arrive.
@@ -76,6 +85,12 @@ public:
     // The control connection's TLS: its facts, or why it failed (NotSecure).
     const TlsCheck &TlsOutcome() const { return tlsCheck_; }
     const FtpReply &LastReply() const { return lastReply_; }
+    // Why the last call failed, in a user's terms: one line, the server's
+    // reply where there was one ("530 Login incorrect.", "no greeting within
+    // 60 s"). Empty after a success.
+    const std::string &FailureReason() const { return reason_; }
+    // A line of the module's own in the trace.
+    void Note(std::string_view text) { trace_.Note(text); }
 
 private:
     struct DataChannel {
@@ -106,12 +121,18 @@ private:
     SessionError Abort(FtpReply &reply);
     void DropUnsolicited();
     SessionError Send(const std::string &line);
-    SessionError NextFitting(FtpReply &reply, Deadline deadline);
+    SessionError NextAnswer(FtpReply &reply, Deadline deadline);
     SessionError Request(const std::string &line, FtpReply &reply);
     SessionError AwaitFinal(FtpReply &reply, Deadline deadline);
     SessionError Exchange(const std::string &line, FtpReply &reply);
     SessionError ReplyTrouble(SessionError error);
     SessionError Refused(const FtpReply &reply);
+    // Records why, unless a reason is known already, and returns the error.
+    SessionError Failed(SessionError error, std::string reason = {});
+    std::string ReasonFor(SessionError error) const;
+
+    SessionError Connect(const std::string &host, uint16_t port);
+    SessionError Greet();
 
     SessionError LogIn(const std::string &user, const std::string &password);
     void LearnFeatures();
@@ -119,7 +140,11 @@ private:
     SessionError PrepareDataChannel(DataChannel &channel);
     SessionError PreparePassive(DataChannel &channel);
     SessionError PrepareActive(DataChannel &channel);
-    SessionError CompleteDataChannel(DataChannel &channel);
+    // After the transfer command. A final reply that ends the wait for an
+    // active-mode data connection instead ("425 Can't open data connection")
+    // comes back in `final` with no data connection open.
+    SessionError CompleteDataChannel(DataChannel &channel, FtpReply &final);
+    SessionError AcceptData(DataChannel &channel, FtpReply &final);
     SessionError ConnectData(uint16_t port, DataChannel &channel);
     // Where a plain stream becomes a TLS one: the control connection after
     // the greeting (or at connect, for implicit TLS), each data connection
@@ -138,6 +163,7 @@ private:
     SessionError ProtectData();
 
     SessionError ListWith(const std::string &command, ListingFormat format, CompactListing &entries);
+    SessionError ReceiveListing(DataChannel &channel, ListingFormat format, CompactListing &entries);
     SessionError ReadListing(DataChannel &channel, ListingReader &reader);
     void RememberSizeProbe(const std::string &line, const FtpReply &reply);
     struct SizeProbe {
@@ -174,6 +200,10 @@ private:
     std::optional<SizeProbe> sizeProbe_;
     TlsSettings tlsSettings_;
     std::string host_;
+    uint16_t port_ = 0;
+    // The command last sent, as a reason names it ("PASS", "PROT P").
+    std::string lastCommand_;
+    std::string reason_;
     // Shared so that only the TLS code needs the whole type (absent on Windows).
     std::shared_ptr<TlsClient> tls_;
     TlsCheck tlsCheck_;

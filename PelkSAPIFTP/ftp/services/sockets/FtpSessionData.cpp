@@ -1,6 +1,7 @@
 // Data connections: passive (EPSV, falling back to PASV) and active (EPRT,
 // falling back to PORT), always between the two hosts of the control
 // connection.
+#include <algorithm>
 #include <cstdio>
 
 #include "ftp/services/sockets/FtpSession.h"
@@ -92,16 +93,46 @@ SessionError FtpSession::PrepareActive(DataChannel &channel) {
 
 // After the transfer command: in active mode the server connects now; in
 // both modes a TLS data connection starts its handshake now.
-SessionError FtpSession::CompleteDataChannel(DataChannel &channel) {
+SessionError FtpSession::CompleteDataChannel(DataChannel &channel, FtpReply &final) {
     if (!channel.IsOpen()) {
-        Socket socket;
-        const NetStatus status =
-            AcceptFrom(channel.listener, control_.Peer(), DeadlineAfter(CurrentTimeouts().connect), socket);
-        channel.listener.Close();
-        if (status != NetStatus::Ok) return ErrorOfData(status);
-        if (const SessionError error = OpenedData(channel, std::move(socket))) return error;
+        if (const SessionError error = AcceptData(channel, final)) return error;
+        if (final.code != 0) return SessionError::None;
     }
     return SecureData(channel);
+}
+
+// A server that cannot reach us says so on the control connection ("425
+// Can't open data connection", or "421" as it gives up): that word ends the
+// wait at once, where the listener alone would wait out the whole timeout.
+// A server connects before it says how a transfer ended, so a connection
+// already waiting is taken first, and a "226" read then is left for the end.
+SessionError FtpSession::AcceptData(DataChannel &channel, FtpReply &final) {
+    constexpr Milliseconds controlLook{50};
+    const Deadline deadline = DeadlineAfter(CurrentTimeouts().connect);
+    for (;;) {
+        control_.TakeAvailable();
+        if (!control_.IsOpen()) return ReplyTrouble(SessionError::ConnectionLost);
+        const bool replied = control_.HasReply();
+        Socket socket;
+        const NetStatus status = AcceptFrom(channel.listener, control_.Peer(),
+                                            replied ? SteadyClock::now() : std::min(deadline, DeadlineAfter(controlLook)),
+                                            socket);
+        if (status == NetStatus::Ok) {
+            channel.listener.Close();
+            return OpenedData(channel, std::move(socket));
+        }
+        if (status != NetStatus::Timeout || (Passed(deadline) && !replied)) {
+            channel.listener.Close();
+            return ErrorOfData(status);
+        }
+        if (!replied) continue;
+        FtpReply reply;
+        if (const SessionError error = NextAnswer(reply, deadline)) return error;
+        if (reply.IsPreliminary()) continue;
+        channel.listener.Close();
+        final = reply;
+        return SessionError::None;
+    }
 }
 
 SessionError FtpSession::OpenedData(DataChannel &channel, Socket socket) {

@@ -14,6 +14,15 @@ SessionError FtpSession::SecureControl() {
     FtpReply reply;
     if (const SessionError error = Exchange("AUTH TLS", reply)) return error;
     if (reply.code != 234) return Refused(reply);
+    // Nothing may follow the "234" before the handshake: bytes that did came
+    // in clear text from whoever is on the path, and kept in the reply reader
+    // they would be read as the first answers inside TLS ("234 go" and
+    // "230 fake" in one write: a login without a password).
+    control_.TakeAvailable();
+    if (control_.HasUnread()) {
+        trace_.Note("clear text after 234: connection dropped");
+        return Failed(SessionError::ConnectionLost, "bytes arrived in clear text after 234, before the TLS handshake");
+    }
     return StartTls();
 }
 
@@ -21,7 +30,7 @@ SessionError FtpSession::StartTls() {
     auto client = std::make_shared<TlsClient>(tlsSettings_, host_);
     if (!client->Ready()) {
         tlsCheck_ = {TlsVerdict::HandshakeFailed, client->Error(), {}};
-        return SessionError::NotSecure;
+        return Failed(SessionError::NotSecure);
     }
     tls_ = std::move(client);
     return Wrap(control_.Stream(), true);
@@ -45,8 +54,12 @@ SessionError FtpSession::Wrap(std::unique_ptr<ByteStream> &stream, bool control)
     } else if (status != NetStatus::Ok) {
         trace_.Note("TLS failed: " + check.reason);
     }
-    if (status == NetStatus::Timeout) return SessionError::TimedOut;
-    if (status != NetStatus::Ok) return control ? SessionError::NotSecure : SessionError::CannotConnect;
+    if (status == NetStatus::Timeout) {
+        const std::string wait = SecondsText(CurrentTimeouts().connect);
+        return control ? Failed(SessionError::TimedOut, "no TLS handshake answer within " + wait)
+                       : SessionError::TimedOut;
+    }
+    if (status != NetStatus::Ok) return control ? Failed(SessionError::NotSecure) : SessionError::CannotConnect;
     stream = std::move(secured);
     return SessionError::None;
 }

@@ -46,23 +46,33 @@ SessionError FtpSession::ListWith(const std::string &command, ListingFormat form
     FtpReply reply;
     if (const SessionError error = Request(command, reply)) return error;
     if (!reply.IsPreliminary() && !reply.IsSuccess()) return Refused(reply);
-    const bool finalSeen = reply.IsSuccess();
+    bool finalSeen = reply.IsSuccess();
     if (!finalSeen || channel.IsOpen()) {
-        if (const SessionError error = CompleteDataChannel(channel)) return DataTrouble(error, finalSeen);
-        ListingReader reader(format, entries);
-        const SessionError error = ReadListing(channel, reader);
-        listingLinesDropped_ = reader.DroppedLines();
-        CloseData(channel);
-        if (reader.DroppedLines() > 0) {
-            trace_.Note(std::to_string(reader.DroppedLines()) + " listing lines dropped: no entries in this format");
+        FtpReply early;
+        if (const SessionError error = CompleteDataChannel(channel, early)) return DataTrouble(error, finalSeen);
+        if (early.code != 0) {
+            reply = early;
+            finalSeen = true;
+        } else if (const SessionError error = ReceiveListing(channel, format, entries)) {
+            return DataTrouble(error, finalSeen);
         }
-        if (error) return DataTrouble(error, finalSeen);
     }
     if (!finalSeen) {
         if (const SessionError error = AwaitFinal(reply, DeadlineAfter(CurrentTimeouts().receive))) return error;
     }
     // proftpd: "150 ..." then "450 missing: No such file or directory".
     return reply.IsSuccess() ? SessionError::None : Refused(reply);
+}
+
+SessionError FtpSession::ReceiveListing(DataChannel &channel, ListingFormat format, CompactListing &entries) {
+    ListingReader reader(format, entries);
+    const SessionError error = ReadListing(channel, reader);
+    listingLinesDropped_ = reader.DroppedLines();
+    CloseData(channel);
+    if (reader.DroppedLines() > 0) {
+        trace_.Note(std::to_string(reader.DroppedLines()) + " listing lines dropped: no entries in this format");
+    }
+    return error;
 }
 
 // Lines are parsed as the data arrives, so only the entries stay in memory,
@@ -143,9 +153,16 @@ SessionError FtpSession::StartTransfer(const std::string &name, bool retrieve) {
         transfer_.dataEnded = true;  // done before it began: nothing to read
         return SessionError::None;
     }
-    if (const SessionError error = CompleteDataChannel(transfer_.channel)) {
+    FtpReply early;
+    if (const SessionError error = CompleteDataChannel(transfer_.channel, early)) {
         return DataTrouble(error, transfer_.finalSeen);
     }
+    if (early.code == 0) return SessionError::None;
+    // No data connection came, and the server has said its last word on it.
+    if (!early.IsSuccess()) return Refused(early);
+    transfer_.finalSeen = true;
+    transfer_.finalReply = early;
+    transfer_.dataEnded = true;
     return SessionError::None;
 }
 

@@ -136,6 +136,11 @@ std::shared_ptr<HandleObject> ChildOf(const HandleObject &owner, InternetHandle 
 bool SocketFtpClientServices::Finish(const FtpSession &session, SessionError error) {
     if (!session.LastReply().lines.empty()) SetThreadResponse(session.LastReply().Text());
     if (!error) return true;
+    // A session that went away has no reply to show, or an old one; its
+    // reason says what happened.
+    const bool gone = error == SessionError::TimedOut || error == SessionError::ConnectionLost ||
+                      error == SessionError::Unusable;
+    if (gone && !session.FailureReason().empty()) SetThreadResponse(session.FailureReason());
     if (error == SessionError::NotSecure) {
         // WinInet's certificate errors, and the reason for the host to show:
         // one line, then the certificate's fingerprint for a user to pin.
@@ -223,7 +228,12 @@ InternetHandle SocketFtpClientServices::InternetConnect(InternetHandle internet,
     auto session = std::make_shared<FtpSession>((flags & INTERNET_FLAG_PASSIVE) != 0, root->tls);
     const SessionError error = session->Login(Utf8Of(serverName), port == 0 ? INTERNET_DEFAULT_FTP_PORT : port,
                                           Utf8Of(userName), Utf8Of(password));
-    if (!Finish(*session, error)) return nullptr;
+    if (!Finish(*session, error)) {
+        // Why the connection failed, for the host to show: the thread's last
+        // response is otherwise whatever an earlier connection left there.
+        if (error != SessionError::NotSecure) SetThreadResponse(session->FailureReason());
+        return nullptr;
+    }
     auto connect = std::make_shared<HandleObject>();
     connect->kind = HandleKind::Connect;
     connect->parent = reinterpret_cast<uintptr_t>(internet);
@@ -297,7 +307,10 @@ bool SocketFtpClientServices::FtpGetCurrentDirectory(InternetHandle connect, Wid
     if (!Finish(*owner->session, owner->session->Command("PWD", reply))) return false;
     const std::optional<std::string> path =
         reply.code == 257 ? ParseQuotedPath(reply.FirstLineMessage()) : std::nullopt;
-    if (!path) return FailBool(ERROR_INTERNET_EXTENDED_ERROR);
+    if (!path) {
+        owner->session->Note("no usable path in the answer to PWD");
+        return FailBool(ERROR_INTERNET_EXTENDED_ERROR);
+    }
     owner->serverFolder = owner->names->Decode(*path);
     return CopyOut(owner->serverFolder, directory, length);
 }
