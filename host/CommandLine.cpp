@@ -258,6 +258,7 @@ Options:
   --tls-ca FILE          trust the CAs in this PEM file instead of the system's
   --tls-fingerprint SHA256
                          trust exactly the certificate with this SHA-256 fingerprint
+                         (either of the two turns on explicit FTPS for ftp://)
   --module PATH          the module to load (default: the PelkSAPIFTP that came with
                          sapihost: in the build tree, installed, or beside it)
   --trace                print every call into the module, and its result, on stderr

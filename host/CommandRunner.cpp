@@ -73,7 +73,11 @@ bool CommandRunner::EnsureConnected(const Command &command) {
                      DisplayServer(server.host, server.port, server.user).c_str(), server.passwordSource.c_str());
     }
     auto failure = session_->Open(server);
-    if (failure && OfferTrust(command, *failure)) failure = session_->Open(server);
+    if (failure && CanOfferTrust(*failure)) {
+        ReportOpenFailure(command, *failure);
+        if (!AskTrust(*failure)) return false;
+        failure = session_->Open(server);
+    }
     if (failure) return ReportOpenFailure(command, *failure);
     if (interactive) {
         std::string folder;
@@ -140,12 +144,20 @@ bool CommandRunner::ReportOpenFailure(const Command &command, const Failure &fai
     const ServerSettings &server = *settings_.server;
     const std::string where = DisplayServer(server.host, server.port, server.user, server.security);
     if (failure.code == ApiOk) return Fail(command, where + ": " + failure.message);
-    ReportCode(command, failure.code, "cannot open " + where);
-    // The reason on one line, and the fingerprint, so that a user who has
-    // checked it with the server's owner can pin it (--tls-fingerprint).
+    // The module's own reason where it gave one; the generic hint otherwise.
+    // A certificate's reason says "not secure", and comes with the fingerprint
+    // so that a user who has checked it with the server's owner can pin it
+    // (--tls-fingerprint).
+    const std::string code = " (" + std::to_string(failure.code) + " " + ResultName(failure.code) + ")";
     if (!failure.tlsFailure.empty()) {
         const std::string reason = failure.tlsFailure.substr(0, failure.tlsFailure.find_first_of("\r\n"));
-        std::fprintf(stderr, "sapihost: not secure: %s\n", reason.c_str());
+        Fail(command, "cannot open " + where + ": not secure: " + reason + code);
+    } else if (!failure.reason.empty()) {
+        Fail(command, "cannot open " + where + ": " + failure.reason + code);
+    } else {
+        ReportCode(command, failure.code, "cannot open " + where);
+    }
+    if (!failure.tlsFailure.empty()) {
         const std::string fingerprint = FingerprintIn(failure.tlsFailure);
         if (!fingerprint.empty()) std::fprintf(stderr, "sapihost: certificate SHA-256 fingerprint: %s\n", fingerprint.c_str());
     }
@@ -154,10 +166,12 @@ bool CommandRunner::ReportOpenFailure(const Command &command, const Failure &fai
 
 // In the shell on a terminal, as ssh does: a certificate the user has checked
 // by other means may be trusted for this session. The answer defaults to no.
-bool CommandRunner::OfferTrust(const Command &command, const Failure &failure) {
+bool CommandRunner::CanOfferTrust(const Failure &failure) const {
+    return interactive && !FingerprintIn(failure.tlsFailure).empty() && platform::IsTerminal(stdin);
+}
+
+bool CommandRunner::AskTrust(const Failure &failure) {
     const std::string fingerprint = FingerprintIn(failure.tlsFailure);
-    if (!interactive || fingerprint.empty() || !platform::IsTerminal(stdin)) return false;
-    ReportOpenFailure(command, failure);
     const auto answer = platform::ReadLine("Trust this certificate for this session? [y/N] ", {});
     if (!answer || (*answer != "y" && *answer != "Y" && *answer != "yes")) return false;
     settings_.server->tlsFingerprint = fingerprint;
@@ -177,7 +191,8 @@ bool CommandRunner::OpenServer(const Command &command) {
     server.passive = settings_.passive;
     server.verifyByRead = settings_.verifyByRead;
     server.waitForGrowing = settings_.waitForGrowing;
-    settings_.tls.ApplyTo(server, url->security);
+    NoteImpliedTls(settings_.tls.ApplyTo(server, url->security),
+                   !platform::Environment("PELKSAPIFTP_TRACE").value_or("").empty());
     if (!ResolvePassword(server, url->password, error)) return Fail(command, error);
     if (session_) session_->Close();
     settings_.server = server;

@@ -54,7 +54,8 @@ private:
     bool EnsureModule();
     bool EnsureConnected(const Command &command);
     bool ReportOpenFailure(const Command &command, const Failure &failure);
-    bool OfferTrust(const Command &command, const Failure &failure);
+    bool CanOfferTrust(const Failure &failure) const;
+    bool AskTrust(const Failure &failure);
     bool Report(const Command &command, const Failure &failure);
     bool ReportCode(const Command &command, ServerApiResult code, const std::string &what = {});
     bool Fail(const Command &command, const std::string &message);

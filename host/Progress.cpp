@@ -83,10 +83,10 @@ std::string SizePart(const ProgressSnapshot &s) {
            FormatBytes(total);
 }
 
-// While the module waits for more data the rate means nothing; say what is
-// happening instead. Otherwise: the rate up to the last block, and time left.
+// While no data comes (the module waits for more, or the server is slow or
+// throttled) the rate means nothing; say what is happening instead. Otherwise: the rate up to the last block, and time left.
 std::string StatusPart(const ProgressSnapshot &s) {
-    if (s.done > 0 && s.idle >= kWaitingNoteAfter) return "  waiting for more data\u2026 " + FormatDuration(s.idle);
+    if (s.done > 0 && s.idle >= kWaitingNoteAfter) return "  waiting for the server\u2026 " + FormatDuration(s.idle);
     const double active = s.elapsed - s.idle;
     const double rate = active > 0 ? static_cast<double>(s.done) / active : 0;
     std::string status = "  " + FormatRate(rate);

@@ -49,7 +49,7 @@ bool BuildServer(const Options &options, const TlsOptions &tls, std::optional<Se
     settings.passive = options.passive;
     settings.verifyByRead = options.verifyByRead;
     settings.waitForGrowing = options.waitForGrowing;
-    tls.ApplyTo(settings, security);
+    NoteImpliedTls(tls.ApplyTo(settings, security), options.protocolTrace);
     if (!ResolvePassword(settings, password, error, options.password ? "--password" : "the URL")) return false;
     server = settings;
     return true;

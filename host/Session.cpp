@@ -1,12 +1,13 @@
 #include "Session.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace sapihost {
 
 namespace {
 
-Failure CodeFailure(ServerApiResult code, std::string message = {}) { return Failure{code, std::move(message), {}}; }
+Failure CodeFailure(ServerApiResult code, std::string message = {}) { return Failure{code, std::move(message), {}, {}}; }
 
 // Reads one list of the listing by index until the module says there is no more.
 std::optional<Failure> ReadList(ModuleApi &api, ListingKind kind, int32_t connection, NameList &names) {
@@ -36,10 +37,21 @@ std::vector<std::string> SplitPath(const std::string &path) {
     return parts;
 }
 
-void TlsOptions::ApplyTo(ServerSettings &server, Security fromUrl) const {
-    server.security = fromUrl == Security::Clear && explicitTls ? Security::Explicit : fromUrl;
+bool TlsOptions::ApplyTo(ServerSettings &server, Security fromUrl) const {
+    // Whoever names a CA or a pin wants TLS, not a password in clear text.
+    const bool implied = !explicitTls && (!caFile.empty() || !fingerprint.empty());
+    const bool upgrade = fromUrl == Security::Clear && (explicitTls || implied);
+    server.security = upgrade ? Security::Explicit : fromUrl;
     server.tlsCaFile = caFile;
     server.tlsFingerprint = fingerprint;
+    return upgrade && implied;
+}
+
+void NoteImpliedTls(bool implied, bool verbose) {
+    if (implied && verbose) {
+        std::fputs("sapihost: --tls-ca or --tls-fingerprint given: explicit TLS (AUTH TLS) for this ftp:// URL\n",
+                   stderr);
+    }
 }
 
 std::string FingerprintIn(const std::string &tlsFailure) {
@@ -86,6 +98,7 @@ std::optional<Failure> Session::Open(const ServerSettings &settings) {
     const ServerApiResult result = api_.OpenServer(set.Handle(), connection);
     if (result != ApiOk) {
         Failure failure = CodeFailure(result);
+        api_.GetParameter(set.Handle(), "ServerFailure", failure.reason);
         if (settings.security != Security::Clear) api_.GetParameter(set.Handle(), "ServerTLSFailure", failure.tlsFailure);
         return failure;
     }
@@ -141,8 +154,8 @@ std::optional<Failure> Session::Step(const std::string &name, bool create, int *
         Listing listing;
         if (auto failure = ReadListing(listing)) return failure;
         if (!listing.HasFolder(name)) {
-            if (listing.HasFile(name)) return Failure{ApiOk, "'" + name + "' is a file, not a folder", {}};
-            if (!create) return Failure{ApiOk, "no such folder: '" + name + "' (mkdir creates one)", {}};
+            if (listing.HasFile(name)) return Failure{ApiOk, "'" + name + "' is a file, not a folder", {}, {}};
+            if (!create) return Failure{ApiOk, "no such folder: '" + name + "' (mkdir creates one)", {}, {}};
             if (created != nullptr) ++*created;
         }
     }

@@ -36,8 +36,12 @@ struct TlsOptions {
     bool explicitTls = false;  // --tls: an ftp:// URL means explicit FTPS
     std::string caFile;
     std::string fingerprint;
-    void ApplyTo(ServerSettings &server, Security fromUrl) const;
+    // True when a CA file or a pin alone turned an ftp:// URL into explicit TLS.
+    bool ApplyTo(ServerSettings &server, Security fromUrl) const;
 };
+
+// Says, with -v, that a CA file or a pin turned TLS on.
+void NoteImpliedTls(bool implied, bool verbose);
 
 struct Listing {
     NameList folders;
@@ -53,6 +57,8 @@ struct Failure {
     // Why TLS failed, as the module wrote it under "ServerTLSFailure": the
     // reason, then "SHA256 Fingerprint=..." of the certificate.
     std::string tlsFailure;
+    // Why the module could not open the connection ("ServerFailure"), if it said.
+    std::string reason;
 };
 
 // The fingerprint in a "ServerTLSFailure" text; empty when there is none.

@@ -303,14 +303,31 @@ TEST_F(HostEndToEnd, OptionsInsteadOfAUrl) {
     EXPECT_EQ(run.out, "/\n");
 }
 
-TEST_F(HostEndToEnd, WrongPasswordIsAConnectFailureThatNeverShowsThePassword) {
-    HostRunOptions options;
-    options.env["SAPIHOST_PASSWORD"] = "not-the-Secret-42";
-    const HostRun run = RunSapihost({"--trace", Url(), "ls"}, options);
-    EXPECT_EQ(run.status, 1);
-    EXPECT_TRUE(Has(run.err, "-14 ApiConnectFailed")) << run.err;
-    EXPECT_TRUE(Has(run.err, "ftp://sapiftp@127.0.0.1:")) << run.err;
-    EXPECT_FALSE(Has(run.All(), "not-the-Secret-42"));
+// Each failed open says why, in the server's words where it had any, and
+// never shows the password.
+TEST_F(HostEndToEnd, AFailedOpenSaysWhyAndNeverShowsThePassword) {
+    const std::string pin(64, 'a');
+    const std::string closedPort = "ftp://sapiftp@127.0.0.1:1/";
+    const struct {
+        std::vector<std::string> args;
+        std::vector<std::string> said;
+    } rows[] = {
+        {{"--trace", Url(), "ls"}, {"cannot open ftp://sapiftp@127.0.0.1:", "530 ", "(-14 ApiConnectFailed)"}},
+        // A pin means TLS: the clear-text server's refusal of AUTH TLS ends it.
+        {{"-v", "--tls-fingerprint", pin, Url(), "ls"},
+         {"explicit TLS (AUTH TLS)", "the server refused AUTH TLS: 5", "(-14 ApiConnectFailed)"}},
+        {{closedPort, "ls"}, {"no connection to 127.0.0.1 port 1: refused or unreachable"}},
+    };
+    for (const auto &row : rows) {
+        HostRunOptions options;
+        options.env["SAPIHOST_PASSWORD"] = "not-the-Secret-42";
+        const HostRun run = RunSapihost(row.args, options);
+        EXPECT_EQ(run.status, 1) << run.All();
+        for (const std::string &part : row.said) EXPECT_TRUE(Has(run.err, part)) << part << "\n" << run.err;
+        EXPECT_FALSE(Has(run.All(), "could not connect or log in")) << run.err;
+        EXPECT_FALSE(Has(run.All(), "not-the-Secret-42"));
+        EXPECT_FALSE(Has(run.All(), "PASS ")) << "no password goes out after a refused AUTH TLS";
+    }
 }
 
 TEST_F(HostEndToEnd, NoPasswordAndNoTerminalIsAUsageError) {

@@ -73,7 +73,7 @@ TEST(HostProgress, LineShowsBarPercentRateAndEta) {
 TEST(HostProgress, LineWhileTheModuleWaitsForMoreData) {
     ProgressSnapshot s{"sample.bin", 3 << 20, 3 << 20, 11.0, 10.0};
     const std::string line = RenderProgressLine(s, 79);
-    EXPECT_EQ(line, "sample.bin  [############] 100%  3.0 MiB / 3.0 MiB  waiting for more data\u2026 0:10");
+    EXPECT_EQ(line, "sample.bin  [###########] 100%  3.0 MiB / 3.0 MiB  waiting for the server\u2026 0:10");
     s.idle = 1.0;  // not yet: the rate up to the last block, which does not sink while idle
     EXPECT_NE(RenderProgressLine(s, 120).find(" 307.2 KiB/s"), std::string::npos) << RenderProgressLine(s, 120);
 }
