@@ -125,8 +125,9 @@ const ListingCase listingCases[] = {
      "-rw-r--r--   1 root     root           12 Jan 02\r\n"
      "-XYZ------   1 root     root           12 Jan 02  2024 bad mode\r\n"
      "-rw-r--r--   1 root     root           12 Jan 02  2024 nul\0inside\r\n"
+     "-rw-r--r--   1 root     root           12 Jan 02  2024 \r\n"  // one blank, then no name
      "-rw-r--r--+  1 root     root            3 Jan 02  2024 acl.txt\r\n"s,
-     {"a.txt", "acl.txt"}, 6},
+     {"a.txt", "acl.txt"}, 7},
     {"DosDecidedByItsFirstEntry", ListingFormat::List,
      "junk before\r\n"
      "01-02-24  03:04AM       <DIR>          sub\r\n"
