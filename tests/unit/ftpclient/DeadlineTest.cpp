@@ -1,5 +1,5 @@
-// A server that stops answering in the middle of a call (frozen, or mute)
-// ends that call at its one deadline, not after a wait per step, and leaves a
+// A server that stops answering in the middle of a call (frozen, mute, or
+// sending only strays) ends that call at its one deadline, not after a wait per step, and leaves a
 // connection whose next call fails at once instead of waiting again.
 #include <gtest/gtest.h>
 
@@ -21,6 +21,15 @@ double SecondsSince(Clock::time_point start) {
 
 // Waits, sending nothing and reading nothing, until the client goes away.
 void FallSilent(ScriptPeer &peer) { std::this_thread::sleep_for(std::chrono::milliseconds(1500)); (void)peer; }
+
+// Instead of the marker's answer, "211 noise" every 0.8 of the 300 ms wait:
+// replies that keep coming must not stretch the wait.
+void TrickleStrays(ScriptPeer &peer) {
+    for (int i = 0; i < 10 && peer.failure.empty(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(240));
+        peer.Reply("211 noise");
+    }
+}
 
 struct Phase {
     const char *name;
@@ -96,6 +105,27 @@ TEST(Deadline, AServerThatFallsSilentEndsTheCallOnceAndTheNextAtOnce) {
          [](Client &client) {
              const InternetHandle file = client.Open("u.bin", false);
              return file != nullptr && WriteUntilFailure(client, file);
+         }},
+        {"marker after an early close, answered only by strays",
+         [](ScriptPeer &peer) {
+             peer.Expect("SIZE");
+             peer.Reply("213 100000");
+             peer.AnswerPassive();
+             peer.Expect("RETR");
+             peer.Reply("150 Opening");
+             peer.AcceptData();
+             peer.SendData(std::string(1000, 'd'));
+             peer.Expect("ABOR");
+             peer.Expect("SYST");
+             TrickleStrays(peer);
+         },
+         [](Client &client) {
+             const InternetHandle file = client.Open("d.bin", true);
+             char head[32];
+             uint32_t got = 0;
+             if (file == nullptr || !client.services.InternetReadFile(file, head, sizeof head, &got)) return true;
+             client.services.InternetCloseHandle(file);
+             return client.Command("PWD");
          }},
     };
     for (const Phase &phase : phases) {
