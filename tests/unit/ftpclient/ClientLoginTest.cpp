@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 
+#include <functional>
+
 #include "ClientTestSupport.h"
+#include "ftp/services/TlsOptions.h"
 
 using namespace ftpclienttest;
 using namespace sapi::wininet;
@@ -82,6 +85,57 @@ TEST(ClientLogin, GreetingThatTurnsUsAwayIsARefusalWithText) {
     EXPECT_EQ(client.services.GetLastError(), ERROR_INTERNET_EXTENDED_ERROR);
     EXPECT_EQ(client.Response(), "the server turned the connection away: 421 5 users (the maximum) are already logged in, sorry");
     server.Finish();
+}
+
+// Asked for TLS, a session whose AUTH TLS, PBSZ or PROT P is refused ends at
+// the refusal: nothing more goes out, in clear text or in TLS.
+TEST(ClientLogin, RefusedSecurityStepEndsTheSession) {
+    const auto greeted = [](ScriptPeer &peer) {
+        peer.Reply("220 ready");
+        peer.Expect("AUTH TLS");
+    };
+    const auto loggedInOverTls = [](ScriptPeer &peer) {
+        peer.Reply("220 ready");
+        peer.AcceptTls();
+        peer.Expect("USER test");
+        peer.Reply("331 Password required");
+        peer.Expect("PASS secret");
+        peer.Reply("230 Logged in");
+        peer.Expect("PBSZ 0");
+    };
+    const struct {
+        const char *refusal;
+        std::function<void(ScriptPeer &)> script;  // up to the command refused
+    } rows[] = {
+        {"500 This security scheme is not implemented", greeted},
+        {"534 Local policy does not allow TLS", greeted},
+        {"503 PBSZ not allowed", loggedInOverTls},
+        {"536 PROT P not supported",
+         [&](ScriptPeer &peer) {
+             loggedInOverTls(peer);
+             peer.Reply("200 PBSZ=0");
+             peer.Expect("PROT P");
+         }},
+    };
+    const uint32_t explicitTls = 1;
+    const sapi::WideString pin = Wide(ScriptPeer::TlsFingerprint());
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.refusal);
+        ShortTimeouts shortTimeouts;  // a client that went on would wait for answers
+        ScriptedFtpServer server([&row](ScriptPeer &peer) {
+            row.script(peer);
+            peer.Reply(row.refusal);
+            const std::string next = peer.Receive();
+            if (!next.empty() && peer.failure.empty()) peer.failure = "went on with " + next;
+        });
+        Client client;
+        ASSERT_TRUE(client.services.InternetSetOption(client.root, sapi::SAPI_OPTION_FTP_TLS_MODE, &explicitTls, 4));
+        ASSERT_TRUE(client.services.InternetSetOption(client.root, sapi::SAPI_OPTION_FTP_TLS_FINGERPRINT, pin.c_str(),
+                                                      static_cast<uint32_t>(pin.size())));
+        EXPECT_FALSE(client.Connect(server.Port()));
+        EXPECT_EQ(client.Response(), row.refusal);
+        EXPECT_EQ(server.Finish(), "");
+    }
 }
 
 TEST(ClientLogin, StalledGreetingEndsInATimeout) {

@@ -1,9 +1,13 @@
 #include "ScriptedFtpServer.h"
 
+#include <fcntl.h>
 #include <netinet/in.h>
+#include <openssl/ssl.h>
+#include <openssl/x509.h>
 #include <sys/socket.h>
 
 #include <array>
+#include <cstdio>
 
 namespace ftpclienttest {
 
@@ -26,10 +30,39 @@ void Note(std::string &failure, const std::string &what) {
     if (failure.empty()) failure = what;
 }
 
+// One key and self-signed certificate for every scripted TLS session.
+struct ScriptCertificate {
+    EVP_PKEY *key = EVP_EC_gen("P-256");
+    X509 *certificate = X509_new();
+
+    ScriptCertificate() {
+        ASN1_INTEGER_set(X509_get_serialNumber(certificate), 1);
+        X509_gmtime_adj(X509_getm_notBefore(certificate), 0);
+        X509_gmtime_adj(X509_getm_notAfter(certificate), 3600);
+        X509_NAME *name = X509_get_subject_name(certificate);
+        X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char *>("scripted"),
+                                   -1, -1, 0);
+        X509_set_issuer_name(certificate, name);
+        X509_set_pubkey(certificate, key);
+        X509_sign(certificate, key, EVP_sha256());
+    }
+    ~ScriptCertificate() {
+        X509_free(certificate);
+        EVP_PKEY_free(key);
+    }
+};
+
+const ScriptCertificate &Certificate() {
+    static const ScriptCertificate made;
+    return made;
+}
+
 }  // namespace
 
 void ScriptPeer::Send(const std::string &text) {
-    if (SendAll(control, text.data(), text.size(), wait) != NetStatus::Ok) Note(failure, "send failed: " + text);
+    const bool sent = tls_ ? SSL_write(tls_.get(), text.data(), static_cast<int>(text.size())) > 0
+                           : SendAll(control, text.data(), text.size(), wait) == NetStatus::Ok;
+    if (!sent) Note(failure, "send failed: " + text);
 }
 
 std::string ScriptPeer::Receive() {
@@ -42,7 +75,13 @@ std::string ScriptPeer::Receive() {
         }
         std::array<char, 4096> buffer;
         std::size_t got = 0;
-        if (ReceiveSome(control, buffer.data(), buffer.size(), got, wait) != NetStatus::Ok) return {};
+        if (tls_) {
+            const int read = SSL_read(tls_.get(), buffer.data(), static_cast<int>(buffer.size()));
+            if (read <= 0) return {};
+            got = static_cast<std::size_t>(read);
+        } else if (ReceiveSome(control, buffer.data(), buffer.size(), got, wait) != NetStatus::Ok) {
+            return {};
+        }
         pending_.append(buffer.data(), got);
     }
 }
@@ -67,6 +106,38 @@ void ScriptPeer::LogIn(const std::string &features) {
     }
     Expect("TYPE I");
     Reply("200 Type set to I");
+}
+
+// OpenSSL reads and writes the socket itself here: blocking, with the
+// script's wait limit on each call.
+void ScriptPeer::AcceptTls() {
+    Expect("AUTH TLS");
+    Reply("234 AUTH TLS successful");
+    SSL_CTX *context = SSL_CTX_new(TLS_server_method());
+    SSL_CTX_use_certificate(context, Certificate().certificate);
+    SSL_CTX_use_PrivateKey(context, Certificate().key);
+    tls_.reset(SSL_new(context), SSL_free);
+    SSL_CTX_free(context);  // the connection holds its own reference
+    const int fd = control.Fd();
+    const timeval limit{scriptWaitMilliseconds / 1000, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    SSL_set_fd(tls_.get(), fd);
+    if (SSL_accept(tls_.get()) != 1) Note(failure, "TLS handshake failed");
+}
+
+std::string ScriptPeer::TlsFingerprint() {
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    X509_digest(Certificate().certificate, EVP_sha256(), digest, &length);
+    std::string text;
+    for (unsigned int i = 0; i < length; ++i) {
+        char hex[3];
+        std::snprintf(hex, sizeof hex, "%02X", digest[i]);
+        text += hex;
+    }
+    return text;
 }
 
 void ScriptPeer::AnswerMarker() {

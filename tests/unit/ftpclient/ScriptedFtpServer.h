@@ -9,10 +9,13 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 
 #include "ftp/services/sockets/Socket.h"
+
+struct ssl_st;
 
 namespace ftpclienttest {
 
@@ -29,6 +32,12 @@ public:
     std::string Expect(const std::string &prefix);
     // Greeting, USER/PASS, FEAT (listing `features`) and TYPE I.
     void LogIn(const std::string &features = " MLST type*;size*;\r\n SIZE\r\n EPSV\r\n UTF8\r\n");
+
+    // AUTH TLS answered "234", then the handshake on a self-signed
+    // certificate: the control connection speaks TLS from then on.
+    void AcceptTls();
+    // That certificate's SHA-256 fingerprint, for the client to pin.
+    static std::string TlsFingerprint();
 
     // The marker a client sends to get back in step: SYST, answered "215".
     void AnswerMarker();
@@ -48,6 +57,7 @@ public:
 
 private:
     std::string pending_;
+    std::shared_ptr<ssl_st> tls_;
 };
 
 class ScriptedFtpServer {
