@@ -19,7 +19,7 @@ struct TrustCase {
     const char *certificate;  // what the server shows
     const char *host;         // what the client dials
     bool caFile;              // trust the test CA (else the system's CAs)
-    const char *pin;          // "right", "wrong" or ""
+    const char *pin;          // "right", "wrong", "last" (right but its last byte) or ""
     uint32_t error;           // 0: accepted
     const char *reason;       // in the response text when refused
 };
@@ -32,7 +32,11 @@ const TrustCase trustCases[] = {
     {"SelfSignedAcceptedWithRightPin", "self", "127.0.0.1", false, "right", 0, ""},
     {"SelfSignedRefusedWithWrongPin", "self", "127.0.0.1", false, "wrong", ERROR_INTERNET_SEC_CERT_ERRORS,
      "fingerprint mismatch"},
+    {"SelfSignedRefusedWithLastBytePinChanged", "self", "127.0.0.1", false, "last", ERROR_INTERNET_SEC_CERT_ERRORS,
+     "fingerprint mismatch"},
     {"NameMismatchRefused", "wrongname", "127.0.0.1", true, "", ERROR_INTERNET_SEC_CERT_CN_INVALID, "name mismatch"},
+    {"NameMismatchRefusedByName", "wrongname", "localhost", true, "", ERROR_INTERNET_SEC_CERT_CN_INVALID,
+     "name mismatch"},
     {"ExpiredRefused", "expired", "127.0.0.1", true, "", ERROR_INTERNET_SEC_CERT_DATE_INVALID, "expired"},
 };
 
@@ -43,9 +47,10 @@ class TlsTrustTest : public testing::TestWithParam<TrustCase> {};
 TEST_P(TlsTrustTest, TrustFollowsTheSettings) {
     const TrustCase &c = GetParam();
     const TestCertificates &certificates = TestCertificates::Get();
-    const std::string pin = std::string(c.pin) == "right"   ? certificates.Fingerprint(c.certificate)
-                            : std::string(c.pin) == "wrong" ? certificates.Fingerprint("server")
-                                                            : "";
+    std::string pin = std::string(c.pin) == "wrong" ? certificates.Fingerprint("server")
+                      : std::string(c.pin).empty()  ? ""
+                                                    : certificates.Fingerprint(c.certificate);
+    if (std::string(c.pin) == "last") pin.back() = pin.back() == '0' ? '1' : '0';
     UseTestTimeouts();
     TlsServer server("pyftpdlib", "explicit", c.certificate);
     InteropClient client;
