@@ -177,6 +177,36 @@ TEST(ClientRetrieval, EarlyCloseAnsweredOnlyWithAPreliminaryLineIsPutBackInStep)
     EXPECT_EQ(server.Finish(), "");
 }
 
+TEST(ClientRetrieval, EarlyCloseIsAbortedBeforeTheNextCommandEvenWithoutTheCallersAbor) {
+    // pure-ftpd before it notices the closed data connection: anything but
+    // ABOR is "500 Unknown command", both markers included.
+    ShortTimeouts shortTimeouts;
+    ScriptedFtpServer server([](ScriptPeer &peer) {
+        peer.LogIn();
+        StartRetrieval(peer, "213 1048576", "150 Accepted data connection");
+        SendIgnoringErrors(peer, std::string(65536, 'x'));
+        for (std::string line = peer.Receive(); line != "ABOR"; line = peer.Receive()) {
+            if (line.empty()) return;
+            peer.Reply("500 Unknown command");
+        }
+        peer.Send("426 ABORT\r\n226 Since you see this ABOR must've succeeded\r\n");
+        peer.AnswerMarker();
+        AnswerMarkerAfterAbor(peer);
+        AnswerMarkerAfterAbor(peer);  // the caller's own PWD
+    });
+    Client client;
+    ASSERT_TRUE(client.Connect(server.Port()));
+    const InternetHandle file = client.Open("big.bin", true);
+    ASSERT_NE(file, nullptr);
+    char buffer[32];
+    uint32_t got = 0;
+    EXPECT_TRUE(client.services.InternetReadFile(file, buffer, sizeof buffer, &got));
+    EXPECT_TRUE(client.services.InternetCloseHandle(file));
+    EXPECT_TRUE(client.Command("PWD"));
+    EXPECT_EQ(client.Response(), "257 \"/\" is the current directory");
+    EXPECT_EQ(server.Finish(), "");
+}
+
 TEST(ClientRetrieval, EarlyCloseWhoseRepliesComeOnlyWithTheNextCommand) {
     // proftpd after an ABOR during a transfer: nothing until the next command,
     // then the transfer's and the abort's replies together with the new one.
