@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "ClientTestSupport.h"
+#include "MemoryStreams.h"
 
 using namespace ftpclienttest;
 using namespace sapi::wininet;
@@ -338,3 +339,49 @@ TEST(ClientControlConnection, AReplyNobodyAskedForDoesNotAnswerTheNextCommand) {
 }
 
 }  // namespace
+
+namespace {
+
+// The whole road of a session (login, listing, retrieval, store) with its
+// streams in memory: no socket, no thread, no wait.
+TEST(ClientSession, RunsOverStreamsInMemory) {
+    using sapi::ftpclient::FtpSession;
+    using sapi::ftpclient::SessionError;
+    MemoryStreams streams;
+    streams.answer = [](const std::string &line) -> std::string {
+        const std::string verb = line.substr(0, line.find(' '));
+        if (verb == "USER") return "331 Password required\r\n";
+        if (verb == "PASS") return "230 Logged in\r\n";
+        if (verb == "FEAT") return "211-Features:\r\n MLST type*;size*;\r\n SIZE\r\n EPSV\r\n211 End\r\n";
+        if (verb == "EPSV") return "229 Entering Extended Passive Mode (|||4242|)\r\n";
+        if (verb == "SIZE") return "213 5\r\n";
+        if (verb == "MLSD" || verb == "RETR" || verb == "STOR") return "150 Opening\r\n226 Done\r\n";
+        return "200 OK\r\n";
+    };
+    streams.dataConnections = {"type=file;size=5; a.txt\r\ntype=dir; sub\r\n", "hello", ""};
+    FtpSession session(true, {}, streams, sapi::ftpclient::CurrentTimeouts());
+    ASSERT_EQ(session.Login("server", 21, "test", "secret"), SessionError::None);
+    sapi::ftpclient::CompactListing entries;
+    ASSERT_EQ(session.List("", entries), SessionError::None);
+    EXPECT_EQ(entries.Count(), 2u);
+    ASSERT_EQ(session.OpenTransfer("a.txt", true), SessionError::None);
+    char buffer[16] = {};
+    uint32_t got = 0;
+    EXPECT_EQ(session.Read(buffer, sizeof buffer, got), SessionError::None);
+    EXPECT_EQ(std::string(buffer, got), "hello");
+    EXPECT_EQ(session.Read(buffer, sizeof buffer, got), SessionError::None);
+    EXPECT_EQ(got, 0u);
+    EXPECT_TRUE(session.TransferConfirmed());
+    EXPECT_EQ(session.CloseTransfer(), SessionError::None);
+    ASSERT_EQ(session.OpenTransfer("b.txt", false), SessionError::None);
+    uint32_t sent = 0;
+    EXPECT_EQ(session.Write("bytes", 5, sent), SessionError::None);
+    EXPECT_EQ(session.CloseTransfer(), SessionError::None);
+    EXPECT_EQ(streams.stored, "bytes");
+    const std::vector<std::string> expected = {"USER test", "PASS secret", "FEAT", "TYPE I", "EPSV",      "MLSD",
+                                               "SIZE a.txt", "EPSV",       "RETR a.txt", "EPSV", "STOR b.txt"};
+    EXPECT_EQ(streams.commands, expected);
+}
+
+}  // namespace
+

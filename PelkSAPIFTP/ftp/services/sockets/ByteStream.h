@@ -32,12 +32,9 @@ public:
     virtual NetStatus FinishSending(Deadline deadline) = 0;
     virtual void Close() = 0;
     virtual bool IsOpen() const = 0;
-    // Bytes already taken off the wire but not yet handed out (TLS records),
-    // which a readiness poll on the socket would not see.
-    virtual bool HasBuffered() const = 0;
-    // The descriptor underneath, for the readiness poll and for a TLS stream
-    // that takes this one over; -1 once closed.
-    virtual int Descriptor() const = 0;
+    // Whether a Receive would return at once: bytes taken off the wire and
+    // not yet handed out (TLS records), or bytes (or the end) arrived.
+    virtual bool Readable() = 0;
 };
 
 }  // namespace sapi::ftpclient

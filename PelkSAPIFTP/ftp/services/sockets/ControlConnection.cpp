@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "ftp/services/sockets/TcpStream.h"
+#include "ftp/services/sockets/TlsStream.h"
 
 namespace sapi::ftpclient {
 
@@ -20,24 +20,22 @@ SessionError ErrorOf(NetStatus status) {
 
 }  // namespace
 
-SessionError ControlConnection::Connect(const std::string &host, uint16_t port, Deadline deadline) {
-    // "[::1]" is how an IPv6 address is written beside a port; the resolver wants it bare.
-    const bool bracketed = host.size() > 2 && host.front() == '[' && host.back() == ']';
-    const std::vector<SocketAddress> addresses = Resolve(bracketed ? host.substr(1, host.size() - 2) : host, port);
-    if (addresses.empty()) return SessionError::NameNotResolved;
-    NetStatus last = NetStatus::Failed;
-    for (const SocketAddress &address : addresses) {
-        Socket socket;
-        last = ConnectSocket(address, deadline, socket);
-        if (last == NetStatus::Ok) {
-            peer_ = address;
-            LocalAddress(socket, local_);
-            stream_ = std::make_unique<TcpStream>(std::move(socket));
-            reader_ = ReplyReader{};
-            return SessionError::None;
-        }
-    }
-    return last == NetStatus::Timeout ? SessionError::TimedOut : SessionError::CannotConnect;
+SessionError ControlConnection::Connect(StreamFactory &streams, const std::string &host, uint16_t port,
+                                        Deadline deadline) {
+    StreamFactory::Connection connection;
+    if (const SessionError error = streams.Connect(host, port, deadline, connection)) return error;
+    stream_ = std::move(connection.stream);
+    peer_ = connection.peer;
+    local_ = connection.local;
+    reader_ = ReplyReader{};
+    return SessionError::None;
+}
+
+NetStatus ControlConnection::Secure(TlsClient &client, Deadline deadline, TlsCheck &check) {
+    auto secured = std::make_unique<TlsStream>(std::move(stream_));
+    const NetStatus status = secured->Handshake(client, true, deadline, check);
+    if (status == NetStatus::Ok) stream_ = std::move(secured);
+    return status;
 }
 
 SessionError ControlConnection::SendLine(std::string_view line, Deadline deadline) {
@@ -59,8 +57,7 @@ SessionError ControlConnection::ReadReply(FtpReply &reply, Deadline deadline) {
 }
 
 void ControlConnection::TakeAvailable() {
-    while (IsOpen() && !reader_.Failed() &&
-           (stream_->HasBuffered() || WaitReadable(stream_->Descriptor(), SteadyClock::now()) == NetStatus::Ok)) {
+    while (IsOpen() && !reader_.Failed() && stream_->Readable()) {
         if (Receive(SteadyClock::now())) return;
     }
 }

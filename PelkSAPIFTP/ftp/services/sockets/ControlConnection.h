@@ -1,5 +1,5 @@
 // The control connection: commands out, replies in, each wait ending at a
-// deadline, over a byte stream that a TLS layer may replace.
+// deadline, over a byte stream that TLS may wrap.
 #pragma once
 
 #include <memory>
@@ -10,13 +10,18 @@
 #include "ftp/services/sockets/ByteStream.h"
 #include "ftp/services/sockets/SessionError.h"
 #include "ftp/services/sockets/Socket.h"
+#include "ftp/services/sockets/StreamFactory.h"
+#include "ftp/services/sockets/TlsClient.h"
 
 namespace sapi::ftpclient {
 
 class ControlConnection {
 public:
-    // Resolves host and connects to the first address that answers.
-    SessionError Connect(const std::string &host, uint16_t port, Deadline deadline);
+    // Connects to the first address of host that answers.
+    SessionError Connect(StreamFactory &streams, const std::string &host, uint16_t port, Deadline deadline);
+    // Wraps the stream in TLS: the handshake and the certificate check. On
+    // failure the connection is gone, nothing having been sent on it.
+    NetStatus Secure(TlsClient &client, Deadline deadline, TlsCheck &check);
     // Sends one command line; CR LF is added here and must not be in `line`.
     SessionError SendLine(std::string_view line, Deadline deadline);
     // The next reply, once it is complete.
@@ -31,9 +36,6 @@ public:
     bool ReplyOverflowed() const { return reader_.Failed(); }
     void Close();
     bool IsOpen() const { return stream_ && stream_->IsOpen(); }
-
-    // The stream itself, for the step that wraps it in TLS.
-    std::unique_ptr<ByteStream> &Stream() { return stream_; }
 
     const SocketAddress &Peer() const { return peer_; }
     const SocketAddress &Local() const { return local_; }

@@ -14,52 +14,45 @@ std::string SecondsText(Milliseconds wait) {
     return text;
 }
 
-namespace {
-
-std::string Where(const std::string &host, uint16_t port) { return host + " port " + std::to_string(port); }
-
-}  // namespace
-
-// Commands the session composes itself are named whole ("PROT P"); the others
-// by their verb, so that no name or password reaches a reason.
-std::string CommandAsNamed(std::string_view line) {
-    const std::string_view verb = VerbOf(line);
-    for (std::string_view whole : {"AUTH", "PBSZ", "PROT", "TYPE", "OPTS"}) {
-        if (verb == whole) return std::string(line);
-    }
-    return std::string(verb);
-}
-
-std::string ConnectReason(SessionError error, const std::string &host, uint16_t port) {
-    switch (error.What()) {
-    case SessionError::NameNotResolved: return host + " does not resolve";
-    case SessionError::TimedOut:
-        return "no connection to " + Where(host, port) + " within " + SecondsText(CurrentTimeouts().connect);
-    default: return "no connection to " + Where(host, port) + ": refused or unreachable";
-    }
-}
-
-SessionError FtpSession::Failed(SessionError error, std::string reason) {
-    if (reason_.empty()) reason_ = reason.empty() ? ReasonFor(error) : std::move(reason);
+SessionError FtpSession::LoginFailed(SessionError error) {
+    channel_.Close();
+    if (reason_.empty()) reason_ = ReasonFor(error);
     return error;
 }
 
+std::string FtpSession::FailureReason() const {
+    if (!reason_.empty()) return reason_;
+    return channel_.State() == ChannelState::Broken ? ReasonFor(channel_.BrokenBy()) : std::string();
+}
+
+// The connection itself failed: no reply, no command yet.
+std::string FtpSession::ConnectReason(SessionError error) const {
+    const std::string where = host_ + " port " + std::to_string(port_);
+    switch (error.What()) {
+    case SessionError::NameNotResolved: return host_ + " does not resolve";
+    case SessionError::TimedOut: return "no connection to " + where + " within " + SecondsText(timeouts_.connect);
+    default: return "no connection to " + where + ": refused or unreachable";
+    }
+}
+
 std::string FtpSession::ReasonFor(SessionError error) const {
-    const std::string reply = lastReply_.lines.empty() ? std::string() : lastReply_.lines.front();
-    const std::string wait = SecondsText(CurrentTimeouts().receive);
+    const std::string &command = channel_.LastCommand();
+    const FtpReply &last = channel_.LastReply();
+    const std::string reply = last.lines.empty() ? std::string() : last.lines.front();
+    const std::string wait = SecondsText(timeouts_.receive);
     switch (error.What()) {
     case SessionError::TimedOut:
-        if (!lastCommand_.empty()) return "no answer to " + lastCommand_ + " within " + wait;
+        if (!command.empty()) return "no answer to " + command + " within " + wait;
         return "no greeting within " + wait +
                (tlsSettings_.mode == TlsMode::Implicit ? "" : " (is this an implicit FTPS port? try ftps://)");
     case SessionError::ConnectionLost:
     case SessionError::Unusable:
-        if (control_.ReplyOverflowed()) return "the server's answer to " + lastCommand_ + " went past every limit";
-        if (lastCommand_.empty()) return "the server closed the connection before its greeting";
-        return "the server closed the connection after " + lastCommand_;
+        if (channel_.ReplyOverflowed()) return "the server's answer to " + command + " went past every limit";
+        if (command.empty()) return "the server closed the connection before its greeting";
+        return "the server closed the connection after " + command;
     case SessionError::Refused:
-        if (lastCommand_.empty()) return "the server turned the connection away: " + reply;
-        return "the server refused " + lastCommand_ + ": " + reply;
+        if (command.empty()) return "the server turned the connection away: " + reply;
+        return "the server refused " + command + ": " + reply;
     case SessionError::LoginRefused: return reply;
     case SessionError::NotSecure: return tlsCheck_.reason;
     default: return Describe(error);

@@ -234,6 +234,7 @@ InternetHandle SocketFtpClientServices::InternetConnect(InternetHandle internet,
         if (error != SessionError::NotSecure) SetThreadResponse(session->FailureReason());
         return nullptr;
     }
+    SetThreadResponse(session->LoginReply().Text());
     auto connect = std::make_shared<HandleObject>();
     connect->kind = HandleKind::Connect;
     connect->parent = reinterpret_cast<uintptr_t>(internet);

@@ -18,11 +18,7 @@ public:
     NetStatus FinishSending(Deadline) override { return NetStatus::Ok; }
     void Close() override { socket_.Close(); }
     bool IsOpen() const override { return socket_.IsOpen(); }
-    bool HasBuffered() const override { return false; }
-    int Descriptor() const override { return socket_.Fd(); }
-
-    // Hands the socket to a stream that wraps it (TLS); this one is closed after.
-    Socket Release() { return std::move(socket_); }
+    bool Readable() override { return WaitReadable(socket_.Fd(), SteadyClock::now()) == NetStatus::Ok; }
 
 private:
     Socket socket_;

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <climits>
 
-#include "ftp/services/sockets/SocketSystem.h"
 
 namespace sapi::ftpclient {
 
@@ -14,43 +13,84 @@ namespace {
 
 int Chunk(std::size_t size) { return static_cast<int>(std::min<std::size_t>(size, INT_MAX)); }
 
+// What OpenSSL reads and writes goes through our stream, which ends every
+// wait at the call's deadline: no socket of its own, no non-blocking loop.
+class StreamBioMethod {
+public:
+    StreamBioMethod(int (*write)(BIO *, const char *, int), int (*read)(BIO *, char *, int))
+        : method_(BIO_meth_new(BIO_get_new_index() | BIO_TYPE_SOURCE_SINK, "sapi byte stream")) {
+        if (method_ == nullptr) return;
+        BIO_meth_set_write(method_, write);
+        BIO_meth_set_read(method_, read);
+        BIO_meth_set_ctrl(method_, [](BIO *, int command, long, void *) -> long { return command == BIO_CTRL_FLUSH; });
+        BIO_meth_set_create(method_, [](BIO *bio) {
+            BIO_set_init(bio, 1);
+            return 1;
+        });
+    }
+    ~StreamBioMethod() { BIO_meth_free(method_); }
+    StreamBioMethod(const StreamBioMethod &) = delete;
+    StreamBioMethod &operator=(const StreamBioMethod &) = delete;
+    BIO_METHOD *Get() const { return method_; }
+
+private:
+    BIO_METHOD *method_;
+};
+
 }  // namespace
 
-// Runs one OpenSSL call to completion on the non-blocking socket, waiting for
-// whichever direction it asks for.
+int TlsStream::BioWrite(BIO *bio, const char *data, int size) {
+    auto &self = *static_cast<TlsStream *>(BIO_get_data(bio));
+    std::size_t sent = 0;
+    self.innerStatus_ = self.inner_->Send(data, static_cast<std::size_t>(size), sent, self.deadline_);
+    return sent > 0 ? static_cast<int>(sent) : -1;
+}
+
+int TlsStream::BioRead(BIO *bio, char *buffer, int size) {
+    auto &self = *static_cast<TlsStream *>(BIO_get_data(bio));
+    std::size_t got = 0;
+    self.innerStatus_ = self.inner_->Receive(buffer, static_cast<std::size_t>(size), got, self.deadline_);
+    if (got > 0) return static_cast<int>(got);
+    return self.innerStatus_ == NetStatus::Closed ? 0 : -1;
+}
+
+// Runs one OpenSSL call to its end; the stream underneath does the waiting.
 template <typename Call>
 NetStatus TlsStream::Drive(Call call, Deadline deadline, int &result) {
+    deadline_ = deadline;
     for (;;) {
         ERR_clear_error();
-        os::ClearLastError();
+        innerStatus_ = NetStatus::Ok;
         result = call();
         if (result > 0) return NetStatus::Ok;
-        NetStatus waited = NetStatus::Failed;
         switch (SSL_get_error(ssl_, result)) {
-        case SSL_ERROR_WANT_READ: waited = WaitReadable(socket_.Fd(), deadline); break;
-        case SSL_ERROR_WANT_WRITE: waited = WaitWritable(socket_.Fd(), deadline); break;
+        case SSL_ERROR_WANT_READ:
+        case SSL_ERROR_WANT_WRITE:
+            if (Passed(deadline)) return NetStatus::Timeout;
+            continue;  // a record that carried no data (a ticket): read on
         case SSL_ERROR_ZERO_RETURN: return NetStatus::Closed;  // the peer's close_notify
-        case SSL_ERROR_SYSCALL: {
-            const os::SocketError error = os::LastError();
-            return error == os::SocketError::None || error == os::SocketError::Closed ? NetStatus::Closed
-                                                                                        : NetStatus::Failed;
+        case SSL_ERROR_SYSCALL: return innerStatus_ == NetStatus::Ok ? NetStatus::Closed : innerStatus_;
+        default: return innerStatus_ == NetStatus::Timeout ? NetStatus::Timeout : NetStatus::Failed;
         }
-        default: return NetStatus::Failed;
-        }
-        if (waited != NetStatus::Ok) return waited;
     }
 }
 
 NetStatus TlsStream::Handshake(TlsClient &client, bool control, Deadline deadline, TlsCheck &check) {
+    static const StreamBioMethod method(&TlsStream::BioWrite, &TlsStream::BioRead);
     check = TlsCheck{};
-    if (!socket_.IsOpen() || !os::SetBlocking(socket_.Fd(), false)) return NetStatus::Failed;
-    ssl_ = client.NewConnection(control);
-    if (ssl_ == nullptr || SSL_set_fd(ssl_, socket_.Fd()) != 1) {
+    BIO *bio = method.Get() != nullptr && inner_ ? BIO_new(method.Get()) : nullptr;
+    ssl_ = bio != nullptr ? client.NewConnection(control) : nullptr;
+    if (ssl_ == nullptr) {
+        BIO_free(bio);
         check.verdict = TlsVerdict::HandshakeFailed;
         check.reason = "TLS could not be set up";
         Close();
         return NetStatus::Failed;
     }
+    BIO_set_data(bio, this);
+    SSL_set_bio(ssl_, bio, bio);
+    // Whole records in one read of the stream underneath where they have come.
+    SSL_set_read_ahead(ssl_, 1);
     int result = 0;
     const NetStatus status = Drive([this] { return SSL_connect(ssl_); }, deadline, result);
     if (status != NetStatus::Ok) {
@@ -139,9 +179,9 @@ void TlsStream::Close() {
         SSL_free(ssl_);
         ssl_ = nullptr;
     }
-    socket_.Close();
+    if (inner_) inner_->Close();
 }
 
-bool TlsStream::HasBuffered() const { return ssl_ != nullptr && SSL_has_pending(ssl_) == 1; }
+bool TlsStream::Readable() { return ssl_ != nullptr && (SSL_has_pending(ssl_) == 1 || inner_->Readable()); }
 
 }  // namespace sapi::ftpclient

@@ -1,18 +1,22 @@
-// A TLS connection over a connected TCP socket, as a client: the second kind
-// of byte stream. Every wait ends at its deadline, however the bytes trickle.
+// A TLS connection as a client, over any byte stream: the second kind of
+// byte stream. OpenSSL reads and writes through the stream underneath (TCP in
+// the module, an in-memory pipe in a test), so every wait ends at the
+// deadline of the call that caused it, however the bytes trickle.
 #pragma once
 
 #include <cstddef>
+#include <memory>
 
 #include "ftp/services/sockets/ByteStream.h"
-#include "ftp/services/sockets/Socket.h"
 #include "ftp/services/sockets/TlsClient.h"
+
+typedef struct bio_st BIO;
 
 namespace sapi::ftpclient {
 
 class TlsStream final : public ByteStream {
 public:
-    explicit TlsStream(Socket socket) : socket_(std::move(socket)) {}
+    explicit TlsStream(std::unique_ptr<ByteStream> inner) : inner_(std::move(inner)) {}
     ~TlsStream() override { Close(); }
 
     // The handshake, then the check of the peer's certificate. Failed when the
@@ -28,16 +32,21 @@ public:
     NetStatus FinishSending(Deadline deadline) override;
     // Drops the connection at once, without a TLS shutdown the server may never answer.
     void Close() override;
-    bool IsOpen() const override { return ssl_ != nullptr && socket_.IsOpen(); }
-    bool HasBuffered() const override;
-    int Descriptor() const override { return socket_.Fd(); }
+    bool IsOpen() const override { return ssl_ != nullptr && inner_ && inner_->IsOpen(); }
+    bool Readable() override;
 
 private:
     template <typename Call>
     NetStatus Drive(Call call, Deadline deadline, int &result);
+    static int BioWrite(BIO *bio, const char *data, int size);
+    static int BioRead(BIO *bio, char *buffer, int size);
 
-    Socket socket_;
+    std::unique_ptr<ByteStream> inner_;
     SSL *ssl_ = nullptr;
+    // For the stream underneath, while an OpenSSL call runs: the call's
+    // deadline, and how the last wait on the stream ended.
+    Deadline deadline_{};
+    NetStatus innerStatus_ = NetStatus::Ok;
 };
 
 }  // namespace sapi::ftpclient

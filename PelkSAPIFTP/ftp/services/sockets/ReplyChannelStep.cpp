@@ -9,7 +9,9 @@
 // The marker is SYST ("215" answers nothing else). A server that refuses SYST
 // gets PWD ("257") instead, from then on: which of the two a refusal came
 // from need not be known, since the PWD's answer comes after both.
-#include "ftp/services/sockets/FtpSession.h"
+#include "ftp/services/sockets/ReplyChannel.h"
+
+#include "ftp/protocol/ReplyCodes.h"
 
 namespace sapi::ftpclient {
 
@@ -17,11 +19,9 @@ namespace {
 // Replies dropped while waiting for the marker's answer before the session is
 // given up.
 constexpr int maxDroppedReplies = 64;
-
-bool MarkerRefused(const FtpReply &reply) { return reply.code >= 500 && reply.code <= 504; }
 }  // namespace
 
-SessionError FtpSession::Resynchronise() {
+SessionError ReplyChannel::Resynchronise() {
     // A server may still be sending the file it was told to send, and then
     // answer anything but ABOR with a refusal: pure-ftpd says "500 Unknown
     // command" to both markers if they arrive before it has noticed the
@@ -32,10 +32,10 @@ SessionError FtpSession::Resynchronise() {
     }
     trace_.Note("resynchronising");
     const auto start = trace_.Seconds();
-    std::string marker = systRefused_ ? "PWD" : "SYST";
+    std::string marker = Marker();
     if (const SessionError error = Send(marker)) return error;
     if (const SessionError error = AwaitMarker(marker, nullptr)) return error;
-    ChangeState(SessionState::Ready);
+    ChangeState(ChannelState::Ready);
     trace_.Note("in step again after " + std::to_string(static_cast<int>((trace_.Seconds() - start) * 1000)) +
                 " ms");
     return SessionError::None;
@@ -47,17 +47,17 @@ SessionError FtpSession::Resynchronise() {
 // with the ABOR (pure-ftpd does, so its SYST is never answered), and the PWD
 // sent after the ABOR's answer is read for sure. Its "257" comes after
 // anything the SYST may still bring.
-SessionError FtpSession::AwaitMarker(std::string &marker, FtpReply *abortAnswer) {
-    const Deadline deadline = DeadlineAfter(CurrentTimeouts().receive);
+SessionError ReplyChannel::AwaitMarker(std::string &marker, FtpReply *abortAnswer) {
+    const Deadline deadline = DeadlineAfter(timeouts_.receive);
     bool systAnswered = false;
     bool refusalSeen = false;
     for (int dropped = 0; dropped < maxDroppedReplies; ++dropped) {
         FtpReply reply;
-        if (const SessionError error = control_.ReadReply(reply, deadline)) return ReplyTrouble(error);
+        if (const SessionError error = control_.ReadReply(reply, deadline)) return GiveUp(error);
         if (reply.code == 421) {
             trace_.Reply(reply);
             lastReply_ = reply;
-            return ReplyTrouble(SessionError::ConnectionLost);
+            return GiveUp(SessionError::ConnectionLost);
         }
         if (reply.code == (marker == "SYST" ? 215 : 257)) {
             trace_.Reply(reply);
@@ -80,23 +80,23 @@ SessionError FtpSession::AwaitMarker(std::string &marker, FtpReply *abortAnswer)
             if (const SessionError error = Send(marker)) return error;
         }
     }
-    return ReplyTrouble(SessionError::ConnectionLost);
+    return GiveUp(SessionError::ConnectionLost);
 }
 
 // ABOR and its marker go out together, so that whatever the server answers
 // to it ("426" then "226", "225" alone, "226" alone, nothing, or its answers
 // held until the next command) the session knows where the answers end. The
 // first reply that can answer an ABOR is kept as the reply.
-SessionError FtpSession::Abort(FtpReply &reply) {
+SessionError ReplyChannel::Abort(FtpReply &reply) {
     abortDue_ = false;
-    const std::string marker = systRefused_ ? "PWD" : "SYST";
+    const std::string marker = Marker();
     if (const SessionError error = Send("ABOR")) return error;
-    ChangeState(SessionState::OutOfStep);
+    ChangeState(ChannelState::OutOfStep);
     if (const SessionError error = Send(marker)) return error;
     std::string waiting = marker;
     FtpReply answer;
     if (const SessionError error = AwaitMarker(waiting, &answer)) return error;
-    ChangeState(SessionState::Ready);
+    ChangeState(ChannelState::Ready);
     reply = answer.code != 0 ? answer : lastReply_;
     lastReply_ = reply;
     return SessionError::None;

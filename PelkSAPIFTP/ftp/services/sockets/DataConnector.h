@@ -1,0 +1,52 @@
+// Data connections: passive (EPSV, falling back to PASV) and active (EPRT,
+// falling back to PORT), always between the two hosts of the control
+// connection, in TLS when the control connection is.
+#pragma once
+
+#include <memory>
+
+#include "ftp/services/sockets/DataChannel.h"
+#include "ftp/services/sockets/ReplyChannel.h"
+#include "ftp/services/sockets/TlsClient.h"
+
+namespace sapi::ftpclient {
+
+class DataConnector {
+public:
+    DataConnector(ReplyChannel &channel, StreamFactory &streams, SessionTrace &trace, const ClientTimeouts &timeouts,
+                  bool passive)
+        : channel_(channel), streams_(streams), trace_(trace), timeouts_(timeouts), passive_(passive) {}
+
+    // Every data connection from now on in TLS, resuming the control
+    // connection's session.
+    void UseTls(std::shared_ptr<TlsClient> tls) { tls_ = std::move(tls); }
+
+    // Before the transfer command: passive mode connects, active mode listens
+    // and says where.
+    SessionError Prepare(DataChannel &channel);
+    // After it: in active mode the server connects now; in both modes a TLS
+    // data connection starts its handshake now (pyftpdlib drops a data
+    // connection that speaks before it has the command). A final reply that
+    // ends the wait for an active-mode connection instead ("425 Can't open
+    // data connection") comes back in `final`, with no data connection open.
+    SessionError Complete(DataChannel &channel, FtpReply &final);
+    void Close(DataChannel &channel);
+
+private:
+    SessionError PreparePassive(DataChannel &channel);
+    SessionError PrepareActive(DataChannel &channel);
+    SessionError Accept(DataChannel &channel, FtpReply &final);
+    SessionError Secure(DataChannel &channel);
+    void Opened(DataChannel &channel, std::unique_ptr<ByteStream> stream, const SocketAddress &peer);
+
+    ReplyChannel &channel_;
+    StreamFactory &streams_;
+    SessionTrace &trace_;
+    const ClientTimeouts &timeouts_;
+    bool passive_;
+    bool useExtendedPassive_ = true;
+    bool useExtendedPort_ = true;
+    std::shared_ptr<TlsClient> tls_;
+};
+
+}  // namespace sapi::ftpclient

@@ -1,0 +1,156 @@
+#include "ftp/services/sockets/FtpTransfer.h"
+
+#include "ftp/protocol/SizeReply.h"
+
+namespace sapi::ftpclient {
+
+namespace {
+
+SessionError ErrorOfTransfer(NetStatus status) {
+    return status == NetStatus::Timeout ? SessionError::TimedOut : SessionError::ConnectionLost;
+}
+
+const char *NameOf(TransferPhase phase) {
+    switch (phase) {
+    case TransferPhase::Moving: return "moving";
+    case TransferPhase::Ending: return "ending";
+    case TransferPhase::Confirmed: return "confirmed";
+    case TransferPhase::Failed: return "failed";
+    }
+    return "?";
+}
+
+}  // namespace
+
+void FtpTransfer::ChangePhase(TransferPhase next) {
+    if (next != phase_) trace_.Note(std::string("transfer ") + NameOf(phase_) + " -> " + NameOf(next));
+    phase_ = next;
+}
+
+SessionError FtpTransfer::Start(const std::string &name, std::optional<uint64_t> size) {
+    size_ = size;
+    if (const SessionError error = connector_.Prepare(data_)) return error;
+    FtpReply reply;
+    if (const SessionError error = channel_.Ask((retrieve_ ? "RETR " : "STOR ") + name, reply)) return error;
+    if (!reply.IsPreliminary() && !reply.IsSuccess()) return SessionError::Refused;
+    if (reply.IsSuccess()) {
+        final_ = reply;
+    } else {
+        announced_ = ParseAnnouncedSize(reply.Text());
+        if (!size_) size_ = announced_;
+    }
+    if (final_ && !data_.IsOpen()) {
+        ChangePhase(TransferPhase::Ending);  // done before it began: nothing to read
+        return SessionError::None;
+    }
+    FtpReply early;
+    if (const SessionError error = connector_.Complete(data_, early)) return channel_.DataFailed(error, final_.has_value());
+    if (early.code == 0) return SessionError::None;
+    // No data connection came, and the server has said its last word on it.
+    if (!early.IsSuccess()) return SessionError::Refused;
+    final_ = early;
+    ChangePhase(TransferPhase::Ending);
+    return SessionError::None;
+}
+
+SessionError FtpTransfer::Read(void *buffer, uint32_t size, uint32_t &received) {
+    received = 0;
+    if (!retrieve_) return SessionError::WrongTransfer;
+    if (phase_ == TransferPhase::Failed) return failure_;
+    if (phase_ == TransferPhase::Confirmed) return SessionError::None;
+    if (phase_ == TransferPhase::Moving) {
+        if (size == 0) return SessionError::InvalidArgument;
+        std::size_t got = 0;
+        const NetStatus status = data_.data->ReceiveFill(buffer, size, got, DeadlineAfter(timeouts_.receive));
+        moved_ += got;
+        data_.moved += got;
+        received = static_cast<uint32_t>(got);
+        if (status == NetStatus::Closed) {
+            connector_.Close(data_);
+            ChangePhase(TransferPhase::Ending);
+        } else if (status != NetStatus::Ok) {
+            // Bytes that came before the stall are handed out; the failure
+            // waits for the next read, which then fails at once.
+            const SessionError error = Fail(ErrorOfTransfer(status));
+            if (got == 0) return error;
+        }
+        if (got > 0) return SessionError::None;
+    }
+    return Confirm();
+}
+
+// The data connection has ended: the transfer counts only when the server
+// says it is complete and at least the bytes it announced have arrived.
+SessionError FtpTransfer::Confirm() {
+    if (const SessionError error = TakeFinal()) return Fail(error);
+    if (!final_->IsSuccess()) return Fail(SessionError::Refused);
+    if (announced_ && moved_ < *announced_) return Fail(SessionError::ConnectionLost);
+    ChangePhase(TransferPhase::Confirmed);
+    return SessionError::None;
+}
+
+SessionError FtpTransfer::TakeFinal() {
+    if (final_) return SessionError::None;
+    FtpReply reply;
+    if (const SessionError error = channel_.AwaitFinal(reply, DeadlineAfter(timeouts_.receive))) return error;
+    final_ = reply;
+    return SessionError::None;
+}
+
+// A transfer whose data stopped moving until the deadline leaves a server
+// that cannot be waited on again within the call: the session is given up.
+SessionError FtpTransfer::Fail(SessionError error) {
+    failure_ = error;
+    ChangePhase(TransferPhase::Failed);
+    if (error == SessionError::TimedOut) channel_.GiveUp(error);
+    return error;
+}
+
+SessionError FtpTransfer::Write(const void *data, uint32_t size, uint32_t &sent) {
+    sent = 0;
+    if (retrieve_) return SessionError::WrongTransfer;
+    if (phase_ == TransferPhase::Failed) return failure_;
+    if (size == 0) return SessionError::None;
+    if (!data_.IsOpen()) return Fail(SessionError::ConnectionLost);
+    std::size_t done = 0;
+    const NetStatus status = data_.data->Send(data, size, done, DeadlineAfter(timeouts_.send));
+    sent = static_cast<uint32_t>(done);
+    moved_ += done;
+    data_.moved += done;
+    return status == NetStatus::Ok ? SessionError::None : Fail(ErrorOfTransfer(status));
+}
+
+SessionError FtpTransfer::End() { return retrieve_ ? EndRetrieval() : EndStore(); }
+
+// Closing the data connection before its end makes every server we know stop
+// sending; what each says then differs: pyftpdlib, vsftpd and proftpd answer
+// "426 ..." at once, pure-ftpd only "150 0.005 seconds (measured here), ...",
+// which ends nothing, and one "426" may be followed by a "226". No wait can
+// tell when they are done, so none is made: the channel counts itself out of
+// step, and before the next command an ABOR (the host's own, or one of ours)
+// and a marker bring it back. Closing a retrieval is never a failure.
+SessionError FtpTransfer::EndRetrieval() {
+    connector_.Close(data_);
+    if (!final_) channel_.LeftMidRetrieval();
+    return SessionError::None;
+}
+
+// The end of the data connection is the end of the file; the store counts
+// only when the server then confirms it. Over TLS the end is said first
+// (close_notify): vsftpd answers 426 to a store without it, and proftpd waits
+// ten seconds for the socket to close if it is left open after it.
+SessionError FtpTransfer::EndStore() {
+    if (data_.IsOpen() && phase_ != TransferPhase::Failed) {
+        const NetStatus finished = data_.data->FinishSending(DeadlineAfter(timeouts_.send));
+        if (finished != NetStatus::Ok) Fail(ErrorOfTransfer(finished));
+    }
+    connector_.Close(data_);
+    if (channel_.State() == ChannelState::Broken) return phase_ == TransferPhase::Failed ? failure_ : SessionError::Unusable;
+    if (const SessionError error = TakeFinal()) return error;
+    if (!final_->IsSuccess()) return SessionError::Refused;
+    if (phase_ == TransferPhase::Failed) return failure_;
+    ChangePhase(TransferPhase::Confirmed);
+    return SessionError::None;
+}
+
+}  // namespace sapi::ftpclient

@@ -1,0 +1,110 @@
+// The control connection as a conversation: each command out, its answer in,
+// and the way back in step when answers may still be on their way. It is in
+// one state at a time, and only ChangeState moves it, traced:
+//   Closed     no control connection
+//   Ready      in step: nothing is on its way but the answer to the command
+//              in flight, so the next reply is that answer, whatever its code
+//   OutOfStep  replies may still be coming (a transfer closed early, an ABOR,
+//              a "500" that may have been one of two); before the next command
+//              a marker goes out and every reply before its answer is dropped
+//   Broken     the server went away, broke the protocol, or let a wait run
+//              out; nothing more is sent and every call fails at once
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "ftp/protocol/ExpectedReplies.h"
+#include "ftp/protocol/FtpReply.h"
+#include "ftp/services/sockets/ClientTimeouts.h"
+#include "ftp/services/sockets/ControlConnection.h"
+#include "ftp/services/sockets/SessionError.h"
+#include "ftp/services/sockets/SessionTrace.h"
+
+namespace sapi::ftpclient {
+
+enum class ChannelState { Closed, Ready, OutOfStep, Broken };
+
+class ReplyChannel {
+public:
+    ReplyChannel(SessionTrace &trace, const ClientTimeouts &timeouts) : trace_(trace), timeouts_(timeouts) {}
+
+    SessionError Open(StreamFactory &streams, const std::string &host, uint16_t port);
+    // The greeting: whatever the server says first, past any preliminary lines.
+    SessionError AwaitGreeting(FtpReply &greeting);
+    // Puts TLS on the control connection; nothing may have come before.
+    NetStatus Secure(TlsClient &client, TlsCheck &check) {
+        return control_.Secure(client, DeadlineAfter(timeouts_.connect), check);
+    }
+    // Bytes received and not yet read as replies (a reply, or part of one).
+    bool HasUnread() {
+        control_.TakeAvailable();
+        return control_.HasUnread();
+    }
+
+    // Back in step before a command, if need be; fails when that is impossible.
+    SessionError EnsureInStep();
+    // Sends a command and returns its first reply, preliminary or not.
+    SessionError Ask(const std::string &line, FtpReply &reply);
+    // Sends a command and returns its final reply.
+    SessionError AskFinal(const std::string &line, FtpReply &reply);
+    // The final reply to the command in flight, past preliminary ones.
+    SessionError AwaitFinal(FtpReply &reply, Deadline deadline);
+    // The next reply to the command in flight, preliminary or not.
+    SessionError NextAnswer(FtpReply &reply, Deadline deadline);
+    // Whether a reply has come, without waiting.
+    bool ReplyWaiting();
+    // ABOR and a marker; `reply` is the first answer an ABOR can have.
+    SessionError Abort(FtpReply &reply);
+    // A retrieval closed before the server ended it: the server may still be
+    // sending, so an ABOR of ours goes out before the next command.
+    void LeftMidRetrieval();
+    // A data connection that failed: a timeout gives the session up; any other
+    // failure before the final reply leaves that reply on its way.
+    SessionError DataFailed(SessionError error, bool finalSeen);
+    // A wait ran out, the server went away or broke the protocol: nothing
+    // said here can be trusted to line up any more.
+    SessionError GiveUp(SessionError error);
+    // QUIT without waiting for its answer, then closed.
+    void Quit();
+    void Close() { ChangeState(ChannelState::Closed); }
+
+    ChannelState State() const { return state_; }
+    bool IsOpen() const { return control_.IsOpen(); }
+    const FtpReply &LastReply() const { return lastReply_; }
+    // The command last sent, as a failure reason names it ("PASS", "PROT P").
+    const std::string &LastCommand() const { return lastCommand_; }
+    // What gave the session up, once Broken.
+    SessionError BrokenBy() const { return brokenBy_; }
+    bool ReplyOverflowed() const { return control_.ReplyOverflowed(); }
+    const SocketAddress &Peer() const { return control_.Peer(); }
+    const SocketAddress &Local() const { return control_.Local(); }
+
+private:
+    void ChangeState(ChannelState next);
+    SessionError Send(const std::string &line);
+    void DropUnsolicited();
+    SessionError Resynchronise();
+    SessionError AwaitMarker(std::string &marker, FtpReply *abortAnswer);
+    std::string Marker() const { return systRefused_ ? "PWD" : "SYST"; }
+
+    SessionTrace &trace_;
+    const ClientTimeouts &timeouts_;
+    ControlConnection control_;
+    ReplyMatcher matcher_;
+    ChannelState state_ = ChannelState::Closed;
+    FtpReply lastReply_;
+    std::string lastCommand_;
+    SessionError brokenBy_;
+    // How to get back in step: our own ABOR first (a retrieval was closed
+    // before the server ended it), and PWD as the marker (SYST was refused).
+    bool abortDue_ = false;
+    bool systRefused_ = false;
+};
+
+// A command line as a failure reason names it: commands the session composes
+// itself whole ("PROT P"), the others by their verb, so that no name or
+// password reaches a reason.
+std::string CommandAsNamed(std::string_view line);
+
+}  // namespace sapi::ftpclient
