@@ -167,6 +167,8 @@ bool ParseOption(const std::vector<std::string> &args, size_t &i, Options &optio
         options.verifyByRead = true;
     } else if (arg == "--wait-for-growing") {
         options.waitForGrowing = true;
+    } else if (arg == "--no-reconnect") {
+        options.reconnect = false;
     } else if (arg == "-v" || arg == "--verbose") {
         options.protocolTrace = true;
     } else if (arg == "--tls") {
@@ -253,6 +255,9 @@ Options:
                          after its last data (for files still being written), and
                          'info' on a refused name tries thirty times; without it a
                          download ends when the server confirms it
+  --no-reconnect         a connection the server drops stays dropped; by default
+                         the module opens it again and a download goes on
+                         where it stopped
   --tls                  explicit FTPS (AUTH TLS) with an ftp:// URL, as ftpes://
                          does; ftps:// is implicit FTPS (port 990)
   --tls-ca FILE          trust the CAs in this PEM file instead of the system's

@@ -48,6 +48,7 @@ struct Options {
     bool passive = true;
     bool verifyByRead = false;
     bool waitForGrowing = false;
+    bool reconnect = true;  // the module opens a dropped connection again and resumes a download
     bool tls = false;  // explicit FTPS with an ftp:// URL
     std::optional<std::string> tlsCaFile;
     std::optional<std::string> tlsFingerprint;

@@ -191,6 +191,7 @@ bool CommandRunner::OpenServer(const Command &command) {
     server.passive = settings_.passive;
     server.verifyByRead = settings_.verifyByRead;
     server.waitForGrowing = settings_.waitForGrowing;
+    server.reconnect = settings_.reconnect;
     NoteImpliedTls(settings_.tls.ApplyTo(server, url->security),
                    !platform::Environment("PELKSAPIFTP_TRACE").value_or("").empty());
     if (!ResolvePassword(server, url->password, error)) return Fail(command, error);

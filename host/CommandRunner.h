@@ -23,6 +23,7 @@ struct RunnerSettings {
     bool passive = true;
     bool verifyByRead = false;
     bool waitForGrowing = false;
+    bool reconnect = true;
     TlsOptions tls;
     std::optional<ServerSettings> server;  // what 'open' and the first server command connect to
 };

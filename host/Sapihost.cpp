@@ -49,6 +49,7 @@ bool BuildServer(const Options &options, const TlsOptions &tls, std::optional<Se
     settings.passive = options.passive;
     settings.verifyByRead = options.verifyByRead;
     settings.waitForGrowing = options.waitForGrowing;
+    settings.reconnect = options.reconnect;
     NoteImpliedTls(tls.ApplyTo(settings, security), options.protocolTrace);
     if (!ResolvePassword(settings, password, error, options.password ? "--password" : "the URL")) return false;
     server = settings;
@@ -123,6 +124,7 @@ int Main(const std::vector<std::string> &args) {
     settings.passive = options->passive;
     settings.verifyByRead = options->verifyByRead;
     settings.waitForGrowing = options->waitForGrowing;
+    settings.reconnect = options->reconnect;
     settings.tls = {options->tls, options->tlsCaFile.value_or(""), options->tlsFingerprint.value_or("")};
     settings.progress = options->progress.value_or(platform::IsTerminal(stdout) && platform::IsTerminal(stderr)) &&
                         !options->trace;

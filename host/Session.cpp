@@ -75,6 +75,9 @@ std::optional<Failure> Session::Open(const ServerSettings &settings) {
         {"ServerVerifyByRead", settings.verifyByRead ? "1" : "0"},
     };
     // A person at the command line expects get to end when the file has arrived.
+    // A person at the command line expects a dropped connection to be taken
+    // up again, and a download cut short to go on where it stopped.
+    if (settings.reconnect) keys.emplace_back("ServerReconnect", "1");
     if (!settings.waitForGrowing) {
         keys.emplace_back("ServerEndOnConfirmation", "1");
         keys.emplace_back("ServerStopOnRefusal", "1");

@@ -25,6 +25,7 @@ struct ServerSettings {
     // Leave the module its own waits: ten seconds at the end of every download
     // (for files still growing on the server), thirty attempts for a refused file.
     bool waitForGrowing = false;
+    bool reconnect = true;
     std::string folder;  // entered right after the login; may be empty
     Security security = Security::Clear;
     std::string tlsCaFile;       // empty: the system's CAs

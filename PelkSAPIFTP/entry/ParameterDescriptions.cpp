@@ -44,9 +44,16 @@ sapi::ResultCode Describe(int32_t parameterSet, std::span<const Description> des
     return ApiOk;
 }
 
+// Offered only by a module whose FTP client reconnects (not the WinInet one).
+constexpr Description recoveryParameters[] = {
+    {sapi::ServerReconnectKey, SAPI_WIDE("Reconnect and Resume after a Dropped Connection")},
+};
+
 sapi::ResultCode DescribeServer(int32_t parameterSet) {
-    const sapi::ResultCode result = Describe(parameterSet, serverParameters);
-    if (result != ApiOk || !sapi::PlatformFtpClientServices().OffersTls()) return result;
+    const sapi::FtpClientServices &client = sapi::PlatformFtpClientServices();
+    sapi::ResultCode result = Describe(parameterSet, serverParameters);
+    if (result == ApiOk && client.OffersRecovery()) result = Describe(parameterSet, recoveryParameters);
+    if (result != ApiOk || !client.OffersTls()) return result;
     return Describe(parameterSet, tlsParameters);
 }
 

@@ -28,6 +28,12 @@ ResultCode FtpConnection::Connect(const WideString &serverName, int32_t port,
         CloseHandles();
         return ApiConnectFailed;
     }
+    // A client that cannot reconnect (WinInet) still connects: the host gets
+    // the behaviour it had before it asked.
+    if (reconnect) {
+        const uint32_t on = 1;
+        services.InternetSetOption(internetHandle, SAPI_OPTION_FTP_RECONNECT, &on, sizeof on);
+    }
 
     // The port goes over as the client's 16-bit port number; OpenServer lets
     // through only ports that fit.

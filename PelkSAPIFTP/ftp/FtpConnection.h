@@ -63,6 +63,7 @@ public:
     // Off unless the host asks: without them the waits stay as hosts know them.
     bool endOnConfirmation = false;  // a confirmed end of a retrieval ends it at once
     bool stopOnRefusal = false;      // GetAssetInfo gives up on a permanent (5xx) refusal
+    bool reconnect = false;          // the client opens a dropped connection again, where it can
     InternetStatusCallback previousStatusCallback = nullptr;
 
     // The client services every request goes through.

@@ -32,6 +32,7 @@ ResultCode OpenServerFrom(int32_t parameterSet, int32_t &connectionHandle) {
         HostContextBuffer(), parameters.verifyByRead, ActiveFtpClientServices());
     connection->endOnConfirmation = parameters.endOnConfirmation;
     connection->stopOnRefusal = parameters.stopOnRefusal;
+    connection->reconnect = parameters.reconnect;
     const ResultCode connected =
         connection->Connect(parameters.serverName, parameters.port, parameters.userName,
                             parameters.password, parameters.usePassive, parameters.tls);

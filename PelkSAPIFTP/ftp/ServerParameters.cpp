@@ -66,6 +66,7 @@ ResultCode ReadServerParameters(int32_t parameterSet, ServerParameters &paramete
     parameters.verifyByRead = ReadFlag(parameterSet, "ServerVerifyByRead");
     parameters.endOnConfirmation = ReadFlag(parameterSet, ServerEndOnConfirmationKey);
     parameters.stopOnRefusal = ReadFlag(parameterSet, ServerStopOnRefusalKey);
+    parameters.reconnect = ReadFlag(parameterSet, ServerReconnectKey);
     parameters.tls = ReadTls(parameterSet);
     result = ReadRequired(parameterSet, "ServerPrimaryLoginName", parameters.userName);
     if (result != ApiOk) return result;

@@ -16,6 +16,7 @@ struct ServerParameters {
     bool verifyByRead = false;
     bool endOnConfirmation = false;
     bool stopOnRefusal = false;
+    bool reconnect = false;
     WideString userName;
     WideString password;
     TlsRequest tls;

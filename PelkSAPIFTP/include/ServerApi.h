@@ -105,7 +105,18 @@ typedef ServerApiResult (SERVER_API_CALL *GetParameterFunction)(int32_t paramete
 typedef ServerApiResult (SERVER_API_CALL *EnumerateParametersFunction)(int32_t parameterSet,
                                                                        ParameterCallback callback,
                                                                        void *context);
-/* OpenServer reads, beside the address, port, login and flags, three optional
+/* "ServerReconnect" (optional; absent, empty or "0": off, "1": on; builds whose
+ * FTP client can list it in DescribeServerParameters, WinInet's cannot and
+ * ignores it): a connection the server or the network dropped (an idle
+ * timeout's "421", a reset) is opened again within the call that finds it gone,
+ * with the same address, login, mode and trust, and the current folder is
+ * entered again; the call then runs once more. A retrieval cut short resumes
+ * with REST at the byte it stopped at, on the same file only (SIZE and, where
+ * the server has it, MDTM unchanged); otherwise it fails as before. At most
+ * three reconnects a call, one second then two apart; a refused login or
+ * certificate ends it at once. An upload is not resumed.
+ *
+ * OpenServer reads, beside the address, port, login and flags, three optional
  * keys for FTPS (builds whose FTP client has TLS list them in
  * DescribeServerParameters; elsewhere any mode but 0 fails with ApiConnectFailed
  * without connecting):

@@ -17,6 +17,9 @@ inline constexpr const char *ServerVerifyByReadKey = "ServerVerifyByRead";
 // its end rather than after ten empty reads; let GetAssetInfo give up on a 5xx.
 inline constexpr const char *ServerEndOnConfirmationKey = "ServerEndOnConfirmation";
 inline constexpr const char *ServerStopOnRefusalKey = "ServerStopOnRefusal";
+// Optional, absent means off: a connection the server or the network dropped
+// is opened again within the call, and a retrieval cut short resumes.
+inline constexpr const char *ServerReconnectKey = "ServerReconnect";
 inline constexpr const char *ServerUseTLSKey = "ServerUseTLS";
 inline constexpr const char *ServerTLSCAFileKey = "ServerTLSCAFile";
 inline constexpr const char *ServerTLSFingerprintKey = "ServerTLSFingerprint";

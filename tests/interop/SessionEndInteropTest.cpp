@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "InteropFixture.h"
+#include "ftp/services/TlsOptions.h"
 #include "ftp/services/WinInetConstants.h"
 
 namespace sapi::interop {
@@ -34,7 +35,10 @@ SAPI_INTEROP_SUITE(ServerGoneInteropTest);
 class IdleTimeoutInteropTest : public InteropTest {
 protected:
     static constexpr int IdleSeconds = 2;
-    void Populate() override { test::WriteWholeFile(root() / "a.txt", "twelve bytes"); }
+    void Populate() override {
+        test::WriteWholeFile(root() / "a.txt", "twelve bytes");
+        test::WriteWholeFile(root() / "sub" / "b.txt", "in sub");
+    }
     void Configure(test::TestFtpServerOptions &options) override { options.idleTimeoutSeconds = IdleSeconds; }
 };
 
@@ -43,6 +47,22 @@ TEST_P(IdleTimeoutInteropTest, CallsAfterTheServerClosedAnIdleSessionFail) {
     // Long enough for the server to send its "421 Timeout." and close.
     std::this_thread::sleep_for(std::chrono::seconds(IdleSeconds + 3));
     ExpectEveryCallFails(client());
+}
+
+// With recovery asked for, the call after the idle timeout runs on a new
+// session, in the folder the old one was in.
+TEST_P(IdleTimeoutInteropTest, WithReconnectTheCallAfterAnIdleTimeoutSucceedsInTheSameFolder) {
+    InteropClient recovering;
+    recovering.beforeConnect = [](FtpClientServices &services, InternetHandle root) {
+        const uint32_t on = 1;
+        return services.InternetSetOption(root, SAPI_OPTION_FTP_RECONNECT, &on, sizeof on);
+    };
+    ASSERT_TRUE(recovering.Connect("127.0.0.1", server().port(), server().user(), server().password(), true));
+    ASSERT_TRUE(recovering.ChangeFolder("sub"));
+    ASSERT_EQ(recovering.CurrentFolder(), "/sub");
+    std::this_thread::sleep_for(std::chrono::seconds(IdleSeconds + 3));
+    EXPECT_EQ(recovering.Retrieve("b.txt"), "in sub") << recovering.LastResponse();
+    EXPECT_EQ(recovering.CurrentFolder(), "/sub");
 }
 
 // pure-ftpd counts idle time in whole minutes; one passive case per server is

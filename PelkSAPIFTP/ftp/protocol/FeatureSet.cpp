@@ -19,6 +19,7 @@ FeatureSet ParseFeatures(const FtpReply &reply) {
         if (EqualsIgnoringCase(word, "MLST") || EqualsIgnoringCase(word, "MLSD")) features.mlsd = true;
         if (EqualsIgnoringCase(word, "SIZE")) features.size = true;
         if (EqualsIgnoringCase(word, "UTF8")) features.utf8 = true;
+        if (EqualsIgnoringCase(word, "MDTM")) features.mdtm = true;
     }
     return features;
 }

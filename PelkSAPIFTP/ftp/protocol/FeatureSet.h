@@ -12,6 +12,7 @@ struct FeatureSet {
     bool mlsd = false;   // "MLST ..." or "MLSD" listed
     bool size = false;
     bool utf8 = false;
+    bool mdtm = false;
 };
 
 FeatureSet ParseFeatures(const FtpReply &reply);

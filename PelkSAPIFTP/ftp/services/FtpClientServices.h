@@ -112,6 +112,8 @@ public:
     // Whether the TLS options (TlsOptions.h) are taken: our own client has
     // FTPS, WinInet has none.
     virtual bool OffersTls() const { return false; }
+    // Whether it opens a dropped connection again (SAPI_OPTION_FTP_RECONNECT).
+    virtual bool OffersRecovery() const { return false; }
 };
 
 // The module's client services: the plug-in's own FTP client, or WinInet in

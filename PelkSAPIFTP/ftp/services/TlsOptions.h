@@ -17,6 +17,11 @@ constexpr uint32_t SAPI_OPTION_FTP_TLS_CA_FILE = 0x5341'5002;
 // UTF-16 text, length in characters: the SHA-256 fingerprint of the one certificate to trust.
 constexpr uint32_t SAPI_OPTION_FTP_TLS_FINGERPRINT = 0x5341'5003;
 
+// A uint32_t, 1 or 0: a connection the server or the network dropped is
+// opened again within the call that finds it gone, and a retrieval cut short
+// resumes where it stopped. Ours alone; WinInet refuses it.
+constexpr uint32_t SAPI_OPTION_FTP_RECONNECT = 0x5341'5004;
+
 enum class TlsMode : uint32_t { Clear = 0, Explicit = 1, Implicit = 2 };
 
 }  // namespace sapi

@@ -90,6 +90,7 @@ TEST(DescribeServerParameters, WritesEveryLabelWithKindZeroEveryTime) {
         {"ServerEndOnConfirmation", {SAPI_WIDE("End Transfers on Server Confirmation"), 0}},
         {"ServerStopOnRefusal", {SAPI_WIDE("No File Test Retries after Refusal"), 0}},
 #if !defined(_WIN32)
+        {"ServerReconnect", {SAPI_WIDE("Reconnect and Resume after a Dropped Connection"), 0}},
         {"ServerUseTLS", {SAPI_WIDE("Use TLS (0 no, 1 explicit FTPS, 2 implicit FTPS)"), 0}},
         {"ServerTLSCAFile", {SAPI_WIDE("TLS CA File"), 0}},
         {"ServerTLSFingerprint", {SAPI_WIDE("TLS Certificate SHA-256 Fingerprint"), 0}},

@@ -341,5 +341,143 @@ TEST(HostileServer, RepliesTheCommandDoesNotTakeAreJudgedAtOnceByTheirFirstDigit
     sapi::ftpclient::SetTimeoutsForTesting(saved);
 }
 
+// A server that drops its client in the ways real ones do: an idle
+// timeout's "421" after the client went into /sub, or both connections
+// closed halfway through a 1 MiB file. With recovery on, the client opens the
+// session again, goes back to /sub, and resumes the file with REST, on the
+// same file only.
+enum class Drop { IdleAfterFolder, MidRetrieval };
+enum class SecondLogin { Same, FileChanged, Refused };
+
+struct RecoveryCase {
+    const char *name;
+    Drop drop;
+    SecondLogin second;
+    bool recover;
+    bool succeeds;
+};
+
+std::string PseudoRandom(std::size_t size) {
+    std::string bytes(size, '\0');
+    uint32_t state = 12345;
+    for (char &byte : bytes) {
+        state = state * 1103515245 + 12345;
+        byte = static_cast<char>(state >> 24);
+    }
+    return bytes;
+}
+
+const std::string wholeFile = PseudoRandom(1 << 20);
+
+class RecoveryScript {
+public:
+    explicit RecoveryScript(const RecoveryCase &row) : row_(row) {}
+
+    void Run(ScriptPeer &peer) {
+        peer.Reply("220 ready");
+        for (std::string line = peer.Receive(); !line.empty() && line != "QUIT"; line = peer.Receive()) {
+            seen += std::to_string(peer.connection) + ":" + line + "\n";
+            if (!Handle(peer, line)) return;
+        }
+    }
+
+    std::string seen;  // "connection:command" lines
+
+private:
+    bool Handle(ScriptPeer &peer, const std::string &line) {
+        const bool again = peer.connection > 0;
+        const std::string verb = line.substr(0, line.find(' '));
+        if (verb == "USER") peer.Reply("331 Password required");
+        if (verb == "PASS") peer.Reply(again && row_.second == SecondLogin::Refused ? "530 Login incorrect." : "230 In");
+        if (verb == "FEAT") peer.Send("211-Features:\r\n SIZE\r\n EPSV\r\n211 End\r\n");
+        if (verb == "TYPE" || verb == "NOOP") peer.Reply("200 OK");
+        if (verb == "CWD") peer.Reply("250 OK");
+        if (verb == "REST") {
+            restartAt_ = std::stoul(line.substr(5));
+            peer.Reply("350 Restarting at " + line.substr(5));
+        }
+        if (verb == "SIZE") {
+            const bool changed = again && row_.second == SecondLogin::FileChanged;
+            peer.Reply("213 " + std::to_string(wholeFile.size() + (changed ? 1 : 0)));
+        }
+        if (verb == "EPSV") {
+            sapi::ftpclient::SocketAddress bound;
+            sapi::ftpclient::ListenOn(sapi::ftpclient::Resolve("127.0.0.1", 0).front(), peer.dataListener, bound);
+            peer.Reply("229 Entering Extended Passive Mode (|||" + std::to_string(bound.Port()) + "|)");
+        }
+        if (verb == "PWD") {
+            peer.Reply("257 \"/sub\" is the current directory");
+            if (row_.drop == Drop::IdleAfterFolder && !again) {
+                peer.Reply("421 Timeout.");
+                return false;
+            }
+        }
+        if (verb == "RETR") return Retrieve(peer, again);
+        return true;
+    }
+
+    bool Retrieve(ScriptPeer &peer, bool again) {
+        const std::size_t from = again ? restartAt_ : 0;
+        peer.Reply("150 Opening BINARY mode data connection");
+        peer.AcceptData();
+        const bool drop = row_.drop == Drop::MidRetrieval && !again;
+        peer.SendData(wholeFile.substr(from, drop ? wholeFile.size() / 2 : std::string::npos));
+        peer.CloseData();
+        if (drop) return false;  // and the control connection with it
+        peer.Reply("226 Transfer complete");
+        return true;
+    }
+
+    const RecoveryCase &row_;
+    std::size_t restartAt_ = 0;
+};
+
+TEST(HostileServer, ADroppedSessionIsOpenedAgainAndACutRetrievalResumesOnTheSameFileOnly) {
+    const RecoveryCase rows[] = {
+        {"idle 421: the next call runs on a new session, in the same folder", Drop::IdleAfterFolder, SecondLogin::Same,
+         true, true},
+        {"without recovery the call fails", Drop::IdleAfterFolder, SecondLogin::Same, false, false},
+        {"login refused on reconnect ends the call at once", Drop::IdleAfterFolder, SecondLogin::Refused, true, false},
+        {"drop at half a file: REST and the rest", Drop::MidRetrieval, SecondLogin::Same, true, true},
+        {"the file changed meanwhile: no second half", Drop::MidRetrieval, SecondLogin::FileChanged, true, false},
+    };
+    sapi::ftpclient::ClientTimeouts timeouts;
+    timeouts.connect = timeouts.receive = timeouts.send = sapi::ftpclient::Milliseconds{5000};
+    timeouts.reconnectPause = sapi::ftpclient::Milliseconds{10};
+    const auto saved = sapi::ftpclient::SetTimeoutsForTesting(timeouts);
+    for (const RecoveryCase &row : rows) {
+        SCOPED_TRACE(row.name);
+        RecoveryScript script(row);
+        ScriptedFtpServer server([&script](ScriptPeer &peer) { script.Run(peer); }, row.recover ? 2 : 1);
+        Client client;
+        const uint32_t on = row.recover ? 1 : 0;
+        client.services.InternetSetOption(client.root, sapi::SAPI_OPTION_FTP_RECONNECT, &on, sizeof on);
+        ASSERT_TRUE(client.Connect(server.Port()));
+        bool done = false;
+        if (row.drop == Drop::IdleAfterFolder) {
+            ASSERT_TRUE(client.services.FtpSetCurrentDirectory(client.connect, Wide("sub").c_str()));
+            EXPECT_EQ(CurrentFolder(client), "/sub");
+            done = client.Command("NOOP");
+        } else if (const InternetHandle file = client.Open("big.bin", true)) {
+            std::string data;
+            done = client.ReadAll(file, data) && data == wholeFile;
+            client.services.InternetCloseHandle(file);
+        }
+        EXPECT_EQ(done, row.succeeds) << script.seen;
+        client.services.InternetCloseHandle(client.connect);
+        client.connect = nullptr;
+        server.Finish();
+        const bool reconnected = script.seen.find("1:USER") != std::string::npos;
+        EXPECT_EQ(reconnected, row.recover) << script.seen;
+        // Back in the folder; the rest of the file from the byte after the last
+        // one handed out; no second half of a file that changed.
+        const bool sawCwd = script.seen.find("1:CWD /sub\n") != std::string::npos;
+        const bool sawRest = script.seen.find("1:REST 524288\n") != std::string::npos;
+        EXPECT_EQ(sawCwd, row.succeeds && row.drop == Drop::IdleAfterFolder) << script.seen;
+        EXPECT_EQ(sawRest, row.succeeds && row.drop == Drop::MidRetrieval) << script.seen;
+    }
+    sapi::ftpclient::SetTimeoutsForTesting(saved);
+}
+
 }  // namespace
 

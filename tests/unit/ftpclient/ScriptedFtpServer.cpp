@@ -171,18 +171,30 @@ std::string ScriptPeer::ReceiveAllData() {
 
 void ScriptPeer::CloseData() { data.Close(); }
 
-ScriptedFtpServer::ScriptedFtpServer(std::function<void(ScriptPeer &)> script) {
+void ScriptPeer::Reset() {
+    data.Close();
+    dataListener.Close();
+    tls_.reset();
+    control.Close();
+    pending_.clear();
+}
+
+ScriptedFtpServer::ScriptedFtpServer(std::function<void(ScriptPeer &)> script, int connections) {
     SocketAddress bound;
     ListenOn(Loopback(), listener_, bound);
     port_ = bound.Port();
-    thread_ = std::thread([this, script = std::move(script)]() mutable { Run(std::move(script)); });
+    thread_ = std::thread(
+        [this, script = std::move(script), connections]() mutable { Run(std::move(script), connections); });
 }
 
-void ScriptedFtpServer::Run(std::function<void(ScriptPeer &)> script) {
-    if (AcceptFrom(listener_, Loopback(), wait, peer_.control) == NetStatus::Ok) {
+void ScriptedFtpServer::Run(std::function<void(ScriptPeer &)> script, int connections) {
+    for (peer_.connection = 0; peer_.connection < connections; ++peer_.connection) {
+        if (AcceptFrom(listener_, Loopback(), wait, peer_.control) != NetStatus::Ok) {
+            Note(peer_.failure, "no client connected");
+            break;
+        }
         script(peer_);
-    } else {
-        Note(peer_.failure, "no client connected");
+        if (peer_.connection + 1 < connections) peer_.Reset();
     }
     finished_ = true;
 }

@@ -50,7 +50,11 @@ public:
     std::string ReceiveAllData();
     void CloseData();
 
+    // Ends this connection's sockets, for the next connection of the script.
+    void Reset();
+
     std::string failure;  // first thing that went wrong, for the test to report
+    int connection = 0;   // which of the server's connections this is, from 0
     Socket control;
     Socket dataListener;
     Socket data;
@@ -62,7 +66,8 @@ private:
 
 class ScriptedFtpServer {
 public:
-    explicit ScriptedFtpServer(std::function<void(ScriptPeer &)> script);
+    // The script runs once per connection, `connections` times in turn.
+    explicit ScriptedFtpServer(std::function<void(ScriptPeer &)> script, int connections = 1);
     ~ScriptedFtpServer();
     ScriptedFtpServer(const ScriptedFtpServer &) = delete;
     ScriptedFtpServer &operator=(const ScriptedFtpServer &) = delete;
@@ -72,7 +77,7 @@ public:
     std::string Finish();
 
 private:
-    void Run(std::function<void(ScriptPeer &)> script);
+    void Run(std::function<void(ScriptPeer &)> script, int connections);
 
     Socket listener_;
     uint16_t port_ = 0;

@@ -13,6 +13,7 @@ struct ClientTimeouts {
     Milliseconds connect{60'000};  // TCP connect, and an active-mode data connection to arrive
     Milliseconds receive{60'000};  // each wait for a reply or for a block of data
     Milliseconds send{60'000};     // each wait to send a command or a block of data
+    Milliseconds reconnectPause{1000};  // before a second attempt to reconnect; twice that before a third
 };
 
 const ClientTimeouts &CurrentTimeouts();

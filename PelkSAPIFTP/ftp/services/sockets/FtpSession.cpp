@@ -12,7 +12,9 @@ FtpSession::FtpSession(bool passive, TlsSettings tls, StreamFactory &streams, Cl
       streams_(streams),
       channel_(trace_, timeouts_),
       connector_(channel_, streams_, trace_, timeouts_, passive),
-      tlsSettings_(std::move(tls)) {}
+      tlsSettings_(std::move(tls)) {
+    trace_.Open();
+}
 
 FtpSession::~FtpSession() { Close(); }
 
@@ -21,6 +23,8 @@ FtpSession::~FtpSession() { Close(); }
 SessionError FtpSession::Login(const std::string &host, uint16_t port, const std::string &user,
                                const std::string &password) {
     reason_.clear();
+    user_ = user;
+    password_ = password;
     SessionError error = Connect(host, port);
     if (!error) error = Greet();
     if (!error) error = SecureControl();
@@ -41,7 +45,6 @@ SessionError FtpSession::Login(const std::string &host, uint16_t port, const std
 SessionError FtpSession::Connect(const std::string &host, uint16_t port) {
     host_ = host;
     port_ = port;
-    trace_.Open();
     trace_.Note("connecting to " + host + " port " + std::to_string(port));
     if (const SessionError error = channel_.Open(streams_, host, port)) {
         trace_.Note(std::string("connect failed: ") + Describe(error));
@@ -87,8 +90,13 @@ SessionError FtpSession::Command(const std::string &line, FtpReply &reply) {
     sizeProbe_.reset();
     // An ABOR brings the session back in step itself; no marker before it.
     if (VerbOf(line) == "ABOR") return channel_.Abort(reply);
+    return Recovering([&] { return CommandOnce(line, reply); });
+}
+
+SessionError FtpSession::CommandOnce(const std::string &line, FtpReply &reply) {
     if (const SessionError error = channel_.AskFinal(line, reply)) return error;
     RememberSizeProbe(line, reply);
+    FollowFolder(line, reply);
     // A 3xx goes on only where the command takes it ("350" to a host's REST);
     // "314" to CWD is no folder entered.
     const bool goesOn = reply.IsIntermediate() && FitOf(line, reply.code) == ReplyFit::Answer;
@@ -97,21 +105,41 @@ SessionError FtpSession::Command(const std::string &line, FtpReply &reply) {
 
 SessionError FtpSession::OpenTransfer(const std::string &name, bool retrieve) {
     if (transfer_) return SessionError::TransferInProgress;
+    return Recovering([&] { return OpenTransferOnce(name, retrieve); });
+}
+
+SessionError FtpSession::OpenTransferOnce(const std::string &name, bool retrieve) {
+    retrieval_.reset();
     const std::optional<SizeProbe> probe = std::exchange(sizeProbe_, std::nullopt);
     // The size asked just before the retrieval, in TYPE I, is the size of what
     // the retrieval sends; servers that answer no SIZE may still name it in
     // 150. A caller that asked SIZE itself just before has the answer already.
     std::optional<uint64_t> size;
     if (retrieve) size = probe && probe->name == name ? probe->size : ProbeSize(name);
+    // A retrieval that may have to resume must know the file it started on.
+    const std::string modified = recover_ && retrieve ? ModifiedTime(name) : std::string();
     auto transfer = std::make_unique<FtpTransfer>(channel_, connector_, trace_, timeouts_, retrieve);
     if (const SessionError error = transfer->Start(name, size)) return error;
     transfer_ = std::move(transfer);
+    if (recover_ && retrieve) retrieval_ = Retrieval{name, size, modified};
     return SessionError::None;
 }
 
 SessionError FtpSession::Read(void *buffer, uint32_t size, uint32_t &received) {
     received = 0;
-    return transfer_ ? transfer_->Read(buffer, size, received) : SessionError::WrongTransfer;
+    if (!transfer_) return SessionError::WrongTransfer;
+    SessionError error = transfer_->Read(buffer, size, received);
+    if (!retrieval_) return error;
+    // Cut short: the same file, from where it stopped, on a session that works.
+    if (error && received == 0 && CanRecover(error)) {
+        error = Resume();
+        if (!error) error = transfer_->Read(buffer, size, received);
+    }
+    retrieval_->delivered += received;
+    // A retrieval made of two pieces counts only if they make the whole file.
+    const bool whole = !retrieval_->resumed || retrieval_->delivered == retrieval_->size;
+    if (!error && received == 0 && transfer_->Confirmed() && !whole) return SessionError::ConnectionLost;
+    return error;
 }
 
 SessionError FtpSession::Write(const void *data, uint32_t size, uint32_t &sent) {
@@ -123,6 +151,7 @@ SessionError FtpSession::CloseTransfer() {
     if (!transfer_) return SessionError::None;
     const SessionError result = transfer_->End();
     transfer_.reset();
+    retrieval_.reset();
     return result;
 }
 

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -56,6 +57,11 @@ public:
     // Sends QUIT without waiting and drops the connection.
     void Close();
 
+    // From now on a session the server or the network dropped is opened again
+    // within the call that finds it gone, and a retrieval cut short resumes
+    // where it stopped (FtpSessionRecovery.cpp).
+    void EnableRecovery(bool on) { recover_ = on; }
+
     ChannelState State() const { return channel_.State(); }
     // The control connection's TLS: its facts, or why it failed (NotSecure).
     const TlsCheck &TlsOutcome() const { return tlsCheck_; }
@@ -83,10 +89,13 @@ private:
     std::string ReasonFor(SessionError error) const;
     std::string ConnectReason(SessionError error) const;
 
+    SessionError ListOnce(const std::string &path, CompactListing &entries);
     SessionError ListWith(const std::string &command, ListingFormat format, CompactListing &entries);
     SessionError ReceiveListing(DataChannel &channel, ListingFormat format, CompactListing &entries);
     SessionError ReadListing(DataChannel &channel, ListingReader &reader);
 
+    SessionError CommandOnce(const std::string &line, FtpReply &reply);
+    SessionError OpenTransferOnce(const std::string &name, bool retrieve);
     std::optional<uint64_t> ProbeSize(const std::string &name);
     void RememberSizeProbe(const std::string &line, const FtpReply &reply);
     std::optional<uint64_t> SizeAnswered(const FtpReply &reply);
@@ -119,6 +128,27 @@ private:
     };
     std::optional<SizeProbe> sizeProbe_;
     std::size_t listingLinesDropped_ = 0;
+
+    // Recovery: what it takes to open the session again where it was, and to
+    // resume the retrieval under way.
+    SessionError Recovering(const std::function<SessionError()> &call);
+    bool CanRecover(SessionError error) const;
+    SessionError Reconnect();
+    SessionError Resume();
+    void FollowFolder(const std::string &line, const FtpReply &reply);
+    std::string ModifiedTime(const std::string &name);
+    struct Retrieval {
+        std::string name;
+        std::optional<uint64_t> size;
+        std::string modified;  // MDTM's answer, where the server has it
+        uint64_t delivered = 0;
+        bool resumed = false;
+    };
+    bool recover_ = false;
+    std::string user_;
+    std::string password_;
+    std::optional<std::string> folder_;  // absolute, as PWD said it or CWD made it
+    std::optional<Retrieval> retrieval_;
 };
 
 // "60 s", "0.3 s".

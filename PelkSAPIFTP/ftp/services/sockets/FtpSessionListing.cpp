@@ -18,6 +18,10 @@ std::string WithArgument(const std::string &command, const std::string &argument
 SessionError FtpSession::List(const std::string &path, CompactListing &entries) {
     if (transfer_) return SessionError::TransferInProgress;
     sizeProbe_.reset();
+    return Recovering([&] { return ListOnce(path, entries); });
+}
+
+SessionError FtpSession::ListOnce(const std::string &path, CompactListing &entries) {
     if (useMlsd_) {
         const SessionError error = ListWith(WithArgument("MLSD", path), ListingFormat::Mlsd, entries);
         if (error == SessionError::None) return SessionError::None;

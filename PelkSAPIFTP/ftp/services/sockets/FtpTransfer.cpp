@@ -1,5 +1,7 @@
 #include "ftp/services/sockets/FtpTransfer.h"
 
+#include <utility>
+
 #include "ftp/protocol/SizeReply.h"
 
 namespace sapi::ftpclient {
@@ -27,10 +29,16 @@ void FtpTransfer::ChangePhase(TransferPhase next) {
     phase_ = next;
 }
 
-SessionError FtpTransfer::Start(const std::string &name, std::optional<uint64_t> size) {
+SessionError FtpTransfer::Start(const std::string &name, std::optional<uint64_t> size, uint64_t offset) {
     size_ = size;
+    offset_ = offset;
     if (const SessionError error = connector_.Prepare(data_)) return error;
     FtpReply reply;
+    // Right before the transfer command, after the data connection's own.
+    if (offset > 0) {
+        if (const SessionError error = channel_.AskFinal("REST " + std::to_string(offset), reply)) return error;
+        if (reply.code != 350) return SessionError::Refused;
+    }
     if (const SessionError error = channel_.Ask((retrieve_ ? "RETR " : "STOR ") + name, reply)) return error;
     if (!reply.IsPreliminary() && !reply.IsSuccess()) return SessionError::Refused;
     if (reply.IsSuccess()) {
@@ -84,7 +92,8 @@ SessionError FtpTransfer::Read(void *buffer, uint32_t size, uint32_t &received) 
 SessionError FtpTransfer::Confirm() {
     if (const SessionError error = TakeFinal()) return Fail(error);
     if (!final_->IsSuccess()) return Fail(SessionError::Refused);
-    if (announced_ && moved_ < *announced_) return Fail(SessionError::ConnectionLost);
+    // A resumed retrieval's "150" may count the whole file or what is left.
+    if (announced_ && offset_ + moved_ < *announced_) return Fail(SessionError::ConnectionLost);
     ChangePhase(TransferPhase::Confirmed);
     return SessionError::None;
 }
@@ -120,7 +129,10 @@ SessionError FtpTransfer::Write(const void *data, uint32_t size, uint32_t &sent)
     return status == NetStatus::Ok ? SessionError::None : Fail(ErrorOfTransfer(status));
 }
 
-SessionError FtpTransfer::End() { return retrieve_ ? EndRetrieval() : EndStore(); }
+SessionError FtpTransfer::End() {
+    if (std::exchange(ended_, true)) return failure_;
+    return retrieve_ ? EndRetrieval() : EndStore();
+}
 
 // Closing the data connection before its end makes every server we know stop
 // sending; what each says then differs: pyftpdlib, vsftpd and proftpd answer

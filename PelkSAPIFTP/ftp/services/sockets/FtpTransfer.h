@@ -28,8 +28,9 @@ public:
     FtpTransfer &operator=(const FtpTransfer &) = delete;
 
     // The data connection, the command, and the server's first word on it.
-    // `size`: what SIZE said just before, if it was asked.
-    SessionError Start(const std::string &name, std::optional<uint64_t> size);
+    // `size`: what SIZE said just before, if it was asked. `offset`: where a
+    // resumed retrieval starts (REST).
+    SessionError Start(const std::string &name, std::optional<uint64_t> size, uint64_t offset = 0);
     // Success with 0 bytes only once the server confirmed the whole transfer.
     SessionError Read(void *buffer, uint32_t size, uint32_t &received);
     SessionError Write(const void *data, uint32_t size, uint32_t &sent);
@@ -61,6 +62,8 @@ private:
     std::optional<uint64_t> size_;
     std::optional<uint64_t> announced_;  // in the "150" line
     uint64_t moved_ = 0;
+    uint64_t offset_ = 0;
+    bool ended_ = false;
 };
 
 }  // namespace sapi::ftpclient

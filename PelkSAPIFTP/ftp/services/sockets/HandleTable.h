@@ -24,8 +24,10 @@ struct HandleObject {
     HandleKind kind = HandleKind::Root;
     uintptr_t parent = 0;  // the handle it was made from; 0 for a root handle
     InternetStatusCallback callback = nullptr;
-    // Root handles: the FTPS settings its connections take.
+    // Root handles: the FTPS settings its connections take, and whether they
+    // open themselves again when the server drops them.
     TlsSettings tls;
+    bool reconnect = false;
     // Connect handles: the session. Find and file handles share it, so that a
     // child that is still in a caller's hands never outlives what it needs.
     std::shared_ptr<FtpSession> session;

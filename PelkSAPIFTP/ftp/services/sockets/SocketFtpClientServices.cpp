@@ -205,6 +205,13 @@ bool SocketFtpClientServices::InternetSetOption(InternetHandle handle, uint32_t 
                                                 uint32_t length) {
     std::shared_ptr<HandleObject> root = handles_.Find(handle, HandleKind::Root);
     if (!root) return FailBool(ERROR_INVALID_HANDLE);
+    if (option == SAPI_OPTION_FTP_RECONNECT) {
+        uint32_t on = 0;
+        if (buffer == nullptr || length != sizeof on) return FailBool(ERROR_INVALID_PARAMETER);
+        std::memcpy(&on, buffer, sizeof on);
+        root->reconnect = on != 0;
+        return true;
+    }
     if (option != SAPI_OPTION_FTP_TLS_MODE && option != SAPI_OPTION_FTP_TLS_CA_FILE &&
         option != SAPI_OPTION_FTP_TLS_FINGERPRINT) {
         return FailBool(ERROR_INTERNET_INVALID_OPTION);
@@ -226,6 +233,7 @@ InternetHandle SocketFtpClientServices::InternetConnect(InternetHandle internet,
         return FailHandle(ERROR_INVALID_PARAMETER);
     }
     auto session = std::make_shared<FtpSession>((flags & INTERNET_FLAG_PASSIVE) != 0, root->tls);
+    session->EnableRecovery(root->reconnect);
     const SessionError error = session->Login(Utf8Of(serverName), port == 0 ? INTERNET_DEFAULT_FTP_PORT : port,
                                           Utf8Of(userName), Utf8Of(password));
     if (!Finish(*session, error)) {

@@ -59,6 +59,7 @@ public:
                              uint32_t *length) override;
     uint32_t GetLastError() override;
     bool OffersTls() const override { return true; }
+    bool OffersRecovery() const override { return true; }
 
 private:
     bool RunCommand(InternetHandle connect, const char *verb, const WideChar *argument);

@@ -67,6 +67,9 @@ enum class Readiness { Read, Write };
 // 1 ready (or failed: the next call tells), 0 time up, -1 error (see LastError).
 int WaitFor(int socket, Readiness wanted, Milliseconds wait);
 
+// Waits for nothing for that long: the pause between two attempts to reach a server.
+void Pause(Milliseconds wait);
+
 // The kernel's time limit for the blocking receives or sends that follow.
 bool ArmTimeout(int socket, Readiness direction, Milliseconds wait);
 

@@ -73,6 +73,8 @@ int WaitFor(int socket, Readiness wanted, Milliseconds wait) {
     return ::poll(&entry, 1, static_cast<int>(wait.count()));
 }
 
+void Pause(Milliseconds wait) { ::poll(nullptr, 0, static_cast<int>(wait.count())); }
+
 bool ArmTimeout(int socket, Readiness direction, Milliseconds wait) {
     timeval value{};
     value.tv_sec = static_cast<time_t>(wait.count() / 1000);

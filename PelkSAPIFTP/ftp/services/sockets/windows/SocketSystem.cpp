@@ -116,6 +116,8 @@ bool AddressOf(int socket, bool peer, sockaddr *address, SocketLength *length) {
 // select rather than WSAPoll: WSAPoll on older Windows never reports a
 // connect that failed, which would turn a refused connection into a timeout.
 // A failed connect shows in the exception set.
+void Pause(Milliseconds wait) { ::Sleep(static_cast<DWORD>(wait.count())); }
+
 int WaitFor(int socket, Readiness wanted, Milliseconds wait) {
     fd_set ready;
     fd_set failed;
