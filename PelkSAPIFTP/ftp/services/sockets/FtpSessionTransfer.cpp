@@ -25,6 +25,12 @@ bool CommandUnknown(const FtpReply &reply) { return reply.code == 500 || reply.c
 }  // namespace
 
 SessionError FtpSession::List(const std::string &path, CompactListing &entries) {
+    const SessionError error = ListEntries(path, entries);
+    if (error != SessionError::None || entries.Count() > 0 || listingLinesDropped_ == 0) return error;
+    return ListNames(path, entries);
+}
+
+SessionError FtpSession::ListEntries(const std::string &path, CompactListing &entries) {
     sizeProbe_.reset();
     if (const SessionError error = EnsureInStep()) return error;
     if (useMlsd_) {
@@ -70,7 +76,8 @@ SessionError FtpSession::ReceiveListing(DataChannel &channel, ListingFormat form
     listingLinesDropped_ = reader.DroppedLines();
     CloseData(channel);
     if (reader.DroppedLines() > 0) {
-        trace_.Note(std::to_string(reader.DroppedLines()) + " listing lines dropped: no entries in this format");
+        trace_.Note(std::to_string(reader.DroppedLines()) + " listing lines dropped: no entries in this format; " +
+                    "the first: \"" + reader.FirstDroppedLine() + "\"");
     }
     return error;
 }
