@@ -1,6 +1,7 @@
 // What both listing fuzzers check: every entry is a non-empty name taken from
 // the input, and reading in pieces gives the same entries and the same count
-// of dropped lines as reading the whole.
+// of dropped lines, and shows the same first dropped line, as reading the
+// whole.
 #pragma once
 
 #include <cstddef>
@@ -24,6 +25,11 @@ inline int FuzzListing(const uint8_t *data, size_t size, ListingFormat format) {
         if (!reader.Feed(text.substr(at, piece))) std::abort();
     }
     if (!reader.Finish() || reader.DroppedLines() != droppedWhole || pieces.Count() != whole.Count()) std::abort();
+    CompactListing again;
+    ListingReader wholeReader(format, again);
+    if (!wholeReader.Feed(text) || !wholeReader.Finish() || wholeReader.FirstDroppedLine() != reader.FirstDroppedLine()) {
+        std::abort();
+    }
     for (std::size_t i = 0; i < whole.Count(); ++i) {
         const ListingEntry entry = whole.At(i);
         const ListingEntry other = pieces.At(i);

@@ -6,14 +6,6 @@ namespace sapi::ftpclient {
 
 namespace {
 
-// Reads one blank-separated word at pos and moves pos past it.
-std::string_view NextWord(std::string_view line, std::size_t &pos) {
-    while (pos < line.size() && IsBlank(line[pos])) ++pos;
-    const std::size_t begin = pos;
-    while (pos < line.size() && !IsBlank(line[pos])) ++pos;
-    return line.substr(begin, pos - begin);
-}
-
 // "01-02-24" or "01-02-2024" (also with '/').
 bool IsDosDate(std::string_view word) {
     if (word.size() != 8 && word.size() != 10) return false;

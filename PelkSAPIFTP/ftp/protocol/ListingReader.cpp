@@ -19,6 +19,15 @@ bool IsUnixTotal(std::string_view line) {
 
 }  // namespace
 
+ListingReader::Dialect ListingReader::DialectOf(ListingFormat format) {
+    switch (format) {
+    case ListingFormat::Mlsd: return Dialect::Mlsd;
+    case ListingFormat::Names: return Dialect::Names;
+    case ListingFormat::List: break;
+    }
+    return Dialect::Undecided;
+}
+
 bool ListingReader::Feed(std::string_view bytes) {
     while (!bytes.empty()) {
         const std::size_t end = bytes.find('\n');
@@ -44,7 +53,10 @@ void ListingReader::KeepPart(std::string_view part) {
     if (overlong_) return;
     if (pending_.size() + part.size() > maxLineBytes) {
         overlong_ = true;
-        std::string().swap(pending_);
+        // One byte more than an excerpt shows, so that it says the line goes on.
+        std::string start = pending_.substr(0, excerptBytes + 1);
+        start.append(part.substr(0, excerptBytes + 1 - start.size()));
+        pending_.swap(start);  // the long line's memory goes with `start`
         return;
     }
     pending_.append(part);
@@ -54,13 +66,14 @@ void ListingReader::KeepPart(std::string_view part) {
 bool ListingReader::TakeLineEnd(std::string_view head) {
     if (pending_.empty() && !overlong_) {
         if (head.size() <= maxLineBytes) return TakeLine(head);
-        ++dropped_;
+        Drop(head);
         return true;
     }
     KeepPart(head);
     if (overlong_) {
         overlong_ = false;
-        ++dropped_;
+        Drop(pending_);
+        pending_.clear();
         return true;
     }
     const bool added = TakeLine(pending_);
@@ -92,14 +105,21 @@ bool ListingReader::TakeLine(std::string_view line) {
             dialect_ = Dialect::Dos;
         }
         break;
+    case Dialect::Names:
+        entry = ListingEntry{line, false, 0};
+        break;
     }
     // A NUL cannot be part of a name on any server's disk; a line holding one
     // is junk that happens to look like an entry.
     if (!entry || entry->name.find('\0') != std::string_view::npos) {
-        ++dropped_;
+        Drop(line);
         return true;
     }
     return into_.Add(*entry);
+}
+
+void ListingReader::Drop(std::string_view line) {
+    if (dropped_++ == 0) firstDropped_ = PrintableExcerpt(line, excerptBytes);
 }
 
 CompactListing ParseListing(std::string_view data, ListingFormat format, std::size_t *dropped) {

@@ -6,9 +6,11 @@
 // that is an entry in the Unix or the DOS format decides, and every later line
 // is read in that format alone. A line that is not a well-formed entry in its
 // format (junk, a cut line, a line of the other dialect, a name holding a NUL)
-// becomes no entry: it is dropped and counted, so that a trace can say so. The
-// header "total N" of a Unix listing and empty lines are no entries and no
-// fault.
+// becomes no entry: it is dropped and counted, and the first one kept, so
+// that a trace can say so and show it. The header "total N" of a Unix listing
+// and empty lines are no entries and no fault.
+//
+// NLST's names alone come in as Names: each line is a name, of unknown kind.
 #pragma once
 
 #include <cstddef>
@@ -19,7 +21,7 @@
 
 namespace sapi::ftpclient {
 
-enum class ListingFormat { Mlsd, List };
+enum class ListingFormat { Mlsd, List, Names };
 
 class ListingReader {
 public:
@@ -27,8 +29,10 @@ public:
     // use needs a tenth of it, and a server cannot make the reader hold more.
     static constexpr std::size_t maxLineBytes = 16 * 1024;
 
-    ListingReader(ListingFormat format, CompactListing &into)
-        : dialect_(format == ListingFormat::Mlsd ? Dialect::Mlsd : Dialect::Undecided), into_(into) {}
+    // How much of the first dropped line is kept to be shown.
+    static constexpr std::size_t excerptBytes = 160;
+
+    ListingReader(ListingFormat format, CompactListing &into) : dialect_(DialectOf(format)), into_(into) {}
 
     // False when the listing outgrew CompactListing::maxBytes.
     bool Feed(std::string_view bytes);
@@ -36,19 +40,24 @@ public:
     bool Finish();
 
     std::size_t DroppedLines() const { return dropped_; }
+    // The start of the first dropped line, control bytes written as "\x01".
+    const std::string &FirstDroppedLine() const { return firstDropped_; }
 
 private:
-    enum class Dialect { Undecided, Mlsd, Unix, Dos };
+    enum class Dialect { Undecided, Mlsd, Unix, Dos, Names };
+    static Dialect DialectOf(ListingFormat format);
 
     void KeepPart(std::string_view part);
     bool TakeLineEnd(std::string_view head);
     bool TakeLine(std::string_view line);
+    void Drop(std::string_view line);
 
     Dialect dialect_;
     CompactListing &into_;
     std::string pending_;       // the start of a line cut by the end of a piece
-    bool overlong_ = false;     // pending_ passed maxLineBytes: skip to the line end
+    bool overlong_ = false;     // the line passed maxLineBytes: only its start is kept
     std::size_t dropped_ = 0;
+    std::string firstDropped_;
 };
 
 // The whole listing at once (tests, fuzzing). `dropped` gets the count of

@@ -25,4 +25,34 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
     return true;
 }
 
+std::string_view NextWord(std::string_view line, std::size_t &pos) {
+    while (pos < line.size() && IsBlank(line[pos])) ++pos;
+    const std::size_t begin = pos;
+    while (pos < line.size() && !IsBlank(line[pos])) ++pos;
+    return line.substr(begin, pos - begin);
+}
+
+std::string PrintableExcerpt(std::string_view text, std::size_t bytes) {
+    static constexpr char hex[] = "0123456789ABCDEF";
+    std::string out;
+    for (const char c : text.substr(0, bytes)) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte != 0x7f) {
+            out += c;
+        } else {
+            out.append("\\x").append(1, hex[byte >> 4]).append(1, hex[byte & 0xf]);
+        }
+    }
+    if (text.size() > bytes) out += "...";
+    return out;
+}
+
+bool AllDigits(std::string_view text) {
+    if (text.empty()) return false;
+    for (char c : text) {
+        if (!IsDigitChar(c)) return false;
+    }
+    return true;
+}
+
 }  // namespace sapi::ftpclient

@@ -1,8 +1,10 @@
 // Small helpers shared by the listing parsers.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace sapi::ftpclient {
@@ -14,5 +16,16 @@ inline bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 std::optional<uint64_t> ParseUnsigned64(std::string_view text);
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b);
+
+// Reads one blank-separated word at pos and moves pos past it; empty at the
+// end of the line.
+std::string_view NextWord(std::string_view line, std::size_t &pos);
+
+// At most `bytes` of the text, for a person to read: control bytes become
+// "\x01", "..." marks a cut; other bytes (a UTF-8 name) stay as they are.
+std::string PrintableExcerpt(std::string_view text, std::size_t bytes);
+
+// Whole text of ASCII digits, at least one.
+bool AllDigits(std::string_view text);
 
 }  // namespace sapi::ftpclient

@@ -38,7 +38,7 @@ bool ReadFact(std::string_view fact, MlsdLine &read) {
     if (EqualsIgnoringCase(name, "type")) {
         read.type = TypeOf(value);
         read.entry.isDirectory = read.type == EntryType::Directory;
-    } else if (EqualsIgnoringCase(name, "size")) {
+    } else if (EqualsIgnoringCase(name, "size") && !value.empty()) {
         const std::optional<uint64_t> size = ParseUnsigned64(value);
         if (!size) return false;
         read.entry.size = *size;
@@ -49,9 +49,9 @@ bool ReadFact(std::string_view fact, MlsdLine &read) {
 MlsdLine ReadLine(std::string_view line) {
     MlsdLine read;
     const std::size_t blank = line.find(' ');
-    if (blank == 0 || blank == std::string_view::npos || blank + 1 >= line.size()) return read;
+    if (blank == std::string_view::npos || blank + 1 >= line.size()) return read;
     std::string_view facts = line.substr(0, blank);
-    if (facts.back() != ';') return read;
+    if (!facts.empty() && facts.back() != ';') return read;
     while (!facts.empty()) {
         const std::size_t end = facts.find(';');
         if (!ReadFact(facts.substr(0, end), read)) return read;
@@ -67,6 +67,9 @@ MlsdLine ReadLine(std::string_view line) {
 std::optional<ListingEntry> ParseMlsdLine(std::string_view line) {
     const MlsdLine read = ReadLine(line);
     if (!read.wellFormed || read.type == EntryType::Self) return std::nullopt;
+    // A name with a '/' is no entry of this folder, whatever the server
+    // meant: asking for it would reach into another one.
+    if (read.entry.name.find('/') != std::string_view::npos) return std::nullopt;
     return read.entry;
 }
 

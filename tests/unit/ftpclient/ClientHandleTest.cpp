@@ -165,6 +165,43 @@ TEST(ClientFind, ListingsEmptyFoldersFallbackAndLongNames) {
     EXPECT_EQ(server.Finish(), "");
 }
 
+// A folder whose lines no parser reads (VMS) is not shown as empty: the
+// names NLST gives come instead, as files, with the folder's part cut off;
+// where NLST is refused too, the listing stays empty and the session goes on.
+TEST(ClientFind, UnreadableListingFallsBackToTheNamesAlone) {
+    ScriptedFtpServer server([](ScriptPeer &peer) {
+        peer.LogIn(" SIZE\r\n EPSV\r\n UTF8\r\n");  // no MLST
+        ServeListing(peer, "LIST /vms",
+                     "Directory DISK$USER:[VMS]\r\n\r\n"
+                     "A.TXT;1                 1/3       8-JUN-2004 11:55:38  [GROUP,OWNER]  (RWED,RWED,RWED,)\r\n"
+                     "SUB.DIR;1               1/3       8-JUN-2004 11:55:38  [GROUP,OWNER]  (RWE,RWE,RE,E)\r\n");
+        ServeListing(peer, "NLST /vms", "/vms/A.TXT;1\r\nSUB.DIR;1\r\n/elsewhere/B.TXT;1\r\n");
+        ServeListing(peer, "LIST", "Total of 0 blocks\r\n");
+        peer.AnswerPassive();
+        peer.Expect("NLST");
+        peer.Reply("550 No files found");
+        peer.Expect("NOOP");
+        peer.Reply("200 NOOP ok.");
+    });
+    Client client;
+    ASSERT_TRUE(client.Connect(server.Port()));
+    sapi::FtpFindData data;
+    const InternetHandle find = client.services.FtpFindFirstFile(client.connect, Wide("/vms").c_str(), &data, 0, 0);
+    ASSERT_NE(find, nullptr);
+    std::vector<std::string> names;
+    do {
+        names.push_back(Narrow(data.fileName));
+        EXPECT_EQ(data.fileAttributes & FILE_ATTRIBUTE_DIRECTORY, 0u) << names.back();
+    } while (client.services.InternetFindNextFile(find, &data));
+    EXPECT_EQ(names, (std::vector<std::string>{"A.TXT;1", "SUB.DIR;1"}));
+    client.services.InternetCloseHandle(find);
+
+    EXPECT_EQ(client.services.FtpFindFirstFile(client.connect, nullptr, &data, 0, 0), nullptr);
+    EXPECT_EQ(client.services.GetLastError(), ERROR_NO_MORE_FILES);
+    EXPECT_TRUE(client.Command("NOOP"));
+    EXPECT_EQ(server.Finish(), "");
+}
+
 TEST(ClientCurrentDirectory, QuotedPathAndTooSmallBuffers) {
     ScriptedFtpServer server([](ScriptPeer &peer) {
         peer.LogIn();

@@ -1,10 +1,14 @@
 // Lines exactly as the four servers send them (pyftpdlib, vsftpd, proftpd,
-// pure-ftpd), and IIS's DOS format.
+// pure-ftpd), IIS's DOS format, and lines other servers sent (other locales,
+// other ls, MLSD without facts).
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include "ftp/protocol/DosListParser.h"
 #include "ftp/protocol/ListingReader.h"
 #include "ftp/protocol/MlsdParser.h"
+#include "ftp/protocol/NameList.h"
 #include "ftp/protocol/UnixListParser.h"
 
 using namespace sapi::ftpclient;
@@ -99,6 +103,115 @@ TEST(DosListParser, IisFolderAndFileLines) {
     EXPECT_FALSE(ParseDosListLine("1-2-24  03:04AM   12 x"));
 }
 
+// Single lines as servers sent them, each read as a whole listing of its
+// format: the entry it gives, or none ("dropped"). A line that cannot be read
+// for sure is dropped: a wrong name would be offered for download.
+enum class Kind { File, Folder, Dropped };
+
+struct LineCase {
+    ListingFormat format;
+    std::string line;
+    std::string name;
+    Kind kind;
+    uint64_t size = 0;
+};
+
+void PrintTo(const LineCase &c, std::ostream *out) { *out << c.line; }
+
+const LineCase lineCases[] = {
+    // ls under Japanese, Chinese and Korean locales, in UTF-8 and in Shift-JIS
+    // ("12月 3日 2003年 試.txt": 年 ends in an ASCII 'N' there).
+    {ListingFormat::List, "-rw-r--r--   1 ftp      ftp             0 6月 3日 2003年 試験ファイル.csv",
+     "試験ファイル.csv", Kind::File},
+    {ListingFormat::List, "drwxr-xr-x   4 root     root         4096 3月 2 15:13 zxbox", "zxbox", Kind::Folder,
+     4096},
+    {ListingFormat::List, "-rw-r--r--   1 u g 5 12\x8c\x8e 3\x93\xfa 2003\x94N \x8e\x8e.txt", "\x8e\x8e.txt", Kind::File,
+     5},
+    {ListingFormat::List, "-rw-r--r--   1 u g 5 12월  3 00:06 메모.txt", "메모.txt", Kind::File, 5},
+    {ListingFormat::List, "-rw-r--r--   1 u g 7  6月  3  2003 two words.txt", "two words.txt", Kind::File, 7},
+    {ListingFormat::List, "-rw-r--r--   1 u g 3 13月 2 15:13 no month 13", "", Kind::Dropped},
+    {ListingFormat::List, "-rw-r--r--   1 u g 3 3月 32日 2003年 no day 32", "", Kind::Dropped},
+    // ISO dates: GNU ls long-iso, a date alone, full-iso with its zone.
+    {ListingFormat::List, "-rwxr-xr-x    1 geo      geo           346 2005-04-08 11:22 services.vsp", "services.vsp",
+     Kind::File, 346},
+    {ListingFormat::List, "drwxr-xr-x 2 u g 6 2005-04-08 dated folder", "dated folder", Kind::Folder, 6},
+    {ListingFormat::List, "-rw-r--r-- 1 u g 9 2005-04-08 11:22:33.000000000 +0200 full.txt", "full.txt", Kind::File, 9},
+    {ListingFormat::List, "-rw-r--r-- 1 u g 3 2005-13-08 11:22 no month 13", "", Kind::Dropped},
+    {ListingFormat::List, "-rw-r--r-- 1 u g 3 2005-04-08 11:22", "", Kind::Dropped},
+    // A date in the name is the name's: the first date after a size is the
+    // line's.
+    {ListingFormat::List, "-rw-r--r-- 1 u g 3 Dec  7 07:25 report 2024-01-02 10:00.txt", "report 2024-01-02 10:00.txt",
+     Kind::File, 3},
+    {ListingFormat::List, "-rw-r--r-- 1 u g 3 2024-01-02 10:00 Dec  7 07:25 x", "Dec  7 07:25 x", Kind::File, 3},
+    // Columns that move: the link count joined to an ACL mark, owners and
+    // groups of several words (cygwin), no owner at all.
+    {ListingFormat::List, "drwxr-x---+1464 chrism   chrism     41472 Feb 25 13:17 20090225", "20090225", Kind::Folder,
+     41472},
+    {ListingFormat::List, "-rwxr-xr-x   1 Some User  Domain Users  1234 Jul 18  2007 setup.exe", "setup.exe", Kind::File,
+     1234},
+    {ListingFormat::List, "-rw-r--r--   1 Jan 12 users 12 Dec  7 07:25 owner Jan 12", "owner Jan 12", Kind::File, 12},
+    // Devices have numbers, no size; 'f' is a plain file.
+    {ListingFormat::List, "crw-rw-rw-   1 root     root       1,   3 Jan  1  1970 null", "null", Kind::File},
+    {ListingFormat::List, "brw-rw----   1 root     disk       8,0 Mar  4 10:00 sda", "sda", Kind::File},
+    {ListingFormat::List, "frw-------   1 user     group         12 Dec  7 07:25 plain", "plain", Kind::File, 12},
+    {ListingFormat::List, "-rw-r--r--   1 u g 1,x Dec  7 07:25 no size", "", Kind::Dropped},
+    {ListingFormat::List, "-rw-r--r--   1 u g 3 Dec 32 07:25 no day 32", "", Kind::Dropped},
+    // Formats this client does not read give nothing rather than junk.
+    {ListingFormat::List, "A.TXT;1                 1/3       8-JUN-2004 11:55:38  [GROUP,OWNER]  (RWED,RWED,RWED,)", "",
+     Kind::Dropped},
+    {ListingFormat::List, "ASUSER          8192 04/26/05 13:54:16 *DIR       dir/", "", Kind::Dropped},
+    // MLSD: no facts and empty values are allowed; a name with '/' is no
+    // entry of the folder.
+    {ListingFormat::Mlsd, " no facts.txt", "no facts.txt", Kind::File},
+    {ListingFormat::Mlsd, "type=dir;size=; empty size", "empty size", Kind::Folder},
+    {ListingFormat::Mlsd, "type=;Size=;perm=; empty values", "empty values", Kind::File},
+    {ListingFormat::Mlsd, "type=file;size=3; ../up.txt", "", Kind::Dropped},
+    {ListingFormat::Mlsd, "type=file;size=3; sub/down.txt", "", Kind::Dropped},
+    {ListingFormat::Mlsd, "nofacts", "", Kind::Dropped},
+};
+
+class ListingLineTest : public testing::TestWithParam<LineCase> {};
+
+TEST_P(ListingLineTest, GivesItsEntryOrNone) {
+    const LineCase &c = GetParam();
+    std::size_t dropped = 0;
+    const CompactListing entries = ParseListing(c.line, c.format, &dropped);
+    if (c.kind == Kind::Dropped) {
+        EXPECT_EQ(Names(entries), std::vector<std::string>{});
+        EXPECT_EQ(dropped, 1u);
+        return;
+    }
+    ASSERT_EQ(Names(entries), std::vector<std::string>{c.name});
+    EXPECT_EQ(entries.At(0).isDirectory, c.kind == Kind::Folder);
+    EXPECT_EQ(entries.At(0).size, c.size);
+}
+
+// "Row7_servicesvsp", "Row10_dropped": the ASCII letters and digits of the name.
+std::string RowName(const testing::TestParamInfo<LineCase> &info) {
+    std::string name = "Row" + std::to_string(info.index) + "_";
+    for (const char c : info.param.kind == Kind::Dropped ? std::string("dropped") : info.param.name) {
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) name += c;
+    }
+    return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Lines, ListingLineTest, testing::ValuesIn(lineCases), RowName);
+
+// What NLST gives, as names in the folder it was given.
+TEST(NameList, FolderPartsAreCutAndOtherPathsDropped) {
+    const std::pair<std::pair<const char *, const char *>, const char *> cases[] = {
+        {{"a.txt", ""}, "a.txt"},          {{"./a.txt", ""}, "a.txt"},
+        {{"pub/a.txt", "pub"}, "a.txt"},   {{"/pub/a.txt", "/pub/"}, "a.txt"},
+        {{"/a.txt", "/"}, "a.txt"},        {{"a b.txt", "pub"}, "a b.txt"},
+        {{"pubs/a.txt", "pub"}, nullptr},  {{"other/a.txt", "pub"}, nullptr},
+        {{"..", ""}, nullptr},             {{"pub/", "pub"}, nullptr},
+    };
+    for (const auto &[input, expected] : cases) {
+        const auto name = NameInFolder(input.first, input.second);
+        EXPECT_EQ(name ? std::string(*name) : "(dropped)", expected ? expected : "(dropped)") << input.first;
+    }
+}
+
 // One dialect reads a whole listing: the first entry decides, and lines of
 // the other dialect, junk and cut lines are dropped and counted, never turned
 // into entries the host would offer to download.
@@ -108,6 +221,7 @@ struct ListingCase {
     std::string listing;
     std::vector<std::string> names;
     std::size_t dropped;
+    std::string firstDropped;  // as a trace shows it
 };
 
 const ListingCase listingCases[] = {
@@ -116,7 +230,7 @@ const ListingCase listingCases[] = {
      "-rw-r--r--   1 root     root           12 Jan 02  2024 a.txt\r\n"
      "\r\n"
      "drwxr-xr-x   2 root     root         4096 Dec 07 07:25 sub",
-     {"a.txt", "sub"}, 0},
+     {"a.txt", "sub"}, 0, ""},
     {"UnixDropsDosLinesAndJunk", ListingFormat::List,
      "-rw-r--r--   1 root     root           12 Jan 02  2024 a.txt\r\n"
      "01-02-24  03:04AM       <DIR>          dos folder\r\n"
@@ -127,13 +241,13 @@ const ListingCase listingCases[] = {
      "-rw-r--r--   1 root     root           12 Jan 02  2024 nul\0inside\r\n"
      "-rw-r--r--   1 root     root           12 Jan 02  2024 \r\n"  // one blank, then no name
      "-rw-r--r--+  1 root     root            3 Jan 02  2024 acl.txt\r\n"s,
-     {"a.txt", "acl.txt"}, 7},
+     {"a.txt", "acl.txt"}, 7, "01-02-24  03:04AM       <DIR>          dos folder"},
     {"DosDecidedByItsFirstEntry", ListingFormat::List,
      "junk before\r\n"
      "01-02-24  03:04AM       <DIR>          sub\r\n"
      "-rw-r--r--   1 root     root           12 Jan 02  2024 unix line\r\n"
      "02-11-2021  10:33PM                  689 iisstart.htm\r\n",
-     {"sub", "iisstart.htm"}, 2},
+     {"sub", "iisstart.htm"}, 2, "junk before"},
     {"MlsdDropsLinesWithoutFacts", ListingFormat::Mlsd,
      "type=file;size=3; ok.txt\r\n"
      "1 ftp\r\n"
@@ -142,13 +256,14 @@ const ListingCase listingCases[] = {
      "type=file;size=x; bad size\r\n"
      "type=file;size=3 no semicolon\r\n"
      "=file; no fact name\r\n"
-     " no facts at all\r\n"
      "type=dir;UNIX.mode=0755; folder\r\n",
-     {"ok.txt", "folder"}, 7},
-    {"CutLastLineStillCounts", ListingFormat::Mlsd, "type=file;size=1; a\r\ntype=file;size=2; b", {"a", "b"}, 0},
+     {"ok.txt", "folder"}, 6, "1 ftp"},
+    {"CutLastLineStillCounts", ListingFormat::Mlsd, "type=file;size=1; a\r\ntype=file;size=2; b", {"a", "b"}, 0, ""},
     {"OverlongLineDropped", ListingFormat::Mlsd,
      "type=file;size=1; " + std::string(ListingReader::maxLineBytes, 'x') + "\r\ntype=file;size=1; after\r\n",
-     {"after"}, 1},
+     {"after"}, 1, "type=file;size=1; " + std::string(ListingReader::excerptBytes - 18, 'x') + "..."},
+    {"ControlBytesShownEscaped", ListingFormat::Mlsd, "\x01\x1b[2J \xe6\x97\xa5\r\n", {}, 1,
+     "\\x01\\x1B[2J \xe6\x97\xa5"},
 };
 
 void PrintTo(const ListingCase &c, std::ostream *out) { *out << c.label; }
@@ -166,7 +281,8 @@ TEST_P(ListingReaderTest, KeepsEntriesAndCountsTheRest) {
 // same listing as the whole.
 TEST_P(ListingReaderTest, PiecesOfAnySizeReadAsTheWhole) {
     const ListingCase &c = GetParam();
-    for (const std::size_t piece : {std::size_t{1}, std::size_t{2}, std::size_t{7}, std::size_t{4096}}) {
+    const std::size_t whole = std::max<std::size_t>(c.listing.size(), 1);
+    for (const std::size_t piece : {std::size_t{1}, std::size_t{2}, std::size_t{7}, std::size_t{4096}, whole}) {
         CompactListing entries;
         ListingReader reader(c.format, entries);
         for (std::size_t at = 0; at < c.listing.size(); at += piece) {
@@ -175,6 +291,7 @@ TEST_P(ListingReaderTest, PiecesOfAnySizeReadAsTheWhole) {
         ASSERT_TRUE(reader.Finish());
         EXPECT_EQ(Names(entries), c.names) << "pieces of " << piece;
         EXPECT_EQ(reader.DroppedLines(), c.dropped) << "pieces of " << piece;
+        EXPECT_EQ(reader.FirstDroppedLine(), c.firstDropped) << "pieces of " << piece;
     }
 }
 

@@ -40,7 +40,8 @@ public:
     // 3xx the command takes.
     SessionError Command(const std::string &line, FtpReply &reply);
     // The entries of a folder (empty path: the current one), MLSD if the
-    // server has it, LIST otherwise, parsed as they arrive.
+    // server has it, LIST otherwise, parsed as they arrive. When lines came
+    // and not one was an entry, the names NLST gives, as files.
     SessionError List(const std::string &path, CompactListing &entries);
     // Lines of the last listing that were no entry in its format, and dropped.
     std::size_t ListingLinesDropped() const { return listingLinesDropped_; }
@@ -90,6 +91,9 @@ private:
     std::string ConnectReason(SessionError error) const;
 
     SessionError ListOnce(const std::string &path, CompactListing &entries);
+    SessionError ListEntries(const std::string &path, CompactListing &entries);
+    // After a listing whose lines were all dropped: the names alone (NLST).
+    SessionError ListNames(const std::string &path, CompactListing &entries);
     SessionError ListWith(const std::string &command, ListingFormat format, CompactListing &entries);
     SessionError ReceiveListing(DataChannel &channel, ListingFormat format, CompactListing &entries);
     SessionError ReadListing(DataChannel &channel, ListingReader &reader);

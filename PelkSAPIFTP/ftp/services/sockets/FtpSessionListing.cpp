@@ -22,6 +22,12 @@ SessionError FtpSession::List(const std::string &path, CompactListing &entries) 
 }
 
 SessionError FtpSession::ListOnce(const std::string &path, CompactListing &entries) {
+    const SessionError error = ListEntries(path, entries);
+    if (error != SessionError::None || entries.Count() > 0 || listingLinesDropped_ == 0) return error;
+    return ListNames(path, entries);
+}
+
+SessionError FtpSession::ListEntries(const std::string &path, CompactListing &entries) {
     if (useMlsd_) {
         const SessionError error = ListWith(WithArgument("MLSD", path), ListingFormat::Mlsd, entries);
         if (error == SessionError::None) return SessionError::None;
@@ -67,7 +73,8 @@ SessionError FtpSession::ReceiveListing(DataChannel &channel, ListingFormat form
     listingLinesDropped_ = reader.DroppedLines();
     connector_.Close(channel);
     if (reader.DroppedLines() > 0) {
-        trace_.Note(std::to_string(reader.DroppedLines()) + " listing lines dropped: no entries in this format");
+        trace_.Note(std::to_string(reader.DroppedLines()) + " listing lines dropped: no entries in this format; " +
+                    "the first: \"" + reader.FirstDroppedLine() + "\"");
     }
     return error;
 }

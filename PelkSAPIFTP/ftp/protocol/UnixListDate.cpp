@@ -1,0 +1,95 @@
+#include "ftp/protocol/UnixListDate.h"
+
+#include <algorithm>
+#include <array>
+
+#include "ftp/protocol/ListingText.h"
+
+namespace sapi::ftpclient {
+
+namespace {
+
+bool IsEnglishMonth(std::string_view word) {
+    static constexpr std::array<std::string_view, 12> months = {
+        "jan", "feb", "mar", "apr", "may", "jun", "jul", "aug", "sep", "oct", "nov", "dec"};
+    for (std::string_view month : months) {
+        if (EqualsIgnoringCase(word, month)) return true;
+    }
+    return false;
+}
+
+// One CJK character: two or three bytes, the first not ASCII.
+bool IsMarker(std::string_view text) {
+    return (text.size() == 2 || text.size() == 3) && static_cast<unsigned char>(text[0]) >= 0x80;
+}
+
+// A number of one to `most` digits from `least` to `greatest`, then nothing
+// or (where `marked`) a marker.
+bool IsNumberPart(std::string_view word, std::size_t most, unsigned least, unsigned greatest, bool marked) {
+    std::size_t digits = 0;
+    unsigned value = 0;
+    while (digits < word.size() && digits <= most && IsDigitChar(word[digits])) {
+        value = value * 10 + static_cast<unsigned>(word[digits++] - '0');
+    }
+    if (digits == 0 || digits > most || value < least || value > greatest) return false;
+    const std::string_view rest = word.substr(digits);
+    return rest.empty() || (marked && IsMarker(rest));
+}
+
+bool IsDay(std::string_view word, bool marked) { return IsNumberPart(word, 2, 1, 31, marked); }
+
+bool IsYear(std::string_view word, bool marked) {
+    return IsNumberPart(word, 4, 1000, 9999, marked);
+}
+
+// "07:25", "7:25"; with `seconds`, also "07:25:33" and "07:25:33.000000000".
+bool IsClock(std::string_view word, bool seconds) {
+    const std::size_t colon = word.find(':');
+    if (colon == std::string_view::npos || colon < 1 || colon > 2 || !AllDigits(word.substr(0, colon))) return false;
+    const std::string_view minutes = word.substr(colon + 1, 2);
+    std::string_view rest = word.substr(std::min(word.size(), colon + 3));
+    if (minutes.size() != 2 || !AllDigits(minutes)) return false;
+    if (rest.empty()) return true;
+    if (!seconds || rest.size() < 3 || rest[0] != ':' || !AllDigits(rest.substr(1, 2))) return false;
+    rest.remove_prefix(3);
+    return rest.empty() || (rest[0] == '.' && AllDigits(rest.substr(1)));
+}
+
+// "2005-04-08"
+bool IsIsoDay(std::string_view word) {
+    return word.size() == 10 && word[4] == '-' && word[7] == '-' && IsYear(word.substr(0, 4), false) &&
+           IsNumberPart(word.substr(5, 2), 2, 1, 12, false) &&
+           IsNumberPart(word.substr(8, 2), 2, 1, 31, false);
+}
+
+// "+0200", "-0500"
+bool IsZone(std::string_view word) {
+    return word.size() == 5 && (word[0] == '+' || word[0] == '-') && AllDigits(word.substr(1));
+}
+
+// After "2005-04-08": a time if one follows, and after a time with seconds a
+// zone if one follows.
+std::size_t IsoDateEnd(std::string_view line, std::size_t end) {
+    std::size_t next = end;
+    const std::string_view time = NextWord(line, next);
+    if (!IsClock(time, true)) return end;
+    end = next;
+    if (time.size() <= 5) return end;
+    const std::string_view zone = NextWord(line, next);
+    return IsZone(zone) ? next : end;
+}
+
+}  // namespace
+
+std::optional<std::size_t> UnixDateEnd(std::string_view line, std::size_t pos) {
+    const std::string_view first = NextWord(line, pos);
+    if (IsIsoDay(first)) return IsoDateEnd(line, pos);
+    const bool marked = IsNumberPart(first, 2, 1, 12, true) && !AllDigits(first);
+    if (!marked && !IsEnglishMonth(first)) return std::nullopt;
+    if (!IsDay(NextWord(line, pos), marked)) return std::nullopt;
+    const std::string_view last = NextWord(line, pos);
+    if (!IsClock(last, false) && !IsYear(last, marked)) return std::nullopt;
+    return pos;
+}
+
+}  // namespace sapi::ftpclient

@@ -1,0 +1,28 @@
+// The last resort of a listing: names alone.
+#include "ftp/protocol/NameList.h"
+#include "ftp/services/sockets/FtpSession.h"
+
+namespace sapi::ftpclient {
+
+// Lines came and not one was an entry: the server lists in a format this
+// client does not read (VMS's "A.TXT;1  1/3  8-JUN-2004 11:55:38 [GROUP,OWNER]",
+// say). An empty folder would hide its files without a word; NLST's names
+// show them, as files of unknown size, and a folder among them still opens
+// by name. A refused NLST leaves the listing empty, as it was.
+SessionError FtpSession::ListNames(const std::string &path, CompactListing &entries) {
+    const std::size_t unread = listingLinesDropped_;
+    trace_.Note("not one of " + std::to_string(unread) +
+                " listing lines was an entry: listing the names alone (NLST), each as a file");
+    CompactListing names;
+    const SessionError error = ListWith(path.empty() ? "NLST" : "NLST " + path, ListingFormat::Names, names);
+    std::size_t dropped = listingLinesDropped_;
+    listingLinesDropped_ = unread;
+    if (error == SessionError::Refused) return SessionError::None;
+    if (error != SessionError::None) return error;
+    if (!AddNamesInFolder(names, path, entries, dropped)) return SessionError::OutOfMemory;
+    trace_.Note("NLST listed " + std::to_string(entries.Count()) + " names; " + std::to_string(dropped) +
+                " named no entry of the folder");
+    return SessionError::None;
+}
+
+}  // namespace sapi::ftpclient
