@@ -32,7 +32,9 @@ bool FtpSession::CanRecover(SessionError error) const { return recover_ && Gone(
 // the same end when done twice.
 SessionError FtpSession::Recovering(const std::function<SessionError()> &call) {
     const SessionError error = call();
-    if (!CanRecover(error) || channel_.State() != ChannelState::Broken) return error;
+    // "421 Timeout." may come as the answer to the command, not before it.
+    const bool closing = error == SessionError::Refused && LastReply().code == 421;
+    if (!(CanRecover(error) || (recover_ && closing)) || channel_.State() != ChannelState::Broken) return error;
     if (const SessionError failed = Reconnect()) return failed;
     return call();
 }
