@@ -21,7 +21,7 @@ TEST(ConnectionRegistry, NumbersCountFromOneAndAreNotGivenBack) {
     EXPECT_NE(registry.Remove(1), nullptr);
     EXPECT_EQ(registry.Find(1), nullptr);
     EXPECT_EQ(registry.Remove(1), nullptr);
-    EXPECT_TRUE(registry.Find(2)->verifyByRead);
+    EXPECT_TRUE(registry.Find(2)->VerifyByRead());
     EXPECT_EQ(registry.Add(std::make_unique<FtpConnection>(nullptr, false, fake)), 3);
     EXPECT_NE(registry.Remove(2), nullptr);
     EXPECT_NE(registry.Remove(3), nullptr);
