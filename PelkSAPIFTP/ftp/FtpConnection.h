@@ -5,7 +5,6 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 
 #include "ServerApi.h"
 #include "base/ResultCode.h"
@@ -82,14 +81,6 @@ public:
     const WideString &TlsFailure() const { return tlsFailure_; }
     // Why the last Connect failed, in one line; empty after a success.
     const WideString &Failure() const { return failure_; }
-
-    // Re-entrancy: a host may call into the module from inside a callback of a
-    // transfer on this connection. activeCalls counts the operations under way
-    // (see ActiveCall.h); a CloseServer meanwhile unregisters the handle, closes
-    // the handles and parks the object here, to be destroyed when the last
-    // operation under way returns.
-    int activeCalls = 0;
-    std::unique_ptr<FtpConnection> retiredSelf;
 
 private:
     uintptr_t Context() const { return reinterpret_cast<uintptr_t>(this); }

@@ -28,7 +28,7 @@ ResultCode OpenServerFrom(int32_t parameterSet, int32_t &connectionHandle) {
 
     // Until the registry holds it, this owner destroys the connection on every
     // way out, an exhausted heap included.
-    auto connection = std::make_unique<FtpConnection>(
+    auto connection = std::make_shared<FtpConnection>(
         HostContextBuffer(), parameters.verifyByRead, ActiveFtpClientServices());
     connection->SetEndOnConfirmation(parameters.endOnConfirmation);
     connection->SetStopOnRefusal(parameters.stopOnRefusal);
