@@ -24,19 +24,18 @@ bool IsRetriedOpenError(uint32_t error) {
 // when the host asked for it, so that without it the traffic stays as it was.
 bool IsPermanentRefusal(FtpConnection &connection, uint32_t error) {
     WideString reply;
-    return connection.stopOnRefusal && error == wininet::ERROR_INTERNET_EXTENDED_ERROR &&
-           transfer::LastReplyText(connection.services, reply) && !reply.empty() && reply[0] == SAPI_WIDE('5');
+    return connection.StopOnRefusal() && error == wininet::ERROR_INTERNET_EXTENDED_ERROR &&
+           transfer::LastReplyText(connection.Services(), reply) && !reply.empty() && reply[0] == SAPI_WIDE('5');
 }
 
 InternetHandle OpenWithRetries(FtpConnection &connection, const WideString &name) {
     for (int attemptsLeft = transfer::openAttempts; attemptsLeft > 0; --attemptsLeft) {
-        InternetHandle file =
-            transfer::OpenRemoteFile(connection, name, wininet::GENERIC_READ, transfer::uncachedBinaryFlags);
-        const uint32_t error = file == nullptr ? connection.services.GetLastError() : wininet::ERROR_SUCCESS;
+        InternetHandle file = connection.OpenRemoteFile(name, wininet::GENERIC_READ, transfer::uncachedBinaryFlags);
+        const uint32_t error = file == nullptr ? connection.Services().GetLastError() : wininet::ERROR_SUCCESS;
         if (file != nullptr || !IsRetriedOpenError(error) || IsPermanentRefusal(connection, error)) {
             return file;
         }
-        transfer::SendAbort(connection);
+        connection.SendAbort();
         SleepMilliseconds(transfer::retryWaitMilliseconds);
     }
     return nullptr;
@@ -65,21 +64,21 @@ bool TrialReadGetsData(FtpClientServices &services, const RemoteFile &file) {
 }  // namespace
 
 ResultCode FtpConnection::GetAssetInfo(const WideString &name, int32_t parameterSet) {
-    if (ftpHandle == nullptr) {
+    if (!IsOpen()) {
         // Aborted: nothing can be read, and a size left in the set by an earlier
         // call must not pass for this file's.
         SetParameterText(parameterSet, AssetSizeKey, SAPI_WIDE(""));
     } else {
         QueryRemoteSize(name);  // sent for the server's sake; the size comes from the open file
-        RemoteFile file(services, OpenWithRetries(*this, name));
-        const WideString sizeText = file.IsOpen() ? SizeText(services, file.Handle()) : WideString();
+        RemoteFile file(services_, OpenWithRetries(*this, name));
+        const WideString sizeText = file.IsOpen() ? SizeText(services_, file.Handle()) : WideString();
         SetParameterText(parameterSet, AssetSizeKey, sizeText.c_str());
-        if (verifyByRead && !TrialReadGetsData(services, file)) {
+        if (verifyByRead_ && !TrialReadGetsData(services_, file)) {
             SetParameterText(parameterSet, UnderConstructionKey, SAPI_WIDE("1"));
         }
         file.Close();
         // The retrieval was only opened to look at the file: stop it.
-        transfer::SendAbort(*this);
+        SendAbort();
     }
     return SetParameterText(parameterSet, AssetNameKey, name.c_str());
 }

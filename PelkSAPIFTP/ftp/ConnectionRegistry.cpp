@@ -4,21 +4,35 @@
 
 namespace sapi {
 
+namespace {
+
+using LeftConnections = std::multimap<int32_t, std::shared_ptr<FtpConnection>>;
+
+// Where the connections left at unload go: storage whose contents are never
+// destroyed, since a union does not end its member.
+LeftConnections &LeftAtUnload() {
+    union Storage {
+        Storage() : left() {}
+        ~Storage() {}
+        LeftConnections left;
+    };
+    static Storage storage;
+    return storage.left;
+}
+
+}  // namespace
+
 // The host closes every connection it opened; what is left at unload is let go
 // as it is: closing a connection then could call into a client library that is
-// itself being torn down.
-ConnectionRegistry::~ConnectionRegistry() {
-    for (auto &entry : entries_) {
-        static_cast<void>(entry.second.release());
-    }
-}
+// itself being torn down. The entries move node by node, allocating nothing.
+ConnectionRegistry::~ConnectionRegistry() { LeftAtUnload().merge(entries_); }
 
-FtpConnection *ConnectionRegistry::Find(int32_t handle) const {
+std::shared_ptr<FtpConnection> ConnectionRegistry::Find(int32_t handle) const {
     const auto found = entries_.find(handle);
-    return found == entries_.end() ? nullptr : found->second.get();
+    return found == entries_.end() ? nullptr : found->second;
 }
 
-int32_t ConnectionRegistry::Add(std::unique_ptr<FtpConnection> connection) {
+int32_t ConnectionRegistry::Add(std::shared_ptr<FtpConnection> connection) {
     const int32_t handle =
         FreeHandleFrom(nextConnectionHandle_, [this](int32_t number) { return entries_.contains(number); });
     entries_.emplace(handle, std::move(connection));
@@ -28,10 +42,10 @@ int32_t ConnectionRegistry::Add(std::unique_ptr<FtpConnection> connection) {
     return handle;
 }
 
-std::unique_ptr<FtpConnection> ConnectionRegistry::Remove(int32_t handle) {
+std::shared_ptr<FtpConnection> ConnectionRegistry::Remove(int32_t handle) {
     const auto found = entries_.find(handle);
     if (found == entries_.end()) return nullptr;
-    std::unique_ptr<FtpConnection> connection = std::move(found->second);
+    std::shared_ptr<FtpConnection> connection = std::move(found->second);
     entries_.erase(found);
     return connection;
 }

@@ -1,4 +1,8 @@
 // The module's open connections, each under the handle that OpenServer gave it.
+// The registry shares their ownership with the calls under way on them: a call
+// holds what it found until it returns, so that a host closing the connection
+// from inside one of its callbacks only unregisters it, and the object goes
+// when the last holder lets go.
 #pragma once
 
 #include <cstdint>
@@ -21,15 +25,15 @@ public:
     ConnectionRegistry &operator=(const ConnectionRegistry &) = delete;
 
     // Null for a handle that is not registered.
-    FtpConnection *Find(int32_t handle) const;
+    std::shared_ptr<FtpConnection> Find(int32_t handle) const;
     // Registers the connection under the next handle number that is neither 0
     // nor in use; a live connection is never replaced.
-    int32_t Add(std::unique_ptr<FtpConnection> connection);
+    int32_t Add(std::shared_ptr<FtpConnection> connection);
     // Unregisters the handle and hands the connection back (null when absent).
-    std::unique_ptr<FtpConnection> Remove(int32_t handle);
+    std::shared_ptr<FtpConnection> Remove(int32_t handle);
 
 private:
-    std::map<int32_t, std::unique_ptr<FtpConnection>> entries_;
+    std::map<int32_t, std::shared_ptr<FtpConnection>> entries_;
     int32_t nextConnectionHandle_;
 };
 

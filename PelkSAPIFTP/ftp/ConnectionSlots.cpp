@@ -3,30 +3,23 @@
 #include <memory>
 
 #include "base/Boundary.h"
-#include "ftp/ActiveCall.h"
 #include "ftp/ConnectionRegistry.h"
 #include "ftp/ConnectionSlots.h"
 
 namespace sapi {
 namespace {
 
+// The handles go at once, also when the host closes the connection from inside
+// a callback of an operation still under way on it: that operation then fails
+// as on an aborted connection, and the object goes when it lets go of it.
 void CloseConnection(int32_t handle) {
-    std::unique_ptr<FtpConnection> connection = Connections().Remove(handle);
-    if (!connection) return;
-    if (connection->activeCalls > 0) {
-        // Closed by the host from inside a callback of an operation still under
-        // way on it: the handle is gone at once, but the object must outlive that
-        // operation, whose ActiveCall destroys it on the way out.
-        connection->CloseHandles();
-        FtpConnection &retiring = *connection;
-        retiring.retiredSelf = std::move(connection);
-    }
+    const std::shared_ptr<FtpConnection> connection = Connections().Remove(handle);
+    if (connection) connection->CloseHandles();
 }
 
 ResultCode ChangeFolderOf(int32_t handle, const WideChar *name) {
-    FtpConnection *connection = Connections().Find(handle);
+    const std::shared_ptr<FtpConnection> connection = Connections().Find(handle);
     if (connection == nullptr) return ApiNoSuchConnection;
-    const ActiveCall active(*connection);
     return connection->ChangeCurrentFolder(WideString(name));
 }
 
@@ -43,7 +36,7 @@ void SERVER_API_CALL CloseServer(int32_t connection) {
 // go. There is no way back: the host closes it and opens a new one.
 void SERVER_API_CALL AbortServer(int32_t connection) {
     sapi::GuardedVoid([&] {
-        if (sapi::FtpConnection *found = sapi::Connections().Find(connection)) {
+        if (const std::shared_ptr<sapi::FtpConnection> found = sapi::Connections().Find(connection)) {
             found->CloseHandles();
         }
     });
@@ -59,7 +52,7 @@ ServerApiResult SERVER_API_CALL ChangeFolder(int32_t connection, const ServerApi
 ServerApiResult SERVER_API_CALL DeleteAsset(int32_t connection, const ServerApiChar *name) {
     if (name == nullptr) return ApiInvalidArgument;
     return sapi::Guarded([&] {
-        sapi::FtpConnection *found = sapi::Connections().Find(connection);
+        const std::shared_ptr<sapi::FtpConnection> found = sapi::Connections().Find(connection);
         if (found == nullptr) return sapi::ResultCode{ApiFailed};
         return found->DeleteRemoteFile(sapi::WideString(name));
     });

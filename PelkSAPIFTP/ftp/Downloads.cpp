@@ -26,8 +26,8 @@ DownloadEnd CopyToLocalFile(FtpConnection &connection, InternetHandle remote, Lo
                             int64_t totalSize) {
     DownloadEnd end;
     for (;;) {
-        const transfer::BlockRead block = transfer::ReadBlock(connection.services, remote, buffer.Data(),
-                                                              buffer.Size(), connection.endOnConfirmation);
+        const transfer::BlockRead block = transfer::ReadBlock(connection.Services(), remote, buffer.Data(),
+                                                              buffer.Size(), connection.EndOnConfirmation());
         if (!block.succeeded || block.count == 0) {
             end.succeeded = block.succeeded;
             return end;
@@ -44,7 +44,7 @@ DownloadEnd CopyToLocalFile(FtpConnection &connection, InternetHandle remote, Lo
         }
         // The host may have closed or aborted the connection from its callback;
         // what is still to come can no longer arrive.
-        if (connection.ftpHandle == nullptr) {
+        if (!connection.IsOpen()) {
             end.succeeded = false;
             return end;
         }
@@ -99,15 +99,14 @@ ResultCode FtpConnection::ReadAsset(const WideString &name, ReadAssetCallback ca
         return ApiInvalidArgument;
     }
     const int64_t totalSize = QueryRemoteSize(name);
-    RemoteFile remote(services, transfer::OpenRemoteFile(*this, name, wininet::GENERIC_READ,
-                                                         transfer::uncachedBinaryFlags));
+    RemoteFile remote(services_, OpenRemoteFile(name, wininet::GENERIC_READ, transfer::uncachedBinaryFlags));
     if (!remote.IsOpen()) {
         return ApiRemoteOpenFailed;
     }
     TransferBuffer buffer(transfer::readAssetBufferSize);
     for (;;) {
         const transfer::BlockRead block =
-            transfer::ReadBlock(services, remote.Handle(), buffer.Data(), buffer.Size(), endOnConfirmation);
+            transfer::ReadBlock(services_, remote.Handle(), buffer.Data(), buffer.Size(), endOnConfirmation_);
         if (!block.succeeded) {
             // Bytes a failed read reported are not handed on, and the host must
             // not take the stream it got for the whole file.
@@ -116,7 +115,7 @@ ResultCode FtpConnection::ReadAsset(const WideString &name, ReadAssetCallback ca
         if (block.count == 0 || !CallHostCallback(callback, context, buffer.Data(), block.count, totalSize)) {
             return ApiOk;
         }
-        if (ftpHandle == nullptr) {
+        if (!IsOpen()) {
             return ApiTransferFailed;  // closed or aborted from the callback
         }
     }
@@ -125,8 +124,8 @@ ResultCode FtpConnection::ReadAsset(const WideString &name, ReadAssetCallback ca
 ResultCode FtpConnection::DownloadAsset(const WideString &remoteName, const WideString &localPath,
                                         TransferProgressCallback progress, void *context) {
     const int64_t totalSize = QueryRemoteSize(remoteName);
-    RemoteFile remote(services, transfer::OpenRemoteFile(*this, remoteName, wininet::GENERIC_READ,
-                                                         transfer::uncachedBinaryFlags));
+    RemoteFile remote(services_,
+                      OpenRemoteFile(remoteName, wininet::GENERIC_READ, transfer::uncachedBinaryFlags));
     if (!remote.IsOpen()) {
         return ApiRemoteOpenFailed;
     }

@@ -41,25 +41,25 @@ WideView NameOf(const FtpFindData &record) {
 }  // namespace
 
 ResultCode FtpConnection::RefreshListing(const WideChar *searchPattern) {
-    folders.clear();
-    assets.clear();
+    folders_.clear();
+    assets_.clear();
 
     FtpFindData record{};
-    const FindHandle find(services, services.FtpFindFirstFile(ftpHandle, searchPattern, &record,
+    const FindHandle find(services_, services_.FtpFindFirstFile(ftpHandle_, searchPattern, &record,
                                                               INTERNET_FLAG_RELOAD |
                                                                   INTERNET_FLAG_NO_CACHE_WRITE,
                                                               Context()));
     if (find.get() == nullptr) {
         // An empty folder is a listing too, just one without entries.
-        return services.GetLastError() == ERROR_NO_MORE_FILES ? ApiOk : ApiFailed;
+        return services_.GetLastError() == ERROR_NO_MORE_FILES ? ApiOk : ApiFailed;
     }
     // Entries are kept as the server sent them, "." and ".." included. Whatever
     // ends the walk (the end, or a connection lost midway) ends it quietly with
     // what was read so far.
     do {
         const bool isFolder = (record.fileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        (isFolder ? folders : assets).push_back(NameOf(record));
-    } while (services.InternetFindNextFile(find.get(), &record));
+        (isFolder ? folders_ : assets_).push_back(NameOf(record));
+    } while (services_.InternetFindNextFile(find.get(), &record));
     return ApiOk;
 }
 

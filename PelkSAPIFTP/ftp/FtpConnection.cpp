@@ -8,78 +8,82 @@ namespace sapi {
 using namespace sapi::wininet;
 
 FtpConnection::FtpConnection(void *context, bool readTest, FtpClientServices &clientServices)
-    : hostContext(context), verifyByRead(readTest), services(clientServices) {}
+    : hostContext_(context), verifyByRead_(readTest), services_(clientServices) {}
 
 // The handles go first, so that notifications sent while they close still find
 // the object whole; the lists and the folder go with the members, in reverse
-// order of declaration (currentFolder, assets, folders).
+// order of declaration (currentFolder_, assets_, folders_).
 FtpConnection::~FtpConnection() { CloseHandles(); }
 
 ResultCode FtpConnection::Connect(const WideString &serverName, int32_t port,
                                   const WideString &userName, const WideString &password,
                                   bool usePassive, const TlsRequest &tls) {
     CloseHandles();
-    internetHandle = services.InternetOpen(SAPI_WIDE("UserAgent"), INTERNET_OPEN_TYPE_DIRECT,
+    internetHandle_ = services_.InternetOpen(SAPI_WIDE("UserAgent"), INTERNET_OPEN_TYPE_DIRECT,
                                            nullptr, nullptr, INTERNET_FLAG_NO_CACHE_WRITE);
-    if (internetHandle == nullptr) return ApiInternetOpenFailed;
+    if (internetHandle_ == nullptr) return ApiInternetOpenFailed;
     // A request for TLS that the client services cannot keep ends here, before
     // anything is sent.
-    if (!RequestTls(services, internetHandle, tls, failure)) {
+    if (!RequestTls(services_, internetHandle_, tls, failure_)) {
         CloseHandles();
         return ApiConnectFailed;
     }
     // A client that cannot reconnect (WinInet) still connects: the host gets
     // the behaviour it had before it asked.
-    if (reconnect) {
+    if (reconnect_) {
         const uint32_t on = 1;
-        services.InternetSetOption(internetHandle, SAPI_OPTION_FTP_RECONNECT, &on, sizeof on);
+        services_.InternetSetOption(internetHandle_, SAPI_OPTION_FTP_RECONNECT, &on, sizeof on);
     }
 
     // The port goes over as the client's 16-bit port number; OpenServer lets
     // through only ports that fit.
     const uint32_t flags = usePassive ? INTERNET_FLAG_PASSIVE : 0;
-    ftpHandle = services.InternetConnect(internetHandle, serverName.c_str(),
+    ftpHandle_ = services_.InternetConnect(internetHandle_, serverName.c_str(),
                                          static_cast<uint16_t>(port), userName.c_str(),
                                          password.c_str(), INTERNET_SERVICE_FTP, flags, Context());
-    if (ftpHandle == nullptr) {
-        if (tls.Wanted() && IsTlsFailure(services.GetLastError())) tlsFailure = TlsFailureText(services);
-        failure = FailureText(services, serverName, port);
+    if (ftpHandle_ == nullptr) {
+        if (tls.Wanted() && IsTlsFailure(services_.GetLastError())) tlsFailure_ = TlsFailureText(services_);
+        failure_ = FailureText(services_, serverName, port);
         CloseHandles();
         return ApiConnectFailed;
     }
-    previousStatusCallback = services.InternetSetStatusCallback(ftpHandle, &StatusCallback);
+    state_ = ConnectionState::Open;
+    previousStatusCallback_ = services_.InternetSetStatusCallback(ftpHandle_, &StatusCallback);
 
     // The first listing is of whatever folder the server logged us into. Where
     // that is, only the server knows: a server without a chroot lands a user in
     // a home such as /home/alice. One question per connection; "/" when the
     // server gives no answer.
     const ResultCode result = RefreshListing(nullptr);
-    currentFolder.assign(1, WideChar{'/'});
+    currentFolder_.assign(1, WideChar{'/'});
     if (result != ApiOk) {
-        failure = SAPI_WIDE("the login folder could not be listed: ") + FailureText(services, serverName, port);
+        failure_ = SAPI_WIDE("the login folder could not be listed: ") + FailureText(services_, serverName, port);
         CloseHandles();
         return result;
     }
     WideString loginFolder;
     if (AskServerFolder(loginFolder)) {
-        if (!loginFolder.empty()) currentFolder = std::move(loginFolder);
-    } else if (IsConnectionGone(services.GetLastError())) {
+        if (!loginFolder.empty()) currentFolder_ = std::move(loginFolder);
+    } else if (IsConnectionGone(services_.GetLastError())) {
         // A session that went away here is no connection to hand the host.
-        failure = FailureText(services, serverName, port);
+        failure_ = FailureText(services_, serverName, port);
         CloseHandles();
         return ApiFailed;
     }
     return ApiOk;
 }
 
+// Closed once the connect handle is: a notification sent while it closes
+// still finds the connection open.
 void FtpConnection::CloseHandles() {
-    if (ftpHandle != nullptr) {
-        services.InternetCloseHandle(ftpHandle);
-        ftpHandle = nullptr;
+    if (ftpHandle_ != nullptr) {
+        services_.InternetCloseHandle(ftpHandle_);
+        ftpHandle_ = nullptr;
+        state_ = ConnectionState::Closed;
     }
-    if (internetHandle != nullptr) {
-        services.InternetCloseHandle(internetHandle);
-        internetHandle = nullptr;
+    if (internetHandle_ != nullptr) {
+        services_.InternetCloseHandle(internetHandle_);
+        internetHandle_ = nullptr;
     }
 }
 
@@ -92,7 +96,7 @@ void SAPI_WINAPI FtpConnection::StatusCallback(InternetHandle handle, uintptr_t 
                                                uint32_t informationLength) {
     if (context == 0) return;
     const FtpConnection &connection = *reinterpret_cast<const FtpConnection *>(context);
-    const InternetStatusCallback previous = connection.previousStatusCallback;
+    const InternetStatusCallback previous = connection.previousStatusCallback_;
     if (previous == nullptr || previous == INTERNET_INVALID_STATUS_CALLBACK ||
         previous == &StatusCallback) {
         return;
@@ -113,21 +117,21 @@ ResultCode EntryAt(const WideNameList &list, int32_t index, WideString &name, Wi
 }  // namespace
 
 ResultCode FtpConnection::FolderAt(int32_t index, WideString &name, WideString &title) const {
-    return EntryAt(folders, index, name, title);
+    return EntryAt(folders_, index, name, title);
 }
 
 ResultCode FtpConnection::AssetAt(int32_t index, WideString &name, WideString &title) const {
-    return EntryAt(assets, index, name, title);
+    return EntryAt(assets_, index, name, title);
 }
 
-WideString FtpConnection::CurrentFolder() const { return currentFolder; }
+WideString FtpConnection::CurrentFolder() const { return currentFolder_; }
 
 // A refusal by the server is not the host's business here, and the cached
 // listing keeps the name until the next one is read. A connection that went
 // away is: the file is still there, and success would say otherwise.
 ResultCode FtpConnection::DeleteRemoteFile(const WideString &name) {
-    if (services.FtpDeleteFile(ftpHandle, name.c_str())) return ApiOk;
-    return IsConnectionGone(services.GetLastError()) ? ApiFailed : ApiOk;
+    if (services_.FtpDeleteFile(ftpHandle_, name.c_str())) return ApiOk;
+    return IsConnectionGone(services_.GetLastError()) ? ApiFailed : ApiOk;
 }
 
 }  // namespace sapi

@@ -5,8 +5,6 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
-#include <vector>
 
 #include "ServerApi.h"
 #include "base/ResultCode.h"
@@ -16,6 +14,12 @@
 #include "platform/WideText.h"
 
 namespace sapi {
+
+// Constructed: never connected. Open: logged in, with both handles. Closed:
+// its handles are gone (AbortServer, CloseServer, or a Connect that failed
+// after the login); the listing and the folder stay, and whatever needs the
+// server fails.
+enum class ConnectionState { Constructed, Open, Closed };
 
 class FtpConnection {
 public:
@@ -52,39 +56,53 @@ public:
     ResultCode UploadAsset(const WideString &remoteName, const WideString &localPath,
                            TransferProgressCallback progress, void *context);
 
-    // Fields, in this order; the transfer code reads ftpHandle and verifyByRead directly.
-    void *hostContext;
-    InternetHandle internetHandle = nullptr;
-    InternetHandle ftpHandle = nullptr;
-    WideNameList folders;
-    WideNameList assets;
-    WideString currentFolder;
-    bool verifyByRead;
-    // Off unless the host asks: without them the waits stay as hosts know them.
-    bool endOnConfirmation = false;  // a confirmed end of a retrieval ends it at once
-    bool stopOnRefusal = false;      // GetAssetInfo gives up on a permanent (5xx) refusal
-    bool reconnect = false;          // the client opens a dropped connection again, where it can
-    InternetStatusCallback previousStatusCallback = nullptr;
+    // Steps the transfers share (TransferSteps.cpp). FtpOpenFileW with the
+    // connection as context value; null, with nothing sent, unless it is open.
+    InternetHandle OpenRemoteFile(const WideString &name, uint32_t access, uint32_t flags);
+    // "ABOR" on the control connection, unless it is closed; its answer is not examined.
+    void SendAbort();
 
+    ConnectionState State() const { return state_; }
+    bool IsOpen() const { return state_ == ConnectionState::Open; }
     // The client services every request goes through.
-    FtpClientServices &services;
-
-    // Re-entrancy: a host may call into the module from inside a callback of a
-    // transfer on this connection. activeCalls counts the operations under way
-    // (see ActiveCall.h); a CloseServer meanwhile unregisters the handle, closes
-    // the handles and parks the object here, to be destroyed when the last
-    // operation under way returns.
-    int activeCalls = 0;
-    std::unique_ptr<FtpConnection> retiredSelf;
-
+    FtpClientServices &Services() const { return services_; }
+    const WideNameList &Folders() const { return folders_; }
+    const WideNameList &Assets() const { return assets_; }
+    bool VerifyByRead() const { return verifyByRead_; }
+    // Off unless the host asks: without them the waits stay as hosts know them.
+    // A confirmed end of a retrieval ends it at once.
+    bool EndOnConfirmation() const { return endOnConfirmation_; }
+    void SetEndOnConfirmation(bool on) { endOnConfirmation_ = on; }
+    // GetAssetInfo gives up on a permanent (5xx) refusal.
+    bool StopOnRefusal() const { return stopOnRefusal_; }
+    void SetStopOnRefusal(bool on) { stopOnRefusal_ = on; }
+    // The client opens a connection the server dropped again, where it can.
+    void SetReconnect(bool on) { reconnect_ = on; }
     // Why a TLS connection could not be made (the certificate's fault, or the
     // handshake's), in one line and the certificate's fingerprint; empty otherwise.
-    WideString tlsFailure;
+    const WideString &TlsFailure() const { return tlsFailure_; }
     // Why the last Connect failed, in one line; empty after a success.
-    WideString failure;
+    const WideString &Failure() const { return failure_; }
 
 private:
     uintptr_t Context() const { return reinterpret_cast<uintptr_t>(this); }
+
+    // Fields, in this order: the lists and the folder go after the handles.
+    [[maybe_unused]] void *hostContext_;  // the module's buffer, as the host gave it
+    InternetHandle internetHandle_ = nullptr;
+    InternetHandle ftpHandle_ = nullptr;  // set exactly while the state is Open
+    ConnectionState state_ = ConnectionState::Constructed;
+    WideNameList folders_;
+    WideNameList assets_;
+    WideString currentFolder_;
+    bool verifyByRead_;
+    bool endOnConfirmation_ = false;
+    bool stopOnRefusal_ = false;
+    bool reconnect_ = false;
+    InternetStatusCallback previousStatusCallback_ = nullptr;
+    FtpClientServices &services_;
+    WideString tlsFailure_;
+    WideString failure_;
 };
 
 }  // namespace sapi

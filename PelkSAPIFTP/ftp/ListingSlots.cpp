@@ -15,7 +15,7 @@ enum class EntryText { Name, Title };
 ResultCode ListingText(int32_t handle, int32_t index, WideChar *text, uint32_t *length, List list,
                        EntryText entryText) {
     if (length == nullptr) return ApiInvalidArgument;
-    const FtpConnection *connection = Connections().Find(handle);
+    const std::shared_ptr<const FtpConnection> connection = Connections().Find(handle);
     if (connection == nullptr) return ApiNoSuchConnection;
     WideString name;
     WideString title;
@@ -30,7 +30,7 @@ ResultCode ListingText(int32_t handle, int32_t index, WideChar *text, uint32_t *
 // length alone.
 ResultCode CurrentFolderText(int32_t handle, WideChar *first, WideChar *second,
                              uint32_t *length) {
-    const FtpConnection *connection = Connections().Find(handle);
+    const std::shared_ptr<const FtpConnection> connection = Connections().Find(handle);
     if (connection == nullptr) return ApiNoSuchConnection;
     if (length == nullptr) return ApiInvalidArgument;
     const WideString folder = connection->CurrentFolder();

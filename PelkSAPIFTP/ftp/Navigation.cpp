@@ -40,7 +40,7 @@ WideString FallbackFolder(const WideString &current, const WideString &name) {
 bool FtpConnection::AskServerFolder(WideString &folder) {
     std::array<WideChar, kFolderPathCapacity> answer{};
     uint32_t length = kFolderPathCapacity;
-    if (!services.FtpGetCurrentDirectory(ftpHandle, answer.data(), &length)) return false;
+    if (!services_.FtpGetCurrentDirectory(ftpHandle_, answer.data(), &length)) return false;
     answer.back() = 0;
     folder.assign(answer.data());
     return true;
@@ -51,9 +51,9 @@ ResultCode FtpConnection::ChangeCurrentFolder(const WideString &name) {
     // A longer name could be entered but never recorded as the current folder.
     if (name.size() > kLongestFolderPath) return ApiFolderUnavailable;
 
-    bool entered = services.FtpSetCurrentDirectory(ftpHandle, name.c_str());
-    if (!entered && services.FtpCreateDirectory(ftpHandle, name.c_str())) {
-        entered = services.FtpSetCurrentDirectory(ftpHandle, name.c_str());
+    bool entered = services_.FtpSetCurrentDirectory(ftpHandle_, name.c_str());
+    if (!entered && services_.FtpCreateDirectory(ftpHandle_, name.c_str())) {
+        entered = services_.FtpSetCurrentDirectory(ftpHandle_, name.c_str());
     }
     WideString answer;
     if (!entered) {
@@ -63,12 +63,12 @@ ResultCode FtpConnection::ChangeCurrentFolder(const WideString &name) {
     }
 
     if (AskServerFolder(answer)) {
-        currentFolder = std::move(answer);
+        currentFolder_ = std::move(answer);
     } else {
-        currentFolder = FallbackFolder(currentFolder, name);
-        if (currentFolder.size() > kLongestFolderPath) currentFolder.resize(kLongestFolderPath);
+        currentFolder_ = FallbackFolder(currentFolder_, name);
+        if (currentFolder_.size() > kLongestFolderPath) currentFolder_.resize(kLongestFolderPath);
     }
-    return RefreshListing(currentFolder.c_str());
+    return RefreshListing(currentFolder_.c_str());
 }
 
 }  // namespace sapi

@@ -28,19 +28,19 @@ ResultCode OpenServerFrom(int32_t parameterSet, int32_t &connectionHandle) {
 
     // Until the registry holds it, this owner destroys the connection on every
     // way out, an exhausted heap included.
-    auto connection = std::make_unique<FtpConnection>(
+    auto connection = std::make_shared<FtpConnection>(
         HostContextBuffer(), parameters.verifyByRead, ActiveFtpClientServices());
-    connection->endOnConfirmation = parameters.endOnConfirmation;
-    connection->stopOnRefusal = parameters.stopOnRefusal;
-    connection->reconnect = parameters.reconnect;
+    connection->SetEndOnConfirmation(parameters.endOnConfirmation);
+    connection->SetStopOnRefusal(parameters.stopOnRefusal);
+    connection->SetReconnect(parameters.reconnect);
     const ResultCode connected =
         connection->Connect(parameters.serverName, parameters.port, parameters.userName,
                             parameters.password, parameters.usePassive, parameters.tls);
     // The host's one way to learn why the open failed, and for a secure
     // connection which certificate to pin if the user trusts it. A reason left
     // from an earlier attempt must not stand for this one.
-    WriteOrRemove(parameterSet, ServerFailureKey, connected == ApiOk ? WideString() : connection->failure);
-    WriteOrRemove(parameterSet, ServerTLSFailureKey, connected == ApiOk ? WideString() : connection->tlsFailure);
+    WriteOrRemove(parameterSet, ServerFailureKey, connected == ApiOk ? WideString() : connection->Failure());
+    WriteOrRemove(parameterSet, ServerTLSFailureKey, connected == ApiOk ? WideString() : connection->TlsFailure());
     if (connected != ApiOk) return connected;
     connectionHandle = Connections().Add(std::move(connection));
     return ApiOk;

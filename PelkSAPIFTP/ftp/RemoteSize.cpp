@@ -8,16 +8,16 @@
 namespace sapi {
 
 int64_t FtpConnection::QueryRemoteSize(const WideString &name) {
-    if (ftpHandle == nullptr) {
+    if (!IsOpen()) {
         return -1;
     }
     const WideString command = SAPI_WIDE("SIZE ") + name;
-    if (!services.FtpCommand(ftpHandle, false, wininet::FTP_TRANSFER_TYPE_BINARY, command.c_str(), 0,
+    if (!services_.FtpCommand(ftpHandle_, false, wininet::FTP_TRANSFER_TYPE_BINARY, command.c_str(), 0,
                              nullptr)) {
         return -1;
     }
     WideString text;
-    if (!transfer::LastReplyText(services, text)) {
+    if (!transfer::LastReplyText(services_, text)) {
         return -1;
     }
     // "213 1048576" gives 1048576, "213 abc" gives 0, "550 ..." gives -1.

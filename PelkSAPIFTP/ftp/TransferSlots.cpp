@@ -1,8 +1,7 @@
 // Slots 20 to 24: argument tests, the connection lookup, and the call into the
-// connection, held as an operation under way so that a host closing the
+// connection, which it holds for the whole call so that a host closing the
 // connection from a callback cannot pull the object from under it.
 #include "base/Boundary.h"
-#include "ftp/ActiveCall.h"
 #include "ftp/ConnectionRegistry.h"
 #include "ftp/ConnectionSlots.h"
 #include "ftp/RemoteName.h"
@@ -15,14 +14,13 @@ namespace {
 
 bool IsNullOrEmpty(const ServerApiChar *text) { return text == nullptr || text[0] == 0; }
 
-// Looks the connection up and runs `operation` on it as an operation under way.
+// Looks the connection up and runs `operation` on it, holding it meanwhile.
 template <typename Operation>
 ResultCode OnConnection(int32_t handle, Operation &&operation) {
-    FtpConnection *connection = Connections().Find(handle);
+    const std::shared_ptr<FtpConnection> connection = Connections().Find(handle);
     if (connection == nullptr) {
         return ApiNoSuchConnection;
     }
-    ActiveCall active(*connection);
     return operation(*connection);
 }
 

@@ -5,24 +5,25 @@
 #include "ftp/TransferConstants.h"
 #include "platform/Sleep.h"
 
-namespace sapi::transfer {
+namespace sapi {
 
-InternetHandle OpenRemoteFile(FtpConnection &connection, const WideString &name, uint32_t access,
-                              uint32_t flags) {
-    if (connection.ftpHandle == nullptr) {
+InternetHandle FtpConnection::OpenRemoteFile(const WideString &name, uint32_t access, uint32_t flags) {
+    if (!IsOpen()) {
         return nullptr;
     }
-    return connection.services.FtpOpenFile(connection.ftpHandle, name.c_str(), access, flags,
-                                           reinterpret_cast<uintptr_t>(&connection));
+    return services_.FtpOpenFile(ftpHandle_, name.c_str(), access, flags, Context());
 }
 
-void SendAbort(FtpConnection &connection) {
-    if (connection.ftpHandle == nullptr) {
+void FtpConnection::SendAbort() {
+    if (!IsOpen()) {
         return;
     }
-    connection.services.FtpCommand(connection.ftpHandle, false, wininet::FTP_TRANSFER_TYPE_BINARY,
-                                   SAPI_WIDE("ABOR"), 0, nullptr);
+    services_.FtpCommand(ftpHandle_, false, wininet::FTP_TRANSFER_TYPE_BINARY, SAPI_WIDE("ABOR"), 0, nullptr);
 }
+
+}  // namespace sapi
+
+namespace sapi::transfer {
 
 namespace {
 

@@ -1,5 +1,6 @@
-// Steps the transfers share: opening a remote file on the connection, sending
-// "ABOR", and reading one block with patience for empty reads.
+// Steps the transfers share: opening a remote file on the connection and
+// sending "ABOR" (members of FtpConnection, defined in TransferSteps.cpp), and
+// reading one block with patience for empty reads.
 #pragma once
 
 #include <cstdint>
@@ -8,14 +9,6 @@
 #include "ftp/services/FtpClientServices.h"
 
 namespace sapi::transfer {
-
-// FtpOpenFileW on ftpHandle, with the connection as context value. Null, with
-// nothing sent, when the connection was aborted or closed.
-InternetHandle OpenRemoteFile(FtpConnection &connection, const WideString &name, uint32_t access,
-                              uint32_t flags);
-
-// "ABOR" on the control connection; its answer is not examined.
-void SendAbort(FtpConnection &connection);
 
 struct BlockRead {
     bool succeeded = true;  // the last read call's answer

@@ -34,8 +34,8 @@ UploadEnd SendStream(FtpConnection &connection, InternetHandle remote, TransferB
         }
         // More than the buffer holds cannot have been placed in it; nothing
         // past the buffer is read, and the stored file would be short.
-        if (length > buffer.Size() || connection.ftpHandle == nullptr ||
-            !WriteWhole(connection.services, remote, buffer.Data(), length)) {
+        if (length > buffer.Size() || !connection.IsOpen() ||
+            !WriteWhole(connection.Services(), remote, buffer.Data(), length)) {
             return UploadEnd::Failed;
         }
     }
@@ -52,13 +52,13 @@ UploadEnd SendLocalFile(FtpConnection &connection, InternetHandle remote, LocalF
         if (count == 0) {
             return UploadEnd::Complete;
         }
-        if (!WriteWhole(connection.services, remote, buffer.Data(), count)) {
+        if (!WriteWhole(connection.Services(), remote, buffer.Data(), count)) {
             return UploadEnd::Failed;
         }
         if (progress != nullptr && !CallHostCallback(progress, context, count, totalSize)) {
             return UploadEnd::CancelledByHost;
         }
-        if (connection.ftpHandle == nullptr) {
+        if (!connection.IsOpen()) {
             return UploadEnd::Failed;  // closed or aborted from the callback
         }
     }
@@ -85,8 +85,8 @@ ResultCode FtpConnection::WriteAsset(const WideString &remoteName, WriteAssetCal
     if (callback == nullptr) {
         return ApiInvalidArgument;
     }
-    RemoteFile remote(services, transfer::OpenRemoteFile(*this, remoteName, wininet::GENERIC_WRITE,
-                                                         transfer::uncachedBinaryFlags));
+    RemoteFile remote(services_,
+                      OpenRemoteFile(remoteName, wininet::GENERIC_WRITE, transfer::uncachedBinaryFlags));
     if (!remote.IsOpen()) {
         return ApiFailed;
     }
@@ -105,8 +105,7 @@ ResultCode FtpConnection::UploadAsset(const WideString &remoteName, const WideSt
     if (!local.IsOpen()) {
         return ApiFailed;
     }
-    RemoteFile remote(services, transfer::OpenRemoteFile(*this, remoteName, wininet::GENERIC_WRITE,
-                                                         transfer::uploadFlags));
+    RemoteFile remote(services_, OpenRemoteFile(remoteName, wininet::GENERIC_WRITE, transfer::uploadFlags));
     if (!remote.IsOpen()) {
         return ApiFailed;
     }

@@ -21,7 +21,7 @@ TEST(ConnectionRegistry, NumbersCountFromOneAndAreNotGivenBack) {
     EXPECT_NE(registry.Remove(1), nullptr);
     EXPECT_EQ(registry.Find(1), nullptr);
     EXPECT_EQ(registry.Remove(1), nullptr);
-    EXPECT_TRUE(registry.Find(2)->verifyByRead);
+    EXPECT_TRUE(registry.Find(2)->VerifyByRead());
     EXPECT_EQ(registry.Add(std::make_unique<FtpConnection>(nullptr, false, fake)), 3);
     EXPECT_NE(registry.Remove(2), nullptr);
     EXPECT_NE(registry.Remove(3), nullptr);
@@ -54,17 +54,16 @@ TEST(ConnectionRegistry, FreeNumbersAreNeitherZeroNorInUse) {
 
 TEST(ConnectionRegistry, AtUnloadConnectionsAreLetGoWithoutClosing) {
     FakeFtpClientServices fake;
-    FtpConnection *left = nullptr;
+    std::weak_ptr<FtpConnection> left;
     {
         ConnectionRegistry registry;
-        auto connection = std::make_unique<FtpConnection>(nullptr, false, fake);
+        auto connection = std::make_shared<FtpConnection>(nullptr, false, fake);
         ASSERT_EQ(connection->Connect(u"h", 21, u"u", u"p", true), ApiOk);
         left = registry.Find(registry.Add(std::move(connection)));
     }
     EXPECT_EQ(fake.CountOf("InternetCloseHandle"), 0);
     EXPECT_EQ(fake.OpenHandleCount(), 2);
-    // Taken back here only so that the test itself leaks nothing.
-    std::unique_ptr<FtpConnection> reclaimed(left);
+    EXPECT_FALSE(left.expired());
 }
 
 }  // namespace

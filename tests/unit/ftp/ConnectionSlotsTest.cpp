@@ -99,12 +99,12 @@ TEST_F(ConnectionSlotsTest, PortAndFlagsReadAsTheRuntimeReadsNumbers) {
         Set("ServerVerifyByRead", text.c_str());
         const int32_t handle = Open();
         EXPECT_EQ(fake.calls[1].flags, on ? INTERNET_FLAG_PASSIVE : 0u) << text;
-        EXPECT_EQ(Connections().Find(handle)->verifyByRead, on) << text;
+        EXPECT_EQ(Connections().Find(handle)->VerifyByRead(), on) << text;
         fake.calls.clear();
     }
     ASSERT_EQ(RemoveParameter(set, "ServerUsePassive"), ApiOk);
     ASSERT_EQ(RemoveParameter(set, "ServerVerifyByRead"), ApiOk);
-    EXPECT_FALSE(Connections().Find(Open())->verifyByRead);
+    EXPECT_FALSE(Connections().Find(Open())->VerifyByRead());
     EXPECT_EQ(fake.calls[1].flags, 0u);
 }
 

@@ -29,6 +29,7 @@ protected:
     ResultCode Connect(bool passive = true) {
         return connection.Connect(W("ftp.example"), 2121, W("user"), W("secret"), passive);
     }
+    InternetHandle LoginHandle() const { return fake.CallsNamed("InternetConnect").back()->result; }
 
     FakeFtpClientServices fake;
     FtpConnection connection{nullptr, false, fake};
@@ -63,9 +64,9 @@ TEST_F(FtpConnectionTest, ConnectOpensLogsInInstallsTheCallbackAndListsTheLoginF
     EXPECT_EQ(find.context, reinterpret_cast<uintptr_t>(&connection));
     EXPECT_EQ(fake.calls[8].handle, find.result);
 
-    EXPECT_EQ(Utf8(connection.folders), (Names{".", "..", "sub"}));
-    EXPECT_EQ(Utf8(connection.assets), (Names{"a.txt"}));
-    EXPECT_EQ(connection.currentFolder, W("/"));
+    EXPECT_EQ(Utf8(connection.Folders()), (Names{".", "..", "sub"}));
+    EXPECT_EQ(Utf8(connection.Assets()), (Names{"a.txt"}));
+    EXPECT_EQ(connection.CurrentFolder(), W("/"));
     EXPECT_EQ(fake.OpenHandleCount(), 2);
 }
 
@@ -81,9 +82,9 @@ TEST_F(FtpConnectionTest, ActiveModeEmptyLoginAndPortAsSixteenBits) {
 
 TEST_F(FtpConnectionTest, AnEmptyLoginFolderIsNoFailure) {
     ASSERT_EQ(Connect(), ApiOk);
-    EXPECT_TRUE(connection.folders.empty());
-    EXPECT_TRUE(connection.assets.empty());
-    EXPECT_EQ(connection.currentFolder, W("/"));
+    EXPECT_TRUE(connection.Folders().empty());
+    EXPECT_TRUE(connection.Assets().empty());
+    EXPECT_EQ(connection.CurrentFolder(), W("/"));
 }
 
 // Where the login lands, as the server says: "/" only when it says nothing.
@@ -99,7 +100,7 @@ TEST_F(FtpConnectionTest, TheLoginFolderIsTheServersAnswer) {
             fake.Script("FtpGetCurrentDirectory", FakeOutcome::Failure(ERROR_INTERNET_EXTENDED_ERROR));
         }
         ASSERT_EQ(Connect(), ApiOk);
-        EXPECT_EQ(Utf8FromWide(connection.currentFolder), login.folder) << (login.answer ? login.answer : "refused");
+        EXPECT_EQ(Utf8FromWide(connection.CurrentFolder()), login.folder) << (login.answer ? login.answer : "refused");
     }
     EXPECT_EQ(fake.CountOf("FtpGetCurrentDirectory"), 4);
 }
@@ -111,7 +112,7 @@ TEST_F(FtpConnectionTest, ALoginWhoseSessionWentAwayAtItsPwdFails) {
         fake.Script("FtpGetCurrentDirectory", FakeOutcome::Failure(error));
         EXPECT_EQ(Connect(), ApiFailed) << error;
         EXPECT_EQ(fake.OpenHandleCount(), 0) << error;
-        EXPECT_FALSE(connection.failure.empty());
+        EXPECT_FALSE(connection.Failure().empty());
     }
 }
 
@@ -120,9 +121,8 @@ TEST_F(FtpConnectionTest, FailuresToOpenOrLogInLeaveNoHandleOpen) {
     EXPECT_EQ(Connect(), ApiInternetOpenFailed);
     fake.Script("InternetConnect", FakeOutcome::Failure(ERROR_INTERNET_LOGIN_FAILURE));
     EXPECT_EQ(Connect(), ApiConnectFailed);
-    EXPECT_EQ(connection.internetHandle, nullptr);
-    EXPECT_EQ(connection.ftpHandle, nullptr);
-    EXPECT_EQ(connection.currentFolder, W(""));
+    EXPECT_EQ(connection.State(), ConnectionState::Constructed);
+    EXPECT_EQ(connection.CurrentFolder(), W(""));
     EXPECT_EQ(fake.OpenHandleCount(), 0);
     EXPECT_TRUE(fake.problems.empty());
 }
@@ -130,9 +130,8 @@ TEST_F(FtpConnectionTest, FailuresToOpenOrLogInLeaveNoHandleOpen) {
 TEST_F(FtpConnectionTest, AFailingFirstListingClosesTheConnection) {
     fake.Script("FtpFindFirstFile", FakeOutcome::Failure(ERROR_INTERNET_EXTENDED_ERROR));
     EXPECT_EQ(Connect(), ApiFailed);
-    EXPECT_EQ(connection.ftpHandle, nullptr);
-    EXPECT_EQ(connection.internetHandle, nullptr);
-    EXPECT_EQ(connection.currentFolder, W("/"));
+    EXPECT_EQ(connection.State(), ConnectionState::Closed);
+    EXPECT_EQ(connection.CurrentFolder(), W("/"));
     EXPECT_EQ(fake.OpenHandleCount(), 0);
     EXPECT_TRUE(fake.problems.empty());
 }
@@ -141,13 +140,13 @@ TEST_F(FtpConnectionTest, AListingThatBreaksOffKeepsWhatWasReadAndClosesItsFind)
     fake.defaultListing = {{FakeFile("one"), FakeFolder("two"), FakeFile("three")},
                            ERROR_INTERNET_CONNECTION_RESET};
     ASSERT_EQ(Connect(), ApiOk);
-    EXPECT_EQ(Utf8(connection.assets), (Names{"one", "three"}));
-    EXPECT_EQ(Utf8(connection.folders), (Names{"two"}));
+    EXPECT_EQ(Utf8(connection.Assets()), (Names{"one", "three"}));
+    EXPECT_EQ(Utf8(connection.Folders()), (Names{"two"}));
     fake.listings.push_back({{FakeFile("x"), FakeFile("y")}, ERROR_INTERNET_CONNECTION_RESET});
     fake.Script("InternetFindNextFile", FakeOutcome::Failure(ERROR_INTERNET_CONNECTION_RESET));
     EXPECT_EQ(connection.RefreshListing(nullptr), ApiOk);
-    EXPECT_EQ(Utf8(connection.assets), (Names{"x"}));
-    EXPECT_TRUE(connection.folders.empty());
+    EXPECT_EQ(Utf8(connection.Assets()), (Names{"x"}));
+    EXPECT_TRUE(connection.Folders().empty());
     EXPECT_EQ(fake.OpenHandleCount(), 2);
 }
 
@@ -160,8 +159,8 @@ TEST_F(FtpConnectionTest, OnlyTheFolderBitSendsAnEntryToFolders) {
     normal.fileAttributes = FILE_ATTRIBUTE_NORMAL;
     fake.defaultListing.entries = {readOnlyFolder, archived, normal};
     ASSERT_EQ(Connect(), ApiOk);
-    EXPECT_EQ(Utf8(connection.folders), (Names{"ro-dir"}));
-    EXPECT_EQ(Utf8(connection.assets), (Names{"archived", "normal"}));
+    EXPECT_EQ(Utf8(connection.Folders()), (Names{"ro-dir"}));
+    EXPECT_EQ(Utf8(connection.Assets()), (Names{"archived", "normal"}));
 }
 
 TEST_F(FtpConnectionTest, AnUnterminatedNameStopsAtTheRecordsEnd) {
@@ -169,14 +168,14 @@ TEST_F(FtpConnectionTest, AnUnterminatedNameStopsAtTheRecordsEnd) {
     std::fill(std::begin(record.fileName), std::end(record.fileName), WideChar{'n'});
     fake.defaultListing.entries = {record};
     ASSERT_EQ(Connect(), ApiOk);
-    ASSERT_EQ(connection.assets.size(), 1u);
-    EXPECT_EQ(connection.assets[0].size(), 259u);
+    ASSERT_EQ(connection.Assets().size(), 1u);
+    EXPECT_EQ(connection.Assets()[0].size(), 259u);
 }
 
 TEST_F(FtpConnectionTest, ConnectAgainClosesBothHandlesFirstAndNothingIsClosedTwice) {
     ASSERT_EQ(Connect(), ApiOk);
-    InternetHandle firstInternet = connection.internetHandle;
-    InternetHandle firstFtp = connection.ftpHandle;
+    InternetHandle firstInternet = fake.calls[0].result;
+    InternetHandle firstFtp = fake.calls[1].result;
     const std::size_t before = fake.calls.size();
     ASSERT_EQ(Connect(), ApiOk);
     EXPECT_EQ(fake.calls[before].name, "InternetCloseHandle");
@@ -195,9 +194,9 @@ TEST_F(FtpConnectionTest, TheClosedConnectionFailsListingsButNotDeletes) {
     ASSERT_EQ(Connect(), ApiOk);
     connection.CloseHandles();
     EXPECT_EQ(connection.DeleteRemoteFile(W("kept")), ApiOk);
-    EXPECT_EQ(Utf8(connection.assets), (Names{"kept"}));
+    EXPECT_EQ(Utf8(connection.Assets()), (Names{"kept"}));
     EXPECT_EQ(connection.RefreshListing(nullptr), ApiFailed);
-    EXPECT_TRUE(connection.assets.empty());
+    EXPECT_TRUE(connection.Assets().empty());
 }
 
 TEST_F(FtpConnectionTest, DeleteIgnoresRefusalsAndNamesWithLineBreaksNeverLeave) {
@@ -209,7 +208,7 @@ TEST_F(FtpConnectionTest, DeleteIgnoresRefusalsAndNamesWithLineBreaksNeverLeave)
     const auto deletes = fake.CallsNamed("FtpDeleteFile");
     ASSERT_EQ(deletes.size(), 2u);
     EXPECT_EQ(deletes[1]->error, ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(Utf8(connection.assets), (Names{"gone"}));
+    EXPECT_EQ(Utf8(connection.Assets()), (Names{"gone"}));
     // A connection that went away is no refusal: the file is still there.
     fake.Script("FtpDeleteFile", FakeOutcome::Failure(ERROR_INTERNET_CONNECTION_ABORTED));
     EXPECT_EQ(connection.DeleteRemoteFile(W("gone")), ApiFailed);
@@ -242,20 +241,21 @@ void SAPI_WINAPI Earlier(InternetHandle, uintptr_t context, uint32_t status, voi
 TEST_F(FtpConnectionTest, StatusNotificationsGoOnlyToAnEarlierCallback) {
     forwarded = 0;
     ASSERT_EQ(Connect(), ApiOk);
-    fake.Notify(connection.ftpHandle, 40);
+    fake.Notify(LoginHandle(), 40);
     EXPECT_EQ(forwarded, 0);
 
     FtpConnection chained(nullptr, false, fake);
     fake.previousCallback = &Earlier;
     ASSERT_EQ(chained.Connect(W("h"), 21, W("u"), W("p"), true), ApiOk);
-    fake.Notify(chained.ftpHandle, 40);
+    fake.Notify(LoginHandle(), 40);
     EXPECT_EQ(forwarded, 1);
     EXPECT_EQ(forwardedContext, reinterpret_cast<uintptr_t>(&chained));
     FtpConnection::StatusCallback(nullptr, 0, 40, nullptr, 0);
     EXPECT_EQ(forwarded, 1);
 
-    chained.previousStatusCallback = INTERNET_INVALID_STATUS_CALLBACK;
-    fake.Notify(chained.ftpHandle, 40);
+    fake.previousCallback = INTERNET_INVALID_STATUS_CALLBACK;
+    ASSERT_EQ(chained.Connect(W("h"), 21, W("u"), W("p"), true), ApiOk);
+    fake.Notify(LoginHandle(), 40);
     EXPECT_EQ(forwarded, 1);
 }
 
@@ -266,12 +266,12 @@ TEST_F(FtpConnectionTest, StatusNotificationsGoOnlyToAnEarlierCallback) {
 using FtpConnectionDeathTest = FtpConnectionTest;
 
 TEST_F(FtpConnectionDeathTest, ItsOwnCallbackIsNeverCalledAsTheEarlierOne) {
+    fake.previousCallback = &FtpConnection::StatusCallback;
     ASSERT_EQ(Connect(), ApiOk);
-    connection.previousStatusCallback = &FtpConnection::StatusCallback;
     EXPECT_EXIT(
         {
             ::alarm(10);
-            fake.Notify(connection.ftpHandle, 40);
+            fake.Notify(LoginHandle(), 40);
             std::_Exit(0);
         },
         ::testing::ExitedWithCode(0), "");

@@ -32,6 +32,12 @@ protected:
         return names;
     }
     std::optional<std::string> TextOf(std::size_t call) const { return fake.calls.at(call).texts.at(0); }
+    // Puts the connection in `folder` as a server's answer to PWD would.
+    void MoveTo(const char *folder) {
+        fake.directoryAnswers.push_back(folder);
+        ASSERT_EQ(connection.ChangeCurrentFolder(W("elsewhere")), ApiOk);
+        fake.calls.clear();
+    }
 
     FakeFtpClientServices fake;
     FtpConnection connection{nullptr, false, fake};
@@ -43,7 +49,7 @@ TEST_F(NavigationTest, ADotStaysWithoutAWord) {
     fake.calls.clear();
     EXPECT_EQ(connection.ChangeCurrentFolder(W(".")), ApiOk);
     EXPECT_TRUE(fake.calls.empty());
-    EXPECT_TRUE(connection.assets.empty());
+    EXPECT_TRUE(connection.Assets().empty());
 }
 
 TEST_F(NavigationTest, EnteringTakesTheServersAnswerAndListsIt) {
@@ -53,10 +59,10 @@ TEST_F(NavigationTest, EnteringTakesTheServersAnswerAndListsIt) {
     EXPECT_EQ(Sent(), (Names{"FtpSetCurrentDirectory", "FtpGetCurrentDirectory", "FtpFindFirstFile"}));
     EXPECT_EQ(TextOf(0), "sub");
     EXPECT_EQ(fake.calls[1].number, 1025u);
-    EXPECT_EQ(connection.currentFolder, W("/srv/sub"));
+    EXPECT_EQ(connection.CurrentFolder(), W("/srv/sub"));
     EXPECT_EQ(fake.CallsNamed("FtpFindFirstFile")[0]->texts[0], "/srv/sub");
-    EXPECT_EQ(connection.assets.ToVector(), std::vector<WideString>{W("inner.txt")});
-    EXPECT_TRUE(connection.folders.empty());
+    EXPECT_EQ(connection.Assets().ToVector(), std::vector<WideString>{W("inner.txt")});
+    EXPECT_TRUE(connection.Folders().empty());
 }
 
 TEST_F(NavigationTest, AFolderThatCannotBeEnteredIsCreatedAndEntered) {
@@ -67,9 +73,9 @@ TEST_F(NavigationTest, AFolderThatCannotBeEnteredIsCreatedAndEntered) {
     EXPECT_EQ(Sent(), (Names{"FtpSetCurrentDirectory", "FtpCreateDirectory", "FtpSetCurrentDirectory",
                              "FtpGetCurrentDirectory", "FtpFindFirstFile"}));
     EXPECT_EQ(TextOf(1), "new");
-    EXPECT_EQ(connection.currentFolder, W("/new"));
-    EXPECT_TRUE(connection.folders.empty());
-    EXPECT_TRUE(connection.assets.empty());
+    EXPECT_EQ(connection.CurrentFolder(), W("/new"));
+    EXPECT_TRUE(connection.Folders().empty());
+    EXPECT_TRUE(connection.Assets().empty());
 }
 
 TEST_F(NavigationTest, ARefusedFolderLeavesEverythingAsItWas) {
@@ -84,9 +90,9 @@ TEST_F(NavigationTest, ARefusedFolderLeavesEverythingAsItWas) {
             : Names{"FtpSetCurrentDirectory", "FtpCreateDirectory", "FtpSetCurrentDirectory",
                     "FtpGetCurrentDirectory"};
         EXPECT_EQ(Sent(), expected);
-        EXPECT_EQ(connection.currentFolder, W("/"));
-        EXPECT_EQ(connection.folders.ToVector(), std::vector<WideString>{W("sub")});
-        EXPECT_EQ(connection.assets.ToVector(), std::vector<WideString>{W("file.txt")});
+        EXPECT_EQ(connection.CurrentFolder(), W("/"));
+        EXPECT_EQ(connection.Folders().ToVector(), std::vector<WideString>{W("sub")});
+        EXPECT_EQ(connection.Assets().ToVector(), std::vector<WideString>{W("file.txt")});
     }
 }
 
@@ -100,11 +106,11 @@ void PrintTo(const ParentCase &cut, std::ostream *out) { *out << '"' << cut.befo
 class ParentFallbackTest : public NavigationTest, public ::testing::WithParamInterface<ParentCase> {};
 
 TEST_P(ParentFallbackTest, UpWithoutAnAnswerCutsAfterTheParentsSlash) {
-    connection.currentFolder = W(GetParam().before);
+    MoveTo(GetParam().before);
     fake.Script("FtpGetCurrentDirectory", FakeOutcome::Failure(ERROR_INTERNET_EXTENDED_ERROR));
     ASSERT_EQ(connection.ChangeCurrentFolder(W("..")), ApiOk);
     EXPECT_EQ(TextOf(0), "..");
-    EXPECT_EQ(Utf8FromWide(connection.currentFolder), GetParam().fallback);
+    EXPECT_EQ(Utf8FromWide(connection.CurrentFolder()), GetParam().fallback);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cuts, ParentFallbackTest,
@@ -114,10 +120,10 @@ INSTANTIATE_TEST_SUITE_P(Cuts, ParentFallbackTest,
                                            ParentCase{"", ""}));
 
 TEST_F(NavigationTest, UpTakesTheServersAnswerWhenThereIsOne) {
-    connection.currentFolder = W("/a/b");
+    MoveTo("/a/b");
     fake.currentDirectory = "/a";
     ASSERT_EQ(connection.ChangeCurrentFolder(W("..")), ApiOk);
-    EXPECT_EQ(connection.currentFolder, W("/a"));
+    EXPECT_EQ(connection.CurrentFolder(), W("/a"));
 }
 
 // Without an answer a path from the root is taken as given and any other name
@@ -132,12 +138,11 @@ TEST_F(NavigationTest, WithoutAnAnswerOtherNamesAreJoinedToTheCurrentFolder) {
                              Case{"/", "a/b", "/a/b"}, Case{"/docs", "/x/y", "/x/y"},
                              Case{"/docs", "./", "/docs/./"}, Case{"/docs", " ..", "/docs/ .."},
                              Case{"/docs", "../", "/docs/../"}, Case{"", "sub", "/sub"}}) {
-        connection.currentFolder = W(move.before);
+        MoveTo(move.before);
         fake.Script("FtpGetCurrentDirectory", FakeOutcome::Failure(ERROR_INTERNET_EXTENDED_ERROR));
-        fake.calls.clear();
         ASSERT_EQ(connection.ChangeCurrentFolder(W(move.name)), ApiOk) << move.name;
         EXPECT_EQ(TextOf(0), move.name);
-        EXPECT_EQ(Utf8FromWide(connection.currentFolder), move.after) << move.before << " + " << move.name;
+        EXPECT_EQ(Utf8FromWide(connection.CurrentFolder()), move.after) << move.before << " + " << move.name;
         EXPECT_EQ(fake.CallsNamed("FtpFindFirstFile").at(0)->texts[0], move.after);
     }
 }
@@ -146,10 +151,10 @@ TEST_F(NavigationTest, AFailingListingAfterTheMoveKeepsTheNewFolder) {
     fake.currentDirectory = "/sub";
     fake.Script("FtpFindFirstFile", FakeOutcome::Failure(ERROR_INTERNET_CONNECTION_RESET));
     EXPECT_EQ(connection.ChangeCurrentFolder(W("sub")), ApiFailed);
-    EXPECT_EQ(connection.currentFolder, W("/sub"));
-    EXPECT_TRUE(connection.folders.empty());
-    EXPECT_TRUE(connection.assets.empty());
-    EXPECT_NE(connection.ftpHandle, nullptr);
+    EXPECT_EQ(connection.CurrentFolder(), W("/sub"));
+    EXPECT_TRUE(connection.Folders().empty());
+    EXPECT_TRUE(connection.Assets().empty());
+    EXPECT_TRUE(connection.IsOpen());
 }
 
 TEST_F(NavigationTest, NamesTooLongToRecordAreRefusedBeforeSending) {
@@ -159,16 +164,17 @@ TEST_F(NavigationTest, NamesTooLongToRecordAreRefusedBeforeSending) {
     fake.Script("FtpGetCurrentDirectory", FakeOutcome::Failure(ERROR_INSUFFICIENT_BUFFER));
     const WideString longest = W("/") + WideString(1023, WideChar{'d'});
     EXPECT_EQ(connection.ChangeCurrentFolder(longest), ApiOk);
-    EXPECT_EQ(connection.currentFolder, longest);
+    EXPECT_EQ(connection.CurrentFolder(), longest);
 }
 
 TEST_F(NavigationTest, AnAnswerTooLongForTheBufferGivesWayToTheFallback) {
-    fake.directoryAnswers = {std::string(1024, 'p'), std::string(1025, 'p')};
+    fake.directoryAnswers = {std::string(1024, 'p')};
     ASSERT_EQ(connection.ChangeCurrentFolder(W("p")), ApiOk);
-    EXPECT_EQ(connection.currentFolder.size(), 1024u);
-    connection.currentFolder = W("/srv");
+    EXPECT_EQ(connection.CurrentFolder().size(), 1024u);
+    MoveTo("/srv");
+    fake.directoryAnswers = {std::string(1025, 'p')};
     ASSERT_EQ(connection.ChangeCurrentFolder(W("q")), ApiOk);
-    EXPECT_EQ(connection.currentFolder, W("/srv/q"));
+    EXPECT_EQ(connection.CurrentFolder(), W("/srv/q"));
 }
 
 TEST_F(NavigationTest, AClosedConnectionMovesNowhere) {
@@ -176,7 +182,7 @@ TEST_F(NavigationTest, AClosedConnectionMovesNowhere) {
     EXPECT_EQ(connection.ChangeCurrentFolder(W("sub")), ApiFolderUnavailable);
     EXPECT_EQ(connection.ChangeCurrentFolder(W("..")), ApiFolderUnavailable);
     EXPECT_EQ(connection.ChangeCurrentFolder(W(".")), ApiOk);
-    EXPECT_EQ(connection.currentFolder, W("/"));
+    EXPECT_EQ(connection.CurrentFolder(), W("/"));
 }
 
 TEST_F(NavigationTest, ANameWithALineBreakIsNeitherEnteredNorCreated) {
@@ -186,7 +192,7 @@ TEST_F(NavigationTest, ANameWithALineBreakIsNeitherEnteredNorCreated) {
             EXPECT_EQ(call.error, ERROR_INVALID_PARAMETER);
         }
     }
-    EXPECT_EQ(connection.currentFolder, W("/"));
+    EXPECT_EQ(connection.CurrentFolder(), W("/"));
 }
 
 }  // namespace

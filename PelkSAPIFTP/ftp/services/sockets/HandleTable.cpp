@@ -16,11 +16,6 @@ InternetHandle HandleTable::Add(std::shared_ptr<HandleObject> object) {
     return reinterpret_cast<InternetHandle>(nextHandle_);
 }
 
-std::shared_ptr<HandleObject> HandleTable::Find(InternetHandle handle, HandleKind kind) const {
-    std::shared_ptr<HandleObject> object = FindAny(handle);
-    return object && object->kind == kind ? object : nullptr;
-}
-
 std::shared_ptr<HandleObject> HandleTable::FindAny(InternetHandle handle) const {
     std::lock_guard lock(mutex_);
     const auto found = objects_.find(KeyOf(handle));

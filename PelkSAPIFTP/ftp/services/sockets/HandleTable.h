@@ -20,34 +20,75 @@ namespace sapi::ftpclient {
 
 enum class HandleKind { Root, Connect, Find, File };
 
+// What every handle has. Each kind's fields are in a type of its own, below.
 struct HandleObject {
-    HandleKind kind = HandleKind::Root;
-    uintptr_t parent = 0;  // the handle it was made from; 0 for a root handle
+    explicit HandleObject(HandleKind ofKind, uintptr_t madeFrom = 0) : kind(ofKind), parent(madeFrom) {}
+
+    const HandleKind kind;
+    const uintptr_t parent;  // the handle it was made from; 0 for a root handle
     InternetStatusCallback callback = nullptr;
-    // Root handles: the FTPS settings its connections take, and whether they
-    // open themselves again when the server drops them.
+};
+
+// The FTPS settings its connections take.
+struct RootObject : HandleObject {
+    static constexpr HandleKind ownKind = HandleKind::Root;
+    RootObject() : HandleObject(ownKind) {}
+
     TlsSettings tls;
-    bool reconnect = false;
-    // Connect handles: the session. Find and file handles share it, so that a
-    // child that is still in a caller's hands never outlives what it needs.
+    bool reconnect = false;  // its connections open themselves again when dropped
+};
+
+// A connection's session and its way with names: a connect handle's, shared by
+// the find and file handles made from it, so that a child that is still in a
+// caller's hands never outlives what it needs.
+struct SessionObject : HandleObject {
+    using HandleObject::HandleObject;
+
     std::shared_ptr<FtpSession> session;
-    std::shared_ptr<RemoteNames> names;  // shared the same way
-    // Connect handles: the folder the server was last seen to be in, as the
-    // host named it (the argument of the last CWD, or the answer to PWD).
+    std::shared_ptr<RemoteNames> names;
+};
+
+struct ConnectObject : SessionObject {
+    static constexpr HandleKind ownKind = HandleKind::Connect;
+    explicit ConnectObject(uintptr_t root) : SessionObject(ownKind, root) {}
+
+    // The folder the server was last seen to be in, as the host named it (the
+    // argument of the last CWD, or the answer to PWD).
     WideString serverFolder;
-    // Find handles: the listing as read, turned into records one at a time
-    // (a record is some 500 bytes; a listing line is often 50).
+};
+
+// The listing as read, turned into records one at a time (a record is some 500
+// bytes; a listing line is often 50).
+struct FindObject : SessionObject {
+    static constexpr HandleKind ownKind = HandleKind::Find;
+    explicit FindObject(uintptr_t connect) : SessionObject(ownKind, connect) {}
+
     CompactListing listing;
     WideString filter;
     std::size_t nextEntry = 0;
     WideString scratch;  // one name's text, reused from record to record
 };
 
+// A retrieval or a store: the session's transfer under way.
+struct FileObject : SessionObject {
+    static constexpr HandleKind ownKind = HandleKind::File;
+    explicit FileObject(uintptr_t connect) : SessionObject(ownKind, connect) {}
+};
+
+// The object as its kind's own type; null when it is of another kind.
+template <typename Object>
+std::shared_ptr<Object> As(const std::shared_ptr<HandleObject> &object) {
+    return object && object->kind == Object::ownKind ? std::static_pointer_cast<Object>(object) : nullptr;
+}
+
 class HandleTable {
 public:
     InternetHandle Add(std::shared_ptr<HandleObject> object);
     // The live object of that kind, or null.
-    std::shared_ptr<HandleObject> Find(InternetHandle handle, HandleKind kind) const;
+    template <typename Object>
+    std::shared_ptr<Object> Find(InternetHandle handle) const {
+        return As<Object>(FindAny(handle));
+    }
     std::shared_ptr<HandleObject> FindAny(InternetHandle handle) const;
     // Whether a find or file handle made from `connect` is still open.
     bool HasChild(uintptr_t connect, HandleKind kind) const;

@@ -91,7 +91,7 @@ bool ToFindData(const ListingEntry &entry, const WideString &name, FtpFindData &
 
 // The next entry of a find that makes a record: a name that fits cFileName
 // and matches the filter.
-bool NextRecord(HandleObject &find, FtpFindData &data) {
+bool NextRecord(FindObject &find, FtpFindData &data) {
     while (find.nextEntry < find.listing.Count()) {
         // Each entry is read once: what lies behind goes back to the heap
         // while the caller copies the listing out.
@@ -111,7 +111,7 @@ bool NextRecord(HandleObject &find, FtpFindData &data) {
 // current folder, with no argument, whatever its name holds: a folder named
 // "What?" or "*" is a folder, not a pattern, and a server that globs the
 // argument of LIST never sees it.
-FindPattern PatternOf(const HandleObject &connect, const WideChar *searchPattern) {
+FindPattern PatternOf(const ConnectObject &connect, const WideChar *searchPattern) {
     const WideView text = searchPattern ? WideView(searchPattern) : WideView();
     if (!text.empty() && text == connect.serverFolder) return FindPattern{};
     return SplitFindPattern(text);
@@ -119,10 +119,9 @@ FindPattern PatternOf(const HandleObject &connect, const WideChar *searchPattern
 
 // A find or file handle made from a connect handle: it shares the connection's
 // session and inherits its status callback.
-std::shared_ptr<HandleObject> ChildOf(const HandleObject &owner, InternetHandle connect, HandleKind kind) {
-    auto child = std::make_shared<HandleObject>();
-    child->kind = kind;
-    child->parent = reinterpret_cast<uintptr_t>(connect);
+template <typename Child>
+std::shared_ptr<Child> ChildOf(const ConnectObject &owner, InternetHandle connect) {
+    auto child = std::make_shared<Child>(reinterpret_cast<uintptr_t>(connect));
     child->callback = owner.callback;
     child->session = owner.session;
     child->names = owner.names;
@@ -153,8 +152,8 @@ bool SocketFtpClientServices::Finish(const FtpSession &session, SessionError err
     return FailBool(WinInetErrorOf(error));
 }
 
-std::shared_ptr<HandleObject> SocketFtpClientServices::ConnectFor(InternetHandle connect, bool transfersToo) {
-    std::shared_ptr<HandleObject> object = handles_.Find(connect, HandleKind::Connect);
+std::shared_ptr<ConnectObject> SocketFtpClientServices::ConnectFor(InternetHandle connect, bool transfersToo) {
+    std::shared_ptr<ConnectObject> object = handles_.Find<ConnectObject>(connect);
     if (!object) {
         SetThreadError(ERROR_INVALID_HANDLE);
         return nullptr;
@@ -169,9 +168,7 @@ std::shared_ptr<HandleObject> SocketFtpClientServices::ConnectFor(InternetHandle
 
 InternetHandle SocketFtpClientServices::InternetOpen(const WideChar *, uint32_t, const WideChar *,
                                                      const WideChar *, uint32_t) {
-    auto root = std::make_shared<HandleObject>();
-    root->kind = HandleKind::Root;
-    return handles_.Add(std::move(root));
+    return handles_.Add(std::make_shared<RootObject>());
 }
 
 namespace {
@@ -203,7 +200,7 @@ bool ApplyTlsOption(TlsSettings &tls, uint32_t option, const void *buffer, uint3
 
 bool SocketFtpClientServices::InternetSetOption(InternetHandle handle, uint32_t option, const void *buffer,
                                                 uint32_t length) {
-    std::shared_ptr<HandleObject> root = handles_.Find(handle, HandleKind::Root);
+    std::shared_ptr<RootObject> root = handles_.Find<RootObject>(handle);
     if (!root) return FailBool(ERROR_INVALID_HANDLE);
     if (option == SAPI_OPTION_FTP_RECONNECT) {
         uint32_t on = 0;
@@ -224,7 +221,7 @@ InternetHandle SocketFtpClientServices::InternetConnect(InternetHandle internet,
                                                         uint16_t port, const WideChar *userName,
                                                         const WideChar *password, uint32_t service,
                                                         uint32_t flags, uintptr_t) {
-    std::shared_ptr<HandleObject> root = handles_.Find(internet, HandleKind::Root);
+    std::shared_ptr<RootObject> root = handles_.Find<RootObject>(internet);
     if (!root) return FailHandle(ERROR_INVALID_HANDLE);
     if (serverName == nullptr || *serverName == 0 || service != INTERNET_SERVICE_FTP) {
         return FailHandle(ERROR_INVALID_PARAMETER);
@@ -243,9 +240,7 @@ InternetHandle SocketFtpClientServices::InternetConnect(InternetHandle internet,
         return nullptr;
     }
     SetThreadResponse(session->LoginReply().Text());
-    auto connect = std::make_shared<HandleObject>();
-    connect->kind = HandleKind::Connect;
-    connect->parent = reinterpret_cast<uintptr_t>(internet);
+    auto connect = std::make_shared<ConnectObject>(reinterpret_cast<uintptr_t>(internet));
     connect->session = std::move(session);
     connect->names = std::make_shared<RemoteNames>();
     return handles_.Add(std::move(connect));
@@ -260,12 +255,12 @@ InternetStatusCallback SocketFtpClientServices::InternetSetStatusCallback(Intern
 
 InternetHandle SocketFtpClientServices::FtpFindFirstFile(InternetHandle connect, const WideChar *searchPattern,
                                                          FtpFindData *findData, uint32_t, uintptr_t) {
-    std::shared_ptr<HandleObject> owner = ConnectFor(connect, true);
+    std::shared_ptr<ConnectObject> owner = ConnectFor(connect, true);
     if (!owner) return nullptr;
     if (findData == nullptr) return FailHandle(ERROR_INVALID_PARAMETER);
     if (!IsSingleLine(searchPattern)) return FailHandle(ERROR_INVALID_PARAMETER);
     const FindPattern pattern = PatternOf(*owner, searchPattern);
-    std::shared_ptr<HandleObject> find = ChildOf(*owner, connect, HandleKind::Find);
+    std::shared_ptr<FindObject> find = ChildOf<FindObject>(*owner, connect);
     const std::string path = owner->names->Encode(pattern.listPath);
     if (!Finish(*owner->session, owner->session->List(path, find->listing))) return nullptr;
     find->filter = pattern.filter;
@@ -274,14 +269,14 @@ InternetHandle SocketFtpClientServices::FtpFindFirstFile(InternetHandle connect,
 }
 
 bool SocketFtpClientServices::InternetFindNextFile(InternetHandle find, FtpFindData *findData) {
-    std::shared_ptr<HandleObject> object = handles_.Find(find, HandleKind::Find);
+    std::shared_ptr<FindObject> object = handles_.Find<FindObject>(find);
     if (!object) return FailBool(ERROR_INVALID_HANDLE);
     if (findData == nullptr) return FailBool(ERROR_INVALID_PARAMETER);
     return NextRecord(*object, *findData) || FailBool(ERROR_NO_MORE_FILES);
 }
 
 bool SocketFtpClientServices::RunCommand(InternetHandle connect, const char *verb, const WideChar *argument) {
-    std::shared_ptr<HandleObject> owner = ConnectFor(connect, false);
+    std::shared_ptr<ConnectObject> owner = ConnectFor(connect, false);
     if (!owner) return false;
     if (argument == nullptr || *argument == 0 || !IsSingleLine(argument)) {
         return FailBool(ERROR_INVALID_PARAMETER);
@@ -293,7 +288,7 @@ bool SocketFtpClientServices::RunCommand(InternetHandle connect, const char *ver
 
 bool SocketFtpClientServices::FtpSetCurrentDirectory(InternetHandle connect, const WideChar *directory) {
     if (!RunCommand(connect, "CWD", directory)) return false;
-    if (std::shared_ptr<HandleObject> owner = handles_.Find(connect, HandleKind::Connect)) {
+    if (std::shared_ptr<ConnectObject> owner = handles_.Find<ConnectObject>(connect)) {
         owner->serverFolder = directory;
     }
     return true;
@@ -309,7 +304,7 @@ bool SocketFtpClientServices::FtpDeleteFile(InternetHandle connect, const WideCh
 
 bool SocketFtpClientServices::FtpGetCurrentDirectory(InternetHandle connect, WideChar *directory,
                                                      uint32_t *length) {
-    std::shared_ptr<HandleObject> owner = ConnectFor(connect, false);
+    std::shared_ptr<ConnectObject> owner = ConnectFor(connect, false);
     if (!owner) return false;
     if (directory == nullptr || length == nullptr) return FailBool(ERROR_INVALID_PARAMETER);
     FtpReply reply;
@@ -327,7 +322,7 @@ bool SocketFtpClientServices::FtpGetCurrentDirectory(InternetHandle connect, Wid
 bool SocketFtpClientServices::FtpCommand(InternetHandle connect, bool expectResponse, uint32_t,
                                          const WideChar *command, uintptr_t, InternetHandle *commandHandle) {
     if (commandHandle) *commandHandle = nullptr;
-    std::shared_ptr<HandleObject> owner = ConnectFor(connect, false);
+    std::shared_ptr<ConnectObject> owner = ConnectFor(connect, false);
     if (!owner) return false;
     if (expectResponse || command == nullptr || *command == 0 || !IsSingleLine(command)) {
         return FailBool(ERROR_INVALID_PARAMETER);
@@ -350,7 +345,7 @@ bool SocketFtpClientServices::InternetGetLastResponseInfo(uint32_t *error, WideC
 
 InternetHandle SocketFtpClientServices::FtpOpenFile(InternetHandle connect, const WideChar *fileName,
                                                     uint32_t access, uint32_t, uintptr_t) {
-    std::shared_ptr<HandleObject> owner = ConnectFor(connect, true);
+    std::shared_ptr<ConnectObject> owner = ConnectFor(connect, true);
     if (!owner) return nullptr;
     if (fileName == nullptr || *fileName == 0 || !IsSingleLine(fileName) ||
         (access != GENERIC_READ && access != GENERIC_WRITE)) {
@@ -359,11 +354,11 @@ InternetHandle SocketFtpClientServices::FtpOpenFile(InternetHandle connect, cons
     const bool retrieve = access == GENERIC_READ;
     const std::string name = owner->names->Encode(fileName);
     if (!Finish(*owner->session, owner->session->OpenTransfer(name, retrieve))) return nullptr;
-    return handles_.Add(ChildOf(*owner, connect, HandleKind::File));
+    return handles_.Add(ChildOf<FileObject>(*owner, connect));
 }
 
 uint32_t SocketFtpClientServices::FtpGetFileSize(InternetHandle file, uint32_t *sizeHigh) {
-    std::shared_ptr<HandleObject> object = handles_.Find(file, HandleKind::File);
+    std::shared_ptr<FileObject> object = handles_.Find<FileObject>(file);
     if (!object) {
         SetThreadError(ERROR_INVALID_HANDLE);
         return INVALID_FILE_SIZE;
@@ -381,7 +376,7 @@ uint32_t SocketFtpClientServices::FtpGetFileSize(InternetHandle file, uint32_t *
 
 bool SocketFtpClientServices::InternetReadFile(InternetHandle file, void *buffer, uint32_t bytesToRead,
                                                uint32_t *bytesRead) {
-    std::shared_ptr<HandleObject> object = handles_.Find(file, HandleKind::File);
+    std::shared_ptr<FileObject> object = handles_.Find<FileObject>(file);
     if (!object) return FailBool(ERROR_INVALID_HANDLE);
     if (bytesRead == nullptr || (buffer == nullptr && bytesToRead > 0)) return FailBool(ERROR_INVALID_PARAMETER);
     *bytesRead = 0;
@@ -390,7 +385,7 @@ bool SocketFtpClientServices::InternetReadFile(InternetHandle file, void *buffer
 
 bool SocketFtpClientServices::InternetWriteFile(InternetHandle file, const void *buffer, uint32_t bytesToWrite,
                                                 uint32_t *bytesWritten) {
-    std::shared_ptr<HandleObject> object = handles_.Find(file, HandleKind::File);
+    std::shared_ptr<FileObject> object = handles_.Find<FileObject>(file);
     if (!object) return FailBool(ERROR_INVALID_HANDLE);
     if (bytesWritten == nullptr || (buffer == nullptr && bytesToWrite > 0)) {
         return FailBool(ERROR_INVALID_PARAMETER);
@@ -402,13 +397,13 @@ bool SocketFtpClientServices::InternetWriteFile(InternetHandle file, const void 
 bool SocketFtpClientServices::InternetCloseHandle(InternetHandle handle) {
     std::vector<std::shared_ptr<HandleObject>> removed = handles_.Remove(handle);
     if (removed.empty()) return FailBool(ERROR_INVALID_HANDLE);
-    const std::shared_ptr<HandleObject> &self = removed.back();
     // Closing a connect (or root) handle ends its sessions and with them any
     // transfer still open; a file handle closed on its own ends its transfer.
     for (const std::shared_ptr<HandleObject> &object : removed) {
-        if (object->kind == HandleKind::Connect) object->session->Close();
+        if (const auto connect = As<ConnectObject>(object)) connect->session->Close();
     }
-    if (self->kind != HandleKind::File) return true;
+    const std::shared_ptr<FileObject> self = As<FileObject>(removed.back());
+    if (!self) return true;
     return Finish(*self->session, self->session->CloseTransfer());
 }
 
@@ -417,11 +412,12 @@ bool SocketFtpClientServices::InternetQueryOption(InternetHandle handle, uint32_
     std::shared_ptr<HandleObject> object = handles_.FindAny(handle);
     if (!object) return FailBool(ERROR_INVALID_HANDLE);
     if (option != TransferConfirmedOption) return FailBool(ERROR_INTERNET_INVALID_OPTION);
-    if (object->kind != HandleKind::File || !object->session->TransferIsRetrieval()) {
+    const std::shared_ptr<FileObject> file = As<FileObject>(object);
+    if (!file || !file->session->TransferIsRetrieval()) {
         return FailBool(ERROR_INTERNET_INCORRECT_HANDLE_TYPE);
     }
     if (length == nullptr) return FailBool(ERROR_INVALID_PARAMETER);
-    const uint32_t confirmed = object->session->TransferConfirmed() ? 1 : 0;
+    const uint32_t confirmed = file->session->TransferConfirmed() ? 1 : 0;
     if (buffer == nullptr || *length < sizeof confirmed) {
         *length = sizeof confirmed;
         return FailBool(ERROR_INSUFFICIENT_BUFFER);

@@ -63,7 +63,7 @@ public:
 
 private:
     bool RunCommand(InternetHandle connect, const char *verb, const WideChar *argument);
-    std::shared_ptr<HandleObject> ConnectFor(InternetHandle connect, bool transfersToo);
+    std::shared_ptr<ConnectObject> ConnectFor(InternetHandle connect, bool transfersToo);
     bool Finish(const FtpSession &session, SessionError error);
 
     HandleTable handles_;
