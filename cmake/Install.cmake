@@ -25,5 +25,5 @@ install(FILES PelkSAPIFTP/include/ServerApi.h DESTINATION ${sapi_include_dir})
 install(FILES host/examples/minimal_host.c README.md DESTINATION ${sapi_doc_dir})
 if(WIN32)
   # OpenSSL is linked into the DLL; its licence goes with it.
-  install(FILES ${SAPI_OPENSSL_MINGW}/LICENSE.txt DESTINATION ${sapi_doc_dir} RENAME OpenSSL-LICENSE.txt)
+  install(FILES ${SAPI_OPENSSL_MINGW_DIR}/LICENSE.txt DESTINATION ${sapi_doc_dir} RENAME OpenSSL-LICENSE.txt)
 endif()
