@@ -13,16 +13,16 @@ phase() {  # name command [args...]: runs the command as one timed phase
 # Phases that do not fight for the cores (one mostly waits on servers, timers
 # or Wine) run together. Each one's output is kept apart and shown, whole,
 # when it ends, so the two never interleave. Fails when any of them failed.
-side_by_side() {  # "name:function" ...
+side_by_side() {  # "name:command" ... (the command after the last colon)
   local logs pids=() names=() entry i failed=0 start=$SECONDS
   logs=$(mktemp -d "${TMPDIR:-/tmp}/sapi-phases.XXXXXX")
   for entry in "$@"; do
-    names+=("${entry%%:*}")
-    ( phase "${entry%%:*}" "${entry#*:}"; printf '%s\n' "${phase_log[-1]}" >"$logs/${#pids[@]}.time" ) \
+    names+=("${entry%:*}")
+    ( phase "${entry%:*}" "${entry##*:}"; printf '%s\n' "${phase_log[-1]}" >"$logs/${#pids[@]}.time" ) \
       >"$logs/${#pids[@]}.out" 2>&1 &
     pids+=($!)
   done
-  echo "== side by side: ${names[*]}"
+  printf '== side by side: %s\n' "${names[@]}"
   for i in "${!pids[@]}"; do
     wait "${pids[$i]}" || failed=1
     cat "$logs/$i.out"
