@@ -3,13 +3,14 @@
 set(CPACK_PACKAGE_NAME pelksapiftp)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "FTP server-access plug-in and sapihost, its command-line host")
+# Lines short enough for a package's extended description (under 80 columns).
 string(CONCAT CPACK_PACKAGE_DESCRIPTION
-       "A module with one export, InitServerAPI, that hands a host a table of operations on FTP servers, "
-       "and sapihost, a command-line FTP tool that loads the module and drives it as a host does.")
+       "A module with one export, InitServerAPI, that hands a host a table of\n"
+       "operations on FTP servers, and sapihost, a command-line FTP tool that\n"
+       "loads the module and drives it as a host does.")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_CONTACT "PelkSAPIFTP maintainers <maintainers@pelksapiftp.invalid>")
 set(CPACK_RESOURCE_FILE_README ${PROJECT_SOURCE_DIR}/README.md)
-set(CPACK_PACKAGE_CHECKSUM SHA256)
 
 if(WIN32)
   set(CPACK_GENERATOR ZIP)

@@ -13,6 +13,8 @@ constexpr unsigned char kCtrlA = 1, kCtrlC = 3, kCtrlD = 4, kCtrlE = 5, kBackspa
 
 LineEditor::Result LineEditor::Feed(unsigned char byte) {
     if (escape_ != 0) return FeedEscape(byte);
+    const bool cancelledJustBefore = cancelled_;
+    cancelled_ = false;
     switch (byte) {
     case '\r':
     case '\n': return Result::Submitted;
@@ -21,8 +23,10 @@ LineEditor::Result LineEditor::Feed(unsigned char byte) {
         Delete();
         break;
     case kCtrlC:
+        if (cancelledJustBefore) return Result::EndOfInput;  // the second in a row leaves
         Replace("");
         recalled_ = history_.size();
+        cancelled_ = true;
         return Result::Cancelled;
     case kDelete:
     case kBackspace: Backspace(); break;

@@ -1,6 +1,7 @@
 // The shell's line editing, fed one byte at a time from a raw terminal: typing
 // (UTF-8 kept whole), the arrow keys, Home/End, Delete, Backspace, Ctrl-A/E/U/K,
-// and the history walked with up and down. No terminal in sight, so it can be
+// and the history walked with up and down. Ctrl-C drops the line, as shells do;
+// a second one in a row, or Ctrl-D on an empty line, ends the input. No terminal in sight, so it can be
 // tested; the platform layer feeds it and prints Render().
 #pragma once
 
@@ -36,6 +37,7 @@ private:
     std::string line_;
     size_t cursor_ = 0;  // a byte offset, always at the start of a character
     int escape_ = 0;     // 1 after ESC, 2 after ESC [ or ESC O, 3 after ESC [ 3
+    bool cancelled_ = false;  // the last key was Ctrl-C
 };
 
 }  // namespace sapihost

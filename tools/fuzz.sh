@@ -15,6 +15,8 @@ mkdir -p "$out"
 flags=(-std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined
        -Wall -Wextra -Werror -IPelkSAPIFTP)
 parsers=("$src"/*.cpp)  # the protocol code is pure: every file of it
+compile=(clang++)
+if command -v ccache >/dev/null; then compile=(ccache clang++); fi
 
 # target:seed folder
 targets=(FuzzReplyReader:reply FuzzPassiveReply:passive FuzzQuotedPath:path FuzzMlsdListing:mlsd
@@ -24,14 +26,14 @@ echo "== fuzz: building ${#targets[@]} targets"
 objects=()
 for source in "${parsers[@]}"; do
   name=$(basename "$source" .cpp)
-  clang++ "${flags[@]}" -c "$source" -o "$out/$name.o"
+  "${compile[@]}" "${flags[@]}" -c "$source" -o "$out/$name.o"
   objects+=("$out/$name.o")
 done
 
 failed=0
 for entry in "${targets[@]}"; do
   target=${entry%%:*}; seeds=tests/fuzz/seeds/${entry##*:}
-  clang++ "${flags[@]}" "tests/fuzz/$target.cpp" "${objects[@]}" -o "$out/$target"
+  "${compile[@]}" "${flags[@]}" "tests/fuzz/$target.cpp" "${objects[@]}" -o "$out/$target"
   work="$out/$target.d"; mkdir -p "$work/corpus"
   echo "== fuzz: $target for ${seconds}s"
   if ! (cd "$work" && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \

@@ -14,7 +14,7 @@ want() { for p in "$@"; do dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep 
 want cmake ninja-build ccache g++ libgtest-dev libgmock-dev clang libclang-rt-14-dev \
      python3 python3-pyftpdlib vsftpd curl lftp openssl iproute2 procps dpkg-dev file \
      libhiredis0.14 libmemcached11 libmemcachedutil2 libpcre2-posix3 libidn2-0 \
-     libacl1 libcap2 libcrypt1 libpam0g libssl3 libsodium23 zlib1g libssl-dev python3-openssl
+     libacl1 libcap2 libcrypt1 libpam0g libssl3 libsodium23 zlib1g libssl-dev python3-openssl lintian
 if [ "$what" != linux ]; then
   want g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 make perl xz-utils
 fi
@@ -30,8 +30,8 @@ if [ ${#missing[@]} -gt 0 ]; then
   if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     as_root dpkg --add-architecture i386
   fi
-  as_root apt-get update
-  as_root apt-get install -y --no-install-recommends "${missing[@]}"
+  as_root apt-get -o DPkg::Lock::Timeout=600 update
+  as_root apt-get -o DPkg::Lock::Timeout=600 install -y --no-install-recommends "${missing[@]}"
 fi
 
 # vsftpd, proftpd and pure-ftpd conflict in apt; the last two run unpacked from

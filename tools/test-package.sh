@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The Debian package as a user gets it: unpacked into a throw-away root, its
-# runtime dependencies declared, every file where it belongs, and the unpacked
-# sapihost run from there: --version, and a download from a loopback FTP server
-# (pyftpdlib) through the installed module, which sapihost finds by itself.
+# runtime dependencies declared, every file where it belongs, lintian content
+# with it, and the unpacked sapihost run from there: --version, and a download
+# from a loopback FTP server (pyftpdlib) through the installed module, which
+# sapihost finds by itself.
 # The server is ended on every way out.
 #   tools/test-package.sh [folder with the .deb]   (default: dist, as ./run package leaves it)
 set -euo pipefail
@@ -41,10 +42,17 @@ installed=$work/root
 dpkg-deb -x "$deb" "$installed"
 module=$(find "$installed/usr/lib" -path '*/PelkSAPIFTP/PelkSAPIFTP.so' | head -n 1)
 [ -n "$module" ] || problems+=("no <libdir>/PelkSAPIFTP/PelkSAPIFTP.so")
-for file in usr/bin/sapihost usr/include/ServerApi.h usr/share/man/man1/sapihost.1 \
-            usr/share/doc/PelkSAPIFTP/minimal_host.c usr/share/doc/PelkSAPIFTP/README.md; do
+doc=usr/share/doc/pelksapiftp
+for file in usr/bin/sapihost usr/include/ServerApi.h usr/share/man/man1/sapihost.1.gz \
+            $doc/minimal_host.c $doc/README.md $doc/copyright $doc/changelog.gz; do
   [ -f "$installed/$file" ] || problems+=("$file missing")
 done
+# Debian's own checker: no error and no warning.
+if ! lintian --fail-on error,warning "$deb" >"$work/lintian.log" 2>&1; then
+  problems+=("lintian: $(grep -E '^[EW]:' "$work/lintian.log" || cat "$work/lintian.log")")
+fi
+gzip -dc "$installed/$doc/changelog.gz" 2>/dev/null | head -n 1 | grep -qF "pelksapiftp ($version)" ||
+  problems+=("the changelog's newest entry is not $version")
 
 # No --module: the installed sapihost finds its module by itself.
 out=$("$installed/usr/bin/sapihost" --version 2>&1) || problems+=("--version failed: $out")
@@ -71,4 +79,4 @@ if [ ${#problems[@]} -ne 0 ]; then
   printf 'FAIL package: %s\n' "${problems[@]}" >&2
   exit 1
 fi
-echo "ok   package $version: Depends: $depends; files in place; --version; a download through the installed module"
+echo "ok   package $version: Depends: $depends; files in place; lintian; --version; a download through the installed module"

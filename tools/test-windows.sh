@@ -48,8 +48,9 @@ export LANG=C.UTF-8
 unset DISPLAY
 
 echo "== Windows build (MinGW-w64 i686): $build"
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
-      -DCMAKE_BUILD_TYPE=Release -DSAPI_WERROR=ON >/dev/null
+# Configured as ./run configures it, so the zip of ./run package is made from
+# this same build.
+"$root/tools/configure.sh" build-win
 # Both FTP clients are built: the shipped DLL's (SAPI_WINDOWS_FTP_CLIENT) as
 # PelkSAPIFTP*.dll, the other one as PelkSAPIFTP-<client>*.dll.
 shipped=$(sed -n 's/^SAPI_WINDOWS_FTP_CLIENT:[A-Z]*=//p' "$build/CMakeCache.txt")

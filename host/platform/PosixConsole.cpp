@@ -13,10 +13,12 @@ namespace sapihost::platform {
 
 namespace {
 
-// Restores the terminal's settings on every way out.
+// Restores the terminal's settings on every way out. The line editor's mode
+// keeps what was typed ahead (say, while a cancelled transfer wound down) for
+// the editor to read; a password prompt drops it, as login prompts do.
 class TerminalMode {
 public:
-    explicit TerminalMode(bool raw) {
+    explicit TerminalMode(bool raw) : when_(raw ? TCSANOW : TCSAFLUSH) {
         if (tcgetattr(STDIN_FILENO, &saved_) != 0) return;
         termios changed = saved_;
         if (raw) {
@@ -24,18 +26,21 @@ public:
             changed.c_iflag &= ~static_cast<tcflag_t>(ICRNL | IXON);
             changed.c_cc[VMIN] = 1;
             changed.c_cc[VTIME] = 0;
+            // Ctrl-C reaches the editor as a key instead of ending us.
+            changed.c_cc[VINTR] = _POSIX_VDISABLE;
         } else {
             changed.c_lflag &= ~static_cast<tcflag_t>(ECHO);
         }
-        active_ = tcsetattr(STDIN_FILENO, TCSAFLUSH, &changed) == 0;
+        active_ = tcsetattr(STDIN_FILENO, when_, &changed) == 0;
     }
     ~TerminalMode() {
-        if (active_) tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved_);
+        if (active_) tcsetattr(STDIN_FILENO, when_, &saved_);
     }
     TerminalMode(const TerminalMode &) = delete;
     TerminalMode &operator=(const TerminalMode &) = delete;
 
 private:
+    int when_;
     termios saved_{};
     bool active_ = false;
 };

@@ -287,6 +287,31 @@ TEST_F(HostEndToEnd, ShellRunsLinesKeepsHistoryAndReportsFailure) {
     EXPECT_TRUE(Has(run.out, "/sub\n"));
 }
 
+// The shell on a terminal, with keys typed at its prompt: every case leaves with 0.
+TEST_F(HostEndToEnd, ShellOnATerminalTakesCtrlCCtrlDAndLinesTypedAhead) {
+    struct Case {
+        const char *what;
+        std::vector<std::string> keys;
+        std::string shown;
+    };
+    const Case cases[] = {
+        {"Ctrl-C drops the line, the shell goes on", {"ls\x03", "pwd\r", "quit\r"}, "^C\r\n"},
+        {"...and a command after it runs", {"ls\x03", "pwd\r", "quit\r"}, "\r\n/\r\n"},
+        {"a second Ctrl-C in a row leaves", {"\x03", "\x03"}, "^C\r\n"},
+        {"Ctrl-D at an empty prompt leaves", {"\x04"}, "> "},
+        {"lines typed during a download are kept",
+         {"get big.bin " + Local("ahead.bin").string() + "\rcd sub\rpwd\rquit\r"}, "/sub\r\n"},
+    };
+    for (const Case &c : cases) {
+        HostRunOptions options = WithPassword();
+        options.keysAtPrompt = c.keys;
+        options.deadline = std::chrono::seconds(30);
+        const HostRun run = RunSapihost({Url()}, options);
+        EXPECT_EQ(run.status, 0) << c.what << "\n" << run.All();
+        EXPECT_TRUE(Has(run.out, c.shown)) << c.what << "\n" << run.out;
+    }
+}
+
 TEST_F(HostEndToEnd, ActiveModeWorksToo) {
     const HostRun run = RunSapihost({"--active", Url(), "ls", "sub", "cat", "a.txt"}, WithPassword());
     ASSERT_EQ(run.status, 0) << run.All();

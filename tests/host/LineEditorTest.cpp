@@ -66,6 +66,10 @@ TEST(HostLineEditor, CtrlCDropsTheLineAndCtrlDEndsAnEmptyOne) {
     EXPECT_EQ(editor.Line(), "ls");  // the history walk starts afresh
     EXPECT_EQ(Type(editor, "\x04"), LineEditor::Result::Editing);  // not empty: deletes
     EXPECT_EQ(Type(editor, "\x15\x04"), LineEditor::Result::EndOfInput);  // Ctrl-U, then Ctrl-D
+    // A second Ctrl-C in a row ends the input; one after another key does not.
+    EXPECT_EQ(Type(editor, "\x03"), LineEditor::Result::Cancelled);
+    EXPECT_EQ(Type(editor, "a\x03"), LineEditor::Result::Cancelled);
+    EXPECT_EQ(Type(editor, "\x03"), LineEditor::Result::EndOfInput);
     Type(editor, "\x1bxq");  // an unknown escape is dropped whole
     EXPECT_EQ(editor.Line(), "q");
 }

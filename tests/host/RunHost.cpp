@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pty.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -97,6 +98,61 @@ bool Exchange(pid_t pid, Pipe &in, Pipe &out, Pipe &err, const HostRunOptions &o
     return true;
 }
 
+// Ends our own child (by pid) when it outlived the deadline, waits for it,
+// and keeps how it exited.
+void Reap(pid_t pid, bool finished, HostRun &run) {
+    if (!finished) kill(pid, SIGKILL);
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    run.status = finished && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    if (!finished) run.err += "\n[killed at the test's deadline]";
+}
+
+// The terminal's side: types each piece of keys when sapihost waits at an
+// empty prompt, and reads everything it shows until it exits.
+HostRun RunOnTerminal(std::vector<std::string> &argv, std::vector<std::string> &env, const HostRunOptions &options) {
+    auto argPointers = Pointers(argv);
+    auto envPointers = Pointers(env);
+    int terminal = -1;
+    const pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
+    if (pid < 0) throw std::runtime_error("forkpty failed");
+    if (pid == 0) {
+        if (!options.workingDirectory.empty() && chdir(options.workingDirectory.c_str()) != 0) _exit(127);
+        execve(argv[0].c_str(), argPointers.data(), envPointers.data());
+        _exit(127);
+    }
+    const std::string idlePrompt = "> \x1b[K";  // the editor's rendering of an empty line
+    HostRun run;
+    size_t typed = 0, shownBefore = 0;
+    const auto deadline = std::chrono::steady_clock::now() + options.deadline;
+    bool finished = false;
+    for (;;) {
+        const bool idle = run.out.size() > shownBefore && run.out.ends_with(idlePrompt);
+        if (idle && typed < options.keysAtPrompt.size()) {
+            const std::string &keys = options.keysAtPrompt[typed++];
+            if (write(terminal, keys.data(), keys.size()) < 0) break;
+            shownBefore = run.out.size();
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        pollfd fd{terminal, POLLIN, 0};
+        const int ready = left.count() > 0 ? poll(&fd, 1, static_cast<int>(left.count())) : -1;
+        if (left.count() <= 0 || (ready < 0 && errno != EINTR)) break;
+        if (ready <= 0) continue;
+        char buffer[4096];
+        const ssize_t got = read(terminal, buffer, sizeof buffer);
+        if (got > 0) run.out.append(buffer, static_cast<size_t>(got));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) {  // EIO: the last holder of the terminal's other side is gone
+            finished = true;
+            break;
+        }
+    }
+    close(terminal);
+    Reap(pid, finished, run);
+    return run;
+}
+
 }  // namespace
 
 std::string SapihostPath() { return BinaryDir() + "/host/sapihost"; }
@@ -109,6 +165,7 @@ HostRun RunSapihost(const std::vector<std::string> &args, const HostRunOptions &
     if (!namesModule) argv.insert(argv.end(), {"--module", ShortWaitsModulePath()});
     argv.insert(argv.end(), args.begin(), args.end());
     std::vector<std::string> env = Environment(options);
+    if (!options.keysAtPrompt.empty()) return RunOnTerminal(argv, env, options);
     Pipe in, out, err;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -130,12 +187,7 @@ HostRun RunSapihost(const std::vector<std::string> &args, const HostRunOptions &
     signal(SIGPIPE, SIG_IGN);
     HostRun run;
     const bool finished = Exchange(pid, in, out, err, options, run, std::chrono::steady_clock::now() + options.deadline);
-    if (!finished) kill(pid, SIGKILL);  // our own child, by pid
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    run.status = finished && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    if (!finished) run.err += "\n[killed at the test's deadline]";
+    Reap(pid, finished, run);
     return run;
 }
 

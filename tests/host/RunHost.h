@@ -26,6 +26,9 @@ struct HostRunOptions {
     bool keepInputOpen = false;                // stdin stays open until sapihost exits
     std::function<bool()> interruptWhen;       // checked while it runs: true sends one SIGINT
     std::string workingDirectory;              // where it runs; empty: here
+    // Not empty: stdin, stdout and stderr are a pseudo-terminal, and each piece
+    // is typed once sapihost waits at an empty prompt; what it shows lands in `out`.
+    std::vector<std::string> keysAtPrompt;
 };
 
 // `args` after the program name. The module is the short-waits build unless
