@@ -2,6 +2,7 @@
 // to the server, after which the listing is read anew. An upload reports
 // success only when every byte was taken and the server confirmed the store.
 #include "base/HostCallback.h"
+#include "ftp/ConnectionFailure.h"
 #include "ftp/FtpConnection.h"
 #include "ftp/RemoteFile.h"
 #include "ftp/TransferBuffer.h"
@@ -99,6 +100,19 @@ ResultCode FtpConnection::WriteAsset(const WideString &remoteName, WriteAssetCal
 
 ResultCode FtpConnection::UploadAsset(const WideString &remoteName, const WideString &localPath,
                                       TransferProgressCallback progress, void *context) {
+    ResultCode result = UploadOnce(remoteName, localPath, progress, context);
+    // The connection went away under the upload and the client opens it again
+    // where asked: the local file is still there, so it goes once more, whole.
+    // A stream the host fed (WriteAsset) cannot be sent twice.
+    if (result == ApiTransferFailed && reconnect_ && lostDuringUpload_ && IsOpen()) {
+        result = UploadOnce(remoteName, localPath, progress, context);
+    }
+    return result;
+}
+
+ResultCode FtpConnection::UploadOnce(const WideString &remoteName, const WideString &localPath,
+                                     TransferProgressCallback progress, void *context) {
+    lostDuringUpload_ = false;
     // The local file first: opening the remote one for writing creates or
     // empties it, which must not happen for a file we cannot send.
     LocalFile local = LocalFile::OpenForReading(localPath);
@@ -111,8 +125,10 @@ ResultCode FtpConnection::UploadAsset(const WideString &remoteName, const WideSt
     }
     TransferBuffer buffer(transfer::uploadBufferSize);
     const UploadEnd end = SendLocalFile(*this, remote.Handle(), local, buffer, progress, context);
+    lostDuringUpload_ = end == UploadEnd::Failed && IsConnectionGone(services_.GetLastError());
     local.Close();
     const bool storeConfirmed = remote.Close();
+    lostDuringUpload_ = lostDuringUpload_ || (!storeConfirmed && IsConnectionGone(services_.GetLastError()));
     RefreshListing(nullptr);
     return UploadResult(end, storeConfirmed);
 }

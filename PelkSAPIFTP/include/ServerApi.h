@@ -114,7 +114,8 @@ typedef ServerApiResult (SERVER_API_CALL *EnumerateParametersFunction)(int32_t p
  * with REST at the byte it stopped at, on the same file only (SIZE and, where
  * the server has it, MDTM unchanged); otherwise it fails as before. At most
  * three reconnects a call, one second then two apart; a refused login or
- * certificate ends it at once. An upload is not resumed.
+ * certificate ends it at once. UploadAsset sends its local file again, whole,
+ * once; WriteAsset fails as before.
  *
  * OpenServer reads, beside the address, port, login and flags, three optional
  * keys for FTPS (builds whose FTP client has TLS list them in

@@ -162,6 +162,20 @@ TEST_F(UploadAssetTest, FailedReadsWritesAndStoresAreFailures) {
     EXPECT_EQ(fake.CountOf("FtpDeleteFile"), 0);
 }
 
+// A connection that went away under the upload, on a connection that
+// reconnects: the file goes once more, whole; a refusal does not.
+TEST_F(UploadAssetTest, ALostConnectionSendsTheFileAgainWhereTheClientReconnects) {
+    const std::u16string path = LocalFile("whole file");
+    connection = Open(false, {"ServerReconnect"});
+    fake.writes = {FakeWrite::Failure(12030)};
+    EXPECT_EQ(Upload(path, nullptr), ApiOk);
+    EXPECT_EQ(fake.written, "whole file");
+    EXPECT_EQ(fake.CountOf("FtpOpenFile"), 2);
+    fake.writes = {FakeWrite::Failure(12003)};
+    EXPECT_EQ(Upload(path, nullptr), ApiTransferFailed);
+    EXPECT_EQ(fake.CountOf("FtpOpenFile"), 3);
+}
+
 TEST_F(UploadAssetTest, LocalFileThatCannotBeOpenedSendsNothing) {
     fake.calls.clear();
     EXPECT_EQ(Upload(WideFromUtf8((folder_ / "missing.bin").string()), nullptr), ApiFailed);
