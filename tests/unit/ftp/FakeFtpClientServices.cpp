@@ -245,7 +245,8 @@ bool FakeFtpClientServices::InternetSetOption(InternetHandle handle, uint32_t op
                                               uint32_t length) {
     FakeCall &call = Begin("InternetSetOption", handle);
     call.number = option;
-    if (buffer != nullptr && length == sizeof(uint32_t) && option == SAPI_OPTION_FTP_TLS_MODE) {
+    const bool number = option == SAPI_OPTION_FTP_TLS_MODE || option == SAPI_OPTION_FTP_RECONNECT;
+    if (buffer != nullptr && length == sizeof(uint32_t) && number) {
         std::memcpy(&call.flags, buffer, sizeof(uint32_t));
     } else if (buffer != nullptr) {
         call.texts = {Utf8FromWide(WideView(static_cast<const WideChar *>(buffer), length))};
