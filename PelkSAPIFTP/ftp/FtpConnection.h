@@ -85,8 +85,9 @@ public:
     const WideString &Failure() const { return failure_; }
 
 private:
+    // One attempt; `connectionLost` says whether it failed because the connection went.
     ResultCode UploadOnce(const WideString &remoteName, const WideString &localPath,
-                          TransferProgressCallback progress, void *context);
+                          TransferProgressCallback progress, void *context, bool &connectionLost);
     uintptr_t Context() const { return reinterpret_cast<uintptr_t>(this); }
 
     // Fields, in this order: the lists and the folder go after the handles.
@@ -101,7 +102,6 @@ private:
     bool endOnConfirmation_ = false;
     bool stopOnRefusal_ = false;
     bool reconnect_ = false;
-    bool lostDuringUpload_ = false;  // the last UploadOnce failed because the connection went
     InternetStatusCallback previousStatusCallback_ = nullptr;
     FtpClientServices &services_;
     WideString tlsFailure_;

@@ -100,19 +100,20 @@ ResultCode FtpConnection::WriteAsset(const WideString &remoteName, WriteAssetCal
 
 ResultCode FtpConnection::UploadAsset(const WideString &remoteName, const WideString &localPath,
                                       TransferProgressCallback progress, void *context) {
-    ResultCode result = UploadOnce(remoteName, localPath, progress, context);
+    bool connectionLost = false;
+    ResultCode result = UploadOnce(remoteName, localPath, progress, context, connectionLost);
     // The connection went away under the upload and the client opens it again
     // where asked: the local file is still there, so it goes once more, whole.
     // A stream the host fed (WriteAsset) cannot be sent twice.
-    if (result == ApiTransferFailed && reconnect_ && lostDuringUpload_ && IsOpen()) {
-        result = UploadOnce(remoteName, localPath, progress, context);
+    if (result == ApiTransferFailed && reconnect_ && connectionLost && IsOpen()) {
+        result = UploadOnce(remoteName, localPath, progress, context, connectionLost);
     }
     return result;
 }
 
 ResultCode FtpConnection::UploadOnce(const WideString &remoteName, const WideString &localPath,
-                                     TransferProgressCallback progress, void *context) {
-    lostDuringUpload_ = false;
+                                     TransferProgressCallback progress, void *context, bool &connectionLost) {
+    connectionLost = false;
     // The local file first: opening the remote one for writing creates or
     // empties it, which must not happen for a file we cannot send.
     LocalFile local = LocalFile::OpenForReading(localPath);
@@ -125,10 +126,10 @@ ResultCode FtpConnection::UploadOnce(const WideString &remoteName, const WideStr
     }
     TransferBuffer buffer(transfer::uploadBufferSize);
     const UploadEnd end = SendLocalFile(*this, remote.Handle(), local, buffer, progress, context);
-    lostDuringUpload_ = end == UploadEnd::Failed && IsConnectionGone(services_.GetLastError());
+    connectionLost = end == UploadEnd::Failed && IsConnectionGone(services_.GetLastError());
     local.Close();
     const bool storeConfirmed = remote.Close();
-    lostDuringUpload_ = lostDuringUpload_ || (!storeConfirmed && IsConnectionGone(services_.GetLastError()));
+    connectionLost = connectionLost || (!storeConfirmed && IsConnectionGone(services_.GetLastError()));
     RefreshListing(nullptr);
     return UploadResult(end, storeConfirmed);
 }

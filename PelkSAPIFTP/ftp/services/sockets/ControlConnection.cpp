@@ -6,20 +6,6 @@
 
 namespace sapi::ftpclient {
 
-namespace {
-
-SessionError ErrorOf(NetStatus status) {
-    switch (status) {
-    case NetStatus::Ok: return SessionError::None;
-    case NetStatus::Timeout: return SessionError::TimedOut;
-    case NetStatus::Closed:
-    case NetStatus::Failed: break;
-    }
-    return SessionError::ConnectionLost;
-}
-
-}  // namespace
-
 SessionError ControlConnection::Connect(StreamFactory &streams, const std::string &host, uint16_t port,
                                         Deadline deadline) {
     StreamFactory::Connection connection;

@@ -90,7 +90,7 @@ SessionError FtpSession::ReadListing(DataChannel &channel, ListingReader &reader
         channel.moved += received;
         if (!reader.Feed(std::string_view(chunk).substr(0, received))) return SessionError::OutOfMemory;
         if (status == NetStatus::Closed) return reader.Finish() ? SessionError::None : SessionError::OutOfMemory;
-        if (status != NetStatus::Ok) return status == NetStatus::Timeout ? SessionError::TimedOut : SessionError::ConnectionLost;
+        if (status != NetStatus::Ok) return ErrorOf(status);
     }
 }
 

@@ -14,16 +14,12 @@ namespace {
 
 constexpr int maxReconnects = 3;
 
-bool Gone(SessionError error) {
-    return error == SessionError::TimedOut || error == SessionError::ConnectionLost || error == SessionError::Unusable;
-}
-
 // The server's name for the file's version: "213 20260101120000".
 std::string TimeOf(const FtpReply &reply) { return reply.code == 213 ? reply.FirstLineMessage() : std::string(); }
 
 }  // namespace
 
-bool FtpSession::CanRecover(SessionError error) const { return recover_ && Gone(error); }
+bool FtpSession::CanRecover(SessionError error) const { return recover_ && IsGone(error); }
 
 // The call runs; if the session turned out to be gone (an idle server's
 // "421", a connection reset), it runs once more on a new one. What was sent
@@ -55,7 +51,7 @@ SessionError FtpSession::Reconnect() {
             error = channel_.AskFinal("CWD " + *folder_, reply);
             if (!error && !reply.IsSuccess()) error = SessionError::Refused;
         }
-        if (!error || !Gone(error)) return error;
+        if (!error || !IsGone(error)) return error;
     }
     return error;
 }
@@ -86,7 +82,7 @@ SessionError FtpSession::Resume() {
             transfer_ = std::move(transfer);
             return SessionError::None;
         }
-        if (!Gone(error) || channel_.State() != ChannelState::Broken) return error;
+        if (!IsGone(error) || channel_.State() != ChannelState::Broken) return error;
     }
 }
 

@@ -8,10 +8,6 @@ namespace sapi::ftpclient {
 
 namespace {
 
-SessionError ErrorOfTransfer(NetStatus status) {
-    return status == NetStatus::Timeout ? SessionError::TimedOut : SessionError::ConnectionLost;
-}
-
 const char *NameOf(TransferPhase phase) {
     switch (phase) {
     case TransferPhase::Moving: return "moving";
@@ -79,7 +75,7 @@ SessionError FtpTransfer::Read(void *buffer, uint32_t size, uint32_t &received) 
         } else if (status != NetStatus::Ok) {
             // Bytes that came before the stall are handed out; the failure
             // waits for the next read, which then fails at once.
-            const SessionError error = Fail(ErrorOfTransfer(status));
+            const SessionError error = Fail(ErrorOf(status));
             if (got == 0) return error;
         }
         if (got > 0) return SessionError::None;
@@ -126,7 +122,7 @@ SessionError FtpTransfer::Write(const void *data, uint32_t size, uint32_t &sent)
     sent = static_cast<uint32_t>(done);
     moved_ += done;
     data_.moved += done;
-    return status == NetStatus::Ok ? SessionError::None : Fail(ErrorOfTransfer(status));
+    return status == NetStatus::Ok ? SessionError::None : Fail(ErrorOf(status));
 }
 
 SessionError FtpTransfer::End() {
@@ -154,7 +150,7 @@ SessionError FtpTransfer::EndRetrieval() {
 SessionError FtpTransfer::EndStore() {
     if (data_.IsOpen() && phase_ != TransferPhase::Failed) {
         const NetStatus finished = data_.data->FinishSending(DeadlineAfter(timeouts_.send));
-        if (finished != NetStatus::Ok) Fail(ErrorOfTransfer(finished));
+        if (finished != NetStatus::Ok) Fail(ErrorOf(finished));
     }
     connector_.Close(data_);
     if (channel_.State() == ChannelState::Broken) return phase_ == TransferPhase::Failed ? failure_ : SessionError::Unusable;

@@ -3,6 +3,8 @@
 // nothing below them knows those numbers.
 #pragma once
 
+#include "ftp/services/sockets/NetStatus.h"
+
 namespace sapi::ftpclient {
 
 class SessionError {
@@ -35,5 +37,19 @@ private:
 
 // A short English phrase for the trace and for messages.
 const char *Describe(SessionError error);
+
+// The connection is gone (a wait ran out, the server closed or broke it), as
+// opposed to a refusal or a mistake of the caller's.
+constexpr bool IsGone(SessionError error) {
+    return error == SessionError::TimedOut || error == SessionError::ConnectionLost ||
+           error == SessionError::Unusable;
+}
+
+// How a wait on an established connection ended, as a session error: a
+// deadline is a timeout, anything else but success a lost connection.
+constexpr SessionError ErrorOf(NetStatus status) {
+    if (status == NetStatus::Ok) return SessionError::None;
+    return status == NetStatus::Timeout ? SessionError::TimedOut : SessionError::ConnectionLost;
+}
 
 }  // namespace sapi::ftpclient

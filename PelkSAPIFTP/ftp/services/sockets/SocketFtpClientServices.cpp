@@ -137,9 +137,10 @@ bool SocketFtpClientServices::Finish(const FtpSession &session, SessionError err
     if (!error) return true;
     // A session that went away has no reply to show, or an old one; its
     // reason says what happened.
-    const bool gone = error == SessionError::TimedOut || error == SessionError::ConnectionLost ||
-                      error == SessionError::Unusable;
-    if (gone && !session.FailureReason().empty()) SetThreadResponse(session.FailureReason());
+    if (IsGone(error)) {
+        const std::string reason = session.FailureReason();
+        if (!reason.empty()) SetThreadResponse(reason);
+    }
     if (error == SessionError::NotSecure) {
         // WinInet's certificate errors, and the reason for the host to show:
         // one line, then the certificate's fingerprint for a user to pin.
@@ -178,14 +179,25 @@ std::string Utf8OfCharacters(const void *buffer, uint32_t length) {
     return buffer == nullptr ? std::string() : Utf8FromWide(WideView(text, length));
 }
 
-// One FTPS option into the settings; false for a value that names no setting.
-bool ApplyTlsOption(TlsSettings &tls, uint32_t option, const void *buffer, uint32_t length) {
+// A uint32_t option's value; false when the buffer holds none.
+bool NumberOf(const void *buffer, uint32_t length, uint32_t &value) {
+    if (buffer == nullptr || length != sizeof value) return false;
+    std::memcpy(&value, buffer, sizeof value);
+    return true;
+}
+
+// One option into the root's settings; false for a value that names no setting.
+bool ApplyRootOption(RootObject &root, uint32_t option, const void *buffer, uint32_t length) {
+    TlsSettings &tls = root.tls;
+    uint32_t number = 0;
+    if (option == SAPI_OPTION_FTP_RECONNECT) {
+        if (!NumberOf(buffer, length, number)) return false;
+        root.reconnect = number != 0;
+        return true;
+    }
     if (option == SAPI_OPTION_FTP_TLS_MODE) {
-        uint32_t mode = 0;
-        if (buffer == nullptr || length != sizeof mode) return false;
-        std::memcpy(&mode, buffer, sizeof mode);
-        if (mode > static_cast<uint32_t>(TlsMode::Implicit)) return false;
-        tls.mode = static_cast<TlsMode>(mode);
+        if (!NumberOf(buffer, length, number) || number > static_cast<uint32_t>(TlsMode::Implicit)) return false;
+        tls.mode = static_cast<TlsMode>(number);
         return true;
     }
     if (option == SAPI_OPTION_FTP_TLS_CA_FILE) {
@@ -202,18 +214,11 @@ bool SocketFtpClientServices::InternetSetOption(InternetHandle handle, uint32_t 
                                                 uint32_t length) {
     std::shared_ptr<RootObject> root = handles_.Find<RootObject>(handle);
     if (!root) return FailBool(ERROR_INVALID_HANDLE);
-    if (option == SAPI_OPTION_FTP_RECONNECT) {
-        uint32_t on = 0;
-        if (buffer == nullptr || length != sizeof on) return FailBool(ERROR_INVALID_PARAMETER);
-        std::memcpy(&on, buffer, sizeof on);
-        root->reconnect = on != 0;
-        return true;
-    }
     if (option != SAPI_OPTION_FTP_TLS_MODE && option != SAPI_OPTION_FTP_TLS_CA_FILE &&
-        option != SAPI_OPTION_FTP_TLS_FINGERPRINT) {
+        option != SAPI_OPTION_FTP_TLS_FINGERPRINT && option != SAPI_OPTION_FTP_RECONNECT) {
         return FailBool(ERROR_INTERNET_INVALID_OPTION);
     }
-    if (!ApplyTlsOption(root->tls, option, buffer, length)) return FailBool(ERROR_INVALID_PARAMETER);
+    if (!ApplyRootOption(*root, option, buffer, length)) return FailBool(ERROR_INVALID_PARAMETER);
     return true;
 }
 
