@@ -31,6 +31,17 @@ void TrickleStrays(ScriptPeer &peer) {
     }
 }
 
+// A retrieval under way: its first 1000 bytes sent, the rest still to come.
+void StartRetrieval(ScriptPeer &peer) {
+    peer.Expect("SIZE");
+    peer.Reply("213 100000");
+    peer.AnswerPassive();
+    peer.Expect("RETR");
+    peer.Reply("150 Opening");
+    peer.AcceptData();
+    peer.SendData(std::string(1000, 'd'));
+}
+
 struct Phase {
     const char *name;
     std::function<void(ScriptPeer &)> server;
@@ -81,13 +92,7 @@ TEST(Deadline, AServerThatFallsSilentEndsTheCallOnceAndTheNextAtOnce) {
          }},
         {"download",
          [](ScriptPeer &peer) {
-             peer.Expect("SIZE");
-             peer.Reply("213 100000");
-             peer.AnswerPassive();
-             peer.Expect("RETR");
-             peer.Reply("150 Opening");
-             peer.AcceptData();
-             peer.SendData(std::string(1000, 'd'));
+             StartRetrieval(peer);
              FallSilent(peer);
          },
          [](Client &client) {
@@ -108,13 +113,7 @@ TEST(Deadline, AServerThatFallsSilentEndsTheCallOnceAndTheNextAtOnce) {
          }},
         {"marker after an early close, answered only by strays",
          [](ScriptPeer &peer) {
-             peer.Expect("SIZE");
-             peer.Reply("213 100000");
-             peer.AnswerPassive();
-             peer.Expect("RETR");
-             peer.Reply("150 Opening");
-             peer.AcceptData();
-             peer.SendData(std::string(1000, 'd'));
+             StartRetrieval(peer);
              peer.Expect("ABOR");
              peer.Expect("SYST");
              TrickleStrays(peer);

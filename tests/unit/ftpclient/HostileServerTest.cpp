@@ -102,9 +102,7 @@ private:
     }
 
     void Passive(ScriptPeer &peer) {
-        sapi::ftpclient::SocketAddress bound;
-        sapi::ftpclient::ListenOn(sapi::ftpclient::Resolve("127.0.0.1", 0).front(), peer.dataListener, bound);
-        Answer(peer, "229 Entering Extended Passive Mode (|||" + std::to_string(bound.Port()) + "|)");
+        Answer(peer, peer.ListenForData());
     }
 
     // The whole file goes out and the transfer ends before any ABOR can come.
@@ -249,11 +247,7 @@ private:
             {"TYPE", "200 Type set to I"},     {"PWD", "257 \"/\" is cwd"}, {"CWD", "250 Changed"},
             {"SIZE", "213 100"},               {"NOOP", "200 NOOP ok"},     {"EPRT", "200 EPRT ok"},
         };
-        if (verb == "EPSV") {
-            sapi::ftpclient::SocketAddress bound;
-            sapi::ftpclient::ListenOn(sapi::ftpclient::Resolve("127.0.0.1", 0).front(), peer.dataListener, bound);
-            return peer.Reply("229 Entering Extended Passive Mode (|||" + std::to_string(bound.Port()) + "|)");
-        }
+        if (verb == "EPSV") return peer.Reply(peer.ListenForData());
         const auto found = plain.find(verb);
         peer.Reply(found == plain.end() ? "502 Not implemented" : found->second);
     }
@@ -404,11 +398,7 @@ private:
             const bool changed = again && row_.second == SecondLogin::FileChanged;
             peer.Reply("213 " + std::to_string(wholeFile.size() + (changed ? 1 : 0)));
         }
-        if (verb == "EPSV") {
-            sapi::ftpclient::SocketAddress bound;
-            sapi::ftpclient::ListenOn(sapi::ftpclient::Resolve("127.0.0.1", 0).front(), peer.dataListener, bound);
-            peer.Reply("229 Entering Extended Passive Mode (|||" + std::to_string(bound.Port()) + "|)");
-        }
+        if (verb == "EPSV") peer.Reply(peer.ListenForData());
         if (verb == "PWD") {
             peer.Reply("257 \"/sub\" is the current directory");
             if (row_.drop == Drop::IdleAfterFolder && !again) {

@@ -147,9 +147,13 @@ void ScriptPeer::AnswerMarker() {
 
 void ScriptPeer::AnswerPassive() {
     Expect("EPSV");
+    Reply(ListenForData());
+}
+
+std::string ScriptPeer::ListenForData() {
     SocketAddress bound;
     if (ListenOn(Loopback(), dataListener, bound) != NetStatus::Ok) Note(failure, "data listen failed");
-    Reply("229 Entering Extended Passive Mode (|||" + std::to_string(bound.Port()) + "|)");
+    return "229 Entering Extended Passive Mode (|||" + std::to_string(bound.Port()) + "|)";
 }
 
 void ScriptPeer::AcceptData() {

@@ -45,6 +45,8 @@ public:
     // Passive data: EPSV answered with a fresh listener's port, then accepted
     // once the client connects.
     void AnswerPassive();
+    // A fresh listener, and the "229" line that names its port.
+    std::string ListenForData();
     void AcceptData();
     void SendData(const std::string &bytes);
     std::string ReceiveAllData();
