@@ -47,9 +47,8 @@ std::optional<std::vector<Command>> SplitCommands(const std::vector<std::string>
             startNext = true;
             continue;
         }
-        const bool startsCommand = startNext || (!explicitSeparators && FindCommand(word) != nullptr);
-        if (startsCommand) {
-            const CommandSpec *spec = FindCommand(word);
+        const CommandSpec *spec = FindCommand(word);
+        if (startNext || (!explicitSeparators && spec != nullptr)) {
             commands.push_back({spec != nullptr ? spec->name : word, {}});
             startNext = false;
         } else {
