@@ -1,37 +1,12 @@
 #include "CommandLine.h"
 
-#include <array>
-#include <cstdint>
+#include <cstring>
 
 #include "ServerUrl.h"
 
 namespace sapihost {
 
 namespace {
-
-constexpr size_t kMany = SIZE_MAX;
-
-constexpr std::array<CommandSpec, 19> kCommands{{
-    {"describe", 0, 0, false, "describe", "what the module serves and the settings it takes"},
-    {"ls", 0, 1, true, "ls [FOLDER]", "list the folders and files"},
-    {"cd", 1, 1, true, "cd FOLDER", "enter a folder (.. for the parent, /x/y from the top)"},
-    {"mkdir", 1, 1, true, "mkdir FOLDER", "create a folder (and any missing ones on its path)"},
-    {"pwd", 0, 0, true, "pwd", "show the current folder"},
-    {"info", 1, 1, true, "info NAME", "size of a file (and the read test under --verify-by-read)"},
-    {"get", 1, kMany, true, "get REMOTE [LOCAL]", "download a file (several names or a wildcard: as mget)"},
-    {"mget", 1, kMany, true, "mget NAME...", "download files; * and ? match names in the folder"},
-    {"cat", 1, 1, true, "cat REMOTE", "write a file to standard output"},
-    {"put", 1, kMany, true, "put LOCAL [NAME] | put - NAME", "upload a file, or standard input (more: as mput)"},
-    {"mput", 1, kMany, true, "mput LOCAL...", "upload files under their own names; * and ? match"},
-    {"rm", 1, 1, true, "rm NAME", "delete a file"},
-    {"codes", 0, 0, false, "codes", "list the result codes and what they mean"},
-    {"help", 0, 0, false, "help", "list the commands"},
-    {"shell", 0, 0, false, "shell", "run commands from a prompt"},
-    {"history", 0, 0, false, "history", "list the commands typed in the shell"},
-    {"open", 1, 1, false, "open ftp://user@host:port/", "connect to another server (shell)"},
-    {"close", 0, 0, false, "close", "close the connection (shell)"},
-    {"quit", 0, 0, false, "quit", "leave the shell (also: exit, Ctrl-D)"},
-}};
 
 bool IsSeparator(const std::string &word) { return word == ";" || word == "--"; }
 
@@ -54,11 +29,9 @@ bool CheckArity(const Command &command, std::string &error) {
 
 }  // namespace
 
-std::span<const CommandSpec> AllCommands() { return kCommands; }
-
 const CommandSpec *FindCommand(const std::string &name) {
     const std::string canonical = name == "exit" ? "quit" : name;
-    for (const auto &spec : kCommands) {
+    for (const auto &spec : AllCommands()) {
         if (canonical == spec.name) return &spec;
     }
     return nullptr;
@@ -74,9 +47,9 @@ std::optional<std::vector<Command>> SplitCommands(const std::vector<std::string>
             startNext = true;
             continue;
         }
-        const bool startsCommand = startNext || (!explicitSeparators && FindCommand(word) != nullptr);
-        if (startsCommand) {
-            commands.push_back({word == "exit" ? "quit" : word, {}});
+        const CommandSpec *spec = FindCommand(word);
+        if (startNext || (!explicitSeparators && spec != nullptr)) {
+            commands.push_back({spec != nullptr ? spec->name : word, {}});
             startNext = false;
         } else {
             commands.back().args.push_back(word);
@@ -129,11 +102,108 @@ std::optional<std::vector<std::string>> TokenizeLine(const std::string &line, st
 
 namespace {
 
-// Options that take a value: "--port 21" or "--port=21".
+// One row of the options' part of the usage text. A row without a name is a
+// heading; a row without help is another name of the option before it.
+struct OptionSpec {
+    const char *name;  // "--port PORT": a placeholder after the name when it takes a value
+    const char *help;  // its lines in the usage text
+    bool (*apply)(Options &options, const std::string &value, std::string &error);
+};
+
+template <auto member, auto value>
+bool Set(Options &options, const std::string &, std::string &) {
+    options.*member = value;
+    return true;
+}
+
+template <auto member>
+bool Take(Options &options, const std::string &value, std::string &) {
+    options.*member = value;
+    return true;
+}
+
+bool TakePort(Options &options, const std::string &value, std::string &error) {
+    options.port = ParsePort(value);
+    if (!options.port) error = "--port must be a number from 1 to 65535";
+    return options.port.has_value();
+}
+
+constexpr OptionSpec kOptions[] = {
+    {nullptr, "Server (instead of, or on top of, the URL):", nullptr},
+    {"--host HOST", "server name or address (IPv6 in a URL: ftp://[::1]:2121/)", Take<&Options::host>},
+    {"--port PORT", "default 21", TakePort},
+    {"--user USER", "default: the login ~/.netrc names for the host, or anonymous", Take<&Options::user>},
+    {"--password PASSWORD",
+     "visible to other users of this machine: prefer\n"
+     "SAPIHOST_PASSWORD=... in the environment, ~/.netrc,\n"
+     "or the prompt",
+     Take<&Options::password>},
+    {nullptr, "Options:", nullptr},
+    {"--passive", "passive FTP, the default: works through most firewalls", Set<&Options::passive, true>},
+    {"--active", "active FTP: the server connects back to this machine", Set<&Options::passive, false>},
+    {"--verify-by-read", "'info' also tries to read the file (\"Under Construction\")",
+     Set<&Options::verifyByRead, true>},
+    {"--wait-for-growing",
+     "the module's own patience: every download ends ten seconds\n"
+     "after its last data (for files still being written), and\n"
+     "'info' on a refused name tries thirty times; without it a\n"
+     "download ends when the server confirms it",
+     Set<&Options::waitForGrowing, true>},
+    {"--no-reconnect",
+     "a connection the server drops stays dropped; by default\n"
+     "the module opens it again and a download goes on\n"
+     "where it stopped",
+     Set<&Options::reconnect, false>},
+    {"--tls",
+     "explicit FTPS (AUTH TLS) with an ftp:// URL, as ftpes://\n"
+     "does; ftps:// is implicit FTPS (port 990)",
+     Set<&Options::tls, true>},
+    {"--tls-ca FILE", "trust the CAs in this PEM file instead of the system's", Take<&Options::tlsCaFile>},
+    {"--tls-fingerprint SHA256",
+     "trust exactly the certificate with this SHA-256 fingerprint\n"
+     "(either of the two turns on explicit FTPS for ftp://)",
+     Take<&Options::tlsFingerprint>},
+    {"--module PATH",
+     "the module to load (default: the PelkSAPIFTP that came with\n"
+     "sapihost: in the build tree, installed, or beside it)",
+     Take<&Options::module>},
+    {"--trace", "print every call into the module, and its result, on stderr", Set<&Options::trace, true>},
+    {"-v",
+     "print the FTP conversation on stderr (passwords masked), as\n"
+     "PELKSAPIFTP_TRACE=stderr does; PELKSAPIFTP_TRACE=FILE writes it there",
+     Set<&Options::protocolTrace, true>},
+    {"--verbose", nullptr, Set<&Options::protocolTrace, true>},
+    {"--progress", "force the progress line on or off (default: on a terminal)", Set<&Options::progress, true>},
+    {"--no-progress", nullptr, Set<&Options::progress, false>},
+    {"--version",
+     "the version of sapihost, and the module's build, FTP\n"
+     "client and identity",
+     Set<&Options::version, true>},
+    {"-h", "this text", Set<&Options::help, true>},
+    {"--help", nullptr, Set<&Options::help, true>},
+};
+
+std::string NameOf(const OptionSpec &option) {
+    const char *space = std::strchr(option.name, ' ');
+    return space == nullptr ? option.name : std::string(option.name, space);
+}
+
+bool TakesValue(const OptionSpec &option) { return std::strchr(option.name, ' ') != nullptr; }
+
+// "--port 21" and "--port=21" name the same option; a flag is matched whole.
+const OptionSpec *FindOption(const std::string &arg) {
+    for (const auto &option : kOptions) {
+        if (option.name == nullptr) continue;
+        const std::string name = NameOf(option);
+        if (arg == name || (TakesValue(option) && arg.rfind(name + "=", 0) == 0)) return &option;
+    }
+    return nullptr;
+}
+
 bool TakeValue(const std::vector<std::string> &args, size_t &i, const std::string &name, std::string &value,
                std::string &error) {
     const std::string &arg = args[i];
-    if (arg.size() > name.size() && arg.compare(0, name.size() + 1, name + "=") == 0) {
+    if (arg.size() > name.size()) {
         value = arg.substr(name.size() + 1);
         return true;
     }
@@ -145,72 +215,22 @@ bool TakeValue(const std::vector<std::string> &args, size_t &i, const std::strin
     return true;
 }
 
-bool Matches(const std::string &arg, const std::string &name) {
-    return arg == name || arg.compare(0, name.size() + 1, name + "=") == 0;
-}
-
-// Returns false with `error` set, or true when `arg` was an option.
-bool ParseOption(const std::vector<std::string> &args, size_t &i, Options &options, bool &handled,
-                 std::string &error) {
-    const std::string &arg = args[i];
-    std::string value;
-    handled = true;
-    if (arg == "-h" || arg == "--help") {
-        options.help = true;
-    } else if (arg == "--version") {
-        options.version = true;
-    } else if (arg == "--passive") {
-        options.passive = true;
-    } else if (arg == "--active") {
-        options.passive = false;
-    } else if (arg == "--verify-by-read") {
-        options.verifyByRead = true;
-    } else if (arg == "--wait-for-growing") {
-        options.waitForGrowing = true;
-    } else if (arg == "--no-reconnect") {
-        options.reconnect = false;
-    } else if (arg == "-v" || arg == "--verbose") {
-        options.protocolTrace = true;
-    } else if (arg == "--tls") {
-        options.tls = true;
-    } else if (Matches(arg, "--tls-ca")) {
-        if (!TakeValue(args, i, "--tls-ca", value, error)) return false;
-        options.tlsCaFile = value;
-    } else if (Matches(arg, "--tls-fingerprint")) {
-        if (!TakeValue(args, i, "--tls-fingerprint", value, error)) return false;
-        options.tlsFingerprint = value;
-    } else if (arg == "--trace") {
-        options.trace = true;
-    } else if (arg == "--progress") {
-        options.progress = true;
-    } else if (arg == "--no-progress") {
-        options.progress = false;
-    } else if (Matches(arg, "--module")) {
-        if (!TakeValue(args, i, "--module", value, error)) return false;
-        options.module = value;
-    } else if (Matches(arg, "--host")) {
-        if (!TakeValue(args, i, "--host", value, error)) return false;
-        options.host = value;
-    } else if (Matches(arg, "--port")) {
-        if (!TakeValue(args, i, "--port", value, error)) return false;
-        options.port = ParsePort(value);
-        if (!options.port) {
-            error = "--port must be a number from 1 to 65535";
-            return false;
+// The options' part of the usage text: names from column 3, help from column 26.
+void AppendOptions(std::string &text) {
+    const std::string indent(25, ' ');
+    const std::span<const OptionSpec> options = kOptions;
+    for (size_t i = 0; i < options.size(); ++i) {
+        const OptionSpec &option = options[i];
+        if (option.name == nullptr) {
+            text += std::string(option.help) + "\n";
+            continue;
         }
-    } else if (Matches(arg, "--user")) {
-        if (!TakeValue(args, i, "--user", value, error)) return false;
-        options.user = value;
-    } else if (Matches(arg, "--password")) {
-        if (!TakeValue(args, i, "--password", value, error)) return false;
-        options.password = value;
-    } else if (arg.size() > 1 && arg[0] == '-' && arg != "--") {
-        error = "unknown option " + arg;
-        return false;
-    } else {
-        handled = false;
+        std::string line = std::string("  ") + option.name;
+        while (i + 1 < options.size() && options[i + 1].help == nullptr) line += std::string(", ") + options[++i].name;
+        line += line.size() < indent.size() ? std::string(indent.size() - line.size(), ' ') : "\n" + indent;
+        for (const char *c = option.help; *c != '\0'; ++c) line += *c == '\n' ? "\n" + indent : std::string(1, *c);
+        text += line + "\n";
     }
-    return true;
 }
 
 }  // namespace
@@ -220,64 +240,43 @@ std::optional<Options> ParseOptions(const std::vector<std::string> &args, std::s
     size_t i = 0;
     // Options and the server come first; the first other word starts the commands.
     for (; i < args.size(); ++i) {
-        bool handled = false;
-        if (!ParseOption(args, i, options, handled, error)) return std::nullopt;
-        if (handled) continue;
-        if (!options.url && args[i].find("://") != std::string::npos) {
-            options.url = args[i];
-            continue;
+        const std::string &arg = args[i];
+        if (const OptionSpec *option = FindOption(arg)) {
+            std::string value;
+            if (TakesValue(*option) && !TakeValue(args, i, NameOf(*option), value, error)) return std::nullopt;
+            if (!option->apply(options, value, error)) return std::nullopt;
+        } else if (arg.size() > 1 && arg[0] == '-' && arg != "--") {
+            error = "unknown option " + arg;
+            return std::nullopt;
+        } else if (!options.url && arg.find("://") != std::string::npos) {
+            options.url = arg;
+        } else {
+            break;
         }
-        break;
     }
     if (i < args.size() && args[i] == "--") ++i;
     options.commandWords.assign(args.begin() + static_cast<std::ptrdiff_t>(i), args.end());
     return options;
 }
 
-const char *UsageText() {
-    return R"(usage: sapihost [OPTIONS] [ftp://[user[:password]@]host[:port][/folder]] [COMMAND [ARGS]]...
-
-Loads a server-access module and drives it as a host does. With no command,
-or with the command 'shell', reads commands from a prompt.
-
-Server (instead of, or on top of, the URL):
-  --host HOST            server name or address (IPv6 in a URL: ftp://[::1]:2121/)
-  --port PORT            default 21
-  --user USER            default: the login ~/.netrc names for the host, or anonymous
-  --password PASSWORD    visible to other users of this machine: prefer
-                         SAPIHOST_PASSWORD=... in the environment, ~/.netrc,
-                         or the prompt
-Options:
-  --passive              passive FTP, the default: works through most firewalls
-  --active               active FTP: the server connects back to this machine
-  --verify-by-read       'info' also tries to read the file ("Under Construction")
-  --wait-for-growing     the module's own patience: every download ends ten seconds
-                         after its last data (for files still being written), and
-                         'info' on a refused name tries thirty times; without it a
-                         download ends when the server confirms it
-  --no-reconnect         a connection the server drops stays dropped; by default
-                         the module opens it again and a download goes on
-                         where it stopped
-  --tls                  explicit FTPS (AUTH TLS) with an ftp:// URL, as ftpes://
-                         does; ftps:// is implicit FTPS (port 990)
-  --tls-ca FILE          trust the CAs in this PEM file instead of the system's
-  --tls-fingerprint SHA256
-                         trust exactly the certificate with this SHA-256 fingerprint
-                         (either of the two turns on explicit FTPS for ftp://)
-  --module PATH          the module to load (default: the PelkSAPIFTP that came with
-                         sapihost: in the build tree, installed, or beside it)
-  --trace                print every call into the module, and its result, on stderr
-  -v, --verbose          print the FTP conversation on stderr (passwords masked), as
-                         PELKSAPIFTP_TRACE=stderr does; PELKSAPIFTP_TRACE=FILE writes it there
-  --progress, --no-progress
-                         force the progress line on or off (default: on a terminal)
-  --version              the version of sapihost, and the module's build, FTP
-                         client and identity
-  -h, --help             this text
-
-Commands (several may follow one another; separate them with ';' or '--' when an
-argument is itself a command word):
-)";
+std::string UsageText() {
+    std::string text =
+        "usage: sapihost [OPTIONS] [ftp://[user[:password]@]host[:port][/folder]] [COMMAND [ARGS]]...\n"
+        "\n"
+        "Loads a server-access module and drives it as a host does. With no command,\n"
+        "or with the command 'shell', reads commands from a prompt.\n"
+        "\n";
+    AppendOptions(text);
+    text += "\nCommands (several may follow one another; separate them with ';' or '--' when an\n"
+            "argument is itself a command word):\n";
+    for (const auto &spec : AllCommands()) {
+        const std::string usage = spec.usage;
+        text += "  " + usage + std::string(usage.size() < 30 ? 30 - usage.size() : 0, ' ') + " " + spec.summary + "\n";
+    }
+    return text + "\nThe password comes from the URL, --password, SAPIHOST_PASSWORD, ~/.netrc (machine,\n"
+                  "login, password, default; refused when other users may read it) or a prompt.\n"
+                  "Exit status: 0 when every command succeeded, 1 when one failed (the rest are\n"
+                  "skipped), 2 for a usage error.\n";
 }
 
 }  // namespace sapihost

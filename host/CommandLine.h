@@ -14,22 +14,31 @@
 
 namespace sapihost {
 
-struct CommandSpec {
-    const char *name;
-    size_t minArgs;
-    size_t maxArgs;
-    bool needsServer;
-    const char *usage;
-    const char *summary;
-};
-
-std::span<const CommandSpec> AllCommands();
-const CommandSpec *FindCommand(const std::string &name);
+class CommandRunner;
 
 struct Command {
     std::string name;
     std::vector<std::string> args;
 };
+
+// What a command needs before it runs: nothing, the module loaded, or a connection.
+enum class Needs { Nothing, Module, Server };
+
+// One row of the command table: what the parser checks, what help lists, and
+// what runs the command.
+struct CommandSpec {
+    const char *name;
+    size_t minArgs;
+    size_t maxArgs;
+    Needs needs;
+    bool (CommandRunner::*run)(const Command &command);
+    const char *usage;
+    const char *summary;
+};
+
+// The commands in the order help lists them; kept beside the dispatch.
+std::span<const CommandSpec> AllCommands();
+const CommandSpec *FindCommand(const std::string &name);
 
 // Splits words into commands and checks each against its spec.
 std::optional<std::vector<Command>> SplitCommands(const std::vector<std::string> &words, std::string &error);
@@ -62,6 +71,7 @@ struct Options {
 
 std::optional<Options> ParseOptions(const std::vector<std::string> &args, std::string &error);
 
-const char *UsageText();
+// The options, from their table, and the commands: what --help prints.
+std::string UsageText();
 
 }  // namespace sapihost

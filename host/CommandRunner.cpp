@@ -1,6 +1,7 @@
 // Dispatch, the module and the connection, and how failures are reported.
 #include "CommandRunner.h"
 
+#include <cstdint>
 #include <cstdio>
 
 #include "CommandOutput.h"
@@ -88,33 +89,47 @@ bool CommandRunner::EnsureConnected(const Command &command) {
     return true;
 }
 
+// The commands in the order help lists them: what the parser checks, and what
+// runs each one once what it needs is there.
+std::span<const CommandSpec> AllCommands() {
+    using R = CommandRunner;
+    constexpr size_t many = SIZE_MAX;
+    static constexpr CommandSpec commands[] = {
+        {"describe", 0, 0, Needs::Module, &R::Describe, "describe", "what the module serves and the settings it takes"},
+        {"ls", 0, 1, Needs::Server, &R::List, "ls [FOLDER]", "list the folders and files"},
+        {"cd", 1, 1, Needs::Server, &R::ChangeDirectory,
+         "cd FOLDER", "enter a folder (.. for the parent, /x/y from the top)"},
+        {"mkdir", 1, 1, Needs::Server, &R::MakeDirectory,
+         "mkdir FOLDER", "create a folder (and any missing ones on its path)"},
+        {"pwd", 0, 0, Needs::Server, &R::PrintFolder, "pwd", "show the current folder"},
+        {"info", 1, 1, Needs::Server, &R::Info,
+         "info NAME", "size of a file (and the read test under --verify-by-read)"},
+        {"get", 1, many, Needs::Server, &R::Get,
+         "get REMOTE [LOCAL]", "download a file (several names or a wildcard: as mget)"},
+        {"mget", 1, many, Needs::Server, &R::Get, "mget NAME...", "download files; * and ? match names in the folder"},
+        {"cat", 1, 1, Needs::Server, &R::Cat, "cat REMOTE", "write a file to standard output"},
+        {"put", 1, many, Needs::Server, &R::Put,
+         "put LOCAL [NAME] | put - NAME", "upload a file, or standard input (more: as mput)"},
+        {"mput", 1, many, Needs::Server, &R::Put, "mput LOCAL...", "upload files under their own names; * and ? match"},
+        {"rm", 1, 1, Needs::Server, &R::Remove, "rm NAME", "delete a file"},
+        {"codes", 0, 0, Needs::Nothing, &R::Codes, "codes", "list the result codes and what they mean"},
+        {"help", 0, 0, Needs::Nothing, &R::Help, "help", "list the commands"},
+        {"shell", 0, 0, Needs::Nothing, &R::RefuseShell, "shell", "run commands from a prompt"},
+        {"history", 0, 0, Needs::Nothing, &R::History, "history", "list the commands typed in the shell"},
+        {"open", 1, 1, Needs::Nothing, &R::OpenServer,
+         "open ftp://user@host:port/", "connect to another server (shell)"},
+        {"close", 0, 0, Needs::Nothing, &R::CloseServer, "close", "close the connection (shell)"},
+        {"quit", 0, 0, Needs::Nothing, &R::Quit, "quit", "leave the shell (also: exit, Ctrl-D)"},
+    };
+    return commands;
+}
+
 bool CommandRunner::Run(const Command &command) {
-    const std::string &name = command.name;
-    if (name == "help") return Help();
-    if (name == "codes") return Codes();
-    if (name == "quit") return quitRequested = true;
-    if (name == "history") {
-        for (size_t i = 0; i < history.size(); ++i) std::printf("%5zu  %s\n", i + 1, history[i].c_str());
-        return true;
-    }
-    if (name == "close") {
-        if (session_) session_->Close();
-        return true;
-    }
-    if (name == "open") return OpenServer(command);
-    if (name == "describe") return EnsureModule() && Describe(command);
-    if (name == "shell") return Fail(command, "already in the shell");
-    if (!EnsureConnected(command)) return false;
-    if (name == "ls") return List(command);
-    if (name == "cd") return ChangeDirectory(command);
-    if (name == "mkdir") return MakeDirectory(command);
-    if (name == "pwd") return PrintFolder(command);
-    if (name == "info") return Info(command);
-    if (name == "get" || name == "mget") return Get(command);
-    if (name == "cat") return Cat(command);
-    if (name == "put" || name == "mput") return Put(command);
-    if (name == "rm") return Remove(command);
-    return Fail(command, "unknown command");
+    const CommandSpec *spec = FindCommand(command.name);
+    if (spec == nullptr) return Fail(command, "unknown command");
+    if (spec->needs == Needs::Module && !EnsureModule()) return false;
+    if (spec->needs == Needs::Server && !EnsureConnected(command)) return false;
+    return (this->*spec->run)(command);
 }
 
 std::string CommandRunner::Prompt() {
@@ -124,19 +139,27 @@ std::string CommandRunner::Prompt() {
     return "sapihost:" + folder + "> ";
 }
 
-bool CommandRunner::Help() {
-    std::fputs(UsageText(), stdout);
-    for (const auto &spec : AllCommands()) std::printf("  %-30s %s\n", spec.usage, spec.summary);
-    std::fputs("\nThe password comes from the URL, --password, SAPIHOST_PASSWORD, ~/.netrc (machine,\n"
-               "login, password, default; refused when other users may read it) or a prompt.\n"
-               "Exit status: 0 when every command succeeded, 1 when one failed (the rest are\n"
-               "skipped), 2 for a usage error.\n",
-               stdout);
+bool CommandRunner::Help(const Command &) {
+    std::fputs(UsageText().c_str(), stdout);
     return true;
 }
 
-bool CommandRunner::Codes() {
+bool CommandRunner::Codes(const Command &) {
     for (const auto &info : AllResultCodes()) std::printf("%4d  %-26s %s\n", info.code, info.name, info.sentence);
+    return true;
+}
+
+bool CommandRunner::History(const Command &) {
+    for (size_t i = 0; i < history.size(); ++i) std::printf("%5zu  %s\n", i + 1, history[i].c_str());
+    return true;
+}
+
+bool CommandRunner::Quit(const Command &) { return quitRequested = true; }
+
+bool CommandRunner::RefuseShell(const Command &command) { return Fail(command, "already in the shell"); }
+
+bool CommandRunner::CloseServer(const Command &) {
+    if (session_) session_->Close();
     return true;
 }
 

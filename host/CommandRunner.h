@@ -52,6 +52,8 @@ public:
     bool HasServer() const { return settings_.server.has_value(); }
 
 private:
+    friend std::span<const CommandSpec> AllCommands();  // the table names the commands below
+
     bool EnsureModule();
     bool EnsureConnected(const Command &command);
     bool ReportOpenFailure(const Command &command, const Failure &failure);
@@ -84,8 +86,12 @@ private:
     std::optional<std::vector<std::string>> ExpandLocal(const Command &command);
     bool Remove(const Command &command);
     bool OpenServer(const Command &command);
-    bool Help();
-    bool Codes();
+    bool CloseServer(const Command &command);
+    bool Help(const Command &command);
+    bool Codes(const Command &command);
+    bool History(const Command &command);
+    bool Quit(const Command &command);
+    bool RefuseShell(const Command &command);
 
     bool PrintListing();
     bool RefuseFolder(const Command &command);

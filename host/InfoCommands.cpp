@@ -66,7 +66,7 @@ bool CommandRunner::Info(const Command &command) {
         char line[512];
         std::snprintf(line, sizeof line, "%-20s %s", entry.key.c_str(), entry.value.c_str());
         PrintLine(line);
-        if (entry.key == "AssetSize") size = entry.value;
+        if (entry.key == SERVER_API_KEY_ASSET_SIZE) size = entry.value;
     }
     // The module reports an unreadable file through an empty size, not a code.
     if (size.empty()) return Fail(command, "could not open '" + name + "' on the server (no such file, or no access)");

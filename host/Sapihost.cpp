@@ -59,7 +59,7 @@ bool BuildServer(const Options &options, const TlsOptions &tls, std::optional<Se
 bool NeedsServer(const std::vector<Command> &commands) {
     for (const auto &command : commands) {
         const CommandSpec *spec = FindCommand(command.name);
-        if (spec != nullptr && spec->needsServer) return true;
+        if (spec != nullptr && spec->needs == Needs::Server) return true;
     }
     return false;
 }

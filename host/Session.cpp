@@ -67,25 +67,25 @@ std::optional<Failure> Session::Open(const ServerSettings &settings) {
     ScopedParameterSet set(api_);
     if (set.CreationResult() != ApiOk) return CodeFailure(set.CreationResult(), "could not create a parameter set");
     std::vector<std::pair<const char *, std::string>> keys = {
-        {"ServerPrimaryAddress", settings.host},
-        {"ServerPrimaryPort", std::to_string(settings.port)},
-        {"ServerPrimaryLoginName", settings.user},
-        {"ServerPrimaryLoginPassword", settings.password},
-        {"ServerUsePassive", settings.passive ? "1" : "0"},
-        {"ServerVerifyByRead", settings.verifyByRead ? "1" : "0"},
+        {SERVER_API_KEY_PRIMARY_ADDRESS, settings.host},
+        {SERVER_API_KEY_PRIMARY_PORT, std::to_string(settings.port)},
+        {SERVER_API_KEY_PRIMARY_LOGIN_NAME, settings.user},
+        {SERVER_API_KEY_PRIMARY_LOGIN_PASSWORD, settings.password},
+        {SERVER_API_KEY_USE_PASSIVE, settings.passive ? "1" : "0"},
+        {SERVER_API_KEY_VERIFY_BY_READ, settings.verifyByRead ? "1" : "0"},
     };
-    // A person at the command line expects get to end when the file has arrived.
     // A person at the command line expects a dropped connection to be taken
     // up again, and a download cut short to go on where it stopped.
-    if (settings.reconnect) keys.emplace_back("ServerReconnect", "1");
+    if (settings.reconnect) keys.emplace_back(SERVER_API_KEY_RECONNECT, "1");
+    // A person at the command line expects get to end when the file has arrived.
     if (!settings.waitForGrowing) {
-        keys.emplace_back("ServerEndOnConfirmation", "1");
-        keys.emplace_back("ServerStopOnRefusal", "1");
+        keys.emplace_back(SERVER_API_KEY_END_ON_CONFIRMATION, "1");
+        keys.emplace_back(SERVER_API_KEY_STOP_ON_REFUSAL, "1");
     }
     const std::pair<const char *, std::string> tlsKeys[] = {
-        {"ServerUseTLS", std::to_string(static_cast<int>(settings.security))},
-        {"ServerTLSCAFile", settings.tlsCaFile},
-        {"ServerTLSFingerprint", settings.tlsFingerprint},
+        {SERVER_API_KEY_USE_TLS, std::to_string(static_cast<int>(settings.security))},
+        {SERVER_API_KEY_TLS_CA_FILE, settings.tlsCaFile},
+        {SERVER_API_KEY_TLS_FINGERPRINT, settings.tlsFingerprint},
     };
     for (const auto &[key, value] : keys) {
         const ServerApiResult result = api_.SetParameter(set.Handle(), key, value);
@@ -101,8 +101,10 @@ std::optional<Failure> Session::Open(const ServerSettings &settings) {
     const ServerApiResult result = api_.OpenServer(set.Handle(), connection);
     if (result != ApiOk) {
         Failure failure = CodeFailure(result);
-        api_.GetParameter(set.Handle(), "ServerFailure", failure.reason);
-        if (settings.security != Security::Clear) api_.GetParameter(set.Handle(), "ServerTLSFailure", failure.tlsFailure);
+        api_.GetParameter(set.Handle(), SERVER_API_KEY_FAILURE, failure.reason);
+        if (settings.security != Security::Clear) {
+            api_.GetParameter(set.Handle(), SERVER_API_KEY_TLS_FAILURE, failure.tlsFailure);
+        }
         return failure;
     }
     connection_ = connection;

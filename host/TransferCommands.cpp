@@ -159,7 +159,7 @@ bool CommandRunner::Store(const Command &command, const std::string &local, cons
                           ProgressDisplay &progress, bool inBatch) {
     ScopedParameterSet set(*api_);
     ServerApiResult result = set.CreationResult();
-    if (result == ApiOk) result = api_->SetParameter(set.Handle(), "Title", name);
+    if (result == ApiOk) result = api_->SetParameter(set.Handle(), SERVER_API_KEY_TITLE, name);
     if (result == ApiOk) {
         result = api_->UploadAsset(session_->Connection(), set.Handle(), local, [&](uint32_t count, int64_t total) {
             progress.Add(count, inBatch ? -1 : total);
@@ -178,7 +178,7 @@ bool CommandRunner::PutStream(const Command &command, const std::string &name) {
     platform::UseBinaryStdin();
     ScopedParameterSet set(*api_);
     ServerApiResult result = set.CreationResult();
-    if (result == ApiOk) result = api_->SetParameter(set.Handle(), "Title", name);
+    if (result == ApiOk) result = api_->SetParameter(set.Handle(), SERVER_API_KEY_TITLE, name);
     if (result != ApiOk) return ReportCode(command, result);
     bool readFailed = false;
     uint64_t sent = 0;

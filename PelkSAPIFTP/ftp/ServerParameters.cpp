@@ -54,23 +54,23 @@ TlsRequest ReadTls(int32_t parameterSet) {
 }  // namespace
 
 ResultCode ReadServerParameters(int32_t parameterSet, ServerParameters &parameters) {
-    ResultCode result = ReadRequired(parameterSet, "ServerPrimaryAddress", parameters.serverName);
+    ResultCode result = ReadRequired(parameterSet, ServerPrimaryAddressKey, parameters.serverName);
     if (result != ApiOk) return result;
     WideString port;
-    result = ReadRequired(parameterSet, "ServerPrimaryPort", port);
+    result = ReadRequired(parameterSet, ServerPrimaryPortKey, port);
     if (result != ApiOk) return result;
     parameters.port = Wtoi(port.c_str());
     // The client takes 16 bits: 70000 would reach port 4464 and -1 port 65535.
     if (parameters.port < lowestPort || parameters.port > highestPort) return ApiMissingServerParameter;
-    parameters.usePassive = ReadFlag(parameterSet, "ServerUsePassive");
-    parameters.verifyByRead = ReadFlag(parameterSet, "ServerVerifyByRead");
+    parameters.usePassive = ReadFlag(parameterSet, ServerUsePassiveKey);
+    parameters.verifyByRead = ReadFlag(parameterSet, ServerVerifyByReadKey);
     parameters.endOnConfirmation = ReadFlag(parameterSet, ServerEndOnConfirmationKey);
     parameters.stopOnRefusal = ReadFlag(parameterSet, ServerStopOnRefusalKey);
     parameters.reconnect = ReadFlag(parameterSet, ServerReconnectKey);
     parameters.tls = ReadTls(parameterSet);
-    result = ReadRequired(parameterSet, "ServerPrimaryLoginName", parameters.userName);
+    result = ReadRequired(parameterSet, ServerPrimaryLoginNameKey, parameters.userName);
     if (result != ApiOk) return result;
-    return ReadRequired(parameterSet, "ServerPrimaryLoginPassword", parameters.password);
+    return ReadRequired(parameterSet, ServerPrimaryLoginPasswordKey, parameters.password);
 }
 
 }  // namespace sapi

@@ -87,6 +87,22 @@ typedef bool (SERVER_API_CALLBACK *WriteAssetCallback)(void *context, void *buff
  *                                 apart; 4xx replies and a transfer in progress
  *                                 are still retried.
  * The flags are decimal text; absent, empty or "0" is off. */
+#define SERVER_API_KEY_PRIMARY_ADDRESS "ServerPrimaryAddress"
+#define SERVER_API_KEY_PRIMARY_PORT "ServerPrimaryPort"
+#define SERVER_API_KEY_PRIMARY_LOGIN_NAME "ServerPrimaryLoginName"
+#define SERVER_API_KEY_PRIMARY_LOGIN_PASSWORD "ServerPrimaryLoginPassword"
+#define SERVER_API_KEY_USE_PASSIVE "ServerUsePassive"
+#define SERVER_API_KEY_VERIFY_BY_READ "ServerVerifyByRead"
+#define SERVER_API_KEY_END_ON_CONFIRMATION "ServerEndOnConfirmation"
+#define SERVER_API_KEY_STOP_ON_REFUSAL "ServerStopOnRefusal"
+
+/* Asset parameters: GetAssetInfo writes the name, the size in decimal digits
+ * and, when its read test found no data, "1" under "Under Construction" into
+ * the host's set; WriteAsset and UploadAsset store under the host's "Title". */
+#define SERVER_API_KEY_ASSET_NAME "AssetName"
+#define SERVER_API_KEY_ASSET_SIZE "AssetSize"
+#define SERVER_API_KEY_UNDER_CONSTRUCTION "Under Construction"
+#define SERVER_API_KEY_TITLE "Title"
 
 /* The 27 slots, in table order. */
 typedef void (SERVER_API_CALL *ReleaseServerAPIFunction)(void);
@@ -144,6 +160,12 @@ typedef ServerApiResult (SERVER_API_CALL *EnumerateParametersFunction)(int32_t p
  * one ("530 Login incorrect.", "ftp.example.org does not resolve", "no greeting
  * within 60 s"). A successful open removes it. A "ServerPrimaryPort" of 0 is
  * the default FTP port, 21. */
+#define SERVER_API_KEY_RECONNECT "ServerReconnect"
+#define SERVER_API_KEY_USE_TLS "ServerUseTLS"
+#define SERVER_API_KEY_TLS_CA_FILE "ServerTLSCAFile"
+#define SERVER_API_KEY_TLS_FINGERPRINT "ServerTLSFingerprint"
+#define SERVER_API_KEY_TLS_FAILURE "ServerTLSFailure"
+#define SERVER_API_KEY_FAILURE "ServerFailure"
 typedef ServerApiResult (SERVER_API_CALL *OpenServerFunction)(int32_t parameterSet, int32_t *connection);
 typedef void (SERVER_API_CALL *CloseServerFunction)(int32_t connection);
 typedef ServerApiResult (SERVER_API_CALL *ListingTextFunction)(int32_t connection, int32_t index,

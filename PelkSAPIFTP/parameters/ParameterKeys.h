@@ -1,28 +1,30 @@
-// Every parameter key the plug-in knows, and the labels the description
-// operations write for them. Keys are narrow texts compared byte by byte.
+// Every parameter key the plug-in knows (spelled once, in ServerApi.h, for
+// hosts and module alike), and the labels the description operations write
+// for them. Keys are narrow texts compared byte by byte.
 #pragma once
 
+#include "ServerApi.h"
 #include "platform/WideText.h"
 
 namespace sapi {
 
 // Server settings: written by the host, read by OpenServer.
-inline constexpr const char *ServerPrimaryAddressKey = "ServerPrimaryAddress";
-inline constexpr const char *ServerPrimaryPortKey = "ServerPrimaryPort";
-inline constexpr const char *ServerPrimaryLoginNameKey = "ServerPrimaryLoginName";
-inline constexpr const char *ServerPrimaryLoginPasswordKey = "ServerPrimaryLoginPassword";
-inline constexpr const char *ServerUsePassiveKey = "ServerUsePassive";
-inline constexpr const char *ServerVerifyByReadKey = "ServerVerifyByRead";
+inline constexpr const char *ServerPrimaryAddressKey = SERVER_API_KEY_PRIMARY_ADDRESS;
+inline constexpr const char *ServerPrimaryPortKey = SERVER_API_KEY_PRIMARY_PORT;
+inline constexpr const char *ServerPrimaryLoginNameKey = SERVER_API_KEY_PRIMARY_LOGIN_NAME;
+inline constexpr const char *ServerPrimaryLoginPasswordKey = SERVER_API_KEY_PRIMARY_LOGIN_PASSWORD;
+inline constexpr const char *ServerUsePassiveKey = SERVER_API_KEY_USE_PASSIVE;
+inline constexpr const char *ServerVerifyByReadKey = SERVER_API_KEY_VERIFY_BY_READ;
 // Optional, absent means off: end a retrieval at the server's confirmation of
 // its end rather than after ten empty reads; let GetAssetInfo give up on a 5xx.
-inline constexpr const char *ServerEndOnConfirmationKey = "ServerEndOnConfirmation";
-inline constexpr const char *ServerStopOnRefusalKey = "ServerStopOnRefusal";
+inline constexpr const char *ServerEndOnConfirmationKey = SERVER_API_KEY_END_ON_CONFIRMATION;
+inline constexpr const char *ServerStopOnRefusalKey = SERVER_API_KEY_STOP_ON_REFUSAL;
 // Optional, absent means off: a connection the server or the network dropped
 // is opened again within the call, and a retrieval cut short resumes.
-inline constexpr const char *ServerReconnectKey = "ServerReconnect";
-inline constexpr const char *ServerUseTLSKey = "ServerUseTLS";
-inline constexpr const char *ServerTLSCAFileKey = "ServerTLSCAFile";
-inline constexpr const char *ServerTLSFingerprintKey = "ServerTLSFingerprint";
+inline constexpr const char *ServerReconnectKey = SERVER_API_KEY_RECONNECT;
+inline constexpr const char *ServerUseTLSKey = SERVER_API_KEY_USE_TLS;
+inline constexpr const char *ServerTLSCAFileKey = SERVER_API_KEY_TLS_CA_FILE;
+inline constexpr const char *ServerTLSFingerprintKey = SERVER_API_KEY_TLS_FINGERPRINT;
 // Their labels. A host that has the module describe its keys and fills in
 // only some leaves the label as the value of the others: for these keys that
 // means the host set nothing.
@@ -31,17 +33,17 @@ inline constexpr const WideChar *ServerTLSCAFileLabel = SAPI_WIDE("TLS CA File")
 inline constexpr const WideChar *ServerTLSFingerprintLabel = SAPI_WIDE("TLS Certificate SHA-256 Fingerprint");
 // Written by OpenServer into the server's set when TLS failed: why, in one
 // line, and the certificate's SHA-256 fingerprint.
-inline constexpr const char *ServerTLSFailureKey = "ServerTLSFailure";
+inline constexpr const char *ServerTLSFailureKey = SERVER_API_KEY_TLS_FAILURE;
 // Written by OpenServer into the server's set whenever the open failed: what
 // happened, in one line. A successful open removes it.
-inline constexpr const char *ServerFailureKey = "ServerFailure";
+inline constexpr const char *ServerFailureKey = SERVER_API_KEY_FAILURE;
 
 // Asset attributes: written by GetAssetInfo, read by the host.
-inline constexpr const char *AssetNameKey = "AssetName";
-inline constexpr const char *AssetSizeKey = "AssetSize";
-inline constexpr const char *UnderConstructionKey = "Under Construction";
+inline constexpr const char *AssetNameKey = SERVER_API_KEY_ASSET_NAME;
+inline constexpr const char *AssetSizeKey = SERVER_API_KEY_ASSET_SIZE;
+inline constexpr const char *UnderConstructionKey = SERVER_API_KEY_UNDER_CONSTRUCTION;
 
 // The name an upload is stored under: written by the host, read by the uploads.
-inline constexpr const char *TitleKey = "Title";
+inline constexpr const char *TitleKey = SERVER_API_KEY_TITLE;
 
 }  // namespace sapi
