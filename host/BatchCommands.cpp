@@ -1,5 +1,6 @@
 // mget and mput, and get or put given several names or wildcards: many files
-// on one connection, under one progress line for the whole batch.
+// under one progress line for the whole batch, on the connection open or, with
+// -P N, over N connections at once (ParallelBatch.cpp).
 #include <algorithm>
 #include <cstdio>
 #include <functional>
@@ -27,13 +28,13 @@ std::string BatchSummary(size_t done, uint64_t bytes, double seconds, size_t fai
 // What an expansion gives once its failure has been reported.
 std::optional<std::vector<std::string>> NoNames(bool /*reported*/) { return std::nullopt; }
 
+}  // namespace
+
 std::string BatchLabel(size_t index, size_t count, const std::string &name) {
     // Appended, not "[" + temporary: GCC 12 at -O3 reports a false overlap there.
     return std::string("[").append(std::to_string(index + 1)).append("/") + std::to_string(count) + "] " +
            BaseName(name);
 }
-
-}  // namespace
 
 // get and put keep their old two-name form (REMOTE LOCAL, LOCAL NAME); more
 // names, or a wildcard, make a batch, as mget and mput always do.
@@ -94,33 +95,42 @@ std::optional<std::vector<std::string>> CommandRunner::ExpandLocal(const Command
     return paths;
 }
 
-// Moves each item in turn under one progress line, then says what the batch did.
+// Moves the items under one progress line, in turn on the connection open, or
+// over `connections` of their own at once; then says what the batch did.
 bool CommandRunner::RunBatch(const Command &command, const std::vector<std::string> &items, const char *verb,
-                             const std::function<bool(const std::string &, ProgressDisplay &)> &move) {
+                             size_t connections, const BatchMove &move) {
     platform::InterruptScope interrupt;
     ProgressDisplay progress(BatchLabel(0, items.size(), items.front()), settings_.progress);
-    size_t done = 0;
-    size_t failed = 0;
-    for (size_t i = 0; i < items.size() && !platform::InterruptScope::Requested(); ++i) {
-        progress.SetName(BatchLabel(i, items.size(), items[i]));
-        ++(move(items[i], progress) ? done : failed);
+    BatchCount count;
+    if (connections > 1) {
+        MoveInParallel(command, items, std::min(connections, items.size()), progress, move, count);
+    } else {
+        for (size_t i = 0; i < items.size() && !platform::InterruptScope::Requested(); ++i) {
+            progress.SetName(BatchLabel(i, items.size(), items[i]));
+            ++(move(*session_, items[i], progress) ? count.done : count.failed);
+        }
     }
     progress.Finish();
-    PrintLine(verb + BatchSummary(done, progress.Done(), progress.ElapsedSeconds(), failed));
+    PrintLine(verb + BatchSummary(count.done, progress.Done(), progress.ElapsedSeconds(), count.failed));
     if (platform::InterruptScope::Requested()) return Fail(command, "cancelled");
-    return failed == 0;
+    return count.failed == 0;
 }
 
-bool CommandRunner::GetBatch(const Command &command) {
+bool CommandRunner::GetBatch(const Command &command, size_t connections) {
     const std::optional<std::vector<std::string>> names = ExpandRemote(command);
     if (!names) return false;
-    return RunBatch(command, *names, "downloaded ", [&](const std::string &remote, ProgressDisplay &progress) {
-        const Command one{command.name, {remote}};
-        return !RefuseFolder(one) && Fetch(one, remote, BaseName(remote), progress, true);
-    });
+    // Read (and refreshed if a delete made it stale) here, once: the folder
+    // checks below then only read it, from whichever thread moves the file.
+    Listing listing;
+    session_->ReadListing(listing);
+    return RunBatch(command, *names, "downloaded ", connections,
+                    [&](Session &session, const std::string &remote, ProgressDisplay &progress) {
+                        const Command one{command.name, {remote}};
+                        return !RefuseFolder(one) && Fetch(one, session, remote, BaseName(remote), progress, true);
+                    });
 }
 
-bool CommandRunner::PutBatch(const Command &command) {
+bool CommandRunner::PutBatch(const Command &command, size_t connections) {
     const std::optional<std::vector<std::string>> paths = ExpandLocal(command);
     if (!paths) return false;
     // Every file is checked before the first reaches the server: a module may
@@ -128,9 +138,10 @@ bool CommandRunner::PutBatch(const Command &command) {
     for (const std::string &path : *paths) {
         if (!platform::RegularFileSize(path)) return Fail(command, "cannot read " + path + ": not a file");
     }
-    return RunBatch(command, *paths, "uploaded ", [&](const std::string &local, ProgressDisplay &progress) {
-        return Store(Command{command.name, {local}}, local, BaseName(local), progress, true);
-    });
+    return RunBatch(command, *paths, "uploaded ", connections,
+                    [&](Session &session, const std::string &local, ProgressDisplay &progress) {
+                        return Store(Command{command.name, {local}}, session, local, BaseName(local), progress, true);
+                    });
 }
 
 }  // namespace sapihost

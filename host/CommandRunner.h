@@ -2,6 +2,7 @@
 // a host makes on the module's table.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -15,6 +16,12 @@
 #include "Session.h"
 
 namespace sapihost {
+
+// What a batch did, counted from any of its threads.
+struct BatchCount {
+    std::atomic<size_t> done{0};
+    std::atomic<size_t> failed{0};
+};
 
 struct RunnerSettings {
     std::string modulePath;
@@ -70,19 +77,23 @@ private:
     bool PrintFolder(const Command &command);
     bool Info(const Command &command);
     bool Get(const Command &command);
-    bool RemoteFileIsEmpty(const std::string &remote);
-    bool GetBatch(const Command &command);
+    bool RemoteFileIsEmpty(Session &session, const std::string &remote);
+    bool GetBatch(const Command &command, size_t connections);
+    // One item of a batch over the connection of `session`.
+    using BatchMove = std::function<bool(Session &, const std::string &, ProgressDisplay &)>;
     bool RunBatch(const Command &command, const std::vector<std::string> &items, const char *verb,
-                  const std::function<bool(const std::string &, ProgressDisplay &)> &move);
-    std::optional<uint64_t> Fetch(const Command &command, const std::string &remote, const std::string &local,
-                                  ProgressDisplay &progress, bool inBatch);
+                  size_t connections, const BatchMove &move);
+    void MoveInParallel(const Command &command, const std::vector<std::string> &items, size_t connections,
+                        ProgressDisplay &progress, const BatchMove &move, BatchCount &count);
+    std::optional<uint64_t> Fetch(const Command &command, Session &session, const std::string &remote,
+                                  const std::string &local, ProgressDisplay &progress, bool inBatch);
     std::optional<std::vector<std::string>> ExpandRemote(const Command &command);
     bool Cat(const Command &command);
     bool Put(const Command &command);
     bool PutStream(const Command &command, const std::string &name);
-    bool PutBatch(const Command &command);
-    bool Store(const Command &command, const std::string &local, const std::string &name, ProgressDisplay &progress,
-               bool inBatch);
+    bool PutBatch(const Command &command, size_t connections);
+    bool Store(const Command &command, Session &session, const std::string &local, const std::string &name,
+               ProgressDisplay &progress, bool inBatch);
     std::optional<std::vector<std::string>> ExpandLocal(const Command &command);
     bool Remove(const Command &command);
     bool OpenServer(const Command &command);
@@ -103,5 +114,13 @@ private:
 
 // get and put with more than their one or two names, or with a wildcard; mget, mput.
 bool IsBatchTransfer(const Command &command);
+
+// "[2/7] name.txt": a batch's progress label.
+std::string BatchLabel(size_t index, size_t count, const std::string &name);
+
+// Takes "-P N" (lftp's spelling: N connections at once) off the front of a
+// transfer's names. False for a count that is not 1 to 16; `given` says
+// whether the option was there.
+bool TakeConnections(Command &command, size_t &connections, bool &given);
 
 }  // namespace sapihost

@@ -15,18 +15,23 @@ namespace sapihost {
 
 // The module reports a download that moved no bytes as a failure, so an empty
 // file cannot come through DownloadAsset; its streaming read answers 0 for one.
-bool CommandRunner::RemoteFileIsEmpty(const std::string &remote) {
+bool CommandRunner::RemoteFileIsEmpty(Session &session, const std::string &remote) {
     bool anyData = false;
     const ServerApiResult result =
-        api_->ReadAsset(session_->Connection(), remote, [&](const void *, uint32_t count, int64_t) {
+        api_->ReadAsset(session.Connection(), remote, [&](const void *, uint32_t count, int64_t) {
             anyData = anyData || count > 0;
             return !anyData;
         });
     return result == ApiOk && !anyData;
 }
 
-bool CommandRunner::Get(const Command &command) {
-    if (IsBatchTransfer(command)) return GetBatch(command);
+bool CommandRunner::Get(const Command &given) {
+    Command command = given;
+    size_t connections = 1;
+    bool parallel = false;
+    if (!TakeConnections(command, connections, parallel)) return Fail(given, "-P takes 1 to 16 connections");
+    if (command.args.empty()) return Fail(given, "give the files to download");
+    if (parallel || IsBatchTransfer(command)) return GetBatch(command, connections);
     const std::string &remote = command.args[0];
     if (RefuseFolder(command)) return false;
     std::string local = command.args.size() > 1 ? command.args[1] : BaseName(remote);
@@ -34,7 +39,7 @@ bool CommandRunner::Get(const Command &command) {
     if (platform::IsDirectory(local)) local.append("/").append(BaseName(remote));
     platform::InterruptScope interrupt;
     ProgressDisplay progress(BaseName(remote), settings_.progress);
-    const std::optional<uint64_t> size = Fetch(command, remote, local, progress, false);
+    const std::optional<uint64_t> size = Fetch(command, *session_, remote, local, progress, false);
     if (!size) return false;
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.1f s", progress.ElapsedSeconds());
@@ -44,7 +49,7 @@ bool CommandRunner::Get(const Command &command) {
 
 // One download into `local`; its size, or nullopt once the failure is reported.
 // The progress line shows the file's own total unless it counts a whole batch.
-std::optional<uint64_t> CommandRunner::Fetch(const Command &command, const std::string &remote,
+std::optional<uint64_t> CommandRunner::Fetch(const Command &command, Session &session, const std::string &remote,
                                              const std::string &local, ProgressDisplay &progress, bool inBatch) {
     // The module deletes its local file whenever a transfer fails; writing to a
     // side file keeps an older copy at `local` until the new one is complete.
@@ -58,14 +63,14 @@ std::optional<uint64_t> CommandRunner::Fetch(const Command &command, const std::
     int64_t total = -1;
     const uint64_t before = progress.Done();
     ServerApiResult result =
-        api_->DownloadAsset(session_->Connection(), remote, partial, [&](uint32_t count, int64_t totalSize) {
+        api_->DownloadAsset(session.Connection(), remote, partial, [&](uint32_t count, int64_t totalSize) {
             progress.Add(count, inBatch ? -1 : totalSize);
             total = totalSize;
             return !platform::InterruptScope::Requested();
         });
     if (!inBatch) progress.Finish();
     const bool nothingArrived = result == ApiTransferFailed && progress.Done() == before;
-    if (nothingArrived && RemoteFileIsEmpty(remote) && !platform::CreateEmptyFile(partial)) result = ApiOk;
+    if (nothingArrived && RemoteFileIsEmpty(session, remote) && !platform::CreateEmptyFile(partial)) result = ApiOk;
     if (result != ApiOk) {
         platform::RemoveFile(partial);
         ReportCode(command, result, nothingArrived ? "no data arrived" : "");
@@ -118,8 +123,13 @@ bool CommandRunner::Cat(const Command &command) {
     return true;
 }
 
-bool CommandRunner::Put(const Command &command) {
-    if (IsBatchTransfer(command)) return PutBatch(command);
+bool CommandRunner::Put(const Command &given) {
+    Command command = given;
+    size_t connections = 1;
+    bool parallel = false;
+    if (!TakeConnections(command, connections, parallel)) return Fail(given, "-P takes 1 to 16 connections");
+    if (command.args.empty()) return Fail(given, "give the files to upload");
+    if (parallel || IsBatchTransfer(command)) return PutBatch(command, connections);
     const std::string &local = command.args[0];
     const std::string target = command.args.size() > 1 ? command.args[1] : BaseName(local);
     // A name with a folder in it: enter the folder and store the bare name, so
@@ -145,7 +155,7 @@ bool CommandRunner::Put(const Command &command) {
     } else {
         platform::InterruptScope interrupt;
         ProgressDisplay progress(name, settings_.progress);
-        stored = Store(command, local, name, progress, false);
+        stored = Store(command, *session_, local, name, progress, false);
         if (stored) PrintLine("uploaded " + local + " as " + target + " (" + FormatBytes(*size) + ")");
     }
     if (!start.empty()) {
@@ -155,13 +165,13 @@ bool CommandRunner::Put(const Command &command) {
 }
 
 // One upload of a local file stored as `name` in the current folder.
-bool CommandRunner::Store(const Command &command, const std::string &local, const std::string &name,
+bool CommandRunner::Store(const Command &command, Session &session, const std::string &local, const std::string &name,
                           ProgressDisplay &progress, bool inBatch) {
     ScopedParameterSet set(*api_);
     ServerApiResult result = set.CreationResult();
     if (result == ApiOk) result = api_->SetParameter(set.Handle(), SERVER_API_KEY_TITLE, name);
     if (result == ApiOk) {
-        result = api_->UploadAsset(session_->Connection(), set.Handle(), local, [&](uint32_t count, int64_t total) {
+        result = api_->UploadAsset(session.Connection(), set.Handle(), local, [&](uint32_t count, int64_t total) {
             progress.Add(count, inBatch ? -1 : total);
             return !platform::InterruptScope::Requested();
         });

@@ -3,7 +3,7 @@
 # that uses it (./run, the Windows suite), so that a folder is never rebuilt
 # from scratch for a difference in its configuration: Ninja, warnings as
 # errors (a plain CMake build only shows them), ccache when installed.
-#   tools/configure.sh build|build-sanitize|build-package|build-win
+#   tools/configure.sh build|build-sanitize|build-tsan|build-package|build-win
 set -euo pipefail
 cd "$(dirname "$0")/.."
 dir=$1
@@ -11,6 +11,8 @@ case "$dir" in
   # Release, as shipped: the tests run on the code the packages carry.
   build) options=(-DCMAKE_BUILD_TYPE=Release) ;;
   build-sanitize) options=(-DSAPI_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug) ;;
+  # The thread cases under ThreadSanitizer; optimised, as its checks are slow.
+  build-tsan) options=(-DSAPI_TSAN=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
   # The .deb: installed under /usr, so the module goes to /usr/lib/<triplet>/.
   build-package) options=(-DCMAKE_BUILD_TYPE=Release -DSAPI_TESTS=OFF -DCMAKE_INSTALL_PREFIX=/usr) ;;
   # The Windows suite and the zip.

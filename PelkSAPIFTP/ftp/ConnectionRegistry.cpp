@@ -1,5 +1,7 @@
 #include "ftp/ConnectionRegistry.h"
 
+#include <mutex>
+
 #include "base/HandleNumbers.h"
 
 namespace sapi {
@@ -27,12 +29,22 @@ LeftConnections &LeftAtUnload() {
 // itself being torn down. The entries move node by node, allocating nothing.
 ConnectionRegistry::~ConnectionRegistry() { LeftAtUnload().merge(entries_); }
 
+ConnectionCall::ConnectionCall(std::shared_ptr<FtpConnection> connection) : connection_(std::move(connection)) {
+    if (connection_) connection_->CallLock().lock();
+}
+
+ConnectionCall::~ConnectionCall() {
+    if (connection_) connection_->CallLock().unlock();
+}
+
 std::shared_ptr<FtpConnection> ConnectionRegistry::Find(int32_t handle) const {
+    std::lock_guard lock(mutex_);
     const auto found = entries_.find(handle);
     return found == entries_.end() ? nullptr : found->second;
 }
 
 int32_t ConnectionRegistry::Add(std::shared_ptr<FtpConnection> connection) {
+    std::lock_guard lock(mutex_);
     const int32_t handle =
         FreeHandleFrom(nextConnectionHandle_, [this](int32_t number) { return entries_.contains(number); });
     entries_.emplace(handle, std::move(connection));
@@ -43,6 +55,7 @@ int32_t ConnectionRegistry::Add(std::shared_ptr<FtpConnection> connection) {
 }
 
 std::shared_ptr<FtpConnection> ConnectionRegistry::Remove(int32_t handle) {
+    std::lock_guard lock(mutex_);
     const auto found = entries_.find(handle);
     if (found == entries_.end()) return nullptr;
     std::shared_ptr<FtpConnection> connection = std::move(found->second);

@@ -2,7 +2,7 @@
 // The registry shares their ownership with the calls under way on them: a call
 // holds what it found until it returns, so that a host closing the connection
 // from inside one of its callbacks only unregisters it, and the object goes
-// when the last holder lets go.
+// when the last holder lets go. Any thread may use it.
 #pragma once
 
 #include <cstdint>
@@ -10,8 +10,26 @@
 #include <memory>
 
 #include "ftp/FtpConnection.h"
+#include "platform/Mutex.h"
 
 namespace sapi {
+
+// A host's call on one connection: the connection is held, and its other
+// calls from other threads wait, until this one returns.
+class ConnectionCall {
+public:
+    explicit ConnectionCall(std::shared_ptr<FtpConnection> connection);
+    ~ConnectionCall();
+    ConnectionCall(const ConnectionCall &) = delete;
+    ConnectionCall &operator=(const ConnectionCall &) = delete;
+
+    explicit operator bool() const { return connection_ != nullptr; }
+    FtpConnection &operator*() const { return *connection_; }
+    FtpConnection *operator->() const { return connection_.get(); }
+
+private:
+    std::shared_ptr<FtpConnection> connection_;
+};
 
 class ConnectionRegistry {
 public:
@@ -26,6 +44,8 @@ public:
 
     // Null for a handle that is not registered.
     std::shared_ptr<FtpConnection> Find(int32_t handle) const;
+    // The connection, for a call on it (empty for a handle not registered).
+    ConnectionCall Enter(int32_t handle) const { return ConnectionCall(Find(handle)); }
     // Registers the connection under the next handle number that is neither 0
     // nor in use; a live connection is never replaced.
     int32_t Add(std::shared_ptr<FtpConnection> connection);
@@ -33,6 +53,7 @@ public:
     std::shared_ptr<FtpConnection> Remove(int32_t handle);
 
 private:
+    mutable Mutex mutex_;
     std::map<int32_t, std::shared_ptr<FtpConnection>> entries_;
     int32_t nextConnectionHandle_;
 };

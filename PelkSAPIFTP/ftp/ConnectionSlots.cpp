@@ -11,15 +11,19 @@ namespace {
 
 // The handles go at once, also when the host closes the connection from inside
 // a callback of an operation still under way on it: that operation then fails
-// as on an aborted connection, and the object goes when it lets go of it.
+// as on an aborted connection, and the object goes when it lets go of it. From
+// another thread, the operation under way is stopped, and the close returns
+// once it has.
 void CloseConnection(int32_t handle) {
     const std::shared_ptr<FtpConnection> connection = Connections().Remove(handle);
-    if (connection) connection->CloseHandles();
+    if (connection == nullptr) return;
+    connection->CloseHandles();
+    const ConnectionCall waited(connection);
 }
 
 ResultCode ChangeFolderOf(int32_t handle, const WideChar *name) {
-    const std::shared_ptr<FtpConnection> connection = Connections().Find(handle);
-    if (connection == nullptr) return ApiNoSuchConnection;
+    const ConnectionCall connection = Connections().Enter(handle);
+    if (!connection) return ApiNoSuchConnection;
     return connection->ChangeCurrentFolder(WideString(name));
 }
 
@@ -33,7 +37,9 @@ void SERVER_API_CALL CloseServer(int32_t connection) {
 }
 
 // The connection stays registered with its listing and folder; only its handles
-// go. There is no way back: the host closes it and opens a new one.
+// go. There is no way back: the host closes it and opens a new one. From
+// another thread it stops the call under way on the connection, without
+// waiting for it.
 void SERVER_API_CALL AbortServer(int32_t connection) {
     sapi::GuardedVoid([&] {
         if (const std::shared_ptr<sapi::FtpConnection> found = sapi::Connections().Find(connection)) {
@@ -52,8 +58,8 @@ ServerApiResult SERVER_API_CALL ChangeFolder(int32_t connection, const ServerApi
 ServerApiResult SERVER_API_CALL DeleteAsset(int32_t connection, const ServerApiChar *name) {
     if (name == nullptr) return ApiInvalidArgument;
     return sapi::Guarded([&] {
-        const std::shared_ptr<sapi::FtpConnection> found = sapi::Connections().Find(connection);
-        if (found == nullptr) return sapi::ResultCode{ApiFailed};
+        const sapi::ConnectionCall found = sapi::Connections().Enter(connection);
+        if (!found) return sapi::ResultCode{ApiFailed};
         return found->DeleteRemoteFile(sapi::WideString(name));
     });
 }

@@ -74,17 +74,14 @@ ResultCode FtpConnection::Connect(const WideString &serverName, int32_t port,
 }
 
 // Closed once the connect handle is: a notification sent while it closes
-// still finds the connection open.
+// still finds the connection open. Each handle is taken by the one thread
+// that closes it; a call still using it on another thread then fails.
 void FtpConnection::CloseHandles() {
-    if (ftpHandle_ != nullptr) {
-        services_.InternetCloseHandle(ftpHandle_);
-        ftpHandle_ = nullptr;
+    if (const InternetHandle ftp = ftpHandle_.exchange(nullptr)) {
+        services_.InternetCloseHandle(ftp);
         state_ = ConnectionState::Closed;
     }
-    if (internetHandle_ != nullptr) {
-        services_.InternetCloseHandle(internetHandle_);
-        internetHandle_ = nullptr;
-    }
+    if (const InternetHandle internet = internetHandle_.exchange(nullptr)) services_.InternetCloseHandle(internet);
 }
 
 // Nothing of our own happens on a status notification; one that was installed

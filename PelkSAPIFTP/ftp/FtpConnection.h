@@ -4,12 +4,14 @@
 // so this code runs unchanged on WinInet and on the plug-in's own client.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "ServerApi.h"
 #include "base/ResultCode.h"
 #include "ftp/TlsRequest.h"
 #include "ftp/services/FtpClientServices.h"
+#include "platform/Mutex.h"
 #include "platform/WideNameList.h"
 #include "platform/WideText.h"
 
@@ -19,6 +21,11 @@ namespace sapi {
 // its handles are gone (AbortServer, CloseServer, or a Connect that failed
 // after the login); the listing and the folder stay, and whatever needs the
 // server fails.
+//
+// Threads: the host's calls on one connection run one at a time (each holds
+// CallLock(), which the thread that holds it may take again from inside a
+// callback); CloseHandles alone may come from any thread at any time, and
+// makes a call running meanwhile fail within a second.
 enum class ConnectionState { Constructed, Open, Closed };
 
 class FtpConnection {
@@ -62,6 +69,7 @@ public:
     // "ABOR" on the control connection, unless it is closed; its answer is not examined.
     void SendAbort();
 
+    RecursiveMutex &CallLock() { return callLock_; }
     ConnectionState State() const { return state_; }
     bool IsOpen() const { return state_ == ConnectionState::Open; }
     // The client services every request goes through.
@@ -92,9 +100,10 @@ private:
 
     // Fields, in this order: the lists and the folder go after the handles.
     [[maybe_unused]] void *hostContext_;  // the module's buffer, as the host gave it
-    InternetHandle internetHandle_ = nullptr;
-    InternetHandle ftpHandle_ = nullptr;  // set exactly while the state is Open
-    ConnectionState state_ = ConnectionState::Constructed;
+    RecursiveMutex callLock_;
+    std::atomic<InternetHandle> internetHandle_ = nullptr;
+    std::atomic<InternetHandle> ftpHandle_ = nullptr;  // set exactly while the state is Open
+    std::atomic<ConnectionState> state_ = ConnectionState::Constructed;
     WideNameList folders_;
     WideNameList assets_;
     WideString currentFolder_;

@@ -15,8 +15,8 @@ enum class EntryText { Name, Title };
 ResultCode ListingText(int32_t handle, int32_t index, WideChar *text, uint32_t *length, List list,
                        EntryText entryText) {
     if (length == nullptr) return ApiInvalidArgument;
-    const std::shared_ptr<const FtpConnection> connection = Connections().Find(handle);
-    if (connection == nullptr) return ApiNoSuchConnection;
+    const ConnectionCall connection = Connections().Enter(handle);
+    if (!connection) return ApiNoSuchConnection;
     WideString name;
     WideString title;
     const ResultCode found = list == List::Folders ? connection->FolderAt(index, name, title)
@@ -30,8 +30,8 @@ ResultCode ListingText(int32_t handle, int32_t index, WideChar *text, uint32_t *
 // length alone.
 ResultCode CurrentFolderText(int32_t handle, WideChar *first, WideChar *second,
                              uint32_t *length) {
-    const std::shared_ptr<const FtpConnection> connection = Connections().Find(handle);
-    if (connection == nullptr) return ApiNoSuchConnection;
+    const ConnectionCall connection = Connections().Enter(handle);
+    if (!connection) return ApiNoSuchConnection;
     if (length == nullptr) return ApiInvalidArgument;
     const WideString folder = connection->CurrentFolder();
     const uint32_t capacity = *length;

@@ -14,11 +14,12 @@ namespace {
 
 bool IsNullOrEmpty(const ServerApiChar *text) { return text == nullptr || text[0] == 0; }
 
-// Looks the connection up and runs `operation` on it, holding it meanwhile.
+// Looks the connection up and runs `operation` on it, holding it meanwhile
+// (and keeping the connection's other callers waiting).
 template <typename Operation>
 ResultCode OnConnection(int32_t handle, Operation &&operation) {
-    const std::shared_ptr<FtpConnection> connection = Connections().Find(handle);
-    if (connection == nullptr) {
+    const ConnectionCall connection = Connections().Enter(handle);
+    if (!connection) {
         return ApiNoSuchConnection;
     }
     return operation(*connection);

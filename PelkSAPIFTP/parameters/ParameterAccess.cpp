@@ -1,5 +1,6 @@
 #include "parameters/ParameterAccess.h"
 
+#include <mutex>
 #include <string>
 
 #include "base/TextCopyOut.h"
@@ -9,6 +10,7 @@ namespace sapi {
 
 ResultCode ReadParameterText(int32_t parameterSet, const char *key, WideString &value) {
     if (key == nullptr) return ApiInvalidArgument;
+    std::lock_guard lock(ParameterSets().Guard());
     const ParameterSet *set = ParameterSets().Find(parameterSet);
     if (set == nullptr) return ApiInvalidArgument;
     const auto entry = set->find(key);
@@ -19,6 +21,7 @@ ResultCode ReadParameterText(int32_t parameterSet, const char *key, WideString &
 
 ResultCode AddParameterIfAbsent(int32_t parameterSet, const char *key, int32_t kind, const WideString &value) {
     if (key == nullptr) return ApiInvalidArgument;
+    std::lock_guard lock(ParameterSets().Guard());
     ParameterSet *set = ParameterSets().Find(parameterSet);
     if (set == nullptr) return ApiFailed;
     if (set->find(key) != set->end()) return ApiFailed;
@@ -28,6 +31,7 @@ ResultCode AddParameterIfAbsent(int32_t parameterSet, const char *key, int32_t k
 
 ResultCode SetParameterText(int32_t parameterSet, const char *key, const WideChar *value) {
     if (key == nullptr || value == nullptr) return ApiInvalidArgument;
+    std::lock_guard lock(ParameterSets().Guard());
     ParameterSet *set = ParameterSets().Find(parameterSet);
     if (set == nullptr) return ApiFailed;
     const auto entry = set->find(key);
@@ -42,6 +46,7 @@ ResultCode SetParameterText(int32_t parameterSet, const char *key, const WideCha
 
 ResultCode RemoveParameterEntry(int32_t parameterSet, const char *key) {
     if (key == nullptr) return ApiInvalidArgument;
+    std::lock_guard lock(ParameterSets().Guard());
     ParameterSet *set = ParameterSets().Find(parameterSet);
     if (set == nullptr) return ApiFailed;
     const auto entry = set->find(key);
@@ -52,6 +57,7 @@ ResultCode RemoveParameterEntry(int32_t parameterSet, const char *key) {
 
 ResultCode CopyParameterOut(int32_t parameterSet, const char *key, WideChar *destination, uint32_t *length) {
     if (key == nullptr || length == nullptr) return ApiInvalidArgument;
+    std::lock_guard lock(ParameterSets().Guard());
     const ParameterSet *set = ParameterSets().Find(parameterSet);
     // Unlike the operations that change or walk a set, reading one answers an
     // unknown handle with ApiInvalidArgument.

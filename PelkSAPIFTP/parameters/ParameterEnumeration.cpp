@@ -1,5 +1,6 @@
 #include "parameters/ParameterEnumeration.h"
 
+#include <mutex>
 #include <string>
 
 #include "base/HostCallback.h"
@@ -19,18 +20,24 @@ namespace sapi {
 // a set destroyed by the callback ends the walk (still ApiOk).
 ResultCode EnumerateParameterSet(int32_t parameterSet, ParameterCallback callback, void *context) {
     if (callback == nullptr) return ApiInvalidArgument;
-    const ParameterSet *set = ParameterSets().Find(parameterSet);
-    if (set == nullptr) return ApiFailed;
-    for (auto entry = set->begin(); entry != set->end();) {
-        const std::string key = entry->first;
-        const WideString value = entry->second.value;
-        const int32_t kind = entry->second.kind;
-        if (!CallHostCallback(callback, context, key.c_str(), value.c_str(), kind)) break;
-        set = ParameterSets().Find(parameterSet);
-        if (set == nullptr) break;
-        entry = set->upper_bound(key);
+    std::string key;
+    WideString value;
+    int32_t kind = 0;
+    for (bool first = true;; first = false) {
+        {
+            // Only the copies are made under the lock: the host's callback
+            // may call back into the module.
+            std::lock_guard lock(ParameterSets().Guard());
+            const ParameterSet *set = ParameterSets().Find(parameterSet);
+            if (set == nullptr) return first ? ApiFailed : ApiOk;
+            const auto entry = first ? set->begin() : set->upper_bound(key);
+            if (entry == set->end()) return ApiOk;
+            key = entry->first;
+            value = entry->second.value;
+            kind = entry->second.kind;
+        }
+        if (!CallHostCallback(callback, context, key.c_str(), value.c_str(), kind)) return ApiOk;
     }
-    return ApiOk;
 }
 
 }  // namespace sapi

@@ -1,5 +1,6 @@
 #include "parameters/ParameterSetRegistry.h"
 
+#include <mutex>
 #include <utility>
 
 #include "base/HandleNumbers.h"
@@ -7,6 +8,7 @@
 namespace sapi {
 
 ResultCode ParameterSetRegistry::Create(int32_t &handle) {
+    std::lock_guard lock(mutex_);
     const int32_t newHandle = nextHandle_;
     nextHandle_ = HandleAfter(nextHandle_);
     if (!sets_.try_emplace(newHandle).second) return ApiFailed;
@@ -14,7 +16,10 @@ ResultCode ParameterSetRegistry::Create(int32_t &handle) {
     return ApiOk;
 }
 
-void ParameterSetRegistry::Destroy(int32_t handle) noexcept { sets_.erase(handle); }
+void ParameterSetRegistry::Destroy(int32_t handle) noexcept {
+    std::lock_guard lock(mutex_);
+    sets_.erase(handle);
+}
 
 ParameterSet *ParameterSetRegistry::Find(int32_t handle) noexcept {
     const auto found = sets_.find(handle);

@@ -1,4 +1,6 @@
 // The module's parameter sets, each under the handle CreateParameterSet gave it.
+// Any thread may use them: every call holds Guard() while it looks a set up
+// and reads or changes it, and never while it calls the host.
 #pragma once
 
 #include <cstdint>
@@ -6,6 +8,7 @@
 
 #include "base/ResultCode.h"
 #include "parameters/ParameterSet.h"
+#include "platform/Mutex.h"
 
 namespace sapi {
 
@@ -25,8 +28,10 @@ public:
     void Destroy(int32_t handle) noexcept;
     // Null for a handle that is not registered.
     ParameterSet *Find(int32_t handle) noexcept;
+    Mutex &Guard() { return mutex_; }
 
 private:
+    Mutex mutex_;
     std::map<int32_t, ParameterSet> sets_;
     int32_t nextHandle_;
 };

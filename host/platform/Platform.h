@@ -65,6 +65,13 @@ public:
     virtual ~Ticker() = default;
 };
 
+// Runs `work` once on a thread of its own; destroying it waits for the end.
+class Worker {
+public:
+    static std::unique_ptr<Worker> Start(std::function<void()> work);
+    virtual ~Worker() = default;
+};
+
 // While one exists, Ctrl-C (SIGINT, or the console's Ctrl-C on Windows) asks
 // the transfer under way to stop instead of ending the program; a second Ctrl-C
 // ends it as usual.

@@ -64,6 +64,17 @@ private:
     std::thread thread_;  // last: starts after the members it uses exist
 };
 
+class PosixWorker final : public Worker {
+public:
+    explicit PosixWorker(std::function<void()> work) : thread_(std::move(work)) {}
+    ~PosixWorker() override { thread_.join(); }
+    PosixWorker(const PosixWorker &) = delete;
+    PosixWorker &operator=(const PosixWorker &) = delete;
+
+private:
+    std::thread thread_;
+};
+
 }  // namespace
 
 namespace {
@@ -156,6 +167,10 @@ void UseBinaryStdin() {}
 
 std::unique_ptr<Ticker> Ticker::Start(std::function<void()> tick, unsigned intervalMs) {
     return std::make_unique<PosixTicker>(std::move(tick), intervalMs);
+}
+
+std::unique_ptr<Worker> Worker::Start(std::function<void()> work) {
+    return std::make_unique<PosixWorker>(std::move(work));
 }
 
 std::optional<uint64_t> RegularFileSize(const std::string &path) {

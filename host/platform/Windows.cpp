@@ -72,6 +72,30 @@ private:
     HANDLE thread_ = nullptr;
 };
 
+class WindowsWorker final : public Worker {
+public:
+    explicit WindowsWorker(std::function<void()> work)
+        : work_(std::move(work)), thread_(CreateThread(nullptr, 0, &WindowsWorker::Run, this, 0, nullptr)) {
+        if (thread_ == nullptr) work_();  // no thread to be had: the work runs here
+    }
+    ~WindowsWorker() override {
+        if (thread_ == nullptr) return;
+        WaitForSingleObject(thread_, INFINITE);
+        CloseHandle(thread_);
+    }
+    WindowsWorker(const WindowsWorker &) = delete;
+    WindowsWorker &operator=(const WindowsWorker &) = delete;
+
+private:
+    static DWORD WINAPI Run(void *self) {
+        static_cast<WindowsWorker *>(self)->work_();
+        return 0;
+    }
+
+    std::function<void()> work_;
+    HANDLE thread_;
+};
+
 HANDLE Input() { return GetStdHandle(STD_INPUT_HANDLE); }
 
 bool IsConsole(HANDLE handle) {
@@ -209,6 +233,10 @@ void UseBinaryStdin() { _setmode(_fileno(stdin), _O_BINARY); }
 
 std::unique_ptr<Ticker> Ticker::Start(std::function<void()> tick, unsigned intervalMs) {
     return std::make_unique<WindowsTicker>(std::move(tick), intervalMs);
+}
+
+std::unique_ptr<Worker> Worker::Start(std::function<void()> work) {
+    return std::make_unique<WindowsWorker>(std::move(work));
 }
 
 std::optional<uint64_t> RegularFileSize(const std::string &path) {

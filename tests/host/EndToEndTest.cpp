@@ -216,6 +216,23 @@ TEST_F(HostEndToEnd, MgetAndMputMoveManyFilesOnOneConnection) {
     run = Host({"cd", "batch", "get", "*.none"});
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(Has(run.err, "no file matches '*.none'")) << run.err;
+
+    // -P 3: three connections of their own, besides the one that listed.
+    fs::create_directories(Local("parallel"));
+    options.workingDirectory = Local("parallel").string();
+    run = RunSapihost({"--trace", Url("batch"), "mget", "-P", "3", "*.csv", "missing.csv"}, options);
+    EXPECT_EQ(run.status, 1) << run.All();
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(ReadWholeFile(Local("parallel") / Numbered(i)), "row " + std::to_string(i));
+    EXPECT_TRUE(Has(run.out, "downloaded 5 files (")) << run.out;
+    EXPECT_TRUE(Has(run.out, ", 1 failed")) << run.out;
+    size_t opens = 0;
+    for (size_t at = run.err.find("OpenServer("); at != std::string::npos; at = run.err.find("OpenServer(", at + 1)) ++opens;
+    EXPECT_EQ(opens, 4u);
+    run = Host({"cd", "sub", "mput", "-P", "9", Local("parallel").string() + "/f?.csv"});
+    EXPECT_EQ(run.status, 0) << run.All();
+    EXPECT_TRUE(Has(run.out, "uploaded 5 files (")) << run.out;
+    run = Host({"mget", "-P", "17", "a.txt"});
+    EXPECT_TRUE(Has(run.err, "-P takes 1 to 16 connections")) << run.err;
 }
 
 // Waits for `condition` for up to 30 s; the server writes what it receives at

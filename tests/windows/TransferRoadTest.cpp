@@ -268,3 +268,42 @@ TEST_CASE(ActiveMode) {
              ApiOk);
     CHECK(ReadWholeFile(UnderRoot(L"active.bin")) == PatternBytes(100000));
 }
+
+namespace {
+
+struct Stoppable {
+    int32_t handle = 0;
+    std::wstring local;
+    ServerApiResult result = ApiOk;
+};
+
+DWORD WINAPI DownloadOnWorker(void *context) {
+    auto *work = static_cast<Stoppable *>(context);
+    work->result = Api().DownloadAsset(work->handle, L"big.bin", work->local.c_str(), nullptr, nullptr);
+    return 0;
+}
+
+}  // namespace
+
+// A host's interface thread stops a download its worker runs, with
+// AbortServer or CloseServer, at a moment of its choosing; Windows threads.
+TEST_CASE(StoppedFromAnotherThread) {
+    for (int round = 0; round < 20; ++round) {
+        Connection c;
+        Stoppable work{c.handle(), InWork(L"stopped-" + std::to_wstring(round) + L".bin")};
+        HANDLE worker = CreateThread(nullptr, 0, DownloadOnWorker, &work, 0, nullptr);
+        Sleep(static_cast<DWORD>(round % 5) * 3);
+        if (round % 2 == 0) {
+            Api().AbortServer(c.handle());
+        } else {
+            Api().CloseServer(c.handle());
+        }
+        CHECK_EQ(WaitForSingleObject(worker, 30000), WAIT_OBJECT_0);
+        CloseHandle(worker);
+        if (work.result == ApiOk) {
+            CHECK(ReadWholeFile(work.local) == PatternBytes(600000));
+        } else {
+            CHECK(!FileExists(work.local));
+        }
+    }
+}

@@ -157,7 +157,11 @@ SessionError FtpSession::CloseTransfer() {
 
 void FtpSession::Close() {
     transfer_.reset();
-    channel_.Quit();
+    if (stopped_) {
+        channel_.Close();
+    } else {
+        channel_.Quit();
+    }
 }
 
 std::optional<uint64_t> FtpSession::ProbeSize(const std::string &name) {

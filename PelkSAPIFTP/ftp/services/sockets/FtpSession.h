@@ -8,6 +8,7 @@
 // test) and its waits from the timeouts it was made with.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -22,6 +23,7 @@
 #include "ftp/services/sockets/FtpTransfer.h"
 #include "ftp/services/sockets/ReplyChannel.h"
 #include "ftp/services/sockets/TlsSettings.h"
+#include "platform/Mutex.h"
 
 namespace sapi::ftpclient {
 
@@ -55,8 +57,17 @@ public:
     // The server confirmed the whole retrieval: no read can bring more data.
     bool TransferConfirmed() const { return transfer_ && transfer_->Confirmed(); }
 
-    // Sends QUIT without waiting and drops the connection.
+    // Sends QUIT without waiting and drops the connection; a stopped session
+    // only drops it.
     void Close();
+
+    // Threads: one call at a time runs on a session (its caller holds
+    // CallLock() meanwhile, and watches StopFlag()). Stop() is the one thing
+    // another thread may do while a call runs: the call's waits fail within a
+    // fraction of a second, and the session is not opened again.
+    Mutex &CallLock() { return callLock_; }
+    const std::atomic<bool> &StopFlag() const { return stopped_; }
+    void Stop() { stopped_ = true; }
 
     // From now on a session the server or the network dropped is opened again
     // within the call that finds it gone, and a retrieval cut short resumes
@@ -104,6 +115,8 @@ private:
     void RememberSizeProbe(const std::string &line, const FtpReply &reply);
     std::optional<uint64_t> SizeAnswered(const FtpReply &reply);
 
+    Mutex callLock_;
+    std::atomic<bool> stopped_{false};
     ClientTimeouts timeouts_;
     StreamFactory &streams_;
     SessionTrace trace_;

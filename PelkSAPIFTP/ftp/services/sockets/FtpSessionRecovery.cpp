@@ -6,7 +6,7 @@
 // stopped at, on the same file or not at all.
 #include "ftp/protocol/QuotedPath.h"
 #include "ftp/services/sockets/FtpSession.h"
-#include "ftp/services/sockets/SocketSystem.h"
+#include "ftp/services/sockets/CancelWatch.h"
 
 namespace sapi::ftpclient {
 
@@ -19,7 +19,8 @@ std::string TimeOf(const FtpReply &reply) { return reply.code == 213 ? reply.Fir
 
 }  // namespace
 
-bool FtpSession::CanRecover(SessionError error) const { return recover_ && IsGone(error); }
+// A session its host stopped stays down.
+bool FtpSession::CanRecover(SessionError error) const { return recover_ && !stopped_ && IsGone(error); }
 
 // The call runs; if the session turned out to be gone (an idle server's
 // "421", a connection reset), it runs once more on a new one. What was sent
@@ -30,7 +31,7 @@ SessionError FtpSession::Recovering(const std::function<SessionError()> &call) {
     const SessionError error = call();
     // "421 Timeout." may come as the answer to the command, not before it.
     const bool closing = error == SessionError::Refused && LastReply().code == 421;
-    if (!(CanRecover(error) || (recover_ && closing)) || channel_.State() != ChannelState::Broken) return error;
+    if (!(CanRecover(error) || (recover_ && !stopped_ && closing)) || channel_.State() != ChannelState::Broken) return error;
     if (const SessionError failed = Reconnect()) return failed;
     return call();
 }
@@ -43,7 +44,8 @@ SessionError FtpSession::Reconnect() {
     const std::string why = last.code == 421 && !last.lines.empty() ? last.lines.front() : FailureReason();
     SessionError error = SessionError::ConnectionLost;
     for (int attempt = 0; attempt < maxReconnects; ++attempt) {
-        if (attempt > 0) os::Pause(timeouts_.reconnectPause * attempt);
+        if (attempt > 0) PauseUnlessCancelled(timeouts_.reconnectPause * attempt);
+        if (stopped_) return SessionError::ConnectionLost;
         trace_.Note("reconnecting (" + std::to_string(attempt + 1) + "/" + std::to_string(maxReconnects) + "): " + why);
         error = Login(host_, port_, user_, password_);
         if (!error && folder_) {

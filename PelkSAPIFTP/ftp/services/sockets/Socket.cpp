@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "ftp/services/sockets/CancelWatch.h"
 #include "ftp/services/sockets/SocketSystem.h"
 
 namespace sapi::ftpclient {
@@ -17,11 +18,16 @@ Milliseconds PollWait(Deadline deadline) {
 }
 
 // Waits on one socket until it is ready or the deadline; retries on signals.
+// A call stopped from another thread fails here, ready or not.
 NetStatus PollUntil(int fd, Readiness wanted, Deadline deadline) {
     for (;;) {
-        const int ready = os::WaitFor(fd, wanted, PollWait(deadline));
-        if (ready > 0) return NetStatus::Ok;
-        if (ready == 0) return NetStatus::Timeout;
+        if (Cancelled()) return NetStatus::Failed;
+        const int ready = os::WaitFor(fd, wanted, WaitSlice(PollWait(deadline)));
+        if (ready > 0) return Cancelled() ? NetStatus::Failed : NetStatus::Ok;
+        if (ready == 0) {
+            if (Passed(deadline)) return NetStatus::Timeout;
+            continue;
+        }
         if (os::LastError() != SocketError::Interrupted) return NetStatus::Failed;
     }
 }

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <utility>
 
 #include "ftp/services/ControlText.h"
 #include "ftp/services/TlsOptions.h"
 #include "ftp/services/WinInetConstants.h"
+#include "ftp/services/sockets/CancelWatch.h"
 #include "ftp/services/sockets/FindPattern.h"
 #include "ftp/services/sockets/LastError.h"
 #include "ftp/protocol/QuotedPath.h"
@@ -115,6 +117,26 @@ FindPattern PatternOf(const ConnectObject &connect, const WideChar *searchPatter
     const WideView text = searchPattern ? WideView(searchPattern) : WideView();
     if (!text.empty() && text == connect.serverFolder) return FindPattern{};
     return SplitFindPattern(text);
+}
+
+// A call on a session: another call on it waits, and a stop from another
+// thread ends this one's waits.
+struct SessionCall {
+    explicit SessionCall(FtpSession &session) : lock(session.CallLock()), watch(session.StopFlag()) {}
+
+    std::lock_guard<Mutex> lock;
+    CancelWatch watch;
+};
+
+// Ends a session, also one that a call runs on in another thread: that call
+// is stopped, and the session ends once it has returned.
+void CloseSession(FtpSession &session) {
+    std::unique_lock lock(session.CallLock(), std::try_to_lock);
+    if (!lock.owns_lock()) {
+        session.Stop();
+        lock.lock();
+    }
+    session.Close();
 }
 
 // A find or file handle made from a connect handle: it shares the connection's
@@ -267,6 +289,7 @@ InternetHandle SocketFtpClientServices::FtpFindFirstFile(InternetHandle connect,
     const FindPattern pattern = PatternOf(*owner, searchPattern);
     std::shared_ptr<FindObject> find = ChildOf<FindObject>(*owner, connect);
     const std::string path = owner->names->Encode(pattern.listPath);
+    const SessionCall call(*owner->session);
     if (!Finish(*owner->session, owner->session->List(path, find->listing))) return nullptr;
     find->filter = pattern.filter;
     if (!NextRecord(*find, *findData)) return FailHandle(ERROR_NO_MORE_FILES);
@@ -288,6 +311,7 @@ bool SocketFtpClientServices::RunCommand(InternetHandle connect, const char *ver
     }
     FtpReply reply;
     const std::string line = std::string(verb) + " " + owner->names->Encode(argument);
+    const SessionCall call(*owner->session);
     return Finish(*owner->session, owner->session->Command(line, reply));
 }
 
@@ -312,6 +336,7 @@ bool SocketFtpClientServices::FtpGetCurrentDirectory(InternetHandle connect, Wid
     std::shared_ptr<ConnectObject> owner = ConnectFor(connect, false);
     if (!owner) return false;
     if (directory == nullptr || length == nullptr) return FailBool(ERROR_INVALID_PARAMETER);
+    const SessionCall call(*owner->session);
     FtpReply reply;
     if (!Finish(*owner->session, owner->session->Command("PWD", reply))) return false;
     const std::optional<std::string> path =
@@ -337,6 +362,7 @@ bool SocketFtpClientServices::FtpCommand(InternetHandle connect, bool expectResp
     const std::size_t blank = text.find(WideChar{' '});
     std::string line = Utf8FromWide(text.substr(0, blank));
     if (blank != WideView::npos) line.append(" ").append(owner->names->Encode(text.substr(blank + 1)));
+    const SessionCall call(*owner->session);
     FtpReply reply;
     return Finish(*owner->session, owner->session->Command(line, reply));
 }
@@ -358,6 +384,7 @@ InternetHandle SocketFtpClientServices::FtpOpenFile(InternetHandle connect, cons
     }
     const bool retrieve = access == GENERIC_READ;
     const std::string name = owner->names->Encode(fileName);
+    const SessionCall call(*owner->session);
     if (!Finish(*owner->session, owner->session->OpenTransfer(name, retrieve))) return nullptr;
     return handles_.Add(ChildOf<FileObject>(*owner, connect));
 }
@@ -368,6 +395,7 @@ uint32_t SocketFtpClientServices::FtpGetFileSize(InternetHandle file, uint32_t *
         SetThreadError(ERROR_INVALID_HANDLE);
         return INVALID_FILE_SIZE;
     }
+    const SessionCall call(*object->session);
     const std::optional<uint64_t> size = object->session->TransferSize();
     if (!size || !object->session->TransferIsRetrieval()) {
         SetThreadError(ERROR_INTERNET_INVALID_OPERATION);
@@ -385,6 +413,7 @@ bool SocketFtpClientServices::InternetReadFile(InternetHandle file, void *buffer
     if (!object) return FailBool(ERROR_INVALID_HANDLE);
     if (bytesRead == nullptr || (buffer == nullptr && bytesToRead > 0)) return FailBool(ERROR_INVALID_PARAMETER);
     *bytesRead = 0;
+    const SessionCall call(*object->session);
     return Finish(*object->session, object->session->Read(buffer, bytesToRead, *bytesRead));
 }
 
@@ -396,6 +425,7 @@ bool SocketFtpClientServices::InternetWriteFile(InternetHandle file, const void 
         return FailBool(ERROR_INVALID_PARAMETER);
     }
     *bytesWritten = 0;
+    const SessionCall call(*object->session);
     return Finish(*object->session, object->session->Write(buffer, bytesToWrite, *bytesWritten));
 }
 
@@ -403,12 +433,14 @@ bool SocketFtpClientServices::InternetCloseHandle(InternetHandle handle) {
     std::vector<std::shared_ptr<HandleObject>> removed = handles_.Remove(handle);
     if (removed.empty()) return FailBool(ERROR_INVALID_HANDLE);
     // Closing a connect (or root) handle ends its sessions and with them any
-    // transfer still open; a file handle closed on its own ends its transfer.
+    // transfer still open, whatever thread it runs on; a file handle closed
+    // on its own ends its transfer.
     for (const std::shared_ptr<HandleObject> &object : removed) {
-        if (const auto connect = As<ConnectObject>(object)) connect->session->Close();
+        if (const auto connect = As<ConnectObject>(object)) CloseSession(*connect->session);
     }
     const std::shared_ptr<FileObject> self = As<FileObject>(removed.back());
     if (!self) return true;
+    const SessionCall call(*self->session);
     return Finish(*self->session, self->session->CloseTransfer());
 }
 
@@ -418,7 +450,9 @@ bool SocketFtpClientServices::InternetQueryOption(InternetHandle handle, uint32_
     if (!object) return FailBool(ERROR_INVALID_HANDLE);
     if (option != TransferConfirmedOption) return FailBool(ERROR_INTERNET_INVALID_OPTION);
     const std::shared_ptr<FileObject> file = As<FileObject>(object);
-    if (!file || !file->session->TransferIsRetrieval()) {
+    if (!file) return FailBool(ERROR_INTERNET_INCORRECT_HANDLE_TYPE);
+    const SessionCall call(*file->session);
+    if (!file->session->TransferIsRetrieval()) {
         return FailBool(ERROR_INTERNET_INCORRECT_HANDLE_TYPE);
     }
     if (length == nullptr) return FailBool(ERROR_INVALID_PARAMETER);

@@ -1,5 +1,6 @@
 #include "ftp/services/sockets/TcpStream.h"
 
+#include "ftp/services/sockets/CancelWatch.h"
 #include "ftp/services/sockets/SocketSystem.h"
 
 namespace sapi::ftpclient {
@@ -10,15 +11,17 @@ using os::Readiness;
 using os::SocketError;
 
 // Sets the kernel's limit for the next blocking call to what is left of the
-// deadline; false when nothing is left (a zero limit would mean no limit).
+// deadline (a slice of it while the call may be stopped); false when nothing
+// is left (a zero limit would mean no limit).
 bool Arm(int fd, Readiness direction, Deadline deadline) {
     const Milliseconds left = TimeLeft(deadline);
     if (left.count() <= 0) return false;
-    return os::ArmTimeout(fd, direction, left);
+    return os::ArmTimeout(fd, direction, WaitSlice(left));
 }
 
 // A blocking call that failed with a signal, or ran into the armed limit
-// while the deadline is still ahead (a rounding), is made again, re-armed.
+// while the deadline is still ahead (a slice, or a rounding), is made again,
+// re-armed; the loop looks at the stop flag first.
 bool CallAgain(Deadline deadline) {
     const SocketError error = os::LastError();
     return error == SocketError::Interrupted || (error == SocketError::WouldBlock && !Passed(deadline));
@@ -30,6 +33,7 @@ NetStatus TcpStream::Send(const void *data, std::size_t size, std::size_t &sent,
     sent = 0;
     const auto *bytes = static_cast<const char *>(data);
     while (sent < size) {
+        if (Cancelled()) return NetStatus::Failed;
         if (!Arm(socket_.Fd(), Readiness::Write, deadline)) return NetStatus::Timeout;
         const os::IoResult done = os::SendBytes(socket_.Fd(), bytes + sent, size - sent, false);
         if (done > 0) {
@@ -45,6 +49,7 @@ NetStatus TcpStream::Send(const void *data, std::size_t size, std::size_t &sent,
 // What has come already is taken without a poll; only an empty socket waits.
 NetStatus TcpStream::Receive(void *buffer, std::size_t size, std::size_t &received, Deadline deadline) {
     received = 0;
+    if (Cancelled()) return NetStatus::Failed;
     const os::IoResult got = os::ReceiveBytes(socket_.Fd(), buffer, size, os::ReceiveMode::NoWait);
     if (got > 0) {
         received = static_cast<std::size_t>(got);
@@ -58,6 +63,7 @@ NetStatus TcpStream::ReceiveFill(void *buffer, std::size_t size, std::size_t &re
     received = 0;
     auto *bytes = static_cast<char *>(buffer);
     while (received < size) {
+        if (Cancelled()) return NetStatus::Failed;
         if (!Arm(socket_.Fd(), Readiness::Read, deadline)) return NetStatus::Timeout;
         const os::IoResult got =
             os::ReceiveBytes(socket_.Fd(), bytes + received, size - received, os::ReceiveMode::Fill);
