@@ -20,6 +20,9 @@ inline constexpr const char *ServerStopOnRefusalKey = "ServerStopOnRefusal";
 // Optional, absent means off: a connection the server or the network dropped
 // is opened again within the call, and a retrieval cut short resumes.
 inline constexpr const char *ServerReconnectKey = "ServerReconnect";
+// Optional, absent or 0 means off: 1 checks every transfer against the
+// server's own digest where it offers one, 2 fails a transfer it cannot check.
+inline constexpr const char *ServerVerifyHashKey = "ServerVerifyHash";
 inline constexpr const char *ServerUseTLSKey = "ServerUseTLS";
 inline constexpr const char *ServerTLSCAFileKey = "ServerTLSCAFile";
 inline constexpr const char *ServerTLSFingerprintKey = "ServerTLSFingerprint";
@@ -35,6 +38,10 @@ inline constexpr const char *ServerTLSFailureKey = "ServerTLSFailure";
 // Written by OpenServer into the server's set whenever the open failed: what
 // happened, in one line. A successful open removes it.
 inline constexpr const char *ServerFailureKey = "ServerFailure";
+// Written after every transfer on a connection opened with "ServerVerifyHash",
+// into the set it was opened with, while the host keeps that set: what the
+// check found ("verified (SHA-256)", or why not). Removed when no check was made.
+inline constexpr const char *ServerVerifyResultKey = "ServerVerifyResult";
 
 // Asset attributes: written by GetAssetInfo, read by the host.
 inline constexpr const char *AssetNameKey = "AssetName";
