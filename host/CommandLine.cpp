@@ -169,6 +169,8 @@ bool ParseOption(const std::vector<std::string> &args, size_t &i, Options &optio
         options.waitForGrowing = true;
     } else if (arg == "--no-reconnect") {
         options.reconnect = false;
+    } else if (arg == "--verify" || arg == "--verify=require") {
+        options.verify = arg == "--verify" ? 1 : 2;
     } else if (arg == "-v" || arg == "--verbose") {
         options.protocolTrace = true;
     } else if (arg == "--tls") {
@@ -258,6 +260,9 @@ Options:
   --no-reconnect         a connection the server drops stays dropped; by default
                          the module opens it again and a download goes on
                          where it stopped
+  --verify[=require]     check every transfer against the server's own digest
+                         of the file where it offers one (with =require, fail
+                         where it does not); a mismatch fails the transfer
   --tls                  explicit FTPS (AUTH TLS) with an ftp:// URL, as ftpes://
                          does; ftps:// is implicit FTPS (port 990)
   --tls-ca FILE          trust the CAs in this PEM file instead of the system's

@@ -166,6 +166,27 @@ TEST_F(HostEndToEnd, FailedGetNamesTheCodeAndKeepsTheOldLocalCopy) {
     EXPECT_TRUE(Has(run.err, "'sub' is a folder")) << run.err;
 }
 
+// pyftpdlib hashes nothing: --verify lets the file through and says it is not
+// verified; --verify=require fails the download, keeping no file and the old
+// copy, and refuses the upload before the server's file is touched.
+TEST_F(HostEndToEnd, VerifyOnAServerWithoutDigestsPassesOrFailsAsAsked) {
+    HostRun run = RunSapihost({"--verify", Url(), "get", "a.txt", Local("a.txt").string()}, WithPassword());
+    ASSERT_EQ(run.status, 0) << run.All();
+    EXPECT_TRUE(Has(run.out, ", not verified: the server offers no digest")) << run.out;
+    WriteWholeFile(Local("keep.txt"), "precious");
+    run = RunSapihost({"--verify=require", Url(), "get", "a.txt", Local("keep.txt").string()}, WithPassword());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(Has(run.err, "get a.txt " + Local("keep.txt").string() + ": not verified: the server offers no digest"))
+        << run.err;
+    EXPECT_TRUE(Has(run.err, "-18 ApiTransferFailed")) << run.err;
+    run = RunSapihost({"--verify=require", Url(), "put", Local("a.txt").string(), "with space.txt"}, WithPassword());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(Has(run.err, "put " + Local("a.txt").string() + " with space.txt: not verified")) << run.err;
+    EXPECT_EQ(ReadWholeFile(Local("keep.txt")), "precious");
+    EXPECT_FALSE(fs::exists(Local("keep.txt.part")));
+    EXPECT_EQ(ReadWholeFile(Root() / "with space.txt"), "space\n");
+}
+
 TEST_F(HostEndToEnd, CatWritesTheFileToStandardOutput) {
     HostRun run = Host({"cat", "with space.txt"});
     ASSERT_EQ(run.status, 0) << run.All();
