@@ -187,6 +187,25 @@ TEST_F(HostEndToEnd, VerifyOnAServerWithoutDigestsPassesOrFailsAsAsked) {
     EXPECT_EQ(ReadWholeFile(Root() / "with space.txt"), "space\n");
 }
 
+// proftpd with mod_digest, through the loaded module: both directions checked
+// against its SHA-512, and the result lines say so.
+TEST_F(HostEndToEnd, VerifyAgainstTheServersOwnDigests) {
+    sapi::test::TestFtpServerOptions options;
+    options.digests = true;
+    TestFtpServer proftpd("proftpd", temp_ / "digests", TestFtpServer::DefaultUser, TestFtpServer::DefaultPassword,
+                          options);
+    WriteWholeFile(temp_ / "digests" / "big.bin", sapi::test::PseudoRandomBytes(300000, 8));
+    proftpd.GiveToServer(temp_ / "digests" / "big.bin");
+    const std::string url = "ftp://" + std::string(TestFtpServer::DefaultUser) + "@127.0.0.1:" +
+                            std::to_string(proftpd.port()) + "/";
+    const HostRun run = RunSapihost({"--verify=require", url, "get", "big.bin", Local("big.bin").string(), "put",
+                                     Local("big.bin").string(), "copy.bin"},
+                                    WithPassword());
+    ASSERT_EQ(run.status, 0) << run.All();
+    EXPECT_TRUE(Has(run.out, " s, verified (SHA-512))\nuploaded ")) << run.out;
+    EXPECT_TRUE(Has(run.out, "as copy.bin (293.0 KiB, verified (SHA-512))\n")) << run.out;
+}
+
 TEST_F(HostEndToEnd, CatWritesTheFileToStandardOutput) {
     HostRun run = Host({"cat", "with space.txt"});
     ASSERT_EQ(run.status, 0) << run.All();
