@@ -360,7 +360,7 @@ def verified(build, work, goals):
         server.stop()
     wall = statistics.median(v[0] / max(p[0], 1e-3) for v, p in zip(found["verified"], found["plain"]))
     cpu = [statistics.median(r[1] for r in found[who]) / (MIB / 1024) for who in ("verified", "plain")]
-    goals.append("%d MiB download verified (proftpd's SHA-512): time x%.2f of unverified, CPU %.2f s/GiB against %.2f"
+    goals.append("%d MiB download verified (proftpd's SHA-256): time x%.2f of unverified, CPU %.2f s/GiB against %.2f"
                  % (MIB, wall, cpu[0], cpu[1]))
 
 

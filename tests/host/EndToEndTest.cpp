@@ -188,7 +188,7 @@ TEST_F(HostEndToEnd, VerifyOnAServerWithoutDigestsPassesOrFailsAsAsked) {
 }
 
 // proftpd with mod_digest, through the loaded module: both directions checked
-// against its SHA-512, and the result lines say so.
+// against its SHA-256, and the result lines say so.
 TEST_F(HostEndToEnd, VerifyAgainstTheServersOwnDigests) {
     sapi::test::TestFtpServerOptions options;
     options.digests = true;
@@ -202,8 +202,8 @@ TEST_F(HostEndToEnd, VerifyAgainstTheServersOwnDigests) {
                                      Local("big.bin").string(), "copy.bin"},
                                     WithPassword());
     ASSERT_EQ(run.status, 0) << run.All();
-    EXPECT_TRUE(Has(run.out, " s, verified (SHA-512))\nuploaded ")) << run.out;
-    EXPECT_TRUE(Has(run.out, "as copy.bin (293.0 KiB, verified (SHA-512))\n")) << run.out;
+    EXPECT_TRUE(Has(run.out, " s, verified (SHA-256))\nuploaded ")) << run.out;
+    EXPECT_TRUE(Has(run.out, "as copy.bin (293.0 KiB, verified (SHA-256))\n")) << run.out;
 }
 
 TEST_F(HostEndToEnd, CatWritesTheFileToStandardOutput) {

@@ -10,7 +10,11 @@ namespace sapi::ftpclient {
 
 namespace {
 
-constexpr DigestAlgorithm strongestFirst[] = {DigestAlgorithm::Sha512, DigestAlgorithm::Sha256,
+// The strongest first, except that SHA-256 goes before SHA-512: for telling a
+// damaged copy from a whole one they are alike, and SHA-256 costs half as
+// much on both sides where the CPU has SHA instructions (1.5 GB/s against
+// 0.75 GB/s here), and the server reads the whole file to answer.
+constexpr DigestAlgorithm preferredFirst[] = {DigestAlgorithm::Sha256, DigestAlgorithm::Sha512,
                                               DigestAlgorithm::Sha1, DigestAlgorithm::Md5, DigestAlgorithm::Crc32};
 
 // "SHA-1*" is listed and the server's current choice; "SHA-1" only listed.
@@ -106,11 +110,11 @@ std::size_t HexLength(DigestAlgorithm algorithm) {
 }
 
 std::optional<DigestRequest> ChooseDigest(const FeatureSet &features) {
-    for (const DigestAlgorithm algorithm : strongestFirst) {
+    for (const DigestAlgorithm algorithm : preferredFirst) {
         const Listed listed = FindInHashList(features.hash, algorithm);
         if (listed.offered) return DigestRequest{algorithm, "HASH", !listed.current};
     }
-    for (const DigestAlgorithm algorithm : strongestFirst) {
+    for (const DigestAlgorithm algorithm : preferredFirst) {
         if (XCommandListed(features, algorithm)) return DigestRequest{algorithm, XVerbOf(algorithm), false};
     }
     return std::nullopt;

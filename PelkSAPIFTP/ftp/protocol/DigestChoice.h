@@ -15,7 +15,6 @@
 
 namespace sapi::ftpclient {
 
-// Weakest first: the order in which one is preferred over another.
 enum class DigestAlgorithm { Crc32, Md5, Sha1, Sha256, Sha512 };
 
 // As HASH names it: "CRC32", "MD5", "SHA-1", "SHA-256", "SHA-512".
@@ -29,8 +28,8 @@ struct DigestRequest {
     bool selectFirst = false;  // HASH, with an algorithm that is not the server's current one
 };
 
-// The strongest algorithm HASH lists, else XSHA256, XSHA1, XMD5, XCRC in
-// that order; none when FEAT lists none of them.
+// The strongest algorithm HASH lists (SHA-256 before SHA-512), else XSHA256,
+// XSHA1, XMD5, XCRC in that order; none when FEAT lists none of them.
 std::optional<DigestRequest> ChooseDigest(const FeatureSet &features);
 
 // The digest in the final reply to `request`, in lower-case hex; none when

@@ -82,8 +82,9 @@ TEST(FeatureSet, FeaturesOfTheFourServers) {
     EXPECT_FALSE(ParseFeatures(ReplyOf("500 Unknown command.\r\n")).known);
 }
 
-// proftpd's mod_digest: HASH lists SHA-512, the server's choice is SHA-1,
-// so SHA-512 is chosen with OPTS HASH first; without HASH, the X commands in
+// proftpd's mod_digest: HASH lists SHA-512 and SHA-256, the server's choice is
+// SHA-1, so SHA-256 is chosen with OPTS HASH first (as cheap as SHA-1 with
+// SHA instructions, half of SHA-512); without HASH, the X commands in
 // their order; without either, nothing.
 TEST(DigestChoice, StrongestOfferedAndTheDigestInTheAnswer) {
     const FeatureSet proftpd = ParseFeatures(ReplyOf(
@@ -91,10 +92,12 @@ TEST(DigestChoice, StrongestOfferedAndTheDigestInTheAnswer) {
         " XSHA256\r\n XSHA512\r\n SIZE\r\n211 End\r\n"));
     const std::optional<DigestRequest> hash = ChooseDigest(proftpd);
     ASSERT_TRUE(hash);
-    EXPECT_EQ(hash->algorithm, DigestAlgorithm::Sha512);
+    EXPECT_EQ(hash->algorithm, DigestAlgorithm::Sha256);
     EXPECT_EQ(hash->verb, "HASH");
     EXPECT_TRUE(hash->selectFirst);
     EXPECT_FALSE(ChooseDigest(ParseFeatures(ReplyOf("211-Features:\r\n HASH SHA-256*\r\n211 End\r\n")))->selectFirst);
+    EXPECT_EQ(ChooseDigest(ParseFeatures(ReplyOf("211-F:\r\n HASH MD5*;SHA-512\r\n211 E\r\n")))->algorithm,
+              DigestAlgorithm::Sha512);
     const std::optional<DigestRequest> x = ChooseDigest(ParseFeatures(ReplyOf("211-F:\r\n XMD5\r\n XCRC\r\n211 E\r\n")));
     ASSERT_TRUE(x);
     EXPECT_EQ(x->verb, "XMD5");
