@@ -109,13 +109,17 @@ std::size_t HexLength(DigestAlgorithm algorithm) {
     return 0;
 }
 
+bool IsCurrentHash(const FeatureSet &features, DigestAlgorithm algorithm) {
+    return FindInHashList(features.hash, algorithm).current;
+}
+
 std::optional<DigestRequest> ChooseDigest(const FeatureSet &features) {
     for (const DigestAlgorithm algorithm : preferredFirst) {
         const Listed listed = FindInHashList(features.hash, algorithm);
-        if (listed.offered) return DigestRequest{algorithm, "HASH", !listed.current};
+        if (listed.offered) return DigestRequest{algorithm, "HASH"};
     }
     for (const DigestAlgorithm algorithm : preferredFirst) {
-        if (XCommandListed(features, algorithm)) return DigestRequest{algorithm, XVerbOf(algorithm), false};
+        if (XCommandListed(features, algorithm)) return DigestRequest{algorithm, XVerbOf(algorithm)};
     }
     return std::nullopt;
 }

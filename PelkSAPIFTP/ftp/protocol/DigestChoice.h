@@ -24,13 +24,16 @@ std::size_t HexLength(DigestAlgorithm algorithm);
 
 struct DigestRequest {
     DigestAlgorithm algorithm = DigestAlgorithm::Sha256;
-    std::string verb;         // "HASH", "XSHA256", ...
-    bool selectFirst = false;  // HASH, with an algorithm that is not the server's current one
+    std::string verb;  // "HASH", "XSHA256", ...
 };
 
 // The strongest algorithm HASH lists (SHA-256 before SHA-512), else XSHA256,
 // XSHA1, XMD5, XCRC in that order; none when FEAT lists none of them.
 std::optional<DigestRequest> ChooseDigest(const FeatureSet &features);
+
+// Whether HASH answers with this algorithm without an OPTS HASH first: FEAT
+// marks the server's current one with '*'.
+bool IsCurrentHash(const FeatureSet &features, DigestAlgorithm algorithm);
 
 // The digest in the final reply to `request`, in lower-case hex; none when
 // the reply holds no digest of the right algorithm and length.

@@ -94,8 +94,8 @@ TEST(DigestChoice, StrongestOfferedAndTheDigestInTheAnswer) {
     ASSERT_TRUE(hash);
     EXPECT_EQ(hash->algorithm, DigestAlgorithm::Sha256);
     EXPECT_EQ(hash->verb, "HASH");
-    EXPECT_TRUE(hash->selectFirst);
-    EXPECT_FALSE(ChooseDigest(ParseFeatures(ReplyOf("211-Features:\r\n HASH SHA-256*\r\n211 End\r\n")))->selectFirst);
+    EXPECT_FALSE(IsCurrentHash(proftpd, DigestAlgorithm::Sha256));
+    EXPECT_TRUE(IsCurrentHash(proftpd, DigestAlgorithm::Sha1));
     EXPECT_EQ(ChooseDigest(ParseFeatures(ReplyOf("211-F:\r\n HASH MD5*;SHA-512\r\n211 E\r\n")))->algorithm,
               DigestAlgorithm::Sha512);
     const std::optional<DigestRequest> x = ChooseDigest(ParseFeatures(ReplyOf("211-F:\r\n XMD5\r\n XCRC\r\n211 E\r\n")));
@@ -104,7 +104,7 @@ TEST(DigestChoice, StrongestOfferedAndTheDigestInTheAnswer) {
     EXPECT_FALSE(ChooseDigest(ParseFeatures(ReplyOf("211-F:\r\n SIZE\r\n211 E\r\n"))));
 
     const std::string sha256(64, 'a');
-    const DigestRequest request{DigestAlgorithm::Sha256, "HASH", false};
+    const DigestRequest request{DigestAlgorithm::Sha256, "HASH"};
     EXPECT_EQ(DigestIn(ReplyOf("213-Computing SHA-256 digest\r\n213 SHA-256 0-100000 " + std::string(64, 'A') +
                                " f.bin\r\n"),
                        request),
@@ -114,7 +114,7 @@ TEST(DigestChoice, StrongestOfferedAndTheDigestInTheAnswer) {
     EXPECT_FALSE(DigestIn(ReplyOf("213 SHA-256 0-10 abc f\r\n"), request));
     EXPECT_FALSE(DigestIn(ReplyOf("550 f: No such file\r\n"), request));
     EXPECT_FALSE(DigestIn(ReplyOf("213 SHA-256 0-10 nothex " + sha256 + "\r\n"), request));
-    EXPECT_EQ(DigestIn(ReplyOf("250 1A2B3\r\n"), DigestRequest{DigestAlgorithm::Crc32, "XCRC", false}), "0001a2b3");
+    EXPECT_EQ(DigestIn(ReplyOf("250 1A2B3\r\n"), DigestRequest{DigestAlgorithm::Crc32, "XCRC"}), "0001a2b3");
 }
 
 // Known answers: SHA-256 of "abc", CRC32 of "123456789", in pieces.

@@ -59,15 +59,15 @@ SessionError FtpSession::VerifyTransfer() {
 }
 
 // HASH takes the algorithm the server has chosen; "OPTS HASH SHA-256"
-// chooses another, for the session.
+// chooses another, for the session: asked of the session as it is now, which
+// after a reconnect is a new one with the server's own choice again.
 SessionError FtpSession::AskDigest(FtpReply &reply) {
-    if (digestRequest_->selectFirst) {
-        const std::string line = std::string("OPTS HASH ") + NameOf(digestRequest_->algorithm);
+    const DigestAlgorithm algorithm = digestRequest_->algorithm;
+    if (digestRequest_->verb == "HASH" && !IsCurrentHash(features_, algorithm)) {
+        const std::string line = std::string("OPTS HASH ") + NameOf(algorithm);
         if (const SessionError error = channel_.AskFinal(line, reply)) return error;
         if (!reply.IsSuccess()) return SessionError::None;
-        // The server's choice now, for the rest of the session.
-        features_.hash = NameOf(digestRequest_->algorithm) + std::string("*");
-        digestRequest_->selectFirst = false;
+        features_.hash = NameOf(algorithm) + std::string("*");  // the server's choice from now on
     }
     return channel_.AskFinal(digestRequest_->verb + " " + digestName_, reply, DigestWait());
 }
