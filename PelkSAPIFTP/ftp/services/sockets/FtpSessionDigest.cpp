@@ -11,6 +11,7 @@ namespace sapi::ftpclient {
 namespace {
 
 constexpr uint64_t bytesPerExtraSecond = 100ull << 20;
+constexpr const char *noneOffered = "the server offers no digest (no HASH or X commands in its FEAT)";
 
 }  // namespace
 
@@ -32,12 +33,12 @@ SessionError FtpSession::StartDigest(const std::string &name, bool retrieve) {
     }
     if (retrieve || verifyMode_ != VerifyMode::Required) return SessionError::None;
     checking_ = false;
-    return Unverified("the server offers no digest (no HASH or X commands in its FEAT)");
+    return Unverified(noneOffered);
 }
 
 SessionError FtpSession::VerifyTransfer() {
     checking_ = false;
-    if (!digest_) return Unverified("the server offers no digest (no HASH or X commands in its FEAT)");
+    if (!digest_) return Unverified(noneOffered);
     const std::string algorithm = NameOf(digestRequest_->algorithm);
     FtpReply reply;
     if (const SessionError error = AskDigest(reply)) {

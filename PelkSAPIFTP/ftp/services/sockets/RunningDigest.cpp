@@ -4,6 +4,9 @@
 
 #include <array>
 #include <new>
+#include <stdexcept>
+
+#include "ftp/services/sockets/TlsLibrary.h"
 
 namespace sapi::ftpclient {
 
@@ -48,6 +51,10 @@ void RunningDigest::ContextFree::operator()(evp_md_ctx_st *context) const { EVP_
 RunningDigest::RunningDigest(DigestAlgorithm algorithm) : algorithm_(algorithm) {
     const EVP_MD *digest = DigestOf(algorithm);
     if (digest == nullptr) return;
+    // Started the module's way, as for TLS: left to start itself, OpenSSL
+    // registers an exit handler that a host which unloads the module would
+    // run into at its own exit (seen in the Windows DLL under Wine).
+    if (!StartTls()) throw std::runtime_error("OpenSSL did not start");
     context_.reset(EVP_MD_CTX_new());
     if (!context_ || EVP_DigestInit_ex(context_.get(), digest, nullptr) != 1) throw std::bad_alloc();
 }
