@@ -11,9 +11,11 @@ repetitions. Wall time, CPU time (user + system) and peak memory come from
 Environment (bigger runs): BENCH_REPS (3), BENCH_MIB (1024), BENCH_DELAYED_MIB
 (256), BENCH_ENTRIES (100000), BENCH_FILES (200), BENCH_RTT_MS (40),
 BENCH_SERVERS ("vsftpd,pyftpdlib"), BENCH_ONLY (a comma list of: bulk, many,
-listing, trips, delayed, tls). The tls case moves BENCH_MIB each way over
+listing, trips, delayed, tls, verify). The tls case moves BENCH_MIB each way over
 explicit FTPS from vsftpd, sapihost against curl --ssl-reqd, both verifying the
-server against the same private CA.
+server against the same private CA. The verify case downloads BENCH_MIB from
+proftpd with mod_digest, sapihost with and without --verify=require (the server
+then reads the whole file again to hash it).
 """
 import os
 import shutil
@@ -40,7 +42,7 @@ ENTRIES = setting("BENCH_ENTRIES", 100000)
 FILES = setting("BENCH_FILES", 200)
 RTT_MS = setting("BENCH_RTT_MS", 40)
 SERVERS = setting("BENCH_SERVERS", "vsftpd,pyftpdlib").split(",")
-ONLY = set(setting("BENCH_ONLY", "bulk,many,listing,trips,delayed,tls").split(","))
+ONLY = set(setting("BENCH_ONLY", "bulk,many,listing,trips,delayed,tls,verify").split(","))
 CERTIFICATES = os.path.join(HERE, "..", "tests", "servers", "make-test-certificates.sh")
 
 
@@ -310,7 +312,7 @@ def make_root(work):
     for folder in ("many", "wide"):
         os.makedirs(os.path.join(root, folder))
     for name, mib, wanted in (("big.bin", MIB, "bulk"), ("mid.bin", DELAYED_MIB, "delayed")):
-        if wanted in ONLY or (wanted == "bulk" and "tls" in ONLY):
+        if wanted in ONLY or (wanted == "bulk" and ONLY & {"tls", "verify"}):
             local = os.path.join(work, "up-" + name)
             with open(local, "wb") as f:
                 subprocess.run(["head", "-c", str(mib << 20), "/dev/urandom"], stdout=f, check=True)
@@ -341,6 +343,25 @@ def secure(build, work, goals):
              os.path.join(certificates, "ca.crt"))
     finally:
         server.stop()
+
+
+def verified(build, work, goals):
+    """One large download from proftpd, checked against its digest and not: what
+    the check costs, the local hash as the bytes pass and the server's own."""
+    server = Server("proftpd", os.path.join(work, "root"), ["--digest"])
+    big, out = os.path.join(work, "root", "big.bin"), os.path.join(work, "out.bin")
+    plain = Clients(build, server.port).host("get", "big.bin", out)
+    commands = {"plain": plain, "verified": plain[:2] + ["--verify=require"] + plain[2:]}
+    try:
+        found = repeat("%d MiB download from proftpd, checked against its digest or not" % MIB, list(commands),
+                       lambda who: timed(commands[who]), lambda who: same_file(big, out, who),
+                       lambda: os.path.exists(out) and os.remove(out))
+    finally:
+        server.stop()
+    wall = statistics.median(v[0] / max(p[0], 1e-3) for v, p in zip(found["verified"], found["plain"]))
+    cpu = [statistics.median(r[1] for r in found[who]) / (MIB / 1024) for who in ("verified", "plain")]
+    goals.append("%d MiB download verified (proftpd's SHA-256): time x%.2f of unverified, CPU %.2f s/GiB against %.2f"
+                 % (MIB, wall, cpu[0], cpu[1]))
 
 
 def main():
@@ -376,6 +397,8 @@ def main():
                 server.stop()
         if "tls" in ONLY:
             secure(build, work, goals)
+        if "verify" in ONLY:
+            verified(build, work, goals)
         print("\n== goals (medians of the per-repetition ratios; ratios below 1 favour sapihost)")
         for goal in goals:
             print("  " + goal)

@@ -154,6 +154,12 @@ constexpr OptionSpec kOptions[] = {
      "the module opens it again and a download goes on\n"
      "where it stopped",
      Set<&Options::reconnect, false>},
+    {"--verify",
+     "check every transfer against the server's own digest\n"
+     "of the file where it offers one (with =require, fail\n"
+     "where it does not); a mismatch fails the transfer",
+     Set<&Options::verify, 1>},
+    {"--verify=require", nullptr, Set<&Options::verify, 2>},
     {"--tls",
      "explicit FTPS (AUTH TLS) with an ftp:// URL, as ftpes://\n"
      "does; ftps:// is implicit FTPS (port 990)",

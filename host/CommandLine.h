@@ -58,6 +58,7 @@ struct Options {
     bool verifyByRead = false;
     bool waitForGrowing = false;
     bool reconnect = true;  // the module opens a dropped connection again and resumes a download
+    int verify = 0;         // --verify 1, --verify=require 2
     bool tls = false;  // explicit FTPS with an ftp:// URL
     std::optional<std::string> tlsCaFile;
     std::optional<std::string> tlsFingerprint;

@@ -217,6 +217,7 @@ bool CommandRunner::OpenServer(const Command &command) {
     server.verifyByRead = settings_.verifyByRead;
     server.waitForGrowing = settings_.waitForGrowing;
     server.reconnect = settings_.reconnect;
+    server.verify = settings_.verify;
     NoteImpliedTls(settings_.tls.ApplyTo(server, url->security),
                    !platform::Environment("PELKSAPIFTP_TRACE").value_or("").empty());
     if (!ResolvePassword(server, url->password, error)) return Fail(command, error);

@@ -31,6 +31,7 @@ struct RunnerSettings {
     bool verifyByRead = false;
     bool waitForGrowing = false;
     bool reconnect = true;
+    int verify = 0;
     TlsOptions tls;
     std::optional<ServerSettings> server;  // what 'open' and the first server command connect to
 };

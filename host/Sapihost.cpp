@@ -50,6 +50,7 @@ bool BuildServer(const Options &options, const TlsOptions &tls, std::optional<Se
     settings.verifyByRead = options.verifyByRead;
     settings.waitForGrowing = options.waitForGrowing;
     settings.reconnect = options.reconnect;
+    settings.verify = options.verify;
     NoteImpliedTls(tls.ApplyTo(settings, security), options.protocolTrace);
     if (!ResolvePassword(settings, password, error, options.password ? "--password" : "the URL")) return false;
     server = settings;
@@ -125,6 +126,7 @@ int Main(const std::vector<std::string> &args) {
     settings.verifyByRead = options->verifyByRead;
     settings.waitForGrowing = options->waitForGrowing;
     settings.reconnect = options->reconnect;
+    settings.verify = options->verify;
     settings.tls = {options->tls, options->tlsCaFile.value_or(""), options->tlsFingerprint.value_or("")};
     settings.progress = options->progress.value_or(platform::IsTerminal(stdout) && platform::IsTerminal(stderr)) &&
                         !options->trace;

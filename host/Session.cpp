@@ -64,8 +64,10 @@ std::string FingerprintIn(const std::string &tlsFailure) {
 
 std::optional<Failure> Session::Open(const ServerSettings &settings) {
     Close();
-    ScopedParameterSet set(api_);
-    if (set.CreationResult() != ApiOk) return CodeFailure(set.CreationResult(), "could not create a parameter set");
+    // Kept while the connection is open: the module writes into it what it
+    // found of each transfer's digest.
+    auto set = std::make_unique<ScopedParameterSet>(api_);
+    if (set->CreationResult() != ApiOk) return CodeFailure(set->CreationResult(), "could not create a parameter set");
     std::vector<std::pair<const char *, std::string>> keys = {
         {SERVER_API_KEY_PRIMARY_ADDRESS, settings.host},
         {SERVER_API_KEY_PRIMARY_PORT, std::to_string(settings.port)},
@@ -77,6 +79,7 @@ std::optional<Failure> Session::Open(const ServerSettings &settings) {
     // A person at the command line expects a dropped connection to be taken
     // up again, and a download cut short to go on where it stopped.
     if (settings.reconnect) keys.emplace_back(SERVER_API_KEY_RECONNECT, "1");
+    if (settings.verify > 0) keys.emplace_back(SERVER_API_KEY_VERIFY_HASH, std::to_string(settings.verify));
     // A person at the command line expects get to end when the file has arrived.
     if (!settings.waitForGrowing) {
         keys.emplace_back(SERVER_API_KEY_END_ON_CONFIRMATION, "1");
@@ -88,26 +91,27 @@ std::optional<Failure> Session::Open(const ServerSettings &settings) {
         {SERVER_API_KEY_TLS_FINGERPRINT, settings.tlsFingerprint},
     };
     for (const auto &[key, value] : keys) {
-        const ServerApiResult result = api_.SetParameter(set.Handle(), key, value);
+        const ServerApiResult result = api_.SetParameter(set->Handle(), key, value);
         if (result != ApiOk) return CodeFailure(result, std::string("could not set ") + key);
     }
     // Only what was asked for: a clear-text open sets the same keys as before TLS.
     for (const auto &[key, value] : tlsKeys) {
         if (settings.security == Security::Clear || value.empty()) continue;
-        const ServerApiResult result = api_.SetParameter(set.Handle(), key, value);
+        const ServerApiResult result = api_.SetParameter(set->Handle(), key, value);
         if (result != ApiOk) return CodeFailure(result, std::string("could not set ") + key);
     }
     int32_t connection = 0;
-    const ServerApiResult result = api_.OpenServer(set.Handle(), connection);
+    const ServerApiResult result = api_.OpenServer(set->Handle(), connection);
     if (result != ApiOk) {
         Failure failure = CodeFailure(result);
-        api_.GetParameter(set.Handle(), SERVER_API_KEY_FAILURE, failure.reason);
+        api_.GetParameter(set->Handle(), SERVER_API_KEY_FAILURE, failure.reason);
         if (settings.security != Security::Clear) {
-            api_.GetParameter(set.Handle(), SERVER_API_KEY_TLS_FAILURE, failure.tlsFailure);
+            api_.GetParameter(set->Handle(), SERVER_API_KEY_TLS_FAILURE, failure.tlsFailure);
         }
         return failure;
     }
     connection_ = connection;
+    set_ = std::move(set);
     settings_ = settings;
     listingStale_ = false;
     if (!settings.folder.empty()) {
@@ -123,6 +127,13 @@ void Session::Close() {
     if (connection_ == 0) return;
     api_.CloseServer(connection_);
     connection_ = 0;
+    set_.reset();
+}
+
+std::string Session::VerifyResult() {
+    std::string result;
+    if (set_) api_.GetParameter(set_->Handle(), SERVER_API_KEY_VERIFY_RESULT, result);
+    return result;
 }
 
 std::optional<Failure> Session::Refresh() {

@@ -4,6 +4,7 @@
 // module's ChangeFolder creates any folder it cannot enter).
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,6 +27,7 @@ struct ServerSettings {
     // (for files still growing on the server), thirty attempts for a refused file.
     bool waitForGrowing = false;
     bool reconnect = true;
+    int verify = 0;  // "ServerVerifyHash": 0 off, 1 where the server offers a digest, 2 required
     std::string folder;  // entered right after the login; may be empty
     Security security = Security::Clear;
     std::string tlsCaFile;       // empty: the system's CAs
@@ -76,6 +78,9 @@ public:
     void Close();
     bool IsOpen() const { return connection_ != 0; }
     int32_t Connection() const { return connection_; }
+    // What the module found of the last transfer's digest ("verified
+    // (SHA-256)", or why not); empty when it made no check.
+    std::string VerifyResult();
     const ServerSettings &Settings() const { return settings_; }
 
     // The listing the module holds; re-read from the server first when a delete
@@ -98,6 +103,7 @@ private:
     ModuleApi &api_;
     ServerSettings settings_;
     int32_t connection_ = 0;
+    std::unique_ptr<ScopedParameterSet> set_;  // the one the connection was opened with
     bool listingStale_ = false;
 };
 

@@ -13,6 +13,13 @@
 
 namespace sapihost {
 
+namespace {
+
+// ", verified (SHA-256)" for a result line; nothing where no check was made.
+std::string VerifyNote(const std::string &found) { return found.empty() ? found : ", " + found; }
+
+}  // namespace
+
 // The module reports a download that moved no bytes as a failure, so an empty
 // file cannot come through DownloadAsset; its streaming read answers 0 for one.
 bool CommandRunner::RemoteFileIsEmpty(Session &session, const std::string &remote) {
@@ -43,7 +50,8 @@ bool CommandRunner::Get(const Command &given) {
     if (!size) return false;
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.1f s", progress.ElapsedSeconds());
-    PrintLine("downloaded " + remote + " to " + local + " (" + FormatBytes(*size) + ", " + seconds + ")");
+    PrintLine("downloaded " + remote + " to " + local + " (" + FormatBytes(*size) + ", " + seconds +
+              VerifyNote(session_->VerifyResult()) + ")");
     return true;
 }
 
@@ -73,7 +81,7 @@ std::optional<uint64_t> CommandRunner::Fetch(const Command &command, Session &se
     if (nothingArrived && RemoteFileIsEmpty(session, remote) && !platform::CreateEmptyFile(partial)) result = ApiOk;
     if (result != ApiOk) {
         platform::RemoveFile(partial);
-        ReportCode(command, result, nothingArrived ? "no data arrived" : "");
+        ReportCode(command, result, nothingArrived ? "no data arrived" : session.VerifyResult());
         return std::nullopt;
     }
     const auto size = platform::RegularFileSize(partial);
@@ -156,7 +164,10 @@ bool CommandRunner::Put(const Command &given) {
         platform::InterruptScope interrupt;
         ProgressDisplay progress(name, settings_.progress);
         stored = Store(command, *session_, local, name, progress, false);
-        if (stored) PrintLine("uploaded " + local + " as " + target + " (" + FormatBytes(*size) + ")");
+        if (stored) {
+            PrintLine("uploaded " + local + " as " + target + " (" + FormatBytes(*size) +
+                      VerifyNote(session_->VerifyResult()) + ")");
+        }
     }
     if (!start.empty()) {
         if (auto failure = session_->Return(start)) return Report(command, *failure);
@@ -181,7 +192,7 @@ bool CommandRunner::Store(const Command &command, Session &session, const std::s
     if (result == ApiOk && platform::InterruptScope::Requested()) {
         return Fail(command, "cancelled; the server keeps the part already sent");
     }
-    return result == ApiOk || ReportCode(command, result);
+    return result == ApiOk || ReportCode(command, result, session_->VerifyResult());
 }
 
 bool CommandRunner::PutStream(const Command &command, const std::string &name) {

@@ -37,9 +37,10 @@ fi
 # vsftpd, proftpd and pure-ftpd conflict in apt; the last two run unpacked from
 # their packages in a private folder, which changes nothing on the system.
 servers=.deps/ftp-servers
-# proftpd's TLS is a loadable module of its own package (mod_tls.so).
+# proftpd's TLS is a loadable module of its own package (mod_tls.so); its
+# digests (HASH, XSHA256, ...) one of proftpd-core's (mod_digest.so).
 if [ ! -x "$servers/usr/sbin/proftpd" ] || [ ! -x "$servers/usr/sbin/pure-ftpd" ] ||
-   [ ! -e "$servers/usr/lib/proftpd/mod_tls.so" ]; then
+   [ ! -e "$servers/usr/lib/proftpd/mod_tls.so" ] || [ ! -e "$servers/usr/lib/proftpd/mod_digest.so" ]; then
   rm -rf "$servers"; mkdir -p "$servers/debs"
   (cd "$servers/debs" && apt-get download proftpd-core proftpd-mod-crypto pure-ftpd)
   for d in "$servers"/debs/*.deb; do dpkg-deb -x "$d" "$servers"; done

@@ -49,10 +49,16 @@ constexpr Description recoveryParameters[] = {
     {sapi::ServerReconnectKey, SAPI_WIDE("Reconnect and Resume after a Dropped Connection")},
 };
 
+// Offered only by a module whose FTP client asks servers for digests.
+constexpr Description digestParameters[] = {
+    {sapi::ServerVerifyHashKey, SAPI_WIDE("Verify Transfers by the Server's Digest (0 no, 1 where offered, 2 required)")},
+};
+
 sapi::ResultCode DescribeServer(int32_t parameterSet) {
     const sapi::FtpClientServices &client = sapi::PlatformFtpClientServices();
     sapi::ResultCode result = Describe(parameterSet, serverParameters);
     if (result == ApiOk && client.OffersRecovery()) result = Describe(parameterSet, recoveryParameters);
+    if (result == ApiOk && client.OffersDigests()) result = Describe(parameterSet, digestParameters);
     if (result != ApiOk || !client.OffersTls()) return result;
     return Describe(parameterSet, tlsParameters);
 }

@@ -8,6 +8,7 @@
 #include "ftp/TransferBuffer.h"
 #include "ftp/TransferConstants.h"
 #include "ftp/TransferSteps.h"
+#include "ftp/VerificationRecord.h"
 #include "platform/LocalFile.h"
 
 namespace sapi {
@@ -98,7 +99,11 @@ ResultCode FtpConnection::ReadAsset(const WideString &name, ReadAssetCallback ca
     if (callback == nullptr) {
         return ApiInvalidArgument;
     }
+    if (VerificationImpossible()) {
+        return ApiTransferFailed;
+    }
     const int64_t totalSize = QueryRemoteSize(name);
+    const VerificationRecord record(*this);
     RemoteFile remote(services_, OpenRemoteFile(name, wininet::GENERIC_READ, transfer::uncachedBinaryFlags));
     if (!remote.IsOpen()) {
         return ApiRemoteOpenFailed;
@@ -109,7 +114,8 @@ ResultCode FtpConnection::ReadAsset(const WideString &name, ReadAssetCallback ca
             transfer::ReadBlock(services_, remote.Handle(), buffer.Data(), buffer.Size(), endOnConfirmation_);
         if (!block.succeeded) {
             // Bytes a failed read reported are not handed on, and the host must
-            // not take the stream it got for the whole file.
+            // not take the stream it got for the whole file. A file whose digest
+            // differs from the server's ends here too, after the host got it all.
             return ApiTransferFailed;
         }
         if (block.count == 0 || !CallHostCallback(callback, context, buffer.Data(), block.count, totalSize)) {
@@ -123,7 +129,11 @@ ResultCode FtpConnection::ReadAsset(const WideString &name, ReadAssetCallback ca
 
 ResultCode FtpConnection::DownloadAsset(const WideString &remoteName, const WideString &localPath,
                                         TransferProgressCallback progress, void *context) {
+    if (VerificationImpossible()) {
+        return ApiTransferFailed;
+    }
     const int64_t totalSize = QueryRemoteSize(remoteName);
+    const VerificationRecord record(*this);
     RemoteFile remote(services_,
                       OpenRemoteFile(remoteName, wininet::GENERIC_READ, transfer::uncachedBinaryFlags));
     if (!remote.IsOpen()) {

@@ -34,6 +34,10 @@ ResultCode FtpConnection::Connect(const WideString &serverName, int32_t port,
         const uint32_t on = 1;
         services_.InternetSetOption(internetHandle_, SAPI_OPTION_FTP_RECONNECT, &on, sizeof on);
     }
+    // Nor does one that cannot ask for digests: it behaves as a server that
+    // offers none (Verification.cpp).
+    verifyOffered_ = verifyMode_ != 0 && services_.InternetSetOption(internetHandle_, SAPI_OPTION_FTP_VERIFY_HASH,
+                                                                    &verifyMode_, sizeof verifyMode_);
 
     // The port goes over as the client's 16-bit port number; OpenServer lets
     // through only ports that fit.

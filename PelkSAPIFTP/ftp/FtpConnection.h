@@ -86,6 +86,18 @@ public:
     void SetStopOnRefusal(bool on) { stopOnRefusal_ = on; }
     // The client opens a connection the server dropped again, where it can.
     void SetReconnect(bool on) { reconnect_ = on; }
+    // Transfers checked against the server's digests (Verification.cpp):
+    // 0 off, 1 where the server offers one, 2 required; what each check found
+    // goes into `parameterSet`, the set the connection was opened with.
+    void SetVerification(uint32_t mode, int32_t parameterSet) {
+        verifyMode_ = mode;
+        verifyResultSet_ = parameterSet;
+    }
+    // Required, from a client that cannot ask (WinInet): every transfer fails
+    // before it starts, as on a server that offers no digest.
+    bool VerificationImpossible() const;
+    // After a transfer: what its check found, for the host.
+    void RecordVerification();
     // Why a TLS connection could not be made (the certificate's fault, or the
     // handshake's), in one line and the certificate's fingerprint; empty otherwise.
     const WideString &TlsFailure() const { return tlsFailure_; }
@@ -111,6 +123,9 @@ private:
     bool endOnConfirmation_ = false;
     bool stopOnRefusal_ = false;
     bool reconnect_ = false;
+    uint32_t verifyMode_ = 0;
+    int32_t verifyResultSet_ = 0;
+    bool verifyOffered_ = false;  // the client services took the request
     InternetStatusCallback previousStatusCallback_ = nullptr;
     FtpClientServices &services_;
     WideString tlsFailure_;

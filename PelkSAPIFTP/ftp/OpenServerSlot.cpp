@@ -13,14 +13,6 @@
 namespace sapi {
 namespace {
 
-void WriteOrRemove(int32_t parameterSet, const char *key, const WideString &text) {
-    if (text.empty()) {
-        RemoveParameterEntry(parameterSet, key);
-    } else {
-        SetParameterText(parameterSet, key, text.c_str());
-    }
-}
-
 ResultCode OpenServerFrom(int32_t parameterSet, int32_t &connectionHandle) {
     ServerParameters parameters;
     const ResultCode read = ReadServerParameters(parameterSet, parameters);
@@ -33,14 +25,15 @@ ResultCode OpenServerFrom(int32_t parameterSet, int32_t &connectionHandle) {
     connection->SetEndOnConfirmation(parameters.endOnConfirmation);
     connection->SetStopOnRefusal(parameters.stopOnRefusal);
     connection->SetReconnect(parameters.reconnect);
+    connection->SetVerification(parameters.verifyHash, parameterSet);
     const ResultCode connected =
         connection->Connect(parameters.serverName, parameters.port, parameters.userName,
                             parameters.password, parameters.usePassive, parameters.tls);
     // The host's one way to learn why the open failed, and for a secure
     // connection which certificate to pin if the user trusts it. A reason left
     // from an earlier attempt must not stand for this one.
-    WriteOrRemove(parameterSet, ServerFailureKey, connected == ApiOk ? WideString() : connection->Failure());
-    WriteOrRemove(parameterSet, ServerTLSFailureKey, connected == ApiOk ? WideString() : connection->TlsFailure());
+    WriteOrRemoveParameter(parameterSet, ServerFailureKey, connected == ApiOk ? WideString() : connection->Failure());
+    WriteOrRemoveParameter(parameterSet, ServerTLSFailureKey, connected == ApiOk ? WideString() : connection->TlsFailure());
     if (connected != ApiOk) return connected;
     connectionHandle = Connections().Add(std::move(connection));
     return ApiOk;

@@ -23,6 +23,15 @@ bool ReadFlag(int32_t parameterSet, const char *key) {
     return ReadParameterText(parameterSet, key, text) == ApiOk && Wtoi(text.c_str()) != 0;
 }
 
+// Read as a flag is: "1" verifies where it can, and any number above asks for
+// the strictest check there is, never for less.
+uint32_t ReadVerifyHash(int32_t parameterSet) {
+    WideString text;
+    if (ReadParameterText(parameterSet, ServerVerifyHashKey, text) != ApiOk) return 0;
+    const int32_t mode = Wtoi(text.c_str());
+    return mode <= 0 ? 0 : mode == 1 ? 1 : 2;
+}
+
 // Absent, or still holding the label the module described it with: not set.
 void ReadOptional(int32_t parameterSet, const char *key, const WideChar *label, WideString &value) {
     if (ReadParameterText(parameterSet, key, value) != ApiOk || value == label) value.clear();
@@ -67,6 +76,7 @@ ResultCode ReadServerParameters(int32_t parameterSet, ServerParameters &paramete
     parameters.endOnConfirmation = ReadFlag(parameterSet, ServerEndOnConfirmationKey);
     parameters.stopOnRefusal = ReadFlag(parameterSet, ServerStopOnRefusalKey);
     parameters.reconnect = ReadFlag(parameterSet, ServerReconnectKey);
+    parameters.verifyHash = ReadVerifyHash(parameterSet);
     parameters.tls = ReadTls(parameterSet);
     result = ReadRequired(parameterSet, ServerPrimaryLoginNameKey, parameters.userName);
     if (result != ApiOk) return result;

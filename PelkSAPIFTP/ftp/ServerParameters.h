@@ -17,6 +17,7 @@ struct ServerParameters {
     bool endOnConfirmation = false;
     bool stopOnRefusal = false;
     bool reconnect = false;
+    uint32_t verifyHash = 0;  // 0 off, 1 where the server offers a digest, 2 required
     WideString userName;
     WideString password;
     TlsRequest tls;

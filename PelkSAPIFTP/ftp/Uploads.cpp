@@ -8,6 +8,7 @@
 #include "ftp/TransferBuffer.h"
 #include "ftp/TransferConstants.h"
 #include "ftp/TransferSteps.h"
+#include "ftp/VerificationRecord.h"
 #include "platform/LocalFile.h"
 
 namespace sapi {
@@ -86,6 +87,10 @@ ResultCode FtpConnection::WriteAsset(const WideString &remoteName, WriteAssetCal
     if (callback == nullptr) {
         return ApiInvalidArgument;
     }
+    if (VerificationImpossible()) {
+        return ApiTransferFailed;
+    }
+    const VerificationRecord record(*this);
     RemoteFile remote(services_,
                       OpenRemoteFile(remoteName, wininet::GENERIC_WRITE, transfer::uncachedBinaryFlags));
     if (!remote.IsOpen()) {
@@ -100,6 +105,10 @@ ResultCode FtpConnection::WriteAsset(const WideString &remoteName, WriteAssetCal
 
 ResultCode FtpConnection::UploadAsset(const WideString &remoteName, const WideString &localPath,
                                       TransferProgressCallback progress, void *context) {
+    if (VerificationImpossible()) {
+        return ApiTransferFailed;
+    }
+    const VerificationRecord record(*this);
     bool connectionLost = false;
     ResultCode result = UploadOnce(remoteName, localPath, progress, context, connectionLost);
     // The connection went away under the upload and the client opens it again

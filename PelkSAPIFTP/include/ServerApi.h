@@ -133,6 +133,26 @@ typedef ServerApiResult (SERVER_API_CALL *EnumerateParametersFunction)(int32_t p
  * certificate ends it at once. UploadAsset sends its local file again, whole,
  * once; WriteAsset fails as before.
  *
+ * "ServerVerifyHash" (optional; absent, empty or "0": off; "1": verify where
+ * the server offers a digest; "2" or more: require it): every transfer that
+ * reaches its end is checked against the server's own digest of the file
+ * (HASH with SHA-256 where its FEAT lists it, else the strongest algorithm it
+ * lists, chosen with OPTS HASH; else XSHA256, XSHA1, XMD5, XCRC), the local
+ * side hashed as the bytes pass.
+ * A digest that differs fails the transfer with ApiTransferFailed: ReadAsset
+ * after the host got every byte (it must not keep them), DownloadAsset with
+ * its local file deleted, WriteAsset and UploadAsset with the stored file left
+ * on the server. With "1" a server that offers no digest (or refuses one, or
+ * answers none in time) lets the transfer pass unverified; with "2" that fails
+ * it too (ApiTransferFailed; a store is refused before it starts, ApiFailed).
+ * The wait for a digest is the usual 60 s and a second more per 100 MiB.
+ * After each transfer the module writes "ServerVerifyResult" into the set it
+ * was opened with, if the host still has it: "verified (SHA-256)", or why the
+ * file is not verified or failed; it is removed when no check was made (a
+ * transfer stopped early). Builds on WinInet do not list the key and cannot
+ * ask for digests: they behave as a server that offers none ("1" passes, "2"
+ * fails every transfer before it starts).
+ *
  * OpenServer reads, beside the address, port, login and flags, three optional
  * keys for FTPS (builds whose FTP client has TLS list them in
  * DescribeServerParameters; elsewhere any mode but 0 fails with ApiConnectFailed
@@ -161,6 +181,8 @@ typedef ServerApiResult (SERVER_API_CALL *EnumerateParametersFunction)(int32_t p
  * within 60 s"). A successful open removes it. A "ServerPrimaryPort" of 0 is
  * the default FTP port, 21. */
 #define SERVER_API_KEY_RECONNECT "ServerReconnect"
+#define SERVER_API_KEY_VERIFY_HASH "ServerVerifyHash"
+#define SERVER_API_KEY_VERIFY_RESULT "ServerVerifyResult"
 #define SERVER_API_KEY_USE_TLS "ServerUseTLS"
 #define SERVER_API_KEY_TLS_CA_FILE "ServerTLSCAFile"
 #define SERVER_API_KEY_TLS_FINGERPRINT "ServerTLSFingerprint"

@@ -67,4 +67,12 @@ ResultCode CopyParameterOut(int32_t parameterSet, const char *key, WideChar *des
     return TextCopyOut(entry->second.value, destination, length);
 }
 
+void WriteOrRemoveParameter(int32_t parameterSet, const char *key, const WideString &text) {
+    if (text.empty()) {
+        RemoveParameterEntry(parameterSet, key);
+    } else {
+        SetParameterText(parameterSet, key, text.c_str());
+    }
+}
+
 }  // namespace sapi

@@ -26,6 +26,10 @@ ResultCode SetParameterText(int32_t parameterSet, const char *key, const WideCha
 // RemoveParameter as the host's slot does it: ApiInvalidArgument for a null key,
 // ApiFailed for an unregistered set, ApiParameterNotFound for an absent key.
 ResultCode RemoveParameterEntry(int32_t parameterSet, const char *key);
+// The plug-in's answer to the host under `key`: set to `text`, or removed when
+// it is empty, so that an answer left from an earlier call never stands for
+// this one. Failures (a set the host destroyed) are ignored.
+void WriteOrRemoveParameter(int32_t parameterSet, const char *key, const WideString &text);
 
 // GetParameter as the host's slot does it: ApiInvalidArgument for a null key, a
 // null length or an unregistered set; ApiParameterNotFound for an absent key;

@@ -22,6 +22,9 @@ inline constexpr const char *ServerStopOnRefusalKey = SERVER_API_KEY_STOP_ON_REF
 // Optional, absent means off: a connection the server or the network dropped
 // is opened again within the call, and a retrieval cut short resumes.
 inline constexpr const char *ServerReconnectKey = SERVER_API_KEY_RECONNECT;
+// Optional, absent or 0 means off: 1 checks every transfer against the
+// server's own digest where it offers one, 2 fails a transfer it cannot check.
+inline constexpr const char *ServerVerifyHashKey = SERVER_API_KEY_VERIFY_HASH;
 inline constexpr const char *ServerUseTLSKey = SERVER_API_KEY_USE_TLS;
 inline constexpr const char *ServerTLSCAFileKey = SERVER_API_KEY_TLS_CA_FILE;
 inline constexpr const char *ServerTLSFingerprintKey = SERVER_API_KEY_TLS_FINGERPRINT;
@@ -37,6 +40,10 @@ inline constexpr const char *ServerTLSFailureKey = SERVER_API_KEY_TLS_FAILURE;
 // Written by OpenServer into the server's set whenever the open failed: what
 // happened, in one line. A successful open removes it.
 inline constexpr const char *ServerFailureKey = SERVER_API_KEY_FAILURE;
+// Written after every transfer on a connection opened with "ServerVerifyHash",
+// into the set it was opened with, while the host keeps that set: what the
+// check found ("verified (SHA-256)", or why not). Removed when no check was made.
+inline constexpr const char *ServerVerifyResultKey = SERVER_API_KEY_VERIFY_RESULT;
 
 // Asset attributes: written by GetAssetInfo, read by the host.
 inline constexpr const char *AssetNameKey = SERVER_API_KEY_ASSET_NAME;

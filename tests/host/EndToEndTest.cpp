@@ -166,6 +166,46 @@ TEST_F(HostEndToEnd, FailedGetNamesTheCodeAndKeepsTheOldLocalCopy) {
     EXPECT_TRUE(Has(run.err, "'sub' is a folder")) << run.err;
 }
 
+// pyftpdlib hashes nothing: --verify lets the file through and says it is not
+// verified; --verify=require fails the download, keeping no file and the old
+// copy, and refuses the upload before the server's file is touched.
+TEST_F(HostEndToEnd, VerifyOnAServerWithoutDigestsPassesOrFailsAsAsked) {
+    HostRun run = RunSapihost({"--verify", Url(), "get", "a.txt", Local("a.txt").string()}, WithPassword());
+    ASSERT_EQ(run.status, 0) << run.All();
+    EXPECT_TRUE(Has(run.out, ", not verified: the server offers no digest")) << run.out;
+    WriteWholeFile(Local("keep.txt"), "precious");
+    run = RunSapihost({"--verify=require", Url(), "get", "a.txt", Local("keep.txt").string()}, WithPassword());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(Has(run.err, "get a.txt " + Local("keep.txt").string() + ": not verified: the server offers no digest"))
+        << run.err;
+    EXPECT_TRUE(Has(run.err, "-18 ApiTransferFailed")) << run.err;
+    run = RunSapihost({"--verify=require", Url(), "put", Local("a.txt").string(), "with space.txt"}, WithPassword());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(Has(run.err, "put " + Local("a.txt").string() + " with space.txt: not verified")) << run.err;
+    EXPECT_EQ(ReadWholeFile(Local("keep.txt")), "precious");
+    EXPECT_FALSE(fs::exists(Local("keep.txt.part")));
+    EXPECT_EQ(ReadWholeFile(Root() / "with space.txt"), "space\n");
+}
+
+// proftpd with mod_digest, through the loaded module: both directions checked
+// against its SHA-256, and the result lines say so.
+TEST_F(HostEndToEnd, VerifyAgainstTheServersOwnDigests) {
+    sapi::test::TestFtpServerOptions options;
+    options.digests = true;
+    TestFtpServer proftpd("proftpd", temp_ / "digests", TestFtpServer::DefaultUser, TestFtpServer::DefaultPassword,
+                          options);
+    WriteWholeFile(temp_ / "digests" / "big.bin", sapi::test::PseudoRandomBytes(300000, 8));
+    proftpd.GiveToServer(temp_ / "digests" / "big.bin");
+    const std::string url = "ftp://" + std::string(TestFtpServer::DefaultUser) + "@127.0.0.1:" +
+                            std::to_string(proftpd.port()) + "/";
+    const HostRun run = RunSapihost({"--verify=require", url, "get", "big.bin", Local("big.bin").string(), "put",
+                                     Local("big.bin").string(), "copy.bin"},
+                                    WithPassword());
+    ASSERT_EQ(run.status, 0) << run.All();
+    EXPECT_TRUE(Has(run.out, " s, verified (SHA-256))\nuploaded ")) << run.out;
+    EXPECT_TRUE(Has(run.out, "as copy.bin (293.0 KiB, verified (SHA-256))\n")) << run.out;
+}
+
 TEST_F(HostEndToEnd, CatWritesTheFileToStandardOutput) {
     HostRun run = Host({"cat", "with space.txt"});
     ASSERT_EQ(run.status, 0) << run.All();

@@ -2,6 +2,7 @@
 #include <filesystem>
 
 #include "InteropFixture.h"
+#include "ftp/services/TlsOptions.h"
 #include "ftp/services/WinInetConstants.h"
 
 namespace sapi::interop {
@@ -112,6 +113,38 @@ TEST_P(TransferInteropTest, DeletesFilesAndReportsMissingOnes) {
 }
 
 SAPI_INTEROP_SUITE(TransferInteropTest);
+
+// proftpd with mod_digest: a retrieval and a store, each checked against the
+// server's own SHA-256 (chosen with OPTS HASH over its SHA-1), in both modes.
+class DigestInteropTest : public InteropTest {
+protected:
+    void Populate() override { test::WriteWholeFile(root() / "mebibyte.bin", test::PseudoRandomBytes(1 << 20, 3)); }
+    void Configure(test::TestFtpServerOptions &options) override { options.digests = true; }
+};
+
+std::string Verification(InteropClient &client) {
+    WideChar text[256] = {};
+    uint32_t length = sizeof text;
+    if (!client.services().InternetQueryOption(client.connect(), SAPI_OPTION_FTP_VERIFICATION, text, &length)) return {};
+    return Utf8FromWide(WideView(text));
+}
+
+TEST_P(DigestInteropTest, ARetrievalAndAStoreAreVerified) {
+    InteropClient verifying;
+    verifying.beforeConnect = [](FtpClientServices &services, InternetHandle root) {
+        const uint32_t required = 2;
+        return services.InternetSetOption(root, SAPI_OPTION_FTP_VERIFY_HASH, &required, sizeof required);
+    };
+    ASSERT_TRUE(verifying.Connect("127.0.0.1", server().port(), server().user(), server().password(), GetParam().passive));
+    const auto bytes = verifying.Retrieve("mebibyte.bin");
+    ASSERT_TRUE(bytes) << verifying.LastResponse();
+    EXPECT_EQ(Verification(verifying), "verified (SHA-256)");
+    ASSERT_TRUE(verifying.Store("up.bin", *bytes)) << verifying.LastResponse();
+    EXPECT_EQ(Verification(verifying), "verified (SHA-256)");
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, DigestInteropTest,
+                         testing::Values(ServerMode{"proftpd", true}, ServerMode{"proftpd", false}), ServerModeName);
 
 }  // namespace
 }  // namespace sapi::interop

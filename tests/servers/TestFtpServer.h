@@ -34,6 +34,8 @@ struct TestFtpServerOptions {
     // "explicit" or "implicit" (vsftpd and proftpd only): TLS required on the
     // control and data connections, with this certificate and key (PEM).
     std::string tls;
+    // proftpd: mod_digest on, answering HASH and the X commands.
+    bool digests = false;
     std::filesystem::path tlsCertificate;
     std::filesystem::path tlsKey;
 };

@@ -3,7 +3,7 @@
 
     /usr/bin/python3 tests/servers/ftpserver.py KIND --root DIR [--user U] [--password P]
         [--address 127.0.0.1|::1] [--port N] [--size-in-ascii] [--slow-failed-logins]
-        [--read-only NAME]... [--idle-timeout SECONDS] [--no-chroot] [--burst-bytes N]
+        [--read-only NAME]... [--idle-timeout SECONDS] [--no-chroot] [--burst-bytes N] [--digest]
         [--log FILE]
         [--tls explicit|implicit --tls-cert PEM --tls-key PEM]
 
@@ -52,6 +52,8 @@ def parse():
     parser.add_argument("--burst-bytes", type=int, default=0, metavar="N",
                         help="pyftpdlib: send file data in bursts of N bytes, about two seconds apart")
     parser.add_argument("--log", help="copy the server's log here when stopping")
+    parser.add_argument("--digest", action="store_true",
+                        help="proftpd: hash files on request (mod_digest: HASH, XSHA256, ...)")
     parser.add_argument("--tls", choices=["explicit", "implicit"],
                         help="TLS required on control and data (implicit: vsftpd and proftpd only)")
     parser.add_argument("--tls-cert", help="the server's certificate (PEM), with --tls")

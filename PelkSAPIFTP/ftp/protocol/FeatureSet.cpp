@@ -6,6 +6,17 @@
 
 namespace sapi::ftpclient {
 
+namespace {
+
+void NoteDigestCommand(std::string_view word, FeatureSet &features) {
+    if (EqualsIgnoringCase(word, "XCRC")) features.xcrc = true;
+    if (EqualsIgnoringCase(word, "XMD5")) features.xmd5 = true;
+    if (EqualsIgnoringCase(word, "XSHA") || EqualsIgnoringCase(word, "XSHA1")) features.xsha1 = true;
+    if (EqualsIgnoringCase(word, "XSHA256")) features.xsha256 = true;
+}
+
+}  // namespace
+
 FeatureSet ParseFeatures(const FtpReply &reply) {
     FeatureSet features;
     if (reply.code != 211) return features;
@@ -20,6 +31,8 @@ FeatureSet ParseFeatures(const FtpReply &reply) {
         if (EqualsIgnoringCase(word, "SIZE")) features.size = true;
         if (EqualsIgnoringCase(word, "UTF8")) features.utf8 = true;
         if (EqualsIgnoringCase(word, "MDTM")) features.mdtm = true;
+        if (EqualsIgnoringCase(word, "HASH") && word.size() < line.size()) features.hash = line.substr(word.size() + 1);
+        NoteDigestCommand(word, features);
     }
     return features;
 }

@@ -114,6 +114,8 @@ public:
     virtual bool OffersTls() const { return false; }
     // Whether it opens a dropped connection again (SAPI_OPTION_FTP_RECONNECT).
     virtual bool OffersRecovery() const { return false; }
+    // Whether it checks transfers against the server's digests (SAPI_OPTION_FTP_VERIFY_HASH).
+    virtual bool OffersDigests() const { return false; }
 };
 
 // The module's client services: the plug-in's own FTP client, or WinInet in

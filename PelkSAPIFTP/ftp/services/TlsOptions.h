@@ -22,6 +22,14 @@ constexpr uint32_t SAPI_OPTION_FTP_TLS_FINGERPRINT = 0x5341'5003;
 // resumes where it stopped. Ours alone; WinInet refuses it.
 constexpr uint32_t SAPI_OPTION_FTP_RECONNECT = 0x5341'5004;
 
+// A uint32_t: 0 off, 1 every transfer that reaches its end is checked against
+// the server's own digest of the file where the server offers one, 2 the same
+// and a server that offers none fails it. Ours alone; WinInet refuses it.
+constexpr uint32_t SAPI_OPTION_FTP_VERIFY_HASH = 0x5341'5005;
+// Queried on a connect handle: UTF-16 text, what the last check found
+// ("verified (SHA-256)", or why not); *length in bytes, as for any option.
+constexpr uint32_t SAPI_OPTION_FTP_VERIFICATION = 0x5341'5006;
+
 enum class TlsMode : uint32_t { Clear = 0, Explicit = 1, Implicit = 2 };
 
 }  // namespace sapi

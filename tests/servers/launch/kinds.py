@@ -96,7 +96,7 @@ def proftpd(o, work, port, passive):
            % (o.user, _crypt(o.password), VIRTUAL_UID, VIRTUAL_UID, home), 0o600)
     _write(os.path.join(work, "ftpd.group"), "%s:x:%d:\n" % (o.user, VIRTUAL_UID))
     ipv6 = ":" in o.address
-    config = _proftpd_tls_modules(o) + """ServerType          standalone
+    config = _proftpd_modules(o) + """ServerType          standalone
 ServerName          "proftpd test"
 DefaultAddress      {address}
 SocketBindTight     on
@@ -130,6 +130,8 @@ Umask               022
            address=o.address, ipv6="on" if ipv6 else "off", port=port, first=passive.first,
            last=passive.last, work=work, delay="on" if o.slow_failed_logins else "off")
     config += _proftpd_tls(o, work)
+    if o.digest:
+        config += "DigestEngine        on\n"
     path = os.path.join(work, "proftpd.conf")
     _write(path, config)
     return [_unpacked("usr/sbin/proftpd"), "-n", "-c", path], VIRTUAL_UID
@@ -169,14 +171,19 @@ def _vsftpd_tls(o):
             "implicit_ssl=%s" % ("YES" if o.tls == "implicit" else "NO")]
 
 
-# mod_tls lives in its own package, unpacked beside proftpd; these lines must come first.
-def _proftpd_tls_modules(o):
-    if not o.tls:
+# mod_tls lives in its own package and mod_digest in proftpd's, both unpacked
+# beside proftpd; these lines must come first.
+def _proftpd_modules(o):
+    names = (["mod_tls"] if o.tls else []) + (["mod_digest"] if o.digest else [])
+    if not names:
         return ""
-    module = os.path.join(UNPACKED, "usr/lib/proftpd/mod_tls.so")
-    if not os.path.exists(module):
-        raise RuntimeError("%s is missing: run tools/install-deps.sh" % module)
-    return "ModulePath          %s\nLoadModule          mod_tls.c\n" % os.path.dirname(module)
+    folder = os.path.join(UNPACKED, "usr/lib/proftpd")
+    lines = ["ModulePath          %s" % folder]
+    for name in names:
+        if not os.path.exists(os.path.join(folder, name + ".so")):
+            raise RuntimeError("%s.so is missing: run tools/install-deps.sh" % os.path.join(folder, name))
+        lines.append("LoadModule          %s.c" % name)
+    return "\n".join(lines) + "\n"
 
 
 def _proftpd_tls(o, work):

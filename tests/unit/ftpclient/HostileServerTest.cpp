@@ -14,6 +14,7 @@
 
 #include "ClientTestSupport.h"
 #include "ftp/services/TlsOptions.h"
+#include "ftp/services/sockets/RunningDigest.h"
 
 using namespace ftpclienttest;
 using namespace sapi::wininet;
@@ -474,5 +475,130 @@ TEST(HostileServer, ADroppedSessionIsOpenedAgainAndACutRetrievalResumesOnTheSame
     sapi::ftpclient::SetTimeoutsForTesting(saved);
 }
 
-}  // namespace
+// A server that hashes files itself, or not, and may lie about the digest:
+// proftpd's two-line HASH answer, the older XSHA256, nothing at all. A digest
+// that differs fails the retrieval at its end and the store at its close; a
+// server without digests passes in mode 1 and fails in mode 2, a store then
+// refused before STOR.
+enum class Offer { Hash, XSha256, Nothing };
 
+struct VerifyCase {
+    const char *name;
+    Offer offer;
+    bool store;
+    bool wrongDigest;
+    uint32_t mode;
+    bool succeeds;
+    const char *found;  // the start of what the check found
+};
+
+class DigestScript {
+public:
+    explicit DigestScript(const VerifyCase &row) : row_(row) {}
+
+    void Run(ScriptPeer &peer) {
+        peer.Reply("220 ready");
+        for (std::string line = peer.Receive(); !line.empty() && line != "QUIT"; line = peer.Receive()) {
+            const std::string verb = line.substr(0, line.find(' '));
+            seen += verb + " ";
+            Handle(peer, verb);
+        }
+    }
+
+    std::string seen;
+
+private:
+    void Handle(ScriptPeer &peer, const std::string &verb) {
+        static const char *const offers[] = {" HASH SHA-1*;SHA-256;MD5;\r\n", " XSHA256\r\n XMD5\r\n", ""};
+        if (verb == "FEAT") return peer.Send(std::string("211-Features:\r\n SIZE\r\n EPSV\r\n") +
+                                             offers[static_cast<int>(row_.offer)] + "211 End\r\n");
+        if (verb == "USER") return peer.Reply("331 Password required");
+        if (verb == "SIZE") return peer.Reply("213 " + std::to_string(file_.size()));
+        if (verb == "EPSV") return peer.Reply(peer.ListenForData());
+        if (verb == "RETR" || verb == "STOR") return Transfer(peer, verb == "STOR");
+        if (verb == "HASH") {
+            return peer.Send("213-Computing SHA-256 digest\r\n213 SHA-256 0-" + std::to_string(file_.size()) + " " +
+                             Digest() + " f.bin\r\n");
+        }
+        if (verb == "XSHA256") return peer.Reply("250 " + Digest());
+        peer.Reply(verb == "PASS" ? "230 In" : "200 OK");
+    }
+
+    void Transfer(ScriptPeer &peer, bool store) {
+        peer.Reply("150 Opening data connection");
+        peer.AcceptData();
+        if (store) {
+            file_ = peer.ReceiveAllData();
+        } else {
+            peer.SendData(file_);
+            peer.CloseData();
+        }
+        peer.Reply("226 Transfer complete");
+    }
+
+    std::string Digest() const {
+        sapi::ftpclient::RunningDigest digest(sapi::ftpclient::DigestAlgorithm::Sha256);
+        digest.Add(file_.data(), file_.size());
+        std::string hex = digest.Finish();
+        if (row_.wrongDigest) hex[0] = hex[0] == '0' ? '1' : '0';
+        return hex;
+    }
+
+    const VerifyCase &row_;
+    std::string file_ = PseudoRandom(100'000);
+};
+
+std::string Verification(Client &client) {
+    sapi::WideChar text[512] = {};
+    uint32_t length = sizeof text;
+    if (!client.services.InternetQueryOption(client.connect, sapi::SAPI_OPTION_FTP_VERIFICATION, text, &length)) {
+        return "<failed>";
+    }
+    return Narrow(text);
+}
+
+TEST(HostileServer, TransfersAreCheckedAgainstTheServersDigestWhereItOffersOne) {
+    const VerifyCase rows[] = {
+        {"HASH, chosen with OPTS, two-line answer", Offer::Hash, false, false, 1, true, "verified (SHA-256)"},
+        {"HASH with a wrong digest fails the retrieval", Offer::Hash, false, true, 1, false,
+         "the server's SHA-256 of the file differs from the bytes received"},
+        {"HASH with a wrong digest fails the store", Offer::Hash, true, true, 1, false,
+         "the server's SHA-256 of the file differs from the bytes sent"},
+        {"XSHA256 on a store", Offer::XSha256, true, false, 2, true, "verified (SHA-256)"},
+        {"no digest offered: mode 1 passes", Offer::Nothing, false, false, 1, true, "not verified: the server offers no"},
+        {"no digest offered: mode 2 fails the retrieval", Offer::Nothing, false, false, 2, false,
+         "not verified: the server offers no"},
+        {"no digest offered: mode 2 refuses the store", Offer::Nothing, true, false, 2, false,
+         "not verified: the server offers no"},
+    };
+    ShortTimeouts timeouts;
+    for (const VerifyCase &row : rows) {
+        SCOPED_TRACE(row.name);
+        DigestScript script(row);
+        ScriptedFtpServer server([&script](ScriptPeer &peer) { script.Run(peer); });
+        Client client;
+        client.services.InternetSetOption(client.root, sapi::SAPI_OPTION_FTP_VERIFY_HASH, &row.mode, sizeof row.mode);
+        ASSERT_TRUE(client.Connect(server.Port()));
+        bool done = false;
+        const std::string sent = PseudoRandom(70'000);
+        if (const InternetHandle file = client.Open("f.bin", !row.store)) {
+            std::string data;
+            uint32_t written = 0;
+            done = row.store ? client.services.InternetWriteFile(file, sent.data(), 70'000, &written)
+                             : client.ReadAll(file, data);
+            done = client.services.InternetCloseHandle(file) && done;
+        }
+        EXPECT_EQ(done, row.succeeds) << script.seen;
+        EXPECT_EQ(Verification(client).rfind(row.found, 0), 0u) << Verification(client);
+        if (!done && row.store) {  // the failed close is the last call: its reason is the response
+            EXPECT_EQ(client.Response().rfind(row.found, 0), 0u) << client.Response();
+        }
+        EXPECT_EQ(script.seen.find("OPTS HASH") != std::string::npos, row.offer == Offer::Hash) << script.seen;
+        EXPECT_EQ(script.seen.find("STOR") != std::string::npos, row.store && row.offer != Offer::Nothing);
+        client.services.InternetCloseHandle(client.connect);
+        client.connect = nullptr;
+        server.Finish();
+    }
+}
+
+}  // namespace

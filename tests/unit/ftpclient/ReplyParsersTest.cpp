@@ -5,6 +5,8 @@
 #include "ftp/protocol/QuotedPath.h"
 #include "ftp/protocol/ReplyReader.h"
 #include "ftp/protocol/SizeReply.h"
+#include "ftp/protocol/DigestChoice.h"
+#include "ftp/services/sockets/RunningDigest.h"
 
 using namespace sapi::ftpclient;
 
@@ -78,6 +80,53 @@ TEST(FeatureSet, FeaturesOfTheFourServers) {
     EXPECT_TRUE(pureFtpd.mlsd && pureFtpd.utf8);
     EXPECT_FALSE(pureFtpd.size);
     EXPECT_FALSE(ParseFeatures(ReplyOf("500 Unknown command.\r\n")).known);
+}
+
+// proftpd's mod_digest: HASH lists SHA-512 and SHA-256, the server's choice is
+// SHA-1, so SHA-256 is chosen with OPTS HASH first (as cheap as SHA-1 with
+// SHA instructions, half of SHA-512); without HASH, the X commands in
+// their order; without either, nothing.
+TEST(DigestChoice, StrongestOfferedAndTheDigestInTheAnswer) {
+    const FeatureSet proftpd = ParseFeatures(ReplyOf(
+        "211-Features:\r\n HASH CRC32;MD5;SHA-1*;SHA-256;SHA-512;\r\n XCRC\r\n XMD5\r\n XSHA\r\n XSHA1\r\n"
+        " XSHA256\r\n XSHA512\r\n SIZE\r\n211 End\r\n"));
+    const std::optional<DigestRequest> hash = ChooseDigest(proftpd);
+    ASSERT_TRUE(hash);
+    EXPECT_EQ(hash->algorithm, DigestAlgorithm::Sha256);
+    EXPECT_EQ(hash->verb, "HASH");
+    EXPECT_FALSE(IsCurrentHash(proftpd, DigestAlgorithm::Sha256));
+    EXPECT_TRUE(IsCurrentHash(proftpd, DigestAlgorithm::Sha1));
+    EXPECT_EQ(ChooseDigest(ParseFeatures(ReplyOf("211-F:\r\n HASH MD5*;SHA-512\r\n211 E\r\n")))->algorithm,
+              DigestAlgorithm::Sha512);
+    const std::optional<DigestRequest> x = ChooseDigest(ParseFeatures(ReplyOf("211-F:\r\n XMD5\r\n XCRC\r\n211 E\r\n")));
+    ASSERT_TRUE(x);
+    EXPECT_EQ(x->verb, "XMD5");
+    EXPECT_FALSE(ChooseDigest(ParseFeatures(ReplyOf("211-F:\r\n SIZE\r\n211 E\r\n"))));
+
+    const std::string sha256(64, 'a');
+    const DigestRequest request{DigestAlgorithm::Sha256, "HASH"};
+    EXPECT_EQ(DigestIn(ReplyOf("213-Computing SHA-256 digest\r\n213 SHA-256 0-100000 " + std::string(64, 'A') +
+                               " f.bin\r\n"),
+                       request),
+              sha256);
+    // Another algorithm, a short digest, a refusal, a name that looks like one.
+    EXPECT_FALSE(DigestIn(ReplyOf("213 SHA-1 0-10 " + std::string(40, 'a') + " f\r\n"), request));
+    EXPECT_FALSE(DigestIn(ReplyOf("213 SHA-256 0-10 abc f\r\n"), request));
+    EXPECT_FALSE(DigestIn(ReplyOf("550 f: No such file\r\n"), request));
+    EXPECT_FALSE(DigestIn(ReplyOf("213 SHA-256 0-10 nothex " + sha256 + "\r\n"), request));
+    EXPECT_EQ(DigestIn(ReplyOf("250 1A2B3\r\n"), DigestRequest{DigestAlgorithm::Crc32, "XCRC"}), "0001a2b3");
+}
+
+// Known answers: SHA-256 of "abc", CRC32 of "123456789", in pieces.
+TEST(DigestChoice, RunningDigestsGiveTheKnownAnswers) {
+    sapi::ftpclient::RunningDigest sha(DigestAlgorithm::Sha256);
+    sha.Add("a", 1);
+    sha.Add("bc", 2);
+    EXPECT_EQ(sha.Finish(), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    sapi::ftpclient::RunningDigest crc(DigestAlgorithm::Crc32);
+    crc.Add("1234", 4);
+    crc.Add("56789", 5);
+    EXPECT_EQ(crc.Finish(), "cbf43926");
 }
 
 }  // namespace

@@ -119,6 +119,29 @@ protected:
     fs::path target_;
 };
 
+// A client that cannot ask for digests (WinInet refuses the option), with
+// verification required: nothing is fetched, the old file stays, and the set
+// the connection was opened with says why. With "1" the file comes, unverified.
+TEST_F(DownloadAssetTest, RequiredVerificationOnAClientWithoutDigestsFetchesNothing) {
+    for (const char16_t *mode : {u"2", u"1"}) {
+        int32_t set = 0;
+        ASSERT_EQ(CreateParameterSet(&set), ApiOk);
+        for (const auto &[key, value] : {std::pair{"ServerPrimaryAddress", u"127.0.0.1"}, {"ServerPrimaryPort", u"21"},
+                                         {"ServerPrimaryLoginName", u"user"}, {"ServerPrimaryLoginPassword", u"pw"},
+                                         {"ServerVerifyHash", mode}}) {
+            SetParameter(set, key, value);
+        }
+        fake.Script("InternetSetOption", FakeOutcome::Failure(12009));
+        ASSERT_EQ(OpenServer(set, &connection), ApiOk);
+        fake.reads = {FakeRead::Data("new")};
+        EXPECT_EQ(Download(nullptr), mode == std::u16string(u"2") ? ApiTransferFailed : ApiOk);
+        EXPECT_EQ(Local(), mode == std::u16string(u"2") ? "an older file" : "new");
+        EXPECT_EQ(Parameter(set, "ServerVerifyResult"), u"not verified: this build's FTP client cannot ask for digests");
+        CloseServer(connection);
+        DestroyParameterSet(set);
+    }
+}
+
 TEST_F(DownloadAssetTest, CompleteFileStaysWithProgressPerBlock) {
     const std::string content = std::string(65536 * 2, 'p') + "end";
     fake.commandReplies = {"213 131075"};

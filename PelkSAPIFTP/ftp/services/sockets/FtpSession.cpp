@@ -110,6 +110,7 @@ SessionError FtpSession::OpenTransfer(const std::string &name, bool retrieve) {
 
 SessionError FtpSession::OpenTransferOnce(const std::string &name, bool retrieve) {
     retrieval_.reset();
+    if (const SessionError error = StartDigest(name, retrieve)) return error;
     const std::optional<SizeProbe> probe = std::exchange(sizeProbe_, std::nullopt);
     // The size asked just before the retrieval, in TYPE I, is the size of what
     // the retrieval sends; servers that answer no SIZE may still name it in
@@ -125,9 +126,22 @@ SessionError FtpSession::OpenTransferOnce(const std::string &name, bool retrieve
     return SessionError::None;
 }
 
+// The retrieval's bytes pass through the digest; at the confirmed end the
+// server is asked for its own, once, and every read after that gives the
+// same answer.
 SessionError FtpSession::Read(void *buffer, uint32_t size, uint32_t &received) {
     received = 0;
     if (!transfer_) return SessionError::WrongTransfer;
+    if (verified_) return *verified_;
+    SessionError error = ReadPiece(buffer, size, received);
+    if (!checking_) return error;
+    if (digest_ && received > 0) digest_->Add(buffer, received);
+    digestBytes_ += received;
+    if (!error && received == 0 && transfer_->Confirmed()) error = *(verified_ = VerifyTransfer());
+    return error;
+}
+
+SessionError FtpSession::ReadPiece(void *buffer, uint32_t size, uint32_t &received) {
     SessionError error = transfer_->Read(buffer, size, received);
     if (!retrieval_) return error;
     // Cut short: the same file, from where it stopped, on a session that works.
@@ -144,14 +158,22 @@ SessionError FtpSession::Read(void *buffer, uint32_t size, uint32_t &received) {
 
 SessionError FtpSession::Write(const void *data, uint32_t size, uint32_t &sent) {
     sent = 0;
-    return transfer_ ? transfer_->Write(data, size, sent) : SessionError::WrongTransfer;
+    if (!transfer_) return SessionError::WrongTransfer;
+    const SessionError error = transfer_->Write(data, size, sent);
+    if (digest_ && sent > 0) digest_->Add(data, sent);
+    digestBytes_ += sent;
+    return error;
 }
 
+// A store is checked once the server has confirmed it.
 SessionError FtpSession::CloseTransfer() {
     if (!transfer_) return SessionError::None;
-    const SessionError result = transfer_->End();
+    SessionError result = transfer_->End();
+    if (!result && checking_ && storing_) result = VerifyTransfer();
     transfer_.reset();
     retrieval_.reset();
+    digest_.reset();
+    checking_ = false;
     return result;
 }
 

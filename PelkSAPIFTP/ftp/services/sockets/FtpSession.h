@@ -22,10 +22,13 @@
 #include "ftp/services/sockets/DataConnector.h"
 #include "ftp/services/sockets/FtpTransfer.h"
 #include "ftp/services/sockets/ReplyChannel.h"
+#include "ftp/services/sockets/RunningDigest.h"
 #include "ftp/services/sockets/TlsSettings.h"
 #include "platform/Mutex.h"
 
 namespace sapi::ftpclient {
+
+enum class VerifyMode { Off, WhereOffered, Required };
 
 class FtpSession {
 public:
@@ -73,6 +76,13 @@ public:
     // within the call that finds it gone, and a retrieval cut short resumes
     // where it stopped (FtpSessionRecovery.cpp).
     void EnableRecovery(bool on) { recover_ = on; }
+    // From now on every transfer that reaches its end is checked against the
+    // server's own digest of the file (FtpSessionDigest.cpp): where it offers
+    // one (VerifyMode::WhereOffered), or failing without one (Required).
+    void EnableVerification(VerifyMode mode) { verifyMode_ = mode; }
+    // What the last check found, in a user's words: "verified (SHA-256)", or
+    // why the transfer is not verified or failed. Empty when none was made.
+    const std::string &Verification() const { return verification_; }
 
     ChannelState State() const { return channel_.State(); }
     // The control connection's TLS: its facts, or why it failed (NotSecure).
@@ -166,6 +176,23 @@ private:
     std::string password_;
     std::optional<std::string> folder_;  // absolute, as PWD said it or CWD made it
     std::optional<Retrieval> retrieval_;
+
+    // Verification: the digest of the bytes as they pass, and the server's.
+    SessionError ReadPiece(void *buffer, uint32_t size, uint32_t &received);
+    SessionError StartDigest(const std::string &name, bool retrieve);
+    SessionError VerifyTransfer();
+    SessionError AskDigest(FtpReply &reply);
+    SessionError Unverified(const std::string &reason);
+    Milliseconds DigestWait() const;
+    VerifyMode verifyMode_ = VerifyMode::Off;
+    bool checking_ = false;  // a transfer whose end is to be checked is open
+    std::optional<DigestRequest> digestRequest_;
+    std::unique_ptr<RunningDigest> digest_;
+    std::string digestName_;  // the file, as the transfer command named it
+    uint64_t digestBytes_ = 0;
+    bool storing_ = false;
+    std::optional<SessionError> verified_;  // the check's result, once made
+    std::string verification_;
 };
 
 // "60 s", "0.3 s".

@@ -36,6 +36,7 @@ struct RootObject : HandleObject {
 
     TlsSettings tls;
     bool reconnect = false;  // its connections open themselves again when dropped
+    VerifyMode verify = VerifyMode::Off;
 };
 
 // A connection's session and its way with names: a connect handle's, shared by

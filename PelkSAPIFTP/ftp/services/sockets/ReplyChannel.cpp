@@ -90,18 +90,18 @@ SessionError ReplyChannel::Send(const std::string &line) {
     return SessionError::None;
 }
 
-SessionError ReplyChannel::Ask(const std::string &line, FtpReply &reply) {
+SessionError ReplyChannel::Ask(const std::string &line, FtpReply &reply, Milliseconds wait) {
     if (const SessionError error = EnsureInStep()) return error;
     DropUnsolicited();
     if (const SessionError error = Send(line)) return error;
     matcher_.Expect(line);
-    return NextAnswer(reply, DeadlineAfter(timeouts_.receive));
+    return NextAnswer(reply, DeadlineAfter(wait));
 }
 
-SessionError ReplyChannel::AskFinal(const std::string &line, FtpReply &reply) {
-    if (const SessionError error = Ask(line, reply)) return error;
+SessionError ReplyChannel::AskFinal(const std::string &line, FtpReply &reply, Milliseconds wait) {
+    if (const SessionError error = Ask(line, reply, wait)) return error;
     if (!reply.IsPreliminary()) return SessionError::None;
-    return AwaitFinal(reply, DeadlineAfter(timeouts_.receive));
+    return AwaitFinal(reply, DeadlineAfter(wait));
 }
 
 SessionError ReplyChannel::AwaitFinal(FtpReply &reply, Deadline deadline) {

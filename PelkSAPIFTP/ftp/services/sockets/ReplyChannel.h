@@ -45,9 +45,13 @@ public:
     // Back in step before a command, if need be; fails when that is impossible.
     SessionError EnsureInStep();
     // Sends a command and returns its first reply, preliminary or not.
-    SessionError Ask(const std::string &line, FtpReply &reply);
+    SessionError Ask(const std::string &line, FtpReply &reply) { return Ask(line, reply, timeouts_.receive); }
     // Sends a command and returns its final reply.
-    SessionError AskFinal(const std::string &line, FtpReply &reply);
+    SessionError AskFinal(const std::string &line, FtpReply &reply) { return AskFinal(line, reply, timeouts_.receive); }
+    // The same, for a command whose answer takes the server longer (a digest
+    // of a large file): `wait` for the first reply, and again for the final one.
+    SessionError Ask(const std::string &line, FtpReply &reply, Milliseconds wait);
+    SessionError AskFinal(const std::string &line, FtpReply &reply, Milliseconds wait);
     // The final reply to the command in flight, past preliminary ones.
     SessionError AwaitFinal(FtpReply &reply, Deadline deadline);
     // The next reply to the command in flight, preliminary or not.

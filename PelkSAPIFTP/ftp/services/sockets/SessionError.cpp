@@ -17,6 +17,8 @@ const char *Describe(SessionError error) {
     case SessionError::InvalidArgument: return "invalid argument";
     case SessionError::OutOfMemory: return "out of memory";
     case SessionError::NotSecure: return "no secure connection";
+    case SessionError::DigestMismatch: return "the server's digest differs from the bytes moved";
+    case SessionError::NoDigest: return "the server gave no digest";
     }
     return "unknown";
 }

@@ -23,6 +23,8 @@ public:
         InvalidArgument,
         OutOfMemory,         // a listing past its cap
         NotSecure,           // TLS failed: the handshake, or a certificate not trusted (TlsOutcome says which)
+        DigestMismatch,      // the server's digest of the file differs from the bytes that were moved
+        NoDigest,            // verification was required and the server gave no digest
     };
 
     constexpr SessionError(Kind kind = None) : kind_(kind) {}  // NOLINT: a kind is an error

@@ -76,6 +76,8 @@ uint32_t WinInetErrorOf(SessionError error) {
     case SessionError::InvalidArgument: return ERROR_INVALID_PARAMETER;
     case SessionError::OutOfMemory: return ERROR_NOT_ENOUGH_MEMORY;
     case SessionError::NotSecure: return ERROR_INTERNET_SECURITY_CHANNEL_ERROR;
+    case SessionError::DigestMismatch:
+    case SessionError::NoDigest: return ERROR_INTERNET_EXTENDED_ERROR;
     }
     return ERROR_INTERNET_INTERNAL_ERROR;
 }
@@ -163,6 +165,10 @@ bool SocketFtpClientServices::Finish(const FtpSession &session, SessionError err
         const std::string reason = session.FailureReason();
         if (!reason.empty()) SetThreadResponse(reason);
     }
+    // A transfer that failed its check: why, in place of the digest reply.
+    if (error == SessionError::DigestMismatch || error == SessionError::NoDigest) {
+        SetThreadResponse(session.Verification());
+    }
     if (error == SessionError::NotSecure) {
         // WinInet's certificate errors, and the reason for the host to show:
         // one line, then the certificate's fingerprint for a user to pin.
@@ -217,6 +223,11 @@ bool ApplyRootOption(RootObject &root, uint32_t option, const void *buffer, uint
         root.reconnect = number != 0;
         return true;
     }
+    if (option == SAPI_OPTION_FTP_VERIFY_HASH) {
+        if (!NumberOf(buffer, length, number) || number > static_cast<uint32_t>(VerifyMode::Required)) return false;
+        root.verify = static_cast<VerifyMode>(number);
+        return true;
+    }
     if (option == SAPI_OPTION_FTP_TLS_MODE) {
         if (!NumberOf(buffer, length, number) || number > static_cast<uint32_t>(TlsMode::Implicit)) return false;
         tls.mode = static_cast<TlsMode>(number);
@@ -237,7 +248,8 @@ bool SocketFtpClientServices::InternetSetOption(InternetHandle handle, uint32_t 
     std::shared_ptr<RootObject> root = handles_.Find<RootObject>(handle);
     if (!root) return FailBool(ERROR_INVALID_HANDLE);
     if (option != SAPI_OPTION_FTP_TLS_MODE && option != SAPI_OPTION_FTP_TLS_CA_FILE &&
-        option != SAPI_OPTION_FTP_TLS_FINGERPRINT && option != SAPI_OPTION_FTP_RECONNECT) {
+        option != SAPI_OPTION_FTP_TLS_FINGERPRINT && option != SAPI_OPTION_FTP_RECONNECT &&
+        option != SAPI_OPTION_FTP_VERIFY_HASH) {
         return FailBool(ERROR_INTERNET_INVALID_OPTION);
     }
     if (!ApplyRootOption(*root, option, buffer, length)) return FailBool(ERROR_INVALID_PARAMETER);
@@ -258,6 +270,7 @@ InternetHandle SocketFtpClientServices::InternetConnect(InternetHandle internet,
     }
     auto session = std::make_shared<FtpSession>((flags & INTERNET_FLAG_PASSIVE) != 0, root->tls);
     session->EnableRecovery(root->reconnect);
+    session->EnableVerification(root->verify);
     const SessionError error = session->Login(Utf8Of(serverName), port == 0 ? INTERNET_DEFAULT_FTP_PORT : port,
                                           Utf8Of(userName), Utf8Of(password));
     if (!Finish(*session, error)) {
@@ -448,6 +461,7 @@ bool SocketFtpClientServices::InternetQueryOption(InternetHandle handle, uint32_
                                                   uint32_t *length) {
     std::shared_ptr<HandleObject> object = handles_.FindAny(handle);
     if (!object) return FailBool(ERROR_INVALID_HANDLE);
+    if (option == SAPI_OPTION_FTP_VERIFICATION) return QueryVerification(object, buffer, length);
     if (option != TransferConfirmedOption) return FailBool(ERROR_INTERNET_INVALID_OPTION);
     const std::shared_ptr<FileObject> file = As<FileObject>(object);
     if (!file) return FailBool(ERROR_INTERNET_INCORRECT_HANDLE_TYPE);
@@ -463,6 +477,23 @@ bool SocketFtpClientServices::InternetQueryOption(InternetHandle handle, uint32_
     }
     std::memcpy(buffer, &confirmed, sizeof confirmed);
     *length = sizeof confirmed;
+    return true;
+}
+
+// Bytes, as WinInet counts an option's length, of UTF-16 text with its terminator.
+bool SocketFtpClientServices::QueryVerification(const std::shared_ptr<HandleObject> &object, void *buffer,
+                                                uint32_t *length) {
+    const std::shared_ptr<ConnectObject> connect = As<ConnectObject>(object);
+    if (!connect) return FailBool(ERROR_INTERNET_INCORRECT_HANDLE_TYPE);
+    if (length == nullptr) return FailBool(ERROR_INVALID_PARAMETER);
+    const WideString text = WideFromUtf8(connect->session->Verification());
+    const auto bytes = static_cast<uint32_t>((text.size() + 1) * sizeof(WideChar));
+    if (buffer == nullptr || *length < bytes) {
+        *length = bytes;
+        return FailBool(ERROR_INSUFFICIENT_BUFFER);
+    }
+    std::memcpy(buffer, text.c_str(), bytes);
+    *length = bytes - static_cast<uint32_t>(sizeof(WideChar));
     return true;
 }
 

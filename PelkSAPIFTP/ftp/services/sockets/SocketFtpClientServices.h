@@ -60,9 +60,11 @@ public:
     uint32_t GetLastError() override;
     bool OffersTls() const override { return true; }
     bool OffersRecovery() const override { return true; }
+    bool OffersDigests() const override { return true; }
 
 private:
     bool RunCommand(InternetHandle connect, const char *verb, const WideChar *argument);
+    bool QueryVerification(const std::shared_ptr<HandleObject> &object, void *buffer, uint32_t *length);
     std::shared_ptr<ConnectObject> ConnectFor(InternetHandle connect, bool transfersToo);
     bool Finish(const FtpSession &session, SessionError error);
 

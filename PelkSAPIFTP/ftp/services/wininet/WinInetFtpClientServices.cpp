@@ -66,8 +66,9 @@ InternetHandle WinInetFtpClientServices::InternetConnect(InternetHandle internet
 // could take the number for one of its own.
 bool WinInetFtpClientServices::InternetSetOption(InternetHandle handle, uint32_t option,
                                                  const void *buffer, uint32_t length) {
+    // Ours alone: WinInet has no FTPS and asks servers for no digests.
     if (option == SAPI_OPTION_FTP_TLS_MODE || option == SAPI_OPTION_FTP_TLS_CA_FILE ||
-        option == SAPI_OPTION_FTP_TLS_FINGERPRINT) {
+        option == SAPI_OPTION_FTP_TLS_FINGERPRINT || option == SAPI_OPTION_FTP_VERIFY_HASH) {
         ::SetLastError(ERROR_INTERNET_INVALID_OPTION);
         return false;
     }
