@@ -233,6 +233,32 @@ TEST(ClientRetrieval, EarlyCloseWhoseRepliesComeOnlyWithTheNextCommand) {
     EXPECT_EQ(server.Finish(), "");
 }
 
+TEST(ClientRetrieval, AborThatDropsTheMarkerSentWithItIsFollowedByASecondMarker) {
+    // pure-ftpd when the ABOR finds its transfer still running: "426 ABORT"
+    // and "226", and whatever came with the ABOR in the same read is gone.
+    ShortTimeouts shortTimeouts;
+    ScriptedFtpServer server([](ScriptPeer &peer) {
+        peer.LogIn();
+        StartRetrieval(peer, "213 1048576", "150 Accepted data connection");
+        SendIgnoringErrors(peer, std::string(65536, 'x'));
+        peer.Expect("ABOR");
+        peer.Expect("SYST");
+        peer.Send("426 ABORT\r\n226 Transfer aborted\r\n");
+        AnswerFolder(peer);
+        peer.Expect("NOOP");
+        peer.Reply("200 Zzz...");
+    });
+    Client client;
+    ASSERT_TRUE(client.Connect(server.Port()));
+    const InternetHandle file = client.Open("big.bin", true);
+    ASSERT_NE(file, nullptr);
+    EXPECT_TRUE(client.services.InternetCloseHandle(file));
+    EXPECT_TRUE(client.Command("ABOR"));
+    EXPECT_EQ(client.Response(), "226 Transfer aborted");
+    EXPECT_TRUE(client.Command("NOOP"));
+    EXPECT_EQ(server.Finish(), "");
+}
+
 TEST(ClientStore, CloseReportsWhetherTheServerConfirmed) {
     for (const std::string final : {"226 Transfer complete.", "452 Insufficient storage space"}) {
         std::string stored;
@@ -373,8 +399,12 @@ TEST(ClientSession, RunsOverStreamsInMemory) {
     EXPECT_EQ(session.Write("bytes", 5, sent), SessionError::None);
     EXPECT_EQ(session.CloseTransfer(), SessionError::None);
     EXPECT_EQ(streams.stored, "bytes");
-    const std::vector<std::string> expected = {"USER test", "PASS secret", "FEAT", "TYPE I", "PWD", "EPSV", "MLSD",
-                                               "SIZE a.txt", "EPSV",       "RETR a.txt", "EPSV", "STOR b.txt"};
+    // TYPE I and PWD in one flight, SIZE with EPSV; each transfer command
+    // goes out before its data connection is waited for.
+    const std::vector<std::string> expected = {
+        "USER test", "PASS secret",      "FEAT",       "TYPE I", "PWD",        "EPSV",
+        "MLSD",      "(data connected)", "SIZE a.txt", "EPSV",   "RETR a.txt", "(data connected)",
+        "EPSV",      "STOR b.txt",       "(data connected)"};
     EXPECT_EQ(streams.commands, expected);
 }
 
