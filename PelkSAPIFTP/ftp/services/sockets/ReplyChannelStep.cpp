@@ -103,15 +103,19 @@ SessionError ReplyChannel::AwaitMarker(std::string &marker, FtpReply *abortAnswe
     return GiveUp(SessionError::ConnectionLost);
 }
 
-// ABOR and its marker go out together, in one write, so that whatever the server answers
+// ABOR and its marker go out together, in one flight, so that whatever the server answers
 // to it ("426" then "226", "225" alone, "226" alone, nothing, or its answers
 // held until the next command) the session knows where the answers end. The
 // first reply that can answer an ABOR is kept as the reply.
 SessionError ReplyChannel::Abort(FtpReply &reply) {
     abortDue_ = false;
     const std::string marker = Marker();
-    if (const SessionError error = Send({"ABOR", marker})) return error;
+    // Two writes, not one: proftpd reads an ABOR during a transfer on its own,
+    // and a marker that came in the same read waits in its buffer, unread and
+    // unanswered, for ten seconds (seen behind a 40 ms line).
+    if (const SessionError error = Send({"ABOR"})) return error;
     ChangeState(ChannelState::OutOfStep);
+    if (const SessionError error = Send({marker})) return error;
     std::string waiting = marker;
     FtpReply answer;
     if (const SessionError error = AwaitMarker(waiting, &answer)) return error;
