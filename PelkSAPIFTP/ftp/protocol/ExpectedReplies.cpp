@@ -16,7 +16,8 @@ struct Positive {
 
 // RFC 959 section 5.4, RFC 2428, RFC 3659, RFC 2389. Where real servers go
 // beyond the letter, the code is here too: "250" to MKD, "200" to CWD and
-// DELE (some Windows servers), "202" to PASS and to ABOR.
+// DELE (some Windows servers), "202" to PASS, to ABOR and to OPTS ("UTF8 mode
+// is always enabled").
 const std::array<Positive, 27> table{{
     {"USER", {230, 331, 332}, false},
     {"PASS", {202, 230, 332}, false},
@@ -34,7 +35,7 @@ const std::array<Positive, 27> table{{
     {"MDTM", {213}, false},
     {"TYPE", {200}, false},
     {"FEAT", {211}, false},
-    {"OPTS", {200}, false},
+    {"OPTS", {200, 202}, false},
     {"SYST", {215}, false},
     {"NOOP", {200}, false},
     {"QUIT", {221}, false},

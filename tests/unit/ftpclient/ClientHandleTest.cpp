@@ -204,11 +204,10 @@ TEST(ClientFind, UnreadableListingFallsBackToTheNamesAlone) {
 
 TEST(ClientCurrentDirectory, QuotedPathAndTooSmallBuffers) {
     ScriptedFtpServer server([](ScriptPeer &peer) {
-        peer.LogIn();
-        for (int i = 0; i < 2; ++i) {
-            peer.Expect("PWD");
-            peer.Reply("257 \"/a \"\"b\"\"\" is the current directory");
-        }
+        // The first answer is the one to the PWD asked after the login.
+        peer.LogIn(" SIZE\r\n", "/a \"\"b\"\"");
+        peer.Expect("PWD");
+        peer.Reply("257 \"/a \"\"b\"\"\" is the current directory");
     });
     Client client;
     ASSERT_TRUE(client.Connect(server.Port()));
@@ -241,8 +240,7 @@ TEST(ClientLastReply, OnlyATextShorterThanTheCapacityIsCopied) {
     ScriptedFtpServer server([&replies](ScriptPeer &peer) {
         peer.LogIn();
         for (const std::string &reply : replies) {
-            peer.Expect("SIZE f");
-            peer.Reply(reply);
+            peer.AnswerSize("SIZE f", reply);
         }
     });
     Client client;

@@ -25,10 +25,8 @@ TEST(ClientLogin, LogsInOnceAndKeepsTypeImageForTheSession) {
     ScriptedFtpServer server([](ScriptPeer &peer) {
         peer.LogIn();
         // No second TYPE, FEAT or OPTS: the next thing on the wire is the command.
-        peer.Expect("SIZE a.txt");
-        peer.Reply("213 12");
-        peer.Expect("SIZE b.txt");
-        peer.Reply("213 13");
+        peer.AnswerSize("SIZE a.txt", "213 12");
+        peer.AnswerSize("SIZE b.txt", "213 13");
     });
     Client client;
     ASSERT_TRUE(client.Connect(server.Port()));
@@ -67,7 +65,9 @@ TEST(ClientLogin, RefusedBinaryTypeFailsTheLogin) {
         peer.Expect("FEAT");
         peer.Reply("502 No FEAT here");
         peer.Expect("TYPE I");
+        peer.Expect("PWD");
         peer.Reply("504 Only ASCII here");
+        peer.Reply("257 \"/\" is the current directory");
     });
     Client client;
     EXPECT_FALSE(client.Connect(server.Port()));

@@ -33,7 +33,8 @@ TEST(ExpectedReplies, EachCommandTakesOnlyItsOwnReplies) {
         {"SYST", 215, ReplyFit::Answer},
         {"SYST", 257, ReplyFit::Stray},
         {"cwd sub", 250, ReplyFit::Answer},        // verbs in any case
-        {"TYPE I", 421, ReplyFit::Answer},         // closing: an answer to anything
+        {"TYPE I", 421, ReplyFit::Answer},
+        {"OPTS UTF8 ON", 202, ReplyFit::Answer},   // "UTF8 mode is always enabled"         // closing: an answer to anything
         {"SITE CHMOD 644 a", 200, ReplyFit::Answer},  // unknown to the table: anything
     };
     for (const Case &c : cases) {

@@ -215,6 +215,7 @@ struct OddReply {
     Mode mode;
     bool succeeds;
     Left left;
+    std::string response = {};  // what the host is told after the call, where it matters
 };
 
 class PlainScript {
@@ -232,6 +233,7 @@ public:
                 continue;
             }
             peer.Send(odd->second);
+            if (row_.later == "close") return peer.Reset();
             if (row_.later.empty()) continue;
             std::this_thread::sleep_for(std::chrono::milliseconds(200));
             peer.Send(row_.later);
@@ -300,6 +302,17 @@ TEST(HostileServer, RepliesTheCommandDoesNotTakeAreJudgedAtOnceByTheirFirstDigit
          false, Left::Usable},
         {"PWD with a NUL inside the quotes", Call::Folder, {{"PWD", "257 \"/sub\0evil\"\r\n"s}}, "", Mode::Passive, false,
          Left::Usable},
+        // Pipelined flights (TYPE I with PWD, SIZE with EPSV): a stray in the
+        // middle is skipped, not taken as the answer; a close after the first
+        // answer leaves that answer standing and the session gone.
+        {"stray before TYPE's answer in its flight", Call::Folder, {{"TYPE", "226 Late\r\n200 Type set\r\n"}}, "",
+         Mode::Passive, true, Left::Usable, "257 \"/\" is cwd"},
+        {"stray before SIZE's answer in its flight", Call::Size, {{"SIZE", "226 Late\r\n213 100\r\n"}}, "",
+         Mode::Passive, true, Left::Usable, "213 100"},
+        {"closed after TYPE's answer, before PWD's", Call::Login, {{"TYPE", "200 Type set\r\n"}}, "close",
+         Mode::Passive, true, Left::Gone},
+        {"closed after SIZE's answer, before EPSV's", Call::Size, {{"SIZE", "213 100\r\n"}}, "close", Mode::Passive,
+         true, Left::Gone, "213 100"},
         // Clear text after "234" would be read as the first answers inside
         // TLS: a login without a password. Nothing goes out after it.
         {"clear text after 234", Call::Login, {{"AUTH", "234 go\r\n230 fake: "}}, "", Mode::ExplicitTls, false,
@@ -323,6 +336,9 @@ TEST(HostileServer, RepliesTheCommandDoesNotTakeAreJudgedAtOnceByTheirFirstDigit
             EXPECT_EQ(client.Response(), "bytes arrived in clear text after 234, before the TLS handshake");
         }
         const bool done = loggedIn && Perform(client, row.call);
+        if (!row.response.empty()) {
+            EXPECT_EQ(client.Response(), row.response);
+        }
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
         EXPECT_EQ(done, row.succeeds);
         EXPECT_TRUE(loggedIn || row.call == Call::Login);
@@ -390,7 +406,10 @@ private:
             return false;
         }
         if (verb == "TYPE" || verb == "NOOP") peer.Reply("200 OK");
-        if (verb == "CWD") peer.Reply("250 OK");
+        if (verb == "CWD") {
+            entered_ = true;
+            peer.Reply("250 OK");
+        }
         if (verb == "REST") {
             restartAt_ = std::stoul(line.substr(5));
             peer.Reply("350 Restarting at " + line.substr(5));
@@ -402,7 +421,7 @@ private:
         if (verb == "EPSV") peer.Reply(peer.ListenForData());
         if (verb == "PWD") {
             peer.Reply("257 \"/sub\" is the current directory");
-            if (row_.drop == Drop::IdleAfterFolder && !again) {
+            if (row_.drop == Drop::IdleAfterFolder && !again && entered_) {
                 peer.Reply("421 Timeout.");
                 return false;
             }
@@ -425,6 +444,7 @@ private:
 
     const RecoveryCase &row_;
     std::size_t restartAt_ = 0;
+    bool entered_ = false;
 };
 
 TEST(HostileServer, ADroppedSessionIsOpenedAgainAndACutRetrievalResumesOnTheSameFileOnly) {

@@ -74,6 +74,30 @@ NetStatus MemoryStreams::ConnectTo(const SocketAddress &, Deadline, std::unique_
     return NetStatus::Ok;
 }
 
+namespace {
+
+class PendingMemoryStream final : public sapi::ftpclient::PendingStream {
+public:
+    PendingMemoryStream(MemoryStreams &streams, const SocketAddress &address) : streams_(streams), address_(address) {}
+
+    NetStatus Finish(Deadline deadline, std::unique_ptr<ByteStream> &stream) override {
+        streams_.commands.push_back("(data connected)");
+        return streams_.ConnectTo(address_, deadline, stream);
+    }
+
+private:
+    MemoryStreams &streams_;
+    SocketAddress address_;
+};
+
+}  // namespace
+
+NetStatus MemoryStreams::BeginConnectTo(const SocketAddress &address, Deadline,
+                                        std::unique_ptr<sapi::ftpclient::PendingStream> &pending) {
+    pending = std::make_unique<PendingMemoryStream>(*this, address);
+    return NetStatus::Ok;
+}
+
 NetStatus MemoryStreams::Listen(const SocketAddress &, std::unique_ptr<DataListener> &, SocketAddress &) {
     return NetStatus::Failed;  // passive mode only
 }

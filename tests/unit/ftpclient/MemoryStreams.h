@@ -28,11 +28,15 @@ public:
     std::function<std::string(const std::string &line)> answer;
     // Each passive data connection takes the next of these, then ends.
     std::deque<std::string> dataConnections;
-    std::vector<std::string> commands;  // every line the session sent
+    // Every line the session sent, and "(data connected)" where the session
+    // waited for a passive data connection.
+    std::vector<std::string> commands;
     std::string stored;                 // what the session sent on data connections
 
     SessionError Connect(const std::string &host, uint16_t port, Deadline deadline, Connection &connection) override;
     NetStatus ConnectTo(const SocketAddress &address, Deadline deadline, std::unique_ptr<ByteStream> &stream) override;
+    NetStatus BeginConnectTo(const SocketAddress &address, Deadline deadline,
+                             std::unique_ptr<sapi::ftpclient::PendingStream> &pending) override;
     NetStatus Listen(const SocketAddress &host, std::unique_ptr<DataListener> &listener, SocketAddress &bound) override;
 };
 

@@ -92,7 +92,7 @@ std::string ScriptPeer::Expect(const std::string &prefix) {
     return line;
 }
 
-void ScriptPeer::LogIn(const std::string &features) {
+void ScriptPeer::LogIn(const std::string &features, const std::string &folder) {
     Reply("220 scripted server ready");
     Expect("USER");
     Reply("331 Password required");
@@ -105,7 +105,14 @@ void ScriptPeer::LogIn(const std::string &features) {
         Reply("200 UTF8 set to on");
     }
     Expect("TYPE I");
-    Reply("200 Type set to I");
+    Expect("PWD");
+    Send("200 Type set to I\r\n257 \"" + folder + "\" is the current directory\r\n");
+}
+
+void ScriptPeer::AnswerSize(const std::string &command, const std::string &reply) {
+    Expect(command);
+    Expect("EPSV");
+    Send(reply + "\r\n" + ListenForData() + "\r\n");
 }
 
 // OpenSSL reads and writes the socket itself here: blocking, with the

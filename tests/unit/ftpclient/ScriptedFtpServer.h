@@ -30,14 +30,20 @@ public:
     std::string Receive();
     // Receives a command and records a failure unless it starts with `prefix`.
     std::string Expect(const std::string &prefix);
-    // Greeting, USER/PASS, FEAT (listing `features`) and TYPE I.
-    void LogIn(const std::string &features = " MLST type*;size*;\r\n SIZE\r\n EPSV\r\n UTF8\r\n");
+    // Greeting, USER/PASS, FEAT (listing `features`), then TYPE I and PWD
+    // in one flight, answered in one write.
+    void LogIn(const std::string &features = " MLST type*;size*;\r\n SIZE\r\n EPSV\r\n UTF8\r\n",
+               const std::string &folder = "/");
 
     // AUTH TLS answered "234", then the handshake on a self-signed
     // certificate: the control connection speaks TLS from then on.
     void AcceptTls();
     // That certificate's SHA-256 fingerprint, for the client to pin.
     static std::string TlsFingerprint();
+
+    // A host's SIZE, and the EPSV a passive client sends with it for the
+    // retrieval that follows.
+    void AnswerSize(const std::string &command, const std::string &reply);
 
     // The marker a client sends to get back in step: SYST, answered "215".
     void AnswerMarker();

@@ -24,10 +24,10 @@ NetStatus ControlConnection::Secure(TlsClient &client, Deadline deadline, TlsChe
     return status;
 }
 
-SessionError ControlConnection::SendLine(std::string_view line, Deadline deadline) {
+SessionError ControlConnection::SendLines(const std::vector<std::string> &lines, Deadline deadline) {
     if (!IsOpen()) return SessionError::ConnectionLost;
-    std::string command(line);
-    command += "\r\n";
+    std::string command;
+    for (const std::string &line : lines) command.append(line).append("\r\n");
     std::size_t sent = 0;
     return ErrorOf(stream_->Send(command.data(), command.size(), sent, deadline));
 }

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "ftp/protocol/ReplyReader.h"
 #include "ftp/services/sockets/ByteStream.h"
@@ -23,7 +24,9 @@ public:
     // failure the connection is gone, nothing having been sent on it.
     NetStatus Secure(TlsClient &client, Deadline deadline, TlsCheck &check);
     // Sends one command line; CR LF is added here and must not be in `line`.
-    SessionError SendLine(std::string_view line, Deadline deadline);
+    SessionError SendLine(std::string_view line, Deadline deadline) { return SendLines({std::string(line)}, deadline); }
+    // Several command lines in one write: one flight, answered in order.
+    SessionError SendLines(const std::vector<std::string> &lines, Deadline deadline);
     // The next reply, once it is complete.
     SessionError ReadReply(FtpReply &reply, Deadline deadline);
     // Takes in what has already arrived, without waiting.

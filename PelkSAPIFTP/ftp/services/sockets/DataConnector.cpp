@@ -40,23 +40,48 @@ SessionError DataConnector::PreparePassive(DataChannel &channel) {
     FtpReply reply;
     std::optional<uint16_t> port;
     if (useExtendedPassive_) {
-        if (const SessionError error = channel_.AskFinal("EPSV", reply)) return error;
+        if (const SessionError error = AskPassive("EPSV", reply)) return error;
         if (reply.code == 229) port = ParseExtendedPassivePort(reply.FirstLineMessage());
         if (!port && reply.code != 229 && !NotImplemented(reply)) return SessionError::Refused;
         if (!port) useExtendedPassive_ = false;
     }
     if (!port) {
-        if (const SessionError error = channel_.AskFinal("PASV", reply)) return error;
+        if (const SessionError error = AskPassive("PASV", reply)) return error;
         // The address in the reply is ignored on purpose (see PassiveReply.h).
         if (reply.code == 227) port = ParsePassivePort(reply.FirstLineMessage());
         if (!port) return SessionError::Refused;
     }
-    SocketAddress address = channel_.Peer();
-    address.SetPort(*port);
+    channel.peer = channel_.Peer();
+    channel.peer.SetPort(*port);
+    const NetStatus status = streams_.BeginConnectTo(channel.peer, DeadlineAfter(timeouts_.connect), channel.pending);
+    return status == NetStatus::Ok ? SessionError::None : ErrorOfData(status);
+}
+
+SessionError DataConnector::AskPassive(const std::string &command, FtpReply &reply) {
+    if (kept_ && kept_->command == command) {
+        reply = kept_->reply;
+        kept_.reset();
+        return SessionError::None;
+    }
+    kept_.reset();
+    return channel_.AskFinal(command, reply);
+}
+
+std::optional<std::string> DataConnector::PassiveCommand() const {
+    if (!passive_ || kept_) return std::nullopt;
+    return std::string(useExtendedPassive_ ? "EPSV" : "PASV");
+}
+
+void DataConnector::KeepPassiveAnswer(const std::string &command, const FtpReply &reply) {
+    if (reply.code != 0) kept_ = KeptAnswer{command, reply};
+}
+
+SessionError DataConnector::FinishConnect(DataChannel &channel) {
     std::unique_ptr<ByteStream> stream;
-    const NetStatus status = streams_.ConnectTo(address, DeadlineAfter(timeouts_.connect), stream);
+    const NetStatus status = channel.pending->Finish(DeadlineAfter(timeouts_.connect), stream);
+    channel.pending.reset();
     if (status != NetStatus::Ok) return ErrorOfData(status);
-    Opened(channel, std::move(stream), address);
+    Opened(channel, std::move(stream), channel.peer);
     return SessionError::None;
 }
 
@@ -76,7 +101,9 @@ SessionError DataConnector::PrepareActive(DataChannel &channel) {
 }
 
 SessionError DataConnector::Complete(DataChannel &channel, FtpReply &final) {
-    if (!channel.IsOpen()) {
+    if (channel.pending) {
+        if (const SessionError error = FinishConnect(channel)) return error;
+    } else if (!channel.IsOpen()) {
         if (const SessionError error = Accept(channel, final)) return error;
         if (final.code != 0) return SessionError::None;
     }

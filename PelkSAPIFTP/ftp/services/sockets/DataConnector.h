@@ -4,6 +4,8 @@
 #pragma once
 
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "ftp/services/sockets/DataChannel.h"
 #include "ftp/services/sockets/ReplyChannel.h"
@@ -21,19 +23,31 @@ public:
     // connection's session.
     void UseTls(std::shared_ptr<TlsClient> tls) { tls_ = std::move(tls); }
 
-    // Before the transfer command: passive mode connects, active mode listens
-    // and says where.
+    // Before the transfer command: passive mode begins to connect, active
+    // mode listens and says where.
     SessionError Prepare(DataChannel &channel);
-    // After it: in active mode the server connects now; in both modes a TLS
-    // data connection starts its handshake now (pyftpdlib drops a data
-    // connection that speaks before it has the command). A final reply that
-    // ends the wait for an active-mode connection instead ("425 Can't open
-    // data connection") comes back in `final`, with no data connection open.
+    // After it: passive mode waits for its connect only now, so the command
+    // goes out with it rather than a round trip later; in active mode the
+    // server connects now; in both modes a TLS data connection starts its
+    // handshake now (pyftpdlib drops a data connection that speaks before it
+    // has the command). A final reply that ends the wait for an active-mode
+    // connection instead ("425 Can't open data connection") comes back in
+    // `final`, with no data connection open.
     SessionError Complete(DataChannel &channel, FtpReply &final);
     void Close(DataChannel &channel);
 
+    // The passive-mode command the next data connection will ask, for a
+    // caller that sends it ahead with its own commands in one flight; none
+    // in active mode or when an answer is kept already.
+    std::optional<std::string> PassiveCommand() const;
+    // That command's answer, kept for the next data connection; Forget drops it.
+    void KeepPassiveAnswer(const std::string &command, const FtpReply &reply);
+    void Forget() { kept_.reset(); }
+
 private:
     SessionError PreparePassive(DataChannel &channel);
+    SessionError AskPassive(const std::string &command, FtpReply &reply);
+    SessionError FinishConnect(DataChannel &channel);
     SessionError PrepareActive(DataChannel &channel);
     SessionError Accept(DataChannel &channel, FtpReply &final);
     SessionError Secure(DataChannel &channel);
@@ -47,6 +61,11 @@ private:
     bool useExtendedPassive_ = true;
     bool useExtendedPort_ = true;
     std::shared_ptr<TlsClient> tls_;
+    struct KeptAnswer {
+        std::string command;
+        FtpReply reply;
+    };
+    std::optional<KeptAnswer> kept_;
 };
 
 }  // namespace sapi::ftpclient

@@ -23,6 +23,8 @@ FtpSession::~FtpSession() { Close(); }
 SessionError FtpSession::Login(const std::string &host, uint16_t port, const std::string &user,
                                const std::string &password) {
     reason_.clear();
+    loginFolder_.reset();
+    connector_.Forget();
     user_ = user;
     password_ = password;
     SessionError error = Connect(host, port);
@@ -32,13 +34,7 @@ SessionError FtpSession::Login(const std::string &host, uint16_t port, const std
     if (!error) error = ProtectData();
     if (error) return LoginFailed(error);
     loginReply_ = channel_.LastReply();
-    LearnFeatures();
-    FtpReply reply;
-    // Kept for the whole session: SIZE needs it on some servers, and a server
-    // that stays in ASCII mode would change the bytes of every file.
-    error = channel_.AskFinal("TYPE I", reply);
-    if (!error && !reply.IsSuccess()) error = SessionError::Refused;
-    if (!error && channel_.State() != ChannelState::Ready) error = SessionError::ConnectionLost;
+    error = SetUp();
     return error ? LoginFailed(error) : SessionError::None;
 }
 
@@ -71,31 +67,66 @@ SessionError FtpSession::SendCredentials(const std::string &user, const std::str
     return reply.IsSuccess() ? SessionError::None : SessionError::LoginRefused;
 }
 
-void FtpSession::LearnFeatures() {
+// After the login, two flights: FEAT alone, since whether OPTS UTF8 ON goes
+// out depends on its answer; then OPTS UTF8 ON, TYPE I and PWD together.
+SessionError FtpSession::SetUp() {
     FtpReply reply;
-    if (channel_.AskFinal("FEAT", reply) != SessionError::None) return;
+    if (channel_.AskFinal("FEAT", reply) == SessionError::None) LearnFeatures(reply);
+    std::vector<std::string> lines;
+    // Names go over the wire as UTF-8 whatever the answer: pyftpdlib says
+    // "501 Invalid argument." and pure-ftpd "504 Unknown command" and both
+    // still take UTF-8 names.
+    if (features_.utf8) lines.emplace_back("OPTS UTF8 ON");
+    // Kept for the whole session: SIZE needs it on some servers, and a server
+    // that stays in ASCII mode would change the bytes of every file.
+    lines.emplace_back("TYPE I");
+    // Where the login landed, which a host asks first: asked now, it costs no
+    // round trip of its own.
+    lines.emplace_back("PWD");
+    std::vector<FtpReply> replies;
+    const SessionError error = channel_.AskInOneFlight(lines, replies);
+    const FtpReply &type = replies[lines.size() - 2];
+    if (type.code == 0) return error ? error : SessionError::ConnectionLost;
+    if (!type.IsSuccess()) {
+        channel_.Recall("TYPE I", type);
+        return SessionError::Refused;
+    }
+    // The PWD is the host's question asked early: a session lost on its
+    // answer is found gone by the next call, as it would have been then.
+    if (channel_.State() == ChannelState::Ready && replies.back().code == 257) loginFolder_ = replies.back();
+    return channel_.State() == ChannelState::OutOfStep ? channel_.EnsureInStep() : SessionError::None;
+}
+
+void FtpSession::LearnFeatures(const FtpReply &reply) {
     features_ = ParseFeatures(reply);
     if (features_.known) {
         useMlsd_ = features_.mlsd;
         useSize_ = features_.size;
     }
-    // Names go over the wire as UTF-8 whatever the answer: pyftpdlib says
-    // "501 Invalid argument." and pure-ftpd "504 Unknown command" and both
-    // still take UTF-8 names.
-    if (features_.utf8) channel_.AskFinal("OPTS UTF8 ON", reply);
 }
 
 SessionError FtpSession::Command(const std::string &line, FtpReply &reply) {
     if (transfer_) return SessionError::TransferInProgress;
     sizeProbe_.reset();
+    connector_.Forget();
+    if (const std::optional<FtpReply> folder = std::exchange(loginFolder_, std::nullopt); folder && line == "PWD") {
+        trace_.Note("PWD answered by the one asked after the login");
+        reply = *folder;
+        channel_.Recall(line, reply);
+        FollowFolder(line, reply);
+        return SessionError::None;
+    }
     // An ABOR brings the session back in step itself; no marker before it.
     if (VerbOf(line) == "ABOR") return channel_.Abort(reply);
     return Recovering([&] { return CommandOnce(line, reply); });
 }
 
 SessionError FtpSession::CommandOnce(const std::string &line, FtpReply &reply) {
-    if (const SessionError error = channel_.AskFinal(line, reply)) return error;
-    RememberSizeProbe(line, reply);
+    constexpr std::string_view size = "SIZE ";
+    const bool probe = line.compare(0, size.size(), size) == 0;
+    const SessionError error =
+        probe ? ProbeRetrieval(line.substr(size.size()), true, reply) : channel_.AskFinal(line, reply);
+    if (error) return error;
     FollowFolder(line, reply);
     // A 3xx goes on only where the command takes it ("350" to a host's REST);
     // "314" to CWD is no folder entered.
@@ -105,20 +136,25 @@ SessionError FtpSession::CommandOnce(const std::string &line, FtpReply &reply) {
 
 SessionError FtpSession::OpenTransfer(const std::string &name, bool retrieve) {
     if (transfer_) return SessionError::TransferInProgress;
+    loginFolder_.reset();
     return Recovering([&] { return OpenTransferOnce(name, retrieve); });
 }
 
 SessionError FtpSession::OpenTransferOnce(const std::string &name, bool retrieve) {
     retrieval_.reset();
     if (const SessionError error = StartDigest(name, retrieve)) return error;
-    const std::optional<SizeProbe> probe = std::exchange(sizeProbe_, std::nullopt);
+    std::optional<SizeProbe> probe = std::exchange(sizeProbe_, std::nullopt);
     // The size asked just before the retrieval, in TYPE I, is the size of what
     // the retrieval sends; servers that answer no SIZE may still name it in
     // 150. A caller that asked SIZE itself just before has the answer already.
-    std::optional<uint64_t> size;
-    if (retrieve) size = probe && probe->name == name ? probe->size : ProbeSize(name);
+    if (retrieve && !(probe && probe->name == name)) {
+        FtpReply reply;
+        ProbeRetrieval(name, useSize_, reply);
+        probe = std::exchange(sizeProbe_, std::nullopt);
+    }
+    const std::optional<uint64_t> size = retrieve ? probe->size : std::nullopt;
     // A retrieval that may have to resume must know the file it started on.
-    const std::string modified = recover_ && retrieve ? ModifiedTime(name) : std::string();
+    const std::string modified = recover_ && retrieve ? (probe->modified ? *probe->modified : ModifiedTime(name)) : std::string();
     auto transfer = std::make_unique<FtpTransfer>(channel_, connector_, trace_, timeouts_, retrieve);
     if (const SessionError error = transfer->Start(name, size)) return error;
     transfer_ = std::move(transfer);
@@ -184,24 +220,6 @@ void FtpSession::Close() {
     } else {
         channel_.Quit();
     }
-}
-
-std::optional<uint64_t> FtpSession::ProbeSize(const std::string &name) {
-    FtpReply reply;
-    if (!useSize_ || channel_.AskFinal("SIZE " + name, reply) != SessionError::None) return std::nullopt;
-    return SizeAnswered(reply);
-}
-
-void FtpSession::RememberSizeProbe(const std::string &line, const FtpReply &reply) {
-    constexpr std::string_view verb = "SIZE ";
-    if (line.compare(0, verb.size(), verb) != 0) return;
-    sizeProbe_ = SizeProbe{line.substr(verb.size()), SizeAnswered(reply)};
-}
-
-// The size a reply to SIZE gives, whoever asked.
-std::optional<uint64_t> FtpSession::SizeAnswered(const FtpReply &reply) {
-    if (CommandUnknown(reply)) useSize_ = false;
-    return ParseSizeReply(reply);
 }
 
 }  // namespace sapi::ftpclient

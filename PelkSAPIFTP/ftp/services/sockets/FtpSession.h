@@ -100,7 +100,8 @@ private:
     SessionError Connect(const std::string &host, uint16_t port);
     SessionError Greet();
     SessionError SendCredentials(const std::string &user, const std::string &password);
-    void LearnFeatures();
+    SessionError SetUp();
+    void LearnFeatures(const FtpReply &reply);
     // Explicit TLS: AUTH TLS after the greeting; implicit: from the first byte.
     SessionError SecureControl();
     SessionError StartTls();
@@ -121,8 +122,7 @@ private:
 
     SessionError CommandOnce(const std::string &line, FtpReply &reply);
     SessionError OpenTransferOnce(const std::string &name, bool retrieve);
-    std::optional<uint64_t> ProbeSize(const std::string &name);
-    void RememberSizeProbe(const std::string &line, const FtpReply &reply);
+    SessionError ProbeRetrieval(const std::string &name, bool askSize, FtpReply &sizeReply);
     std::optional<uint64_t> SizeAnswered(const FtpReply &reply);
 
     Mutex callLock_;
@@ -147,14 +147,18 @@ private:
     bool useMlsd_ = true;
     bool useSize_ = true;
     // The answer to a "SIZE name" command, for a retrieval of that name that
-    // comes next: FtpGetFileSize then needs no SIZE of its own. The next
-    // command of any other kind drops it.
+    // comes next: FtpGetFileSize then needs no SIZE of its own, nor MDTM
+    // (unanswered: nullopt). The next command of any other kind drops it.
     struct SizeProbe {
         std::string name;
         std::optional<uint64_t> size;
+        std::optional<std::string> modified;
     };
     std::optional<SizeProbe> sizeProbe_;
     std::size_t listingLinesDropped_ = 0;
+    // The answer to the PWD asked after the login, for the first command if
+    // it is PWD; any other command, or a transfer, drops it.
+    std::optional<FtpReply> loginFolder_;
 
     // Recovery: what it takes to open the session again where it was, and to
     // resume the retrieval under way.

@@ -48,7 +48,7 @@ SessionError FtpSession::ListWith(const std::string &command, ListingFormat form
     if (const SessionError error = channel_.Ask(command, reply)) return error;
     if (!reply.IsPreliminary() && !reply.IsSuccess()) return SessionError::Refused;
     bool finalSeen = reply.IsSuccess();
-    if (!finalSeen || channel.IsOpen()) {
+    if (!finalSeen || channel.Started()) {
         FtpReply early;
         if (const SessionError error = connector_.Complete(channel, early)) {
             return channel_.DataFailed(error, finalSeen);

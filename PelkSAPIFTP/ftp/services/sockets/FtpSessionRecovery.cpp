@@ -4,6 +4,8 @@
 // with the same settings and no weaker trust, goes back to the folder it was
 // in and runs once more; a retrieval cut short goes on from the byte it
 // stopped at, on the same file or not at all.
+#include <utility>
+
 #include "ftp/protocol/QuotedPath.h"
 #include "ftp/services/sockets/FtpSession.h"
 #include "ftp/services/sockets/CancelWatch.h"
@@ -13,9 +15,6 @@ namespace sapi::ftpclient {
 namespace {
 
 constexpr int maxReconnects = 3;
-
-// The server's name for the file's version: "213 20260101120000".
-std::string TimeOf(const FtpReply &reply) { return reply.code == 213 ? reply.FirstLineMessage() : std::string(); }
 
 }  // namespace
 
@@ -49,6 +48,7 @@ SessionError FtpSession::Reconnect() {
         trace_.Note("reconnecting (" + std::to_string(attempt + 1) + "/" + std::to_string(maxReconnects) + "): " + why);
         error = Login(host_, port_, user_, password_);
         if (!error && folder_) {
+            loginFolder_.reset();
             FtpReply reply;
             error = channel_.AskFinal("CWD " + *folder_, reply);
             if (!error && !reply.IsSuccess()) error = SessionError::Refused;
@@ -71,8 +71,12 @@ SessionError FtpSession::Resume() {
             if (reconnects++ > 0) return SessionError::ConnectionLost;
             if (const SessionError error = Reconnect()) return error;
         }
-        const std::optional<uint64_t> size = ProbeSize(retrieval.name);
-        const std::string modified = retrieval.modified.empty() ? std::string() : ModifiedTime(retrieval.name);
+        FtpReply reply;
+        ProbeRetrieval(retrieval.name, useSize_, reply);
+        const SizeProbe probe = *std::exchange(sizeProbe_, std::nullopt);
+        const std::optional<uint64_t> size = probe.size;
+        std::string modified;
+        if (!retrieval.modified.empty()) modified = probe.modified ? *probe.modified : ModifiedTime(retrieval.name);
         if (channel_.State() == ChannelState::Broken) continue;
         if (!retrieval.size || size != retrieval.size || modified != retrieval.modified) {
             trace_.Note("not resumed: the file changed or its size is unknown");
@@ -86,12 +90,6 @@ SessionError FtpSession::Resume() {
         }
         if (!IsGone(error) || channel_.State() != ChannelState::Broken) return error;
     }
-}
-
-std::string FtpSession::ModifiedTime(const std::string &name) {
-    FtpReply reply;
-    if (!features_.mdtm || channel_.AskFinal("MDTM " + name, reply) != SessionError::None) return {};
-    return TimeOf(reply);
 }
 
 // Where the session is, as an absolute path a new session can go back to:

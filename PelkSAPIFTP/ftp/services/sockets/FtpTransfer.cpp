@@ -43,7 +43,7 @@ SessionError FtpTransfer::Start(const std::string &name, std::optional<uint64_t>
         announced_ = ParseAnnouncedSize(reply.Text());
         if (!size_) size_ = announced_;
     }
-    if (final_ && !data_.IsOpen()) {
+    if (final_ && !data_.Started()) {
         ChangePhase(TransferPhase::Ending);  // done before it began: nothing to read
         return SessionError::None;
     }

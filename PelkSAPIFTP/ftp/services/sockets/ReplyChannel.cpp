@@ -32,6 +32,7 @@ std::string CommandAsNamed(std::string_view line) {
 void ReplyChannel::ChangeState(ChannelState next) {
     if (next == ChannelState::Closed || next == ChannelState::Broken) {
         control_.Close();
+        peeked_.reset();
         abortDue_ = false;
     }
     if (next != state_) trace_.Note(std::string(NameOf(state_)) + " -> " + NameOf(next));
@@ -71,7 +72,7 @@ SessionError ReplyChannel::EnsureInStep() {
 void ReplyChannel::DropUnsolicited() {
     control_.TakeAvailable();
     FtpReply stale;
-    while (control_.HasReply() && !control_.ReadReply(stale, SteadyClock::now())) {
+    while ((peeked_ || control_.HasReply()) && !ReadReply(stale, SteadyClock::now())) {
         trace_.Stray(stale, "nothing");
         if (stale.code == 421) {
             lastReply_ = stale;
@@ -81,19 +82,26 @@ void ReplyChannel::DropUnsolicited() {
     }
 }
 
-SessionError ReplyChannel::Send(const std::string &line) {
+SessionError ReplyChannel::Send(const std::vector<std::string> &lines) {
     if (state_ == ChannelState::Broken) return SessionError::Unusable;
     if (state_ == ChannelState::Closed) return SessionError::ConnectionLost;
-    trace_.Command(line);
-    lastCommand_ = CommandAsNamed(line);
-    if (const SessionError error = control_.SendLine(line, DeadlineAfter(timeouts_.send))) return GiveUp(error);
+    for (const std::string &line : lines) trace_.Command(line);
+    lastCommand_ = CommandAsNamed(lines.front());
+    if (const SessionError error = control_.SendLines(lines, DeadlineAfter(timeouts_.send))) return GiveUp(error);
+    return SessionError::None;
+}
+
+SessionError ReplyChannel::ReadReply(FtpReply &reply, Deadline deadline) {
+    if (!peeked_) return control_.ReadReply(reply, deadline);
+    reply = std::move(*peeked_);
+    peeked_.reset();
     return SessionError::None;
 }
 
 SessionError ReplyChannel::Ask(const std::string &line, FtpReply &reply, Milliseconds wait) {
     if (const SessionError error = EnsureInStep()) return error;
     DropUnsolicited();
-    if (const SessionError error = Send(line)) return error;
+    if (const SessionError error = Send({line})) return error;
     matcher_.Expect(line);
     return NextAnswer(reply, DeadlineAfter(wait));
 }
@@ -105,8 +113,13 @@ SessionError ReplyChannel::AskFinal(const std::string &line, FtpReply &reply, Mi
 }
 
 SessionError ReplyChannel::AwaitFinal(FtpReply &reply, Deadline deadline) {
+    return AwaitFinalAnswer(reply, deadline, false);
+}
+
+SessionError ReplyChannel::AwaitFinalAnswer(FtpReply &reply, Deadline deadline, bool moreInFlight) {
     for (int preliminary = 0; preliminary <= maxPreliminaryReplies; ++preliminary) {
-        if (const SessionError error = NextAnswer(reply, deadline)) return error;
+        const SessionError error = moreInFlight ? NextAnswerInFlight(reply, deadline) : NextAnswer(reply, deadline);
+        if (error) return error;
         if (!reply.IsPreliminary()) return SessionError::None;
     }
     return GiveUp(SessionError::ConnectionLost);
@@ -119,9 +132,14 @@ SessionError ReplyChannel::AwaitFinal(FtpReply &reply, Deadline deadline) {
 // code the command "should" get would only run into the deadline with the
 // server long done.
 SessionError ReplyChannel::NextAnswer(FtpReply &reply, Deadline deadline) {
-    if (const SessionError error = control_.ReadReply(reply, deadline)) return GiveUp(error);
+    if (const SessionError error = ReadReply(reply, deadline)) return GiveUp(error);
+    return TakeAnswer(reply);
+}
+
+SessionError ReplyChannel::TakeAnswer(FtpReply &reply) {
     if (matcher_.Offer(reply) == ReplyFit::Stray) {
         trace_.Note("not a reply " + std::string(matcher_.Verb()) + " takes; taken as its answer");
+        oddAnswer_ = true;
     }
     trace_.Reply(reply);
     lastReply_ = reply;
@@ -135,7 +153,7 @@ SessionError ReplyChannel::NextAnswer(FtpReply &reply, Deadline deadline) {
 
 bool ReplyChannel::ReplyWaiting() {
     control_.TakeAvailable();
-    return control_.HasReply();
+    return peeked_ || control_.HasReply();
 }
 
 void ReplyChannel::LeftMidRetrieval() {

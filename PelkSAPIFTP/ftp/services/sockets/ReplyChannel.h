@@ -12,7 +12,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "ftp/protocol/ExpectedReplies.h"
 #include "ftp/protocol/FtpReply.h"
@@ -24,6 +26,11 @@
 namespace sapi::ftpclient {
 
 enum class ChannelState { Closed, Ready, OutOfStep, Broken };
+
+// A command line as a failure reason names it: commands the session composes
+// itself whole ("PROT P"), the others by their verb, so that no name or
+// password reaches a reason.
+std::string CommandAsNamed(std::string_view line);
 
 class ReplyChannel {
 public:
@@ -39,7 +46,7 @@ public:
     // Bytes received and not yet read as replies (a reply, or part of one).
     bool HasUnread() {
         control_.TakeAvailable();
-        return control_.HasUnread();
+        return peeked_ || control_.HasUnread();
     }
 
     // Back in step before a command, if need be; fails when that is impossible.
@@ -52,6 +59,11 @@ public:
     // of a large file): `wait` for the first reply, and again for the final one.
     SessionError Ask(const std::string &line, FtpReply &reply, Milliseconds wait);
     SessionError AskFinal(const std::string &line, FtpReply &reply, Milliseconds wait);
+    // Commands of which none depends on an earlier one's answer, in one
+    // write: their final replies, in order, one per command. A refusal is an
+    // answer like any other; an error means the session went out of step or
+    // away before every answer came (`replies` holds those that did).
+    SessionError AskInOneFlight(const std::vector<std::string> &lines, std::vector<FtpReply> &replies);
     // The final reply to the command in flight, past preliminary ones.
     SessionError AwaitFinal(FtpReply &reply, Deadline deadline);
     // The next reply to the command in flight, preliminary or not.
@@ -76,6 +88,12 @@ public:
     ChannelState State() const { return state_; }
     bool IsOpen() const { return control_.IsOpen(); }
     const FtpReply &LastReply() const { return lastReply_; }
+    // Makes an earlier answer of a flight the last reply again, as the one its
+    // caller asked for and a failure reason quotes.
+    void Recall(const std::string &line, const FtpReply &reply) {
+        lastCommand_ = CommandAsNamed(line);
+        lastReply_ = reply;
+    }
     // The command last sent, as a failure reason names it ("PASS", "PROT P").
     const std::string &LastCommand() const { return lastCommand_; }
     // What gave the session up, once Broken.
@@ -86,7 +104,11 @@ public:
 
 private:
     void ChangeState(ChannelState next);
-    SessionError Send(const std::string &line);
+    SessionError Send(const std::vector<std::string> &lines);
+    SessionError ReadReply(FtpReply &reply, Deadline deadline);
+    SessionError TakeAnswer(FtpReply &reply);
+    SessionError AwaitFinalAnswer(FtpReply &reply, Deadline deadline, bool moreInFlight);
+    SessionError NextAnswerInFlight(FtpReply &reply, Deadline deadline);
     void DropUnsolicited();
     SessionError Resynchronise();
     SessionError AwaitMarker(std::string &marker, FtpReply *abortAnswer);
@@ -98,6 +120,12 @@ private:
     ReplyMatcher matcher_;
     ChannelState state_ = ChannelState::Closed;
     FtpReply lastReply_;
+    // A reply read ahead in a flight to tell a stray from an odd answer; the
+    // next one to be read.
+    std::optional<FtpReply> peeked_;
+    // A reply was taken as an answer although it cannot be one.
+    bool oddAnswer_ = false;
+    std::string flightNext_;  // the command after the one whose answer is due
     std::string lastCommand_;
     SessionError brokenBy_;
     // How to get back in step: our own ABOR first (a retrieval was closed
@@ -105,10 +133,5 @@ private:
     bool abortDue_ = false;
     bool systRefused_ = false;
 };
-
-// A command line as a failure reason names it: commands the session composes
-// itself whole ("PROT P"), the others by their verb, so that no name or
-// password reaches a reason.
-std::string CommandAsNamed(std::string_view line);
 
 }  // namespace sapi::ftpclient

@@ -19,6 +19,9 @@ namespace {
 // Replies dropped while waiting for the marker's answer before the session is
 // given up.
 constexpr int maxDroppedReplies = 64;
+// How much longer than the ABOR's answer took the marker's answer may take
+// before the server is taken to have dropped the marker.
+constexpr Milliseconds markerGrace{50};
 }  // namespace
 
 SessionError ReplyChannel::Resynchronise() {
@@ -33,7 +36,7 @@ SessionError ReplyChannel::Resynchronise() {
     trace_.Note("resynchronising");
     const auto start = trace_.Seconds();
     std::string marker = Marker();
-    if (const SessionError error = Send(marker)) return error;
+    if (const SessionError error = Send({marker})) return error;
     if (const SessionError error = AwaitMarker(marker, nullptr)) return error;
     ChangeState(ChannelState::Ready);
     trace_.Note("in step again after " + std::to_string(static_cast<int>((trace_.Seconds() - start) * 1000)) +
@@ -43,17 +46,29 @@ SessionError ReplyChannel::Resynchronise() {
 
 // Drops replies until the answer to the last marker sent. PWD follows SYST
 // as a second marker when SYST is refused (or a stray looks like a refusal),
-// and when an ABOR has been answered: a server may drop what it read along
-// with the ABOR (pure-ftpd does, so its SYST is never answered), and the PWD
-// sent after the ABOR's answer is read for sure. Its "257" comes after
-// anything the SYST may still bring.
+// and when an ABOR has been answered and the SYST's answer does not follow
+// it: a server may drop what it read along with the ABOR (pure-ftpd does when
+// the ABOR finds its transfer still running, so that SYST is never answered),
+// and the PWD sent after the ABOR's answer is read for sure. Its "257" comes
+// after anything the SYST may still bring. Servers that read the SYST answer
+// it right after the ABOR, in the same breath.
 SessionError ReplyChannel::AwaitMarker(std::string &marker, FtpReply *abortAnswer) {
+    const auto sentAt = SteadyClock::now();
     const Deadline deadline = DeadlineAfter(timeouts_.receive);
+    std::optional<Deadline> secondMarkerDue;
     bool systAnswered = false;
     bool refusalSeen = false;
     for (int dropped = 0; dropped < maxDroppedReplies; ++dropped) {
         FtpReply reply;
-        if (const SessionError error = control_.ReadReply(reply, deadline)) return GiveUp(error);
+        const SessionError error = ReadReply(reply, std::min(deadline, secondMarkerDue.value_or(deadline)));
+        if (error == SessionError::TimedOut && secondMarkerDue && marker == "SYST" && !Passed(deadline)) {
+            trace_.Note("no answer to SYST after the ABOR's: sending PWD");
+            marker = "PWD";
+            secondMarkerDue.reset();
+            if (const SessionError sent = Send({marker})) return sent;
+            continue;
+        }
+        if (error) return GiveUp(error);
         if (reply.code == 421) {
             trace_.Reply(reply);
             lastReply_ = reply;
@@ -74,25 +89,33 @@ SessionError ReplyChannel::AwaitMarker(std::string &marker, FtpReply *abortAnswe
             trace_.Stray(reply, marker);
         }
         const bool refused = !answersAbort && MarkerRefused(reply);
-        if (marker == "SYST" && (answersAbort || refused)) {
-            refusalSeen = refused;
+        if (marker == "SYST" && answersAbort) {
+            const auto now = SteadyClock::now();
+            secondMarkerDue = now + (now - sentAt) + markerGrace;
+        }
+        if (marker == "SYST" && refused) {
+            refusalSeen = true;
             marker = "PWD";
-            if (const SessionError error = Send(marker)) return error;
+            secondMarkerDue.reset();
+            if (const SessionError sent = Send({marker})) return sent;
         }
     }
     return GiveUp(SessionError::ConnectionLost);
 }
 
-// ABOR and its marker go out together, so that whatever the server answers
+// ABOR and its marker go out together, in one flight, so that whatever the server answers
 // to it ("426" then "226", "225" alone, "226" alone, nothing, or its answers
 // held until the next command) the session knows where the answers end. The
 // first reply that can answer an ABOR is kept as the reply.
 SessionError ReplyChannel::Abort(FtpReply &reply) {
     abortDue_ = false;
     const std::string marker = Marker();
-    if (const SessionError error = Send("ABOR")) return error;
+    // Two writes, not one: proftpd reads an ABOR during a transfer on its own,
+    // and a marker that came in the same read waits in its buffer, unread and
+    // unanswered, for ten seconds (seen behind a 40 ms line).
+    if (const SessionError error = Send({"ABOR"})) return error;
     ChangeState(ChannelState::OutOfStep);
-    if (const SessionError error = Send(marker)) return error;
+    if (const SessionError error = Send({marker})) return error;
     std::string waiting = marker;
     FtpReply answer;
     if (const SessionError error = AwaitMarker(waiting, &answer)) return error;

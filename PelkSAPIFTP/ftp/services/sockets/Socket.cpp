@@ -119,20 +119,33 @@ std::vector<SocketAddress> Resolve(const std::string &host, uint16_t port) {
     return addresses;
 }
 
-NetStatus ConnectSocket(const SocketAddress &address, Deadline deadline, Socket &connected) {
+NetStatus BeginConnect(const SocketAddress &address, Socket &connecting) {
     Socket socket(os::OpenStreamSocket(address.Family(), true));
     if (!socket.IsOpen()) return NetStatus::Failed;
     if (!os::StartConnect(socket.Fd(), reinterpret_cast<const sockaddr *>(&address.storage),
-                          static_cast<os::SocketLength>(address.length))) {
-        if (os::LastError() != SocketError::InProgress) return NetStatus::Failed;
-        const NetStatus waited = PollUntil(socket.Fd(), Readiness::Write, deadline);
-        if (waited != NetStatus::Ok) return waited;
-        if (os::ConnectOutcome(socket.Fd()) != 0) return NetStatus::Failed;
+                          static_cast<os::SocketLength>(address.length)) &&
+        os::LastError() != SocketError::InProgress) {
+        return NetStatus::Failed;
     }
+    connecting = std::move(socket);
+    return NetStatus::Ok;
+}
+
+NetStatus EndConnect(Socket &socket, Deadline deadline) {
+    const NetStatus waited = PollUntil(socket.Fd(), Readiness::Write, deadline);
+    if (waited != NetStatus::Ok) return waited;
+    if (os::ConnectOutcome(socket.Fd()) != 0) return NetStatus::Failed;
     if (!os::SetBlocking(socket.Fd(), true)) return NetStatus::Failed;
     os::SetNoDelay(socket.Fd());
-    connected = std::move(socket);
     return NetStatus::Ok;
+}
+
+NetStatus ConnectSocket(const SocketAddress &address, Deadline deadline, Socket &connected) {
+    Socket socket;
+    NetStatus status = BeginConnect(address, socket);
+    if (status == NetStatus::Ok) status = EndConnect(socket, deadline);
+    if (status == NetStatus::Ok) connected = std::move(socket);
+    return status;
 }
 
 NetStatus ListenOn(const SocketAddress &host, Socket &listener, SocketAddress &bound) {

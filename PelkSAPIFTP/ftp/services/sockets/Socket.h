@@ -53,6 +53,9 @@ NetStatus StatusOfLastSocketError();
 std::vector<SocketAddress> Resolve(const std::string &host, uint16_t port);
 
 NetStatus ConnectSocket(const SocketAddress &address, Deadline deadline, Socket &connected);
+// The same in two steps: the connect begun (without waiting), then waited for.
+NetStatus BeginConnect(const SocketAddress &address, Socket &connecting);
+NetStatus EndConnect(Socket &socket, Deadline deadline);
 // A listening socket on `host` (any port), for an active-mode data connection.
 NetStatus ListenOn(const SocketAddress &host, Socket &listener, SocketAddress &bound);
 // Waits for one connection whose peer is on `expectedHost`; others are turned away.

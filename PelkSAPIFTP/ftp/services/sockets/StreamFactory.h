@@ -23,6 +23,14 @@ public:
                              SocketAddress &peer) = 0;
 };
 
+// A passive-mode data connection begun and not yet waited for, so that the
+// transfer command need not wait for it: the server listens already.
+class PendingStream {
+public:
+    virtual ~PendingStream() = default;
+    virtual NetStatus Finish(Deadline deadline, std::unique_ptr<ByteStream> &stream) = 0;
+};
+
 class StreamFactory {
 public:
     virtual ~StreamFactory() = default;
@@ -36,6 +44,10 @@ public:
     virtual SessionError Connect(const std::string &host, uint16_t port, Deadline deadline, Connection &connection) = 0;
     // A passive-mode data connection.
     virtual NetStatus ConnectTo(const SocketAddress &address, Deadline deadline, std::unique_ptr<ByteStream> &stream) = 0;
+    // The same, begun here and finished by the pending stream. By default
+    // the connect is made here, whole.
+    virtual NetStatus BeginConnectTo(const SocketAddress &address, Deadline deadline,
+                                     std::unique_ptr<PendingStream> &pending);
     // An active-mode listener on `host`'s address, any port.
     virtual NetStatus Listen(const SocketAddress &host, std::unique_ptr<DataListener> &listener,
                              SocketAddress &bound) = 0;

@@ -25,6 +25,20 @@ private:
     Socket socket_;
 };
 
+class TcpPendingStream final : public PendingStream {
+public:
+    explicit TcpPendingStream(Socket socket) : socket_(std::move(socket)) {}
+
+    NetStatus Finish(Deadline deadline, std::unique_ptr<ByteStream> &stream) override {
+        const NetStatus status = EndConnect(socket_, deadline);
+        if (status == NetStatus::Ok) stream = std::make_unique<TcpStream>(std::move(socket_));
+        return status;
+    }
+
+private:
+    Socket socket_;
+};
+
 class TcpStreamFactory final : public StreamFactory {
 public:
     SessionError Connect(const std::string &host, uint16_t port, Deadline deadline, Connection &connection) override {
@@ -50,6 +64,13 @@ public:
         Socket socket;
         const NetStatus status = ConnectSocket(address, deadline, socket);
         if (status == NetStatus::Ok) stream = std::make_unique<TcpStream>(std::move(socket));
+        return status;
+    }
+
+    NetStatus BeginConnectTo(const SocketAddress &address, Deadline, std::unique_ptr<PendingStream> &pending) override {
+        Socket socket;
+        const NetStatus status = BeginConnect(address, socket);
+        if (status == NetStatus::Ok) pending = std::make_unique<TcpPendingStream>(std::move(socket));
         return status;
     }
 
