@@ -55,16 +55,21 @@ SessionError ReplyChannel::Resynchronise() {
 SessionError ReplyChannel::AwaitMarker(std::string &marker, FtpReply *abortAnswer) {
     const auto sentAt = SteadyClock::now();
     const Deadline deadline = DeadlineAfter(timeouts_.receive);
-    std::optional<Deadline> secondMarkerDue;
+    // When a PWD goes after the SYST, if the SYST's answer has not come by
+    // then; the end of the whole wait while none is due. (A plain value: GCC
+    // 12 for MinGW takes an optional time point here for uninitialised.)
+    Deadline secondMarkerDue = deadline;
+    bool secondMarkerPending = false;
     bool systAnswered = false;
     bool refusalSeen = false;
     for (int dropped = 0; dropped < maxDroppedReplies; ++dropped) {
         FtpReply reply;
-        const SessionError error = ReadReply(reply, std::min(deadline, secondMarkerDue.value_or(deadline)));
-        if (error == SessionError::TimedOut && secondMarkerDue && marker == "SYST" && !Passed(deadline)) {
+        const SessionError error = ReadReply(reply, std::min(deadline, secondMarkerDue));
+        if (error == SessionError::TimedOut && secondMarkerPending && marker == "SYST" && !Passed(deadline)) {
             trace_.Note("no answer to SYST after the ABOR's: sending PWD");
             marker = "PWD";
-            secondMarkerDue.reset();
+            secondMarkerPending = false;
+            secondMarkerDue = deadline;
             if (const SessionError sent = Send({marker})) return sent;
             continue;
         }
@@ -92,11 +97,13 @@ SessionError ReplyChannel::AwaitMarker(std::string &marker, FtpReply *abortAnswe
         if (marker == "SYST" && answersAbort) {
             const auto now = SteadyClock::now();
             secondMarkerDue = now + (now - sentAt) + markerGrace;
+            secondMarkerPending = true;
         }
         if (marker == "SYST" && refused) {
             refusalSeen = true;
             marker = "PWD";
-            secondMarkerDue.reset();
+            secondMarkerPending = false;
+            secondMarkerDue = deadline;
             if (const SessionError sent = Send({marker})) return sent;
         }
     }
