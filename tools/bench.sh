@@ -20,4 +20,4 @@ cleanup() {
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
-/usr/bin/python3 bench/bench.py "$build"
+/usr/bin/python3 -u bench/bench.py "$build"  # -u: each case shows as it ends
