@@ -19,7 +19,8 @@ Environment (bigger runs): BENCH_REPS (7), BENCH_MIB (1024), BENCH_DELAYED_MIB
 (256), BENCH_ENTRIES (100000), BENCH_BIG_ENTRIES (1000000; its listing from the
 first server only), BENCH_FILES (200), BENCH_RTT_MS (40), BENCH_SERVERS
 ("vsftpd,pyftpdlib"), BENCH_ONLY (a comma list of: bulk, many, listing, trips,
-delayed, tls), BENCH_TAG (names the namespaces; tools/bench.sh sets it). The
+delayed, tls), BENCH_TAG (names the namespaces) and BENCH_WORK (the work
+folder; tools/bench.sh sets both and removes what they name however it ends). The
 tls case moves BENCH_MIB each way over explicit FTPS from vsftpd, sapihost
 against curl --ssl-reqd, both verifying the server against the same private CA.
 """
@@ -369,7 +370,7 @@ def secure(build, work, goals):
 
 def main():
     build = os.path.abspath(sys.argv[1])
-    work = tempfile.mkdtemp(prefix="sapi-bench-")
+    work = os.environ.get("BENCH_WORK") or tempfile.mkdtemp(prefix="sapi-bench-")
     goals, table, link = [], {}, None
     try:
         make_root(work)

@@ -14,9 +14,13 @@ for tool in host/sapihost bench/raw_copy bench/delay_line; do
 done
 # The namespaces are named after this shell; whatever way the benchmark ends,
 # what runs in them and they themselves go.
+# Its files (a million-entry folder among them) go too.
 export BENCH_TAG=$$
+BENCH_WORK=$(mktemp -d /tmp/sapi-bench-XXXXXX)
+export BENCH_WORK
 cleanup() {
   /usr/bin/python3 -c 'import sys; sys.path.insert(0, "bench"); import slow_link; slow_link.remove(sys.argv[1])' "$BENCH_TAG"
+  rm -rf "$BENCH_WORK"
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
