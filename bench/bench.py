@@ -16,8 +16,8 @@ from the packets, and the commands in the server's log.
 
     bench.py BUILD_DIR
 Environment (bigger runs): BENCH_REPS (7), BENCH_MIB (1024), BENCH_DELAYED_MIB
-(256), BENCH_ENTRIES (100000), BENCH_BIG_ENTRIES (1000000; its listing from the
-first server only), BENCH_FILES (200), BENCH_RTT_MS (40), BENCH_SERVERS
+(256), BENCH_ENTRIES (100000), BENCH_BIG_ENTRIES (1000000; its listing from vsftpd
+only), BENCH_FILES (200), BENCH_RTT_MS (40), BENCH_SERVERS
 ("vsftpd,pyftpdlib"), BENCH_ONLY (a comma list of: bulk, many, listing, trips,
 delayed, tls), BENCH_TAG (names the namespaces) and BENCH_WORK (the work
 folder; tools/bench.sh sets both and removes what they name however it ends). The
@@ -56,10 +56,16 @@ RTT_MS = setting("BENCH_RTT_MS", 40)
 SERVERS = setting("BENCH_SERVERS", "vsftpd,pyftpdlib").split(",")
 ONLY = set(setting("BENCH_ONLY", "bulk,many,listing,trips,delayed,tls").split(","))
 TAG = setting("BENCH_TAG", str(os.getpid()))
+# The million-entry listing from one server: vsftpd, which lists fastest.
+BIG_LISTING_SERVER = "vsftpd" if "vsftpd" in SERVERS else SERVERS[0]
 CERTIFICATES = os.path.join(HERE, "..", "tests", "servers", "make-test-certificates.sh")
 
 
 # ---- servers ---------------------------------------------------------------------
+
+class ServerUnstartable(Exception):
+    pass
+
 
 class Server:
     """A real FTP server through the tests' launcher; stopped when stdin closes.
@@ -77,7 +83,8 @@ class Server:
                 self.port = int(line.split()[1])
                 break
         if self.port is None:
-            raise RuntimeError("%s did not start" % kind)
+            self.process.wait()
+            raise ServerUnstartable(kind)
         self.log = self._find_log()
 
     def _find_log(self):
@@ -335,7 +342,7 @@ def on_loopback(build, work, kind, goals):
             many(clients, work, kind, goals)
         if "listing" in ONLY:
             listing(clients, kind, "wide", ENTRIES, goals)
-            if BIG_ENTRIES and kind == SERVERS[0]:
+            if BIG_ENTRIES and kind == BIG_LISTING_SERVER:
                 listing(clients, kind, "huge", BIG_ENTRIES, goals)
     finally:
         server.stop()
@@ -368,6 +375,15 @@ def secure(build, work, goals):
         server.stop()
 
 
+def unless_unstartable(case, *arguments):
+    """A server that cannot start here (vsftpd's one account is another
+    launcher's just now) leaves its rows out and says so; the others run."""
+    try:
+        case(*arguments)
+    except ServerUnstartable as error:
+        print("\n== %s: left out, the server did not start" % error)
+
+
 def main():
     build = os.path.abspath(sys.argv[1])
     work = os.environ.get("BENCH_WORK") or tempfile.mkdtemp(prefix="sapi-bench-")
@@ -379,7 +395,7 @@ def main():
                  subprocess.run(["lftp", "--version"], capture_output=True, text=True).stdout.split()[3],
                  os.cpu_count(), os.getloadavg()[0]))
         for kind in SERVERS:
-            on_loopback(build, work, kind, goals)
+            unless_unstartable(on_loopback, build, work, kind, goals)
         if "trips" in ONLY or "delayed" in ONLY:
             link = SlowLink(os.path.join(build, "bench", "delay_line"), RTT_MS // 2, TAG)
             measured = link.round_trip_ms()
@@ -387,7 +403,7 @@ def main():
             if measured < RTT_MS * 0.95:
                 raise RuntimeError("the delay line does not delay: %.1f ms for a %d ms round trip" % (measured, RTT_MS))
             for kind in SERVERS:
-                over_slow_link(build, work, link, kind, table, goals)
+                unless_unstartable(over_slow_link, build, work, link, kind, table, goals)
             print_trips_table(table, goals)
         if "tls" in ONLY:
             secure(build, work, goals)
