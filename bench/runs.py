@@ -37,11 +37,12 @@ def timed(command, cwd=None, enter=None):
     Wall time from here, CPU and peak memory from the kernel's account of the
     process (wait4). Raises RuntimeError when it failed."""
     env = dict(os.environ, SAPIHOST_PASSWORD=PASSWORD)
-    # Through /usr/bin/time, though its report goes nowhere: a peak memory
-    # survives exec, and a client forked straight from this Python would
-    # inherit its size. wait4 counts time's waited-for child in its figures.
-    command = ["/usr/bin/time", "-o", "/dev/null"] + list(command)
-    with tempfile.TemporaryFile() as errors:
+    # The peak memory from /usr/bin/time's report on its child: the kernel's
+    # peak of a process survives exec, so anything forked straight from this
+    # Python (time itself included) starts at Python's size. CPU from wait4,
+    # which counts time's waited-for child (time itself adds a millisecond).
+    with tempfile.TemporaryFile() as errors, tempfile.NamedTemporaryFile("r") as report:
+        command = ["/usr/bin/time", "-f", "%M", "-o", report.name] + list(command)
         start = time.perf_counter()
         process = subprocess.Popen(command, cwd=cwd, env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                    stderr=errors, preexec_fn=enter)
@@ -56,8 +57,9 @@ def timed(command, cwd=None, enter=None):
         if process.returncode != 0:
             errors.seek(0)
             text = errors.read()[-2000:].decode(errors="replace")
-            raise RuntimeError("%s failed (%d): %s" % (os.path.basename(command[3]), process.returncode, text.strip()))
-    return Run(wall, usage.ru_utime + usage.ru_stime, usage.ru_maxrss)
+            raise RuntimeError("%s failed (%d): %s" % (os.path.basename(command[5]), process.returncode, text.strip()))
+        kib = int(report.read().split()[-1])
+    return Run(wall, usage.ru_utime + usage.ru_stime, kib)
 
 
 def rotated(names, rep):
