@@ -243,7 +243,9 @@ ServerApiResult ModuleApi::ListingText(ListingKind kind, int32_t connection, int
     uint32_t capacity = static_cast<uint32_t>(nameBuffer_.size());
     uint32_t length = capacity;
     ServerApiResult result = slots[which](connection, index, nameBuffer_.data(), &length);
-    if (result == ApiBufferTooSmall && length > capacity) {
+    // No name is longer than 64 Ki units: a module that claims more is wrong,
+    // and its answer stands rather than a buffer of gigabytes.
+    if (result == ApiBufferTooSmall && length > capacity && length <= 65536) {
         TraceListingCall(names[which], connection, index, capacity, result, "length=" + std::to_string(length));
         nameBuffer_.resize(length);
         capacity = length;
