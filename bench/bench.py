@@ -4,18 +4,28 @@ lftp, same server, same bytes, same run. It prints; it never fails on numbers.
 Fair by construction: in every repetition each client runs once per case, the
 order of the clients rotates from one repetition to the next, every ratio is
 taken within one repetition, and each figure is min / median / max over the
-repetitions. Wall time, CPU time (user + system) and peak memory come from
-/usr/bin/time for the whole client process.
+repetitions. Wall time is taken around the client process, CPU time (user +
+system) and peak memory from the kernel's account of it (bench/runs.py). A
+failed or stalled run is flagged and left out of the ratios.
+
+The latency cases (round trips per operation, a bulk transfer) run over a
+slow link: the server in one network namespace, the clients in another, every
+packet between them held for half the round trip by bench/delay_line
+(bench/slow_link.py). Round trips are counted twice: the client's flights,
+from the packets, and the commands in the server's log.
 
     bench.py BUILD_DIR
-Environment (bigger runs): BENCH_REPS (3), BENCH_MIB (1024), BENCH_DELAYED_MIB
-(256), BENCH_ENTRIES (100000), BENCH_FILES (200), BENCH_RTT_MS (40),
-BENCH_SERVERS ("vsftpd,pyftpdlib"), BENCH_ONLY (a comma list of: bulk, many,
-listing, trips, delayed, tls, verify). The tls case moves BENCH_MIB each way over
-explicit FTPS from vsftpd, sapihost against curl --ssl-reqd, both verifying the
-server against the same private CA. The verify case downloads BENCH_MIB from
-proftpd with mod_digest, sapihost with and without --verify=require (the server
-then reads the whole file again to hash it).
+Environment (bigger runs): BENCH_REPS (7), BENCH_MIB (1024), BENCH_DELAYED_MIB
+(256), BENCH_ENTRIES (100000), BENCH_BIG_ENTRIES (1000000; its listing from vsftpd
+only), BENCH_FILES (200), BENCH_RTT_MS (40), BENCH_SERVERS
+("vsftpd,pyftpdlib"), BENCH_ONLY (a comma list of: bulk, many, listing, trips,
+delayed, tls, verify), BENCH_TAG (names the namespaces) and BENCH_WORK (the work
+folder; tools/bench.sh sets both and removes what they name however it ends). The
+tls case moves BENCH_MIB each way over explicit FTPS from vsftpd, sapihost
+against curl --ssl-reqd, both verifying the server against the same private CA.
+The verify case downloads BENCH_MIB from proftpd with mod_digest, sapihost with
+and without --verify=require (the server then reads the whole file again to
+hash it).
 """
 import os
 import shutil
@@ -25,43 +35,59 @@ import sys
 import tempfile
 import time
 
+from runs import PASSWORD, Run, flags, mark_stalls, median_ratio, ratio_text, repeat, rotated, spread, timed
+from slow_link import SERVER_ADDRESS, SlowLink
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 LAUNCHER = os.path.join(HERE, "..", "tests", "servers", "ftpserver.py")
 PYTHON = "/usr/bin/python3"
-USER, PASSWORD = "sapiftp", "secret"  # the launcher's account (vsftpd takes no other)
+USER = "sapiftp"  # the launcher's account (vsftpd takes no other)
+LOOPBACK = "127.0.0.1"
 
 
 def setting(name, default):
     return type(default)(os.environ.get(name, default))
 
 
-REPS = setting("BENCH_REPS", 3)
+REPS = setting("BENCH_REPS", 7)
 MIB = setting("BENCH_MIB", 1024)
 DELAYED_MIB = setting("BENCH_DELAYED_MIB", 256)
 ENTRIES = setting("BENCH_ENTRIES", 100000)
+BIG_ENTRIES = setting("BENCH_BIG_ENTRIES", 1000000)
 FILES = setting("BENCH_FILES", 200)
 RTT_MS = setting("BENCH_RTT_MS", 40)
 SERVERS = setting("BENCH_SERVERS", "vsftpd,pyftpdlib").split(",")
 ONLY = set(setting("BENCH_ONLY", "bulk,many,listing,trips,delayed,tls,verify").split(","))
+TAG = setting("BENCH_TAG", str(os.getpid()))
+# The million-entry listing from one server: vsftpd, which lists fastest.
+BIG_LISTING_SERVER = "vsftpd" if "vsftpd" in SERVERS else SERVERS[0]
 CERTIFICATES = os.path.join(HERE, "..", "tests", "servers", "make-test-certificates.sh")
 
 
-# ---- servers and the delay line ------------------------------------------------
+# ---- servers ---------------------------------------------------------------------
+
+class ServerUnstartable(Exception):
+    pass
+
 
 class Server:
-    """A real FTP server through the tests' launcher; stopped when stdin closes."""
+    """A real FTP server through the tests' launcher; stopped when stdin closes.
+    Over the slow link it runs in the server's namespace, on its address."""
 
-    def __init__(self, kind, root, extra=()):
+    def __init__(self, kind, root, extra=(), link=None):
         self.kind = kind
-        self.process = subprocess.Popen([PYTHON, LAUNCHER, kind, "--root", root] + list(extra), stdin=subprocess.PIPE,
-                                        stdout=subprocess.PIPE, text=True)
+        self.address = SERVER_ADDRESS if link else LOOPBACK
+        self.process = subprocess.Popen([PYTHON, LAUNCHER, kind, "--root", root, "--address", self.address] +
+                                        list(extra), stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True,
+                                        preexec_fn=link.enter_server if link else None)
         self.port = None
         for line in self.process.stdout:
             if line.startswith("PORT "):
                 self.port = int(line.split()[1])
                 break
         if self.port is None:
-            raise RuntimeError("%s did not start" % kind)
+            self.process.wait()
+            raise ServerUnstartable(kind)
         self.log = self._find_log()
 
     def _find_log(self):
@@ -76,7 +102,7 @@ class Server:
         raise RuntimeError("no log of %s found" % self.kind)
 
     def commands(self):
-        """The commands the server has logged so far: one round trip each."""
+        """The commands the server has logged so far."""
         marker = "FTP command: " if self.kind == "vsftpd" else "] <- "
         found = []
         if not os.path.exists(self.log):
@@ -94,31 +120,24 @@ class Server:
         self.process.wait(timeout=60)
 
 
-class DelayLine:
-    def __init__(self, port, rtt_ms):
-        # Its stderr would only hold asyncio's notes on connections cut at the end.
-        self.process = subprocess.Popen([PYTHON, os.path.join(HERE, "delay_proxy.py"), str(port), str(rtt_ms)],
-                                        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
-        self.port = int(self.process.stdout.readline().split()[1])
-
-    def stop(self):
-        self.process.terminate()
-        self.process.wait(timeout=30)
-
-
 # ---- clients ---------------------------------------------------------------------
 
 class Clients:
-    """The command lines of each client for each operation, against one port."""
+    """The command lines of each client for each operation, against one server."""
 
-    def __init__(self, build, port, tls_ca=None):
+    def __init__(self, build, server, tls_ca=None, link=None):
         self.tls_ca = tls_ca
+        self.enter = link.enter_client if link else None
         self.sapihost = os.path.join(build, "host", "sapihost")
         self.raw = os.path.join(build, "bench", "raw_copy")
-        self.url = "ftp://%s@127.0.0.1:%d/" % (USER, port)
-        self.curl_url = "ftp://%s:%s@127.0.0.1:%d/" % (USER, PASSWORD, port)
+        where = "%s:%d" % (server.address, server.port)
+        self.url = "ftp://%s@%s/" % (USER, where)
+        self.curl_url = "ftp://%s:%s@%s/" % (USER, PASSWORD, where)
         self.lftp_open = ("set net:max-retries 1; set ftp:ssl-allow no; set xfer:clobber on; "
-                          "set cmd:fail-exit yes; open -u %s,%s ftp://127.0.0.1:%d; " % (USER, PASSWORD, port))
+                          "set cmd:fail-exit yes; open -u %s,%s ftp://%s; " % (USER, PASSWORD, where))
+
+    def run(self, command, cwd=None):
+        return timed(command, cwd, self.enter)
 
     def host(self, *words, folder=""):
         secure = ["--tls", "--tls-ca", self.tls_ca] if self.tls_ca else []
@@ -148,66 +167,15 @@ class Clients:
                 "lftp": self.lftp("cd %s; mget -O %s *.bin" % (folder, out))}
 
     def listing(self, folder):
-        return {"sapihost": self.host("ls", folder),
-                "curl": ["curl", "-s", self.curl_url + folder + "/"],
-                "lftp": self.lftp("ls %s" % folder)}
+        """lftp's cls reads the entries as the others do; its ls passes the text through."""
+        return {"sapihost": self.host("ls", folder) if folder else self.host("ls"),
+                "curl": ["curl", "-s", self.curl_url + (folder + "/" if folder else "")],
+                "lftp": self.lftp("cls -1 %s" % (folder + "/" if folder else ""))}
 
     def info(self, name):
         return {"sapihost": self.host("info", name),
-                "curl": ["curl", "-s", "-I", self.curl_url + name]}
-
-
-def timed(command, cwd=None):
-    """Runs one client: (wall s, cpu s, peak KiB); raises when it failed."""
-    with tempfile.NamedTemporaryFile("r") as out:
-        env = dict(os.environ, SAPIHOST_PASSWORD=PASSWORD)
-        done = subprocess.run(["/usr/bin/time", "-f", "%e %U %S %M", "-o", out.name] + command, cwd=cwd, env=env,
-                              stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True, timeout=1800)
-        if done.returncode != 0:
-            raise RuntimeError("%s failed: %s" % (command[0], done.stderr[-2000:]))
-        wall, user, system, kib = out.read().split()[-4:]
-    return float(wall), float(user) + float(system), int(kib)
-
-
-# ---- repetitions, ratios, printing ------------------------------------------------
-
-def rotated(names, rep):
-    shift = rep % len(names)
-    return names[shift:] + names[:shift]
-
-
-def repeat(case, names, run_one, check=lambda name: None, cleanup=lambda: None):
-    """Runs every client once per repetition, in rotating order; {name: [(wall, cpu, kib)]}."""
-    results = {name: [] for name in names}
-    for rep in range(REPS):
-        for name in rotated(names, rep):
-            results[name].append(run_one(name))
-            check(name)
-            cleanup()
-    show(case, results)
-    return results
-
-
-def spread(values):
-    return "%7.2f %7.2f %7.2f" % (min(values), statistics.median(values), max(values))
-
-
-def show(case, results):
-    print("\n== %s (%d repetitions, order rotated)" % (case, REPS))
-    print("%-10s %-23s %-23s %s" % ("", "wall s  min/med/max", "cpu s  min/med/max", "peak MiB  min/med/max"))
-    for name, runs in results.items():
-        print("%-10s %-23s %-23s %s" % (name, spread([r[0] for r in runs]), spread([r[1] for r in runs]),
-                                        spread([r[2] / 1024 for r in runs])))
-    if "sapihost" not in results:
-        return
-    for other in [n for n in results if n not in ("sapihost", "raw")]:
-        ratios = [[s[i] / max(o[i], 1e-3) for s, o in zip(results["sapihost"], results[other])] for i in range(3)]
-        print("sapihost/%-5s wall %s   cpu %s   memory %s" % (other, spread(ratios[0]), spread(ratios[1]),
-                                                            spread(ratios[2])))
-
-
-def median_ratio(results, other, field=0):
-    return statistics.median(s[field] / max(o[field], 1e-3) for s, o in zip(results["sapihost"], results[other]))
+                "curl": ["curl", "-s", "-I", self.curl_url + name],
+                "lftp": self.lftp("cls -l %s" % name)}
 
 
 def same_file(a, b, who):
@@ -217,99 +185,135 @@ def same_file(a, b, who):
 
 # ---- the cases -------------------------------------------------------------------
 
-def bulk(build, work, kind, port, name, mib, label, goals, tls_ca=None):
+def bulk(clients, work, kind, name, mib, label, goals):
     """Download and upload of one large file; the raw copy only on plain loopback,
     and over TLS only sapihost and curl."""
     big = os.path.join(work, "root", name)
     local = os.path.join(work, "up-" + name)
     out = os.path.join(work, "out.bin")
-    clients = Clients(build, port, tls_ca)
     down = clients.download(name, out)
-    if tls_ca:
+    if clients.tls_ca:
         down.pop("lftp")
     elif not label:
         down["raw"] = [clients.raw, big, out]
     gone = lambda: os.path.exists(out) and os.remove(out)
     results = repeat("%d MiB download from %s%s" % (mib, kind, label), list(down),
-                     lambda who: timed(down[who]), lambda who: same_file(big, out, who), gone)
+                     lambda who: clients.run(down[who]), REPS, lambda who: same_file(big, out, who), gone)
     up = clients.upload(local, "up.bin")
-    if tls_ca:
+    if clients.tls_ca:
         up.pop("lftp")
     stored = os.path.join(work, "root", "up.bin")
-    ups = repeat("%d MiB upload to %s%s" % (mib, kind, label), list(up), lambda who: timed(up[who]),
+    ups = repeat("%d MiB upload to %s%s" % (mib, kind, label), list(up), lambda who: clients.run(up[who]), REPS,
                  lambda who: same_file(local, stored, who))
     for way, found in (("download", results), ("upload", ups)):
-        cpu = statistics.median(r[1] for r in found["sapihost"]) / (mib / 1024)
-        curl_cpu = statistics.median(r[1] for r in found["curl"]) / (mib / 1024)
-        goals.append("%d MiB %s, %s%s: time x%.2f of curl's, CPU %.2f s/GiB against curl's %.2f"
-                     % (mib, way, kind, label, median_ratio(found, "curl"), cpu, curl_cpu))
+        cpu = median_of(found["sapihost"], "cpu") / (mib / 1024)
+        curl_cpu = median_of(found["curl"], "cpu") / (mib / 1024)
+        goals.append("%d MiB %s, %s%s: time %s of curl's, CPU %.2f s/GiB against curl's %.2f"
+                     % (mib, way, kind, label, ratio_text(median_ratio(found, "curl")), cpu, curl_cpu))
 
 
-def many(build, work, kind, port, goals):
+def median_of(runs, field):
+    values = [getattr(r, field) for r in runs if r.clean]
+    return statistics.median(values) if values else float("nan")
+
+
+def many(clients, work, kind, goals):
     out = os.path.join(work, "many-out")
-    commands = Clients(build, port).many("many", FILES, out)
+    commands = clients.many("many", FILES, out)
 
     def run_one(name):
         os.makedirs(out)
-        return timed(commands[name], cwd=out)
+        return clients.run(commands[name], cwd=out)
 
     def check(name):
         got = len(os.listdir(out))
         if got != FILES:
             raise RuntimeError("%s fetched %d of %d files" % (name, got, FILES))
 
-    results = repeat("%d files of 4 KiB on one connection from %s" % (FILES, kind), list(commands), run_one, check,
-                     lambda: shutil.rmtree(out))
-    goals.append("%d x 4 KiB from %s with sapihost's defaults: time x%.2f of lftp mget's, x%.2f of curl's"
-                 % (FILES, kind, median_ratio(results, "lftp"), median_ratio(results, "curl")))
+    results = repeat("%d files of 4 KiB on one connection from %s" % (FILES, kind), list(commands), run_one, REPS,
+                     check, lambda: shutil.rmtree(out, ignore_errors=True))
+    goals.append("%d x 4 KiB from %s with sapihost's defaults: time %s of lftp mget's, %s of curl's"
+                 % (FILES, kind, ratio_text(median_ratio(results, "lftp")), ratio_text(median_ratio(results, "curl"))))
 
 
-def listing(build, work, kind, port, goals):
-    commands = Clients(build, port).listing("wide")
-    results = repeat("a listing of %d entries from %s" % (ENTRIES, kind), list(commands),
-                     lambda name: timed(commands[name]))
-    goals.append("%d entries from %s: time x%.2f of curl's, peak memory x%.2f of curl's"
-                 % (ENTRIES, kind, median_ratio(results, "curl"), median_ratio(results, "curl", 2)))
+def listing(clients, kind, folder, entries, goals):
+    commands = clients.listing(folder)
+    results = repeat("a listing of %d entries from %s" % (entries, kind), list(commands),
+                     lambda name: clients.run(commands[name]), REPS)
+    goals.append("%d entries from %s: time %s of curl's, CPU %s, peak memory %s"
+                 % (entries, kind, ratio_text(median_ratio(results, "curl")),
+                    ratio_text(median_ratio(results, "curl", "cpu")), ratio_text(median_ratio(results, "curl", "kib"))))
 
 
-def trips(build, work, server, port, goals):
-    """Round trips (commands in the server's log) and wall time per operation."""
-    clients = Clients(build, port)
+OPERATIONS = ("login + ls", "get 1 KiB", "put 1 KiB", "info")
+
+
+def trips(clients, work, server, link, table):
+    """Wall time, the client's flights (from the packets) and the commands in
+    the server's log, per operation, over the slow link."""
     small = os.path.join(work, "small.bin")
     out = os.path.join(work, "small-out.bin")
-    operations = [("open and list", clients.listing("")), ("1 KiB download", clients.download("small.bin", out)),
-                  ("1 KiB upload", clients.upload(small, "small-up.bin")), ("info", clients.info("small.bin"))]
-    print("\n== round trips per operation at %d ms RTT, %s (commands in the server's log; wall s min/med/max)"
-          % (RTT_MS, server.kind))
+    operations = zip(OPERATIONS, (clients.listing(""), clients.download("small.bin", out),
+                                  clients.upload(small, "small-up.bin"), clients.info("small.bin")))
+    print("\n== round trips per operation at %d ms RTT through the delay line, %s (%d repetitions)"
+          % (RTT_MS, server.kind, REPS))
     for operation, commands in operations:
-        counts, walls, seen = {}, {name: [] for name in commands}, {}
+        runs = {name: [] for name in commands}
+        flights = {name: [] for name in commands}
+        seen = {}
         for rep in range(REPS):
             for name in rotated(list(commands), rep):
                 before = len(server.commands())
-                walls[name].append(timed(commands[name])[0])
-                time.sleep(0.3)  # the server logs the last command after the client left
+                link.flights()
+                try:
+                    run = clients.run(commands[name])
+                except RuntimeError as error:
+                    run = Run(failure=str(error))
+                runs[name].append(run)
+                time.sleep(0.2)  # the server logs the last command after the client left
+                flights[name].append(link.flights())
                 seen[name] = server.commands()[before:]
-                counts[name] = len(seen[name])
-        print("%-15s %s" % (operation, "   ".join("%s %d (%s)" % (n, counts[n], spread(walls[n]).strip())
-                                                  for n in commands)))
-        print("%-15s sapihost sent: %s" % ("", " ".join(seen["sapihost"])))
-        goals.append("%s at %d ms, %s: %d round trips against curl's %d; beyond the module's connect: %s"
-                     % (operation, RTT_MS, server.kind, counts["sapihost"], counts["curl"],
-                        " ".join(beyond_connect(seen["sapihost"])) or "nothing"))
+        for name in commands:
+            mark_stalls(runs[name])
+        row = {"results": runs, "flights": flights, "commands": {n: len(seen[n]) for n in commands}}
+        table.setdefault(server.kind, {})[operation] = row
+        for name in commands:
+            print("%-11s %-9s wall %s  flights %s  server saw %d: %s %s"
+                  % (operation, name, spread([r.wall for r in runs[name] if r.clean]),
+                     flight_text(flights[name]), len(seen[name]), " ".join(seen[name]), flags(runs[name])))
 
 
-def beyond_connect(commands):
-    """What the module sent for the operation itself: after its connect (login,
-    features, the login folder's listing and its PWD), before the QUIT."""
-    rest = commands[commands.index("PWD") + 1:] if "PWD" in commands else commands
-    return [command for command in rest if command != "QUIT"]
+def flight_text(counts):
+    low, high = min(counts), max(counts)
+    return "%d" % statistics.median(counts) if low == high else "%d (%d-%d)" % (statistics.median(counts), low, high)
+
+
+def print_trips_table(table, goals):
+    """The table the README shows: sapihost's median time, its ratios, and the
+    flights of each client, per operation."""
+    for kind, rows in table.items():
+        print("\n== %s at %d ms RTT (medians of %d; ratios within each repetition)" % (kind, RTT_MS, REPS))
+        print("| operation | sapihost | x curl | x lftp | client flights: sapihost / curl / lftp | server saw |")
+        print("|---|---|---|---|---|---|")
+        for operation in OPERATIONS:
+            row = rows[operation]
+            results = row["results"]
+            wall = median_of(results["sapihost"], "wall")
+            cells = [ratio_text(median_ratio(results, other)) for other in ("curl", "lftp")]
+            stalls = "; ".join("%s: %s" % (n, flags(r)) for n, r in results.items() if flags(r))
+            print("| %s | %.2f s | %s | %s | %s | %s |%s" % (
+                operation, wall, cells[0], cells[1], " / ".join(flight_text(row["flights"][n]) for n in results),
+                " / ".join(str(row["commands"][n]) for n in results), "  flagged: " + stalls if stalls else ""))
+            goals.append("%s at %d ms, %s: time %s of curl's; flights %s against curl's %s"
+                         % (operation, RTT_MS, kind, cells[0], flight_text(row["flights"]["sapihost"]),
+                            flight_text(row["flights"]["curl"])))
 
 
 # ---- set-up and order ------------------------------------------------------------
 
 def make_root(work):
     root = os.path.join(work, "root")
-    for folder in ("many", "wide"):
+    for folder in ("many", "wide", "huge"):
         os.makedirs(os.path.join(root, folder))
     for name, mib, wanted in (("big.bin", MIB, "bulk"), ("mid.bin", DELAYED_MIB, "delayed")):
         if wanted in ONLY or (wanted == "bulk" and ONLY & {"tls", "verify"}):
@@ -321,13 +325,42 @@ def make_root(work):
         with open(os.path.join(root, "many", "f%03d.bin" % i), "wb") as f:
             f.write(os.urandom(4096))
     if "listing" in ONLY:
-        for i in range(ENTRIES):
-            os.close(os.open(os.path.join(root, "wide", "entry-%07d.dat" % i), os.O_CREAT | os.O_WRONLY, 0o644))
+        for folder, count in (("wide", ENTRIES), ("huge", BIG_ENTRIES)):
+            for i in range(count):
+                os.close(os.open(os.path.join(root, folder, "entry-%07d.dat" % i), os.O_CREAT | os.O_WRONLY, 0o644))
     with open(os.path.join(work, "small.bin"), "wb") as f:
         f.write(os.urandom(1024))
     shutil.copyfile(os.path.join(work, "small.bin"), os.path.join(root, "small.bin"))
     os.chmod(work, 0o755)
     return root
+
+
+def on_loopback(build, work, kind, goals):
+    server = Server(kind, os.path.join(work, "root"))
+    try:
+        clients = Clients(build, server)
+        if "bulk" in ONLY:
+            bulk(clients, work, kind, "big.bin", MIB, "", goals)
+        if "many" in ONLY:
+            many(clients, work, kind, goals)
+        if "listing" in ONLY:
+            listing(clients, kind, "wide", ENTRIES, goals)
+            if BIG_ENTRIES and kind == BIG_LISTING_SERVER:
+                listing(clients, kind, "huge", BIG_ENTRIES, goals)
+    finally:
+        server.stop()
+
+
+def over_slow_link(build, work, link, kind, table, goals):
+    server = Server(kind, os.path.join(work, "root"), link=link)
+    try:
+        clients = Clients(build, server, link=link)
+        if "trips" in ONLY:
+            trips(clients, work, server, link, table)
+        if "delayed" in ONLY and kind == SERVERS[0]:
+            bulk(clients, work, kind, "mid.bin", DELAYED_MIB, " at %d ms RTT" % RTT_MS, goals)
+    finally:
+        server.stop()
 
 
 def secure(build, work, goals):
@@ -339,8 +372,8 @@ def secure(build, work, goals):
              "--tls-key", os.path.join(certificates, "server.key")]
     server = Server("vsftpd", os.path.join(work, "root"), extra)
     try:
-        bulk(build, work, "vsftpd", server.port, "big.bin", MIB, " over explicit FTPS", goals,
-             os.path.join(certificates, "ca.crt"))
+        bulk(Clients(build, server, os.path.join(certificates, "ca.crt")), work, "vsftpd", "big.bin", MIB,
+             " over explicit FTPS", goals)
     finally:
         server.stop()
 
@@ -350,24 +383,33 @@ def verified(build, work, goals):
     the check costs, the local hash as the bytes pass and the server's own."""
     server = Server("proftpd", os.path.join(work, "root"), ["--digest"])
     big, out = os.path.join(work, "root", "big.bin"), os.path.join(work, "out.bin")
-    plain = Clients(build, server.port).host("get", "big.bin", out)
-    commands = {"plain": plain, "verified": plain[:2] + ["--verify=require"] + plain[2:]}
+    clients = Clients(build, server)
+    plain = clients.host("get", "big.bin", out)
+    commands = {"sapihost": plain[:2] + ["--verify=require"] + plain[2:], "plain": plain}
     try:
         found = repeat("%d MiB download from proftpd, checked against its digest or not" % MIB, list(commands),
-                       lambda who: timed(commands[who]), lambda who: same_file(big, out, who),
+                       lambda who: clients.run(commands[who]), REPS, lambda who: same_file(big, out, who),
                        lambda: os.path.exists(out) and os.remove(out))
     finally:
         server.stop()
-    wall = statistics.median(v[0] / max(p[0], 1e-3) for v, p in zip(found["verified"], found["plain"]))
-    cpu = [statistics.median(r[1] for r in found[who]) / (MIB / 1024) for who in ("verified", "plain")]
-    goals.append("%d MiB download verified (proftpd's SHA-256): time x%.2f of unverified, CPU %.2f s/GiB against %.2f"
-                 % (MIB, wall, cpu[0], cpu[1]))
+    cpu = [median_of(found[who], "cpu") / (MIB / 1024) for who in ("sapihost", "plain")]
+    goals.append("%d MiB download verified (proftpd's SHA-256): time %s of unverified, CPU %.2f s/GiB against %.2f"
+                 % (MIB, ratio_text(median_ratio(found, "plain")), cpu[0], cpu[1]))
+
+
+def unless_unstartable(case, *arguments):
+    """A server that cannot start here (vsftpd's one account is another
+    launcher's just now) leaves its rows out and says so; the others run."""
+    try:
+        case(*arguments)
+    except ServerUnstartable as error:
+        print("\n== %s: left out, the server did not start" % error)
 
 
 def main():
     build = os.path.abspath(sys.argv[1])
-    work = tempfile.mkdtemp(prefix="sapi-bench-")
-    goals = []
+    work = os.environ.get("BENCH_WORK") or tempfile.mkdtemp(prefix="sapi-bench-")
+    goals, table, link = [], {}, None
     try:
         make_root(work)
         print("sapihost (its defaults), curl %s, lftp %s; %d CPUs, load %.1f"
@@ -375,34 +417,26 @@ def main():
                  subprocess.run(["lftp", "--version"], capture_output=True, text=True).stdout.split()[3],
                  os.cpu_count(), os.getloadavg()[0]))
         for kind in SERVERS:
-            server = Server(kind, os.path.join(work, "root"))
-            try:
-                if "bulk" in ONLY:
-                    bulk(build, work, kind, server.port, "big.bin", MIB, "", goals)
-                if "many" in ONLY:
-                    many(build, work, kind, server.port, goals)
-                if "listing" in ONLY:
-                    listing(build, work, kind, server.port, goals)
-                if "trips" in ONLY or "delayed" in ONLY:
-                    line = DelayLine(server.port, RTT_MS)
-                    try:
-                        if "trips" in ONLY:
-                            trips(build, work, server, line.port, goals)
-                        if "delayed" in ONLY and kind == SERVERS[0]:
-                            bulk(build, work, kind, line.port, "mid.bin", DELAYED_MIB, " at %d ms RTT" % RTT_MS,
-                                 goals)
-                    finally:
-                        line.stop()
-            finally:
-                server.stop()
+            unless_unstartable(on_loopback, build, work, kind, goals)
+        if "trips" in ONLY or "delayed" in ONLY:
+            link = SlowLink(os.path.join(build, "bench", "delay_line"), RTT_MS // 2, TAG)
+            measured = link.round_trip_ms()
+            print("\n== the delay line: %d ms each way; a TCP handshake across it took %.1f ms" % (RTT_MS // 2, measured))
+            if measured < RTT_MS * 0.95:
+                raise RuntimeError("the delay line does not delay: %.1f ms for a %d ms round trip" % (measured, RTT_MS))
+            for kind in SERVERS:
+                unless_unstartable(over_slow_link, build, work, link, kind, table, goals)
+            print_trips_table(table, goals)
         if "tls" in ONLY:
             secure(build, work, goals)
         if "verify" in ONLY:
-            verified(build, work, goals)
+            unless_unstartable(verified, build, work, goals)
         print("\n== goals (medians of the per-repetition ratios; ratios below 1 favour sapihost)")
         for goal in goals:
             print("  " + goal)
     finally:
+        if link is not None:
+            link.stop()
         shutil.rmtree(work, ignore_errors=True)
 
 

@@ -1,6 +1,8 @@
 """A delay line for FTP on loopback: listens on 127.0.0.1, forwards to an FTP
 server, and holds every chunk for half the round-trip time in each direction.
-This machine's kernel has no netem, so the benchmark brings its own delay.
+The interop tests use it to make late replies the normal case. It relays
+bytes, answering connects itself, so the server never sees the delay: the
+benchmark measures over bench/delay_line, which delays packets instead.
 
 The control connection is read line by line; a 227 or 229 reply to PASV or
 EPSV is rewritten to a port of the proxy's own, which forwards (with the same

@@ -4,16 +4,35 @@
 
 namespace sapihost {
 
+namespace {
+
+// A list the module holds in order (vsftpd sorts its own) is printed as it is
+// read a second time, with no copy of its names here: for a million entries
+// that copy is some 30 MB. Any other list is read into memory and sorted.
+std::optional<Failure> PrintSorted(Session &session, ListingKind kind, std::string_view end) {
+    bool sorted = true;
+    std::string previous;
+    auto check = [&](const std::string &name) {
+        if (sorted && name < previous) sorted = false;
+        if (sorted) previous = name;
+    };
+    if (auto failure = session.EachName(kind, check)) return failure;
+    if (sorted) return session.EachName(kind, [&](const std::string &name) { PrintUnflushed(name, end); });
+    NameList names;
+    if (auto failure = session.EachName(kind, [&](const std::string &name) { names.push_back(name); })) return failure;
+    names.Sort();
+    // One write per buffer-full, not one per name.
+    for (std::size_t i = 0; i < names.size(); ++i) PrintUnflushed(names[i], end);
+    return std::nullopt;
+}
+
+}  // namespace
+
 bool CommandRunner::PrintListing() {
-    Listing listing;
-    if (auto failure = session_->ReadListing(listing)) return Report({"ls", {}}, *failure);
-    listing.folders.Sort();
-    listing.files.Sort();
-    // One write per buffer-full, not one per name: a large folder prints in
-    // a few hundred writes.
-    for (std::size_t i = 0; i < listing.folders.size(); ++i) PrintUnflushed(listing.folders[i], "/\n");
-    for (std::size_t i = 0; i < listing.files.size(); ++i) PrintUnflushed(listing.files[i], "\n");
+    auto failure = PrintSorted(*session_, ListingKind::FolderName, "/\n");
+    if (!failure) failure = PrintSorted(*session_, ListingKind::AssetName, "\n");
     std::fflush(stdout);
+    if (failure) return Report({"ls", {}}, *failure);
     return true;
 }
 

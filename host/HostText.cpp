@@ -71,10 +71,13 @@ HostText ToHostText(std::string_view utf8) {
     return out;
 }
 
-std::string ToUtf8(std::basic_string_view<ServerApiChar> text) {
-    std::string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
+void AssignUtf8(std::string &out, std::basic_string_view<ServerApiChar> text) {
+    // Most names are ASCII from end to end: those units are written in place.
+    out.resize(text.size());
+    size_t i = 0;
+    for (; i < text.size() && static_cast<uint16_t>(text[i]) < 0x80; ++i) out[i] = static_cast<char>(text[i]);
+    out.resize(i);
+    for (; i < text.size(); ++i) {
         const auto unit = static_cast<char32_t>(static_cast<uint16_t>(text[i]));
         if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size()) {
             const auto low = static_cast<char32_t>(static_cast<uint16_t>(text[i + 1]));
@@ -86,6 +89,11 @@ std::string ToUtf8(std::basic_string_view<ServerApiChar> text) {
         }
         AppendUtf8(out, unit >= 0xD800 && unit <= 0xDFFF ? kReplacement : unit);
     }
+}
+
+std::string ToUtf8(std::basic_string_view<ServerApiChar> text) {
+    std::string out;
+    AssignUtf8(out, text);
     return out;
 }
 

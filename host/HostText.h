@@ -18,6 +18,8 @@ static_assert(sizeof(ServerApiChar) == 2, "the module speaks UTF-16");
 HostText ToHostText(std::string_view utf8);
 // An unpaired surrogate becomes U+FFFD.
 std::string ToUtf8(std::basic_string_view<ServerApiChar> text);
+// The same into `out`, whose memory is reused: one name after another.
+void AssignUtf8(std::string &out, std::basic_string_view<ServerApiChar> text);
 std::string ToUtf8(const ServerApiChar *text);  // zero-terminated; null gives ""
 
 }  // namespace sapihost

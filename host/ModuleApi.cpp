@@ -1,5 +1,6 @@
 #include "ModuleApi.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "ResultCodes.h"
@@ -229,16 +230,46 @@ void ModuleApi::CloseServer(int32_t connection) {
     TraceVoid("CloseServer(connection=" + std::to_string(connection) + ")");
 }
 
+// A listing's names are read by the hundred thousand: each one in a single
+// call, into a buffer that holds any name a listing record can (259 units and
+// the terminator), and no trace text unless tracing. A module that has a
+// longer one says how long; the buffer grows and the call is made again.
 ServerApiResult ModuleApi::ListingText(ListingKind kind, int32_t connection, int32_t index, std::string &text) {
     static const char *const names[] = {"GetFolderName", "GetFolderTitle", "GetAssetName", "GetAssetTitle"};
-    ListingTextFunction slots[] = {table_->GetFolderName, table_->GetFolderTitle, table_->GetAssetName,
-                                   table_->GetAssetTitle};
+    const ListingTextFunction slots[] = {table_->GetFolderName, table_->GetFolderTitle, table_->GetAssetName,
+                                         table_->GetAssetTitle};
     const auto which = static_cast<size_t>(kind);
-    const ListingTextFunction slot = slots[which];
-    return CopyOut(std::string(names[which]) + "(connection=" + std::to_string(connection) +
-                       ", index=" + std::to_string(index) + ", ",
-                   [&](ServerApiChar *buffer, uint32_t *length) { return slot(connection, index, buffer, length); },
-                   text);
+    if (nameBuffer_.size() < 260) nameBuffer_.resize(260);
+    uint32_t capacity = static_cast<uint32_t>(nameBuffer_.size());
+    uint32_t length = capacity;
+    ServerApiResult result = slots[which](connection, index, nameBuffer_.data(), &length);
+    // No name is longer than 64 Ki units: a module that claims more is wrong,
+    // and its answer stands rather than a buffer of gigabytes.
+    if (result == ApiBufferTooSmall && length > capacity && length <= 65536) {
+        TraceListingCall(names[which], connection, index, capacity, result, "length=" + std::to_string(length));
+        nameBuffer_.resize(length);
+        capacity = length;
+        result = slots[which](connection, index, nameBuffer_.data(), &length);
+    }
+    if (result == ApiOk) {
+        // The terminator ends the name, whatever length the module claims.
+        const ServerApiChar *name = nameBuffer_.data();
+        AssignUtf8(text, std::basic_string_view<ServerApiChar>(
+                             name, static_cast<size_t>(std::find(name, name + capacity, ServerApiChar{0}) - name)));
+    }
+    if (trace_) {
+        TraceListingCall(names[which], connection, index, capacity, result,
+                         result == ApiOk ? "text=" + Quote(text) : "length=" + std::to_string(length));
+    }
+    return result;
+}
+
+void ModuleApi::TraceListingCall(const char *name, int32_t connection, int32_t index, uint32_t capacity,
+                                 ServerApiResult result, const std::string &outputs) const {
+    if (!trace_) return;
+    Trace(std::string(name) + "(connection=" + std::to_string(connection) + ", index=" + std::to_string(index) +
+              ", text, &length=" + std::to_string(capacity) + ")",
+          result, outputs);
 }
 
 ServerApiResult ModuleApi::ChangeFolder(int32_t connection, const std::string &name) {

@@ -69,10 +69,13 @@ private:
                             std::string &text);
     void Trace(const std::string &call, ServerApiResult result, const std::string &outputs = {}) const;
     void TraceVoid(const std::string &call) const;
+    void TraceListingCall(const char *name, int32_t connection, int32_t index, uint32_t capacity,
+                          ServerApiResult result, const std::string &outputs) const;
 
     std::unique_ptr<platform::LoadedModule> module_;
     const ServerApiFunctions *table_;
     bool trace_;
+    std::vector<ServerApiChar> nameBuffer_;  // reused from name to name
 };
 
 // A parameter set that is destroyed when the object goes.

@@ -9,17 +9,6 @@ namespace {
 
 Failure CodeFailure(ServerApiResult code, std::string message = {}) { return Failure{code, std::move(message), {}, {}}; }
 
-// Reads one list of the listing by index until the module says there is no more.
-std::optional<Failure> ReadList(ModuleApi &api, ListingKind kind, int32_t connection, NameList &names) {
-    std::string name;
-    for (int32_t index = 0;; ++index) {
-        const ServerApiResult result = api.ListingText(kind, connection, index, name);
-        if (result == ApiIndexOutOfRange) return std::nullopt;
-        if (result != ApiOk) return CodeFailure(result, "reading the listing failed");
-        names.push_back(name);
-    }
-}
-
 }  // namespace
 
 bool Listing::HasFolder(const std::string &name) const { return folders.Contains(name); }
@@ -142,13 +131,25 @@ std::optional<Failure> Session::Refresh() {
     return Return(folder);
 }
 
-std::optional<Failure> Session::ReadListing(Listing &listing) {
+std::optional<Failure> Session::EachName(ListingKind kind, const std::function<void(const std::string &)> &take) {
     if (listingStale_) {
         if (auto failure = Refresh()) return failure;
     }
+    std::string name;
+    for (int32_t index = 0;; ++index) {
+        const ServerApiResult result = api_.ListingText(kind, connection_, index, name);
+        if (result == ApiIndexOutOfRange) return std::nullopt;
+        if (result != ApiOk) return CodeFailure(result, "reading the listing failed");
+        take(name);
+    }
+}
+
+std::optional<Failure> Session::ReadListing(Listing &listing) {
     listing = Listing{};
-    if (auto failure = ReadList(api_, ListingKind::FolderName, connection_, listing.folders)) return failure;
-    return ReadList(api_, ListingKind::AssetName, connection_, listing.files);
+    if (auto failure = EachName(ListingKind::FolderName, [&](const std::string &name) { listing.folders.push_back(name); })) {
+        return failure;
+    }
+    return EachName(ListingKind::AssetName, [&](const std::string &name) { listing.files.push_back(name); });
 }
 
 std::optional<Failure> Session::CurrentFolder(std::string &folder) {

@@ -86,6 +86,8 @@ public:
     // The listing the module holds; re-read from the server first when a delete
     // may have made it stale (DeleteAsset leaves the module's listing as it was).
     std::optional<Failure> ReadListing(Listing &listing);
+    // One list of that listing, name by name in the module's order, none kept.
+    std::optional<Failure> EachName(ListingKind kind, const std::function<void(const std::string &)> &take);
     void MarkListingStale() { listingStale_ = true; }
     std::optional<Failure> CurrentFolder(std::string &folder);
 

@@ -1,5 +1,6 @@
 #include "ftp/FtpConnection.h"
 
+#include "base/TextCopyOut.h"
 #include "ftp/ConnectionFailure.h"
 #include "ftp/services/WinInetConstants.h"
 
@@ -107,22 +108,20 @@ void SAPI_WINAPI FtpConnection::StatusCallback(InternetHandle handle, uintptr_t 
 
 namespace {
 
-ResultCode EntryAt(const WideNameList &list, int32_t index, WideString &name, WideString &title) {
+ResultCode EntryAt(const WideNameList &list, int32_t index, WideChar *text, uint32_t *length) {
     if (index < 0 || static_cast<std::size_t>(index) >= list.size()) return ApiIndexOutOfRange;
-    const WideString entry = list[static_cast<std::size_t>(index)];
-    name = entry;
-    title = entry;
-    return ApiOk;
+    const auto at = static_cast<std::size_t>(index);
+    return TextCopyOutBy(list.UnitsAt(at), [&](WideChar *out) { list.DecodeAt(at, out); }, text, length);
 }
 
 }  // namespace
 
-ResultCode FtpConnection::FolderAt(int32_t index, WideString &name, WideString &title) const {
-    return EntryAt(folders_, index, name, title);
+ResultCode FtpConnection::FolderAt(int32_t index, WideChar *text, uint32_t *length) const {
+    return EntryAt(folders_, index, text, length);
 }
 
-ResultCode FtpConnection::AssetAt(int32_t index, WideString &name, WideString &title) const {
-    return EntryAt(assets_, index, name, title);
+ResultCode FtpConnection::AssetAt(int32_t index, WideChar *text, uint32_t *length) const {
+    return EntryAt(assets_, index, text, length);
 }
 
 WideString FtpConnection::CurrentFolder() const { return currentFolder_; }

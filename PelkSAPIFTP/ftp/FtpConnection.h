@@ -41,8 +41,10 @@ public:
                        const WideString &password, bool usePassive, const TlsRequest &tls = {});
     void CloseHandles();
     ResultCode RefreshListing(const WideChar *searchPattern);
-    ResultCode FolderAt(int32_t index, WideString &name, WideString &title) const;
-    ResultCode AssetAt(int32_t index, WideString &name, WideString &title) const;
+    // An entry's name (its title too: the same text) under the copy-out rule,
+    // decoded straight into the host's buffer.
+    ResultCode FolderAt(int32_t index, WideChar *text, uint32_t *length) const;
+    ResultCode AssetAt(int32_t index, WideChar *text, uint32_t *length) const;
     WideString CurrentFolder() const;
     ResultCode DeleteRemoteFile(const WideString &name);
     static void SAPI_WINAPI StatusCallback(InternetHandle handle, uintptr_t context, uint32_t status,

@@ -9,20 +9,13 @@ namespace sapi {
 namespace {
 
 enum class List { Folders, Assets };
-// Which of an entry's two texts a slot hands out.
-enum class EntryText { Name, Title };
 
-ResultCode ListingText(int32_t handle, int32_t index, WideChar *text, uint32_t *length, List list,
-                       EntryText entryText) {
+// A name and its title are the same text.
+ResultCode ListingText(int32_t handle, int32_t index, WideChar *text, uint32_t *length, List list) {
     if (length == nullptr) return ApiInvalidArgument;
     const ConnectionCall connection = Connections().Enter(handle);
     if (!connection) return ApiNoSuchConnection;
-    WideString name;
-    WideString title;
-    const ResultCode found = list == List::Folders ? connection->FolderAt(index, name, title)
-                                                   : connection->AssetAt(index, name, title);
-    if (found != ApiOk) return found;
-    return TextCopyOut(entryText == EntryText::Name ? name : title, text, length);
+    return list == List::Folders ? connection->FolderAt(index, text, length) : connection->AssetAt(index, text, length);
 }
 
 // The folder goes to both buffers with the capacity the host gave; only the copy
@@ -40,10 +33,10 @@ ResultCode CurrentFolderText(int32_t handle, WideChar *first, WideChar *second,
     return TextCopyOut(folder, first, length);
 }
 
-template <List list, EntryText entryText>
+template <List list>
 ServerApiResult ListingSlot(int32_t connection, int32_t index, ServerApiChar *text,
                             uint32_t *length) {
-    return Guarded([&] { return ListingText(connection, index, text, length, list, entryText); });
+    return Guarded([&] { return ListingText(connection, index, text, length, list); });
 }
 
 }  // namespace
@@ -53,26 +46,22 @@ extern "C" {
 
 ServerApiResult SERVER_API_CALL GetFolderName(int32_t connection, int32_t index,
                                               ServerApiChar *text, uint32_t *length) {
-    using sapi::List, sapi::EntryText;
-    return sapi::ListingSlot<List::Folders, EntryText::Name>(connection, index, text, length);
+    return sapi::ListingSlot<sapi::List::Folders>(connection, index, text, length);
 }
 
 ServerApiResult SERVER_API_CALL GetFolderTitle(int32_t connection, int32_t index,
                                                ServerApiChar *text, uint32_t *length) {
-    using sapi::List, sapi::EntryText;
-    return sapi::ListingSlot<List::Folders, EntryText::Title>(connection, index, text, length);
+    return sapi::ListingSlot<sapi::List::Folders>(connection, index, text, length);
 }
 
 ServerApiResult SERVER_API_CALL GetAssetName(int32_t connection, int32_t index,
                                              ServerApiChar *text, uint32_t *length) {
-    using sapi::List, sapi::EntryText;
-    return sapi::ListingSlot<List::Assets, EntryText::Name>(connection, index, text, length);
+    return sapi::ListingSlot<sapi::List::Assets>(connection, index, text, length);
 }
 
 ServerApiResult SERVER_API_CALL GetAssetTitle(int32_t connection, int32_t index,
                                               ServerApiChar *text, uint32_t *length) {
-    using sapi::List, sapi::EntryText;
-    return sapi::ListingSlot<List::Assets, EntryText::Title>(connection, index, text, length);
+    return sapi::ListingSlot<sapi::List::Assets>(connection, index, text, length);
 }
 
 ServerApiResult SERVER_API_CALL GetCurrentFolder(int32_t connection, ServerApiChar *first,

@@ -18,6 +18,10 @@ public:
     std::size_t size() const { return packed_.size(); }
     bool empty() const { return packed_.empty(); }
     WideString operator[](std::size_t index) const;
+    // A name without a string of its own: its length in units, and the name
+    // written to `out` (that many units, no terminator).
+    std::size_t UnitsAt(std::size_t index) const;
+    void DecodeAt(std::size_t index, WideChar *out) const;
     std::vector<WideString> ToVector() const;
     void clear() { packed_.clear(); }
 

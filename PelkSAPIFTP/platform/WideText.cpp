@@ -90,7 +90,15 @@ WideString WideFromUtf8(std::string_view text) {
 }
 
 void AppendWideFromUtf8(WideString &out, std::string_view text) {
-    for (std::size_t i = 0; i < text.size();) {
+    // The common case, ASCII, written in place: one byte a unit.
+    const std::size_t start = out.size();
+    out.resize(start + text.size());
+    std::size_t i = 0;
+    for (; i < text.size() && static_cast<unsigned char>(text[i]) < 0x80; ++i) {
+        out[start + i] = static_cast<WideChar>(static_cast<unsigned char>(text[i]));
+    }
+    out.resize(start + i);
+    while (i < text.size()) {
         char32_t c = 0;
         const std::size_t length = DecodeUtf8(text, i, c);
         if (length == 0) {
@@ -105,6 +113,10 @@ void AppendWideFromUtf8(WideString &out, std::string_view text) {
 
 bool IsValidUtf8(std::string_view text) {
     for (std::size_t i = 0; i < text.size();) {
+        if (static_cast<unsigned char>(text[i]) < 0x80) {
+            ++i;
+            continue;
+        }
         char32_t c = 0;
         const std::size_t length = DecodeUtf8(text, i, c);
         if (length == 0) return false;

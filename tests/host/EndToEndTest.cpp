@@ -3,11 +3,13 @@
 // The module is the build whose waits are a hundredth of the real ones.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <thread>
+#include <vector>
 
 #include "RunHost.h"
 #include "TestFiles.h"
@@ -419,6 +421,33 @@ TEST_F(HostEndToEnd, NoPasswordAndNoTerminalIsAUsageError) {
     const HostRun run = RunSapihost({Url(), "ls"}, options);
     EXPECT_EQ(run.status, 2);
     EXPECT_TRUE(Has(run.err, "SAPIHOST_PASSWORD")) << run.err;
+}
+
+// ls prints folders, then files, each in byte order, whether the server sorted
+// its listing (vsftpd) or sent the folder's own order (pyftpdlib): the first is
+// printed as the module holds it, the second sorted in memory. Names beyond
+// ASCII, and one near the longest a listing record holds, come out whole.
+TEST(HostEndToEndListing, FoldersThenFilesInByteOrderFromEitherServer) {
+    std::vector<std::string> files = {"\xC3\xA9t\xC3\xA9.txt", std::string(250, 'z'), "Z.txt"};
+    for (int i = 0; i < 40; ++i) files.push_back(std::to_string(i * 7919 % 1000).append(".txt"));
+    std::vector<std::string> folders = {"d2", "D1", "d10"};
+    std::sort(files.begin(), files.end());
+    std::sort(folders.begin(), folders.end());
+    std::string expected;
+    for (const auto &folder : folders) expected.append(folder).append("/\n");
+    for (const auto &file : files) expected.append(file).append("\n");
+    for (const char *kind : {"pyftpdlib", "vsftpd"}) {
+        TempDir temp("sapihost-ls");
+        for (const auto &file : files) WriteWholeFile(temp / "root" / file, "x");
+        for (const auto &folder : folders) fs::create_directories(temp / "root" / folder);
+        TestFtpServer server(kind, temp / "root");
+        HostRunOptions options;
+        options.env["SAPIHOST_PASSWORD"] = TestFtpServer::DefaultPassword;
+        const HostRun run = RunSapihost(
+            {"ftp://sapiftp@127.0.0.1:" + std::to_string(server.port()) + "/", "ls"}, options);
+        ASSERT_EQ(run.status, 0) << kind << run.All();
+        EXPECT_EQ(run.out, expected) << kind;
+    }
 }
 
 TEST(HostEndToEndIpv6, BracketedAddressAndNamesBeyondAscii) {

@@ -1,4 +1,4 @@
-// The benchmark's delay line (bench/delay_proxy.py) in front of a test server:
+// A relay of bytes with a delay (bench/delay_proxy.py) in front of a test server:
 // every chunk on the control and passive data connections is held for half
 // the round trip each way, so that late replies are the normal case. This
 // kernel has no netem. Stopped (SIGTERM, then SIGKILL) when destroyed.

@@ -2,7 +2,7 @@
 """Starts a real FTP server on loopback for tests and for trying things by hand.
 
     /usr/bin/python3 tests/servers/ftpserver.py KIND --root DIR [--user U] [--password P]
-        [--address 127.0.0.1|::1] [--port N] [--size-in-ascii] [--slow-failed-logins]
+        [--address 127.0.0.1|::1|ADDRESS] [--port N] [--size-in-ascii] [--slow-failed-logins]
         [--read-only NAME]... [--idle-timeout SECONDS] [--no-chroot] [--burst-bytes N] [--digest]
         [--log FILE]
         [--tls explicit|implicit --tls-cert PEM --tls-key PEM]
@@ -14,6 +14,7 @@ of its session processes by pid, removes what it added to the system, and exits.
 Run it from a shell with stdin on the terminal and end it with Ctrl-D or Ctrl-C.
 """
 import argparse
+import ipaddress
 import os
 import select
 import shutil
@@ -31,13 +32,19 @@ START_TIMEOUT = 10.0
 START_ATTEMPTS = 3
 
 
+def address(text):
+    ipaddress.ip_address(text)  # a name would be looked up; only addresses are taken
+    return text
+
+
 def parse():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("kind", choices=sorted(kinds.KINDS))
     parser.add_argument("--root", required=True, help="served folder (made if missing)")
     parser.add_argument("--user", default="sapiftp")
     parser.add_argument("--password", default="secret")
-    parser.add_argument("--address", default="127.0.0.1", choices=["127.0.0.1", "::1"])
+    parser.add_argument("--address", default="127.0.0.1", type=address,
+                        help="127.0.0.1, ::1, or an address of a network namespace of your own (the bench's)")
     parser.add_argument("--port", type=int, default=0, help="0 picks a free one")
     parser.add_argument("--size-in-ascii", action="store_true",
                         help="pyftpdlib: answer SIZE before TYPE I too")

@@ -25,13 +25,6 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
     return true;
 }
 
-std::string_view NextWord(std::string_view line, std::size_t &pos) {
-    while (pos < line.size() && IsBlank(line[pos])) ++pos;
-    const std::size_t begin = pos;
-    while (pos < line.size() && !IsBlank(line[pos])) ++pos;
-    return line.substr(begin, pos - begin);
-}
-
 std::string PrintableExcerpt(std::string_view text, std::size_t bytes) {
     static constexpr char hex[] = "0123456789ABCDEF";
     std::string out;
@@ -45,14 +38,6 @@ std::string PrintableExcerpt(std::string_view text, std::size_t bytes) {
     }
     if (text.size() > bytes) out += "...";
     return out;
-}
-
-bool AllDigits(std::string_view text) {
-    if (text.empty()) return false;
-    for (char c : text) {
-        if (!IsDigitChar(c)) return false;
-    }
-    return true;
 }
 
 }  // namespace sapi::ftpclient

@@ -18,14 +18,26 @@ std::optional<uint64_t> ParseUnsigned64(std::string_view text);
 bool EqualsIgnoringCase(std::string_view a, std::string_view b);
 
 // Reads one blank-separated word at pos and moves pos past it; empty at the
-// end of the line.
-std::string_view NextWord(std::string_view line, std::size_t &pos);
+// end of the line. Inline, as AllDigits: a listing line calls them a dozen
+// times, a million lines a listing.
+inline std::string_view NextWord(std::string_view line, std::size_t &pos) {
+    while (pos < line.size() && IsBlank(line[pos])) ++pos;
+    const std::size_t begin = pos;
+    while (pos < line.size() && !IsBlank(line[pos])) ++pos;
+    return line.substr(begin, pos - begin);
+}
 
 // At most `bytes` of the text, for a person to read: control bytes become
 // "\x01", "..." marks a cut; other bytes (a UTF-8 name) stay as they are.
 std::string PrintableExcerpt(std::string_view text, std::size_t bytes);
 
 // Whole text of ASCII digits, at least one.
-bool AllDigits(std::string_view text);
+inline bool AllDigits(std::string_view text) {
+    if (text.empty()) return false;
+    for (char c : text) {
+        if (!IsDigitChar(c)) return false;
+    }
+    return true;
+}
 
 }  // namespace sapi::ftpclient

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 
 #include "ftp/protocol/ListingText.h"
 
@@ -10,12 +11,13 @@ namespace sapi::ftpclient {
 namespace {
 
 bool IsEnglishMonth(std::string_view word) {
-    static constexpr std::array<std::string_view, 12> months = {
-        "jan", "feb", "mar", "apr", "may", "jun", "jul", "aug", "sep", "oct", "nov", "dec"};
-    for (std::string_view month : months) {
-        if (EqualsIgnoringCase(word, month)) return true;
-    }
-    return false;
+    if (word.size() != 3) return false;
+    // The three letters in lower case, as one number: one compare a month.
+    uint32_t key = 0;
+    for (const char c : word) key = key << 8 | static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    static constexpr std::array<uint32_t, 12> months = {0x6a616e, 0x666562, 0x6d6172, 0x617072, 0x6d6179, 0x6a756e,
+                                                        0x6a756c, 0x617567, 0x736570, 0x6f6374, 0x6e6f76, 0x646563};
+    return std::find(months.begin(), months.end(), key) != months.end();
 }
 
 // One CJK character: two or three bytes, the first not ASCII.

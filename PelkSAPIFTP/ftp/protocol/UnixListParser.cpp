@@ -12,11 +12,16 @@ namespace {
 // perhaps the link count, where the mark took the blank before it
 // ("drwxr-x---+1464"). 'f' is a plain file on some servers.
 bool IsModeWord(std::string_view word) {
-    static constexpr std::string_view kinds = "-dlbcpsDnf";
-    static constexpr std::string_view permissions = "-rwxsStTlL";
-    if (word.size() < 10 || kinds.find(word[0]) == std::string_view::npos) return false;
+    const auto isKind = [](char c) { return std::string_view("-dlbcpsDnf").find(c) != std::string_view::npos; };
+    const auto isPermission = [](char c) {
+        switch (c) {
+        case '-': case 'r': case 'w': case 'x': case 's': case 'S': case 't': case 'T': case 'l': case 'L': return true;
+        default: return false;
+        }
+    };
+    if (word.size() < 10 || !isKind(word[0])) return false;
     for (std::size_t i = 1; i < 10; ++i) {
-        if (permissions.find(word[i]) == std::string_view::npos) return false;
+        if (!isPermission(word[i])) return false;
     }
     std::string_view rest = word.substr(10);
     if (!rest.empty() && (rest[0] == '+' || rest[0] == '.' || rest[0] == '@')) rest.remove_prefix(1);

@@ -215,18 +215,26 @@ TEST_F(FtpConnectionTest, DeleteIgnoresRefusalsAndNamesWithLineBreaksNeverLeave)
 }
 
 TEST_F(FtpConnectionTest, EntriesOutsideTheListLeaveTheOutputsAlone) {
-    fake.defaultListing.entries = {FakeFolder("only")};
+    fake.defaultListing.entries = {FakeFolder("only"), FakeFile("\xc3\xa9t\xc3\xa9")};
     ASSERT_EQ(Connect(), ApiOk);
-    WideString name = W("before");
-    WideString title = W("before");
-    EXPECT_EQ(connection.FolderAt(-1, name, title), ApiIndexOutOfRange);
-    EXPECT_EQ(connection.FolderAt(1, name, title), ApiIndexOutOfRange);
-    EXPECT_EQ(connection.AssetAt(0, name, title), ApiIndexOutOfRange);
-    EXPECT_EQ(name, W("before"));
-    EXPECT_EQ(title, W("before"));
-    EXPECT_EQ(connection.FolderAt(0, name, title), ApiOk);
-    EXPECT_EQ(name, W("only"));
-    EXPECT_EQ(title, W("only"));
+    WideChar text[8] = {'x', 0};
+    uint32_t length = 8;
+    EXPECT_EQ(connection.FolderAt(-1, text, &length), ApiIndexOutOfRange);
+    EXPECT_EQ(connection.FolderAt(1, text, &length), ApiIndexOutOfRange);
+    EXPECT_EQ(connection.AssetAt(1, text, &length), ApiIndexOutOfRange);
+    EXPECT_EQ(WideString(text), W("x"));
+    EXPECT_EQ(length, 8u);
+    ASSERT_EQ(connection.FolderAt(0, text, &length), ApiOk);
+    EXPECT_EQ(WideString(text), W("only"));
+    EXPECT_EQ(length, 5u);
+    // Decoded straight into the host's buffer: asked with one unit too few, the
+    // buffer stays as it was and the length says what is needed.
+    length = 3;
+    EXPECT_EQ(connection.AssetAt(0, text, &length), ApiBufferTooSmall);
+    EXPECT_EQ(length, 4u);
+    EXPECT_EQ(WideString(text), W("only"));
+    ASSERT_EQ(connection.AssetAt(0, text, &length), ApiOk);
+    EXPECT_EQ(WideString(text), WideString(u"\u00e9t\u00e9"));
 }
 
 // The status callback forwards to the one set before it, and only to a real one.
