@@ -19,7 +19,7 @@ Environment (bigger runs): BENCH_REPS (7), BENCH_MIB (1024), BENCH_DELAYED_MIB
 (256), BENCH_ENTRIES (100000), BENCH_BIG_ENTRIES (1000000; its listing from vsftpd
 only), BENCH_FILES (200), BENCH_RTT_MS (40), BENCH_SERVERS
 ("vsftpd,pyftpdlib"), BENCH_ONLY (a comma list of: bulk, many, listing, trips,
-delayed, tls, verify), BENCH_TAG (names the namespaces) and BENCH_WORK (the work
+delayed, parallel, tls, verify), BENCH_TAG (names the namespaces) and BENCH_WORK (the work
 folder; tools/bench.sh sets both and removes what they name however it ends). The
 tls case moves BENCH_MIB each way over explicit FTPS from vsftpd, sapihost
 against curl --ssl-reqd, both verifying the server against the same private CA.
@@ -57,7 +57,7 @@ BIG_ENTRIES = setting("BENCH_BIG_ENTRIES", 1000000)
 FILES = setting("BENCH_FILES", 200)
 RTT_MS = setting("BENCH_RTT_MS", 40)
 SERVERS = setting("BENCH_SERVERS", "vsftpd,pyftpdlib").split(",")
-ONLY = set(setting("BENCH_ONLY", "bulk,many,listing,trips,delayed,tls,verify").split(","))
+ONLY = set(setting("BENCH_ONLY", "bulk,many,listing,trips,delayed,parallel,tls,verify").split(","))
 TAG = setting("BENCH_TAG", str(os.getpid()))
 # The million-entry listing from one server: vsftpd, which lists fastest.
 BIG_LISTING_SERVER = "vsftpd" if "vsftpd" in SERVERS else SERVERS[0]
@@ -236,6 +236,30 @@ def many(clients, work, kind, goals):
                  % (FILES, kind, ratio_text(median_ratio(results, "lftp")), ratio_text(median_ratio(results, "curl"))))
 
 
+def parallel(clients, work, kind, goals):
+    """The many files again over the slow link: one connection against eight at
+    once (sapihost get -P 8, lftp mget -P 8)."""
+    out = os.path.join(work, "many-out")
+    commands = {"sapihost": clients.host("mget", "-P", "8", "*.bin", folder="many/"),
+                "one": clients.host("mget", "*.bin", folder="many/"),
+                "lftp": clients.lftp("cd many; mget -P 8 -O %s *.bin" % out)}
+
+    def run_one(name):
+        os.makedirs(out)
+        return clients.run(commands[name], cwd=out)
+
+    def check(name):
+        got = len(os.listdir(out))
+        if got != FILES:
+            raise RuntimeError("%s fetched %d of %d files" % (name, got, FILES))
+
+    results = repeat("%d files of 4 KiB from %s at %d ms RTT, 8 connections" % (FILES, kind, RTT_MS), list(commands),
+                     run_one, REPS, check, lambda: shutil.rmtree(out, ignore_errors=True))
+    goals.append("%d x 4 KiB from %s at %d ms RTT with -P 8: time %s of sapihost's one connection (goal at most "
+                 "0.20), %s of lftp mget -P 8's" % (FILES, kind, RTT_MS, ratio_text(median_ratio(results, "one")),
+                                                    ratio_text(median_ratio(results, "lftp"))))
+
+
 def listing(clients, kind, folder, entries, goals):
     commands = clients.listing(folder)
     results = repeat("a listing of %d entries from %s" % (entries, kind), list(commands),
@@ -359,6 +383,8 @@ def over_slow_link(build, work, link, kind, table, goals):
             trips(clients, work, server, link, table)
         if "delayed" in ONLY and kind == SERVERS[0]:
             bulk(clients, work, kind, "mid.bin", DELAYED_MIB, " at %d ms RTT" % RTT_MS, goals)
+        if "parallel" in ONLY and kind == SERVERS[0]:
+            parallel(clients, work, kind, goals)
     finally:
         server.stop()
 
@@ -418,7 +444,7 @@ def main():
                  os.cpu_count(), os.getloadavg()[0]))
         for kind in SERVERS:
             unless_unstartable(on_loopback, build, work, kind, goals)
-        if "trips" in ONLY or "delayed" in ONLY:
+        if ONLY & {"trips", "delayed", "parallel"}:
             link = SlowLink(os.path.join(build, "bench", "delay_line"), RTT_MS // 2, TAG)
             measured = link.round_trip_ms()
             print("\n== the delay line: %d ms each way; a TCP handshake across it took %.1f ms" % (RTT_MS // 2, measured))
