@@ -217,10 +217,8 @@ def median_of(runs, field):
     return statistics.median(values) if values else float("nan")
 
 
-def many(clients, work, kind, goals):
-    out = os.path.join(work, "many-out")
-    commands = clients.many("many", FILES, out)
-
+def fetch_many(clients, out, commands, case):
+    """Each client's run of `commands` into a fresh `out`, checked for every file."""
     def run_one(name):
         os.makedirs(out)
         return clients.run(commands[name], cwd=out)
@@ -230,8 +228,13 @@ def many(clients, work, kind, goals):
         if got != FILES:
             raise RuntimeError("%s fetched %d of %d files" % (name, got, FILES))
 
-    results = repeat("%d files of 4 KiB on one connection from %s" % (FILES, kind), list(commands), run_one, REPS,
-                     check, lambda: shutil.rmtree(out, ignore_errors=True))
+    return repeat(case, list(commands), run_one, REPS, check, lambda: shutil.rmtree(out, ignore_errors=True))
+
+
+def many(clients, work, kind, goals):
+    out = os.path.join(work, "many-out")
+    results = fetch_many(clients, out, clients.many("many", FILES, out),
+                         "%d files of 4 KiB on one connection from %s" % (FILES, kind))
     goals.append("%d x 4 KiB from %s with sapihost's defaults: time %s of lftp mget's, %s of curl's"
                  % (FILES, kind, ratio_text(median_ratio(results, "lftp")), ratio_text(median_ratio(results, "curl"))))
 
@@ -243,18 +246,8 @@ def parallel(clients, work, kind, goals):
     commands = {"sapihost": clients.host("mget", "-P", "8", "*.bin", folder="many/"),
                 "one": clients.host("mget", "*.bin", folder="many/"),
                 "lftp": clients.lftp("cd many; mget -P 8 -O %s *.bin" % out)}
-
-    def run_one(name):
-        os.makedirs(out)
-        return clients.run(commands[name], cwd=out)
-
-    def check(name):
-        got = len(os.listdir(out))
-        if got != FILES:
-            raise RuntimeError("%s fetched %d of %d files" % (name, got, FILES))
-
-    results = repeat("%d files of 4 KiB from %s at %d ms RTT, 8 connections" % (FILES, kind, RTT_MS), list(commands),
-                     run_one, REPS, check, lambda: shutil.rmtree(out, ignore_errors=True))
+    results = fetch_many(clients, out, commands,
+                         "%d files of 4 KiB from %s at %d ms RTT, 8 connections" % (FILES, kind, RTT_MS))
     goals.append("%d x 4 KiB from %s at %d ms RTT with -P 8: time %s of sapihost's one connection (goal at most "
                  "0.20), %s of lftp mget -P 8's" % (FILES, kind, RTT_MS, ratio_text(median_ratio(results, "one")),
                                                     ratio_text(median_ratio(results, "lftp"))))

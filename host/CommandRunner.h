@@ -79,6 +79,9 @@ private:
     bool Info(const Command &command);
     bool Get(const Command &command);
     bool RemoteFileIsEmpty(Session &session, const std::string &remote);
+    // get's and put's words with "-P N" taken off; false once a mistake in
+    // them is reported. `batch` when they name a batch.
+    bool SplitTransfer(const Command &given, Command &command, size_t &connections, bool &batch);
     bool GetBatch(const Command &command, size_t connections);
     // One item of a batch over the connection of `session`.
     using BatchMove = std::function<bool(Session &, const std::string &, ProgressDisplay &)>;

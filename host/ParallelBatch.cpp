@@ -26,6 +26,16 @@ bool TakeConnections(Command &command, size_t &connections, bool &given) {
     return valid;
 }
 
+// "-P N" given makes a batch, as more names or a wildcard do.
+bool CommandRunner::SplitTransfer(const Command &given, Command &command, size_t &connections, bool &batch) {
+    command = given;
+    bool parallel = false;
+    if (!TakeConnections(command, connections, parallel)) return Fail(given, "-P takes 1 to 16 connections");
+    if (command.args.empty()) return Fail(given, "give the names of the files");
+    batch = parallel || IsBatchTransfer(command);
+    return true;
+}
+
 void CommandRunner::MoveInParallel(const Command &command, const std::vector<std::string> &items, size_t connections,
                                    ProgressDisplay &progress, const BatchMove &move, BatchCount &count) {
     std::string folder;

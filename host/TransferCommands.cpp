@@ -33,12 +33,11 @@ bool CommandRunner::RemoteFileIsEmpty(Session &session, const std::string &remot
 }
 
 bool CommandRunner::Get(const Command &given) {
-    Command command = given;
+    Command command;
     size_t connections = 1;
-    bool parallel = false;
-    if (!TakeConnections(command, connections, parallel)) return Fail(given, "-P takes 1 to 16 connections");
-    if (command.args.empty()) return Fail(given, "give the files to download");
-    if (parallel || IsBatchTransfer(command)) return GetBatch(command, connections);
+    bool batch = false;
+    if (!SplitTransfer(given, command, connections, batch)) return false;
+    if (batch) return GetBatch(command, connections);
     const std::string &remote = command.args[0];
     if (RefuseFolder(command)) return false;
     std::string local = command.args.size() > 1 ? command.args[1] : BaseName(remote);
@@ -132,12 +131,11 @@ bool CommandRunner::Cat(const Command &command) {
 }
 
 bool CommandRunner::Put(const Command &given) {
-    Command command = given;
+    Command command;
     size_t connections = 1;
-    bool parallel = false;
-    if (!TakeConnections(command, connections, parallel)) return Fail(given, "-P takes 1 to 16 connections");
-    if (command.args.empty()) return Fail(given, "give the files to upload");
-    if (parallel || IsBatchTransfer(command)) return PutBatch(command, connections);
+    bool batch = false;
+    if (!SplitTransfer(given, command, connections, batch)) return false;
+    if (batch) return PutBatch(command, connections);
     const std::string &local = command.args[0];
     const std::string target = command.args.size() > 1 ? command.args[1] : BaseName(local);
     // A name with a folder in it: enter the folder and store the bare name, so
