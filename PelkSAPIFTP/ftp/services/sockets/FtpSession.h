@@ -30,6 +30,16 @@ namespace sapi::ftpclient {
 
 enum class VerifyMode { Off, WhereOffered, Required };
 
+// What a call on the session came to, and what it rests on: the server's
+// last reply, and, where the call failed, the session's own account of why:
+// the reason it went away, what a transfer's check found, or the TLS check.
+struct SessionOutcome {
+    SessionError error;
+    const FtpReply &reply;   // empty when no reply came
+    std::string reason;      // set when the session went away, or a check failed
+    const TlsCheck *tls = nullptr;  // set when the server was found not secure
+};
+
 class FtpSession {
 public:
     FtpSession(bool passive, TlsSettings tls = {}, StreamFactory &streams = TcpStreams(),
@@ -93,6 +103,8 @@ public:
     // Why the session failed, in a user's terms: one line, the server's reply
     // where there was one ("530 Login incorrect.", "no greeting within 60 s").
     std::string FailureReason() const;
+    // `error`, as a call just returned it, with the facts it rests on.
+    SessionOutcome Outcome(SessionError error) const;
     // A line of the module's own in the trace.
     void Note(std::string_view text) { trace_.Note(text); }
 

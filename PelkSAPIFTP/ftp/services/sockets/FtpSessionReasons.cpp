@@ -25,6 +25,16 @@ std::string FtpSession::FailureReason() const {
     return channel_.State() == ChannelState::Broken ? ReasonFor(channel_.BrokenBy()) : std::string();
 }
 
+SessionOutcome FtpSession::Outcome(SessionError error) const {
+    SessionOutcome outcome{error, LastReply(), {}, nullptr};
+    // A session that went away has no reply to show, or an old one.
+    if (IsGone(error)) outcome.reason = FailureReason();
+    // A transfer that failed its check: why, in place of the digest reply.
+    if (error == SessionError::DigestMismatch || error == SessionError::NoDigest) outcome.reason = Verification();
+    if (error == SessionError::NotSecure) outcome.tls = &tlsCheck_;
+    return outcome;
+}
+
 // The connection itself failed: no reply, no command yet.
 std::string FtpSession::ConnectReason(SessionError error) const {
     const std::string where = host_ + " port " + std::to_string(port_);

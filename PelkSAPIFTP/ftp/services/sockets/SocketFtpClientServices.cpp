@@ -155,30 +155,20 @@ std::shared_ptr<Child> ChildOf(const ConnectObject &owner, InternetHandle connec
 }  // namespace
 
 // Records the outcome of a request on the calling thread: the error, and the
-// server's last reply whenever one came.
-bool SocketFtpClientServices::Finish(const FtpSession &session, SessionError error) {
-    if (!session.LastReply().lines.empty()) SetThreadResponse(session.LastReply().Text());
-    if (!error) return true;
-    // A session that went away has no reply to show, or an old one; its
-    // reason says what happened.
-    if (IsGone(error)) {
-        const std::string reason = session.FailureReason();
-        if (!reason.empty()) SetThreadResponse(reason);
-    }
-    // A transfer that failed its check: why, in place of the digest reply.
-    if (error == SessionError::DigestMismatch || error == SessionError::NoDigest) {
-        SetThreadResponse(session.Verification());
-    }
-    if (error == SessionError::NotSecure) {
+// server's last reply whenever one came, or the session's reason in its place.
+bool SocketFtpClientServices::Finish(const SessionOutcome &outcome) {
+    if (!outcome.reply.lines.empty()) SetThreadResponse(outcome.reply.Text());
+    if (!outcome.error) return true;
+    if (!outcome.reason.empty()) SetThreadResponse(outcome.reason);
+    if (outcome.tls != nullptr) {
         // WinInet's certificate errors, and the reason for the host to show:
         // one line, then the certificate's fingerprint for a user to pin.
-        const TlsCheck &check = session.TlsOutcome();
-        std::string text = check.reason;
-        if (!check.facts.fingerprint.empty()) text += "\r\nSHA256 Fingerprint=" + check.facts.fingerprint;
+        std::string text = outcome.tls->reason;
+        if (!outcome.tls->facts.fingerprint.empty()) text += "\r\nSHA256 Fingerprint=" + outcome.tls->facts.fingerprint;
         SetThreadResponse(text);
-        return FailBool(WinInetErrorOf(check.verdict));
+        return FailBool(WinInetErrorOf(outcome.tls->verdict));
     }
-    return FailBool(WinInetErrorOf(error));
+    return FailBool(WinInetErrorOf(outcome.error));
 }
 
 std::shared_ptr<ConnectObject> SocketFtpClientServices::ConnectFor(InternetHandle connect, bool transfersToo) {
@@ -273,7 +263,7 @@ InternetHandle SocketFtpClientServices::InternetConnect(InternetHandle internet,
     session->EnableVerification(root->verify);
     const SessionError error = session->Login(Utf8Of(serverName), port == 0 ? INTERNET_DEFAULT_FTP_PORT : port,
                                           Utf8Of(userName), Utf8Of(password));
-    if (!Finish(*session, error)) {
+    if (!Finish(session->Outcome(error))) {
         // Why the connection failed, for the host to show: the thread's last
         // response is otherwise whatever an earlier connection left there.
         if (error != SessionError::NotSecure) SetThreadResponse(session->FailureReason());
@@ -303,7 +293,7 @@ InternetHandle SocketFtpClientServices::FtpFindFirstFile(InternetHandle connect,
     std::shared_ptr<FindObject> find = ChildOf<FindObject>(*owner, connect);
     const std::string path = owner->names->Encode(pattern.listPath);
     const SessionCall call(*owner->session);
-    if (!Finish(*owner->session, owner->session->List(path, find->listing))) return nullptr;
+    if (!Finish(owner->session->Outcome(owner->session->List(path, find->listing)))) return nullptr;
     find->filter = pattern.filter;
     if (!NextRecord(*find, *findData)) return FailHandle(ERROR_NO_MORE_FILES);
     return handles_.Add(std::move(find));
@@ -325,7 +315,7 @@ bool SocketFtpClientServices::RunCommand(InternetHandle connect, const char *ver
     FtpReply reply;
     const std::string line = std::string(verb) + " " + owner->names->Encode(argument);
     const SessionCall call(*owner->session);
-    return Finish(*owner->session, owner->session->Command(line, reply));
+    return Finish(owner->session->Outcome(owner->session->Command(line, reply)));
 }
 
 bool SocketFtpClientServices::FtpSetCurrentDirectory(InternetHandle connect, const WideChar *directory) {
@@ -351,7 +341,7 @@ bool SocketFtpClientServices::FtpGetCurrentDirectory(InternetHandle connect, Wid
     if (directory == nullptr || length == nullptr) return FailBool(ERROR_INVALID_PARAMETER);
     const SessionCall call(*owner->session);
     FtpReply reply;
-    if (!Finish(*owner->session, owner->session->Command("PWD", reply))) return false;
+    if (!Finish(owner->session->Outcome(owner->session->Command("PWD", reply)))) return false;
     const std::optional<std::string> path =
         reply.code == 257 ? ParseQuotedPath(reply.FirstLineMessage()) : std::nullopt;
     if (!path) {
@@ -377,7 +367,7 @@ bool SocketFtpClientServices::FtpCommand(InternetHandle connect, bool expectResp
     if (blank != WideView::npos) line.append(" ").append(owner->names->Encode(text.substr(blank + 1)));
     const SessionCall call(*owner->session);
     FtpReply reply;
-    return Finish(*owner->session, owner->session->Command(line, reply));
+    return Finish(owner->session->Outcome(owner->session->Command(line, reply)));
 }
 
 bool SocketFtpClientServices::InternetGetLastResponseInfo(uint32_t *error, WideChar *buffer,
@@ -398,7 +388,7 @@ InternetHandle SocketFtpClientServices::FtpOpenFile(InternetHandle connect, cons
     const bool retrieve = access == GENERIC_READ;
     const std::string name = owner->names->Encode(fileName);
     const SessionCall call(*owner->session);
-    if (!Finish(*owner->session, owner->session->OpenTransfer(name, retrieve))) return nullptr;
+    if (!Finish(owner->session->Outcome(owner->session->OpenTransfer(name, retrieve)))) return nullptr;
     return handles_.Add(ChildOf<FileObject>(*owner, connect));
 }
 
@@ -427,7 +417,7 @@ bool SocketFtpClientServices::InternetReadFile(InternetHandle file, void *buffer
     if (bytesRead == nullptr || (buffer == nullptr && bytesToRead > 0)) return FailBool(ERROR_INVALID_PARAMETER);
     *bytesRead = 0;
     const SessionCall call(*object->session);
-    return Finish(*object->session, object->session->Read(buffer, bytesToRead, *bytesRead));
+    return Finish(object->session->Outcome(object->session->Read(buffer, bytesToRead, *bytesRead)));
 }
 
 bool SocketFtpClientServices::InternetWriteFile(InternetHandle file, const void *buffer, uint32_t bytesToWrite,
@@ -439,7 +429,7 @@ bool SocketFtpClientServices::InternetWriteFile(InternetHandle file, const void 
     }
     *bytesWritten = 0;
     const SessionCall call(*object->session);
-    return Finish(*object->session, object->session->Write(buffer, bytesToWrite, *bytesWritten));
+    return Finish(object->session->Outcome(object->session->Write(buffer, bytesToWrite, *bytesWritten)));
 }
 
 bool SocketFtpClientServices::InternetCloseHandle(InternetHandle handle) {
@@ -454,7 +444,7 @@ bool SocketFtpClientServices::InternetCloseHandle(InternetHandle handle) {
     const std::shared_ptr<FileObject> self = As<FileObject>(removed.back());
     if (!self) return true;
     const SessionCall call(*self->session);
-    return Finish(*self->session, self->session->CloseTransfer());
+    return Finish(self->session->Outcome(self->session->CloseTransfer()));
 }
 
 bool SocketFtpClientServices::InternetQueryOption(InternetHandle handle, uint32_t option, void *buffer,

@@ -66,7 +66,7 @@ private:
     bool RunCommand(InternetHandle connect, const char *verb, const WideChar *argument);
     bool QueryVerification(const std::shared_ptr<HandleObject> &object, void *buffer, uint32_t *length);
     std::shared_ptr<ConnectObject> ConnectFor(InternetHandle connect, bool transfersToo);
-    bool Finish(const FtpSession &session, SessionError error);
+    bool Finish(const SessionOutcome &outcome);
 
     HandleTable handles_;
 };
