@@ -231,29 +231,34 @@ void ModuleApi::CloseServer(int32_t connection) {
 }
 
 // A listing's names are read by the hundred thousand: each one in a single
-// call, into a buffer that holds any name a listing record can (259 units and
-// the terminator), and no trace text unless tracing. A module that has a
-// longer one says how long; the buffer grows and the call is made again.
+// call, into a buffer on the stack that holds any name a listing record can
+// (259 units and the terminator), and no trace text unless tracing. A module
+// that has a longer one says how long; a buffer that size is made and the
+// call made again. Nothing is kept between calls: the connections of a -P
+// batch read names from their own threads through this one object.
 ServerApiResult ModuleApi::ListingText(ListingKind kind, int32_t connection, int32_t index, std::string &text) {
     static const char *const names[] = {"GetFolderName", "GetFolderTitle", "GetAssetName", "GetAssetTitle"};
     const ListingTextFunction slots[] = {table_->GetFolderName, table_->GetFolderTitle, table_->GetAssetName,
                                          table_->GetAssetTitle};
     const auto which = static_cast<size_t>(kind);
-    if (nameBuffer_.size() < 260) nameBuffer_.resize(260);
-    uint32_t capacity = static_cast<uint32_t>(nameBuffer_.size());
+    ServerApiChar usual[260];
+    std::vector<ServerApiChar> large;
+    ServerApiChar *buffer = usual;
+    uint32_t capacity = 260;
     uint32_t length = capacity;
-    ServerApiResult result = slots[which](connection, index, nameBuffer_.data(), &length);
+    ServerApiResult result = slots[which](connection, index, buffer, &length);
     // No name is longer than 64 Ki units: a module that claims more is wrong,
     // and its answer stands rather than a buffer of gigabytes.
     if (result == ApiBufferTooSmall && length > capacity && length <= 65536) {
         TraceListingCall(names[which], connection, index, capacity, result, "length=" + std::to_string(length));
-        nameBuffer_.resize(length);
+        large.resize(length);
+        buffer = large.data();
         capacity = length;
-        result = slots[which](connection, index, nameBuffer_.data(), &length);
+        result = slots[which](connection, index, buffer, &length);
     }
     if (result == ApiOk) {
         // The terminator ends the name, whatever length the module claims.
-        const ServerApiChar *name = nameBuffer_.data();
+        const ServerApiChar *name = buffer;
         AssignUtf8(text, std::basic_string_view<ServerApiChar>(
                              name, static_cast<size_t>(std::find(name, name + capacity, ServerApiChar{0}) - name)));
     }

@@ -75,7 +75,6 @@ private:
     std::unique_ptr<platform::LoadedModule> module_;
     const ServerApiFunctions *table_;
     bool trace_;
-    std::vector<ServerApiChar> nameBuffer_;  // reused from name to name
 };
 
 // A parameter set that is destroyed when the object goes.
