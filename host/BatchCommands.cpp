@@ -119,14 +119,16 @@ bool CommandRunner::RunBatch(const Command &command, const std::vector<std::stri
 bool CommandRunner::GetBatch(const Command &command, size_t connections) {
     const std::optional<std::vector<std::string>> names = ExpandRemote(command);
     if (!names) return false;
-    // Read (and refreshed if a delete made it stale) here, once: the folder
-    // checks below then only read it, from whichever thread moves the file.
+    // Read here once, on this thread, for every name's folder check: not once
+    // a file, and not from the threads of a -P batch. A listing that cannot
+    // be read refuses nothing, as before.
     Listing listing;
     session_->ReadListing(listing);
     return RunBatch(command, *names, "downloaded ", connections,
                     [&](Session &session, const std::string &remote, ProgressDisplay &progress) {
                         const Command one{command.name, {remote}};
-                        return !RefuseFolder(one) && Fetch(one, session, remote, BaseName(remote), progress, true);
+                        return !RefuseFolder(one, &listing) &&
+                               Fetch(one, session, remote, BaseName(remote), progress, true);
                     });
 }
 

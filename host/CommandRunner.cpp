@@ -22,11 +22,15 @@ std::string JoinCommand(const Command &command) {
 }  // namespace
 
 // A name the listing shows as a folder: the module would try to open it as a
-// file (for `info`, thirty times), so say what it is instead.
-bool CommandRunner::RefuseFolder(const Command &command) {
+// file (for `info`, thirty times), so say what it is instead. `read` is the
+// listing a caller read already, for many names; without it the session's is
+// read here.
+bool CommandRunner::RefuseFolder(const Command &command, const Listing *read) {
     const std::string &name = command.args[0];
+    if (!IsSimpleName(name)) return false;
     Listing listing;
-    if (!IsSimpleName(name) || session_->ReadListing(listing) || !listing.HasFolder(name)) return false;
+    if (read == nullptr && session_->ReadListing(listing)) return false;
+    if (!(read != nullptr ? *read : listing).HasFolder(name)) return false;
     Fail(command, "'" + name + "' is a folder");
     return true;
 }

@@ -109,7 +109,7 @@ private:
     bool RefuseShell(const Command &command);
 
     bool PrintListing();
-    bool RefuseFolder(const Command &command);
+    bool RefuseFolder(const Command &command, const Listing *read = nullptr);
 
     RunnerSettings settings_;
     std::unique_ptr<ModuleApi> api_;
