@@ -19,6 +19,7 @@ void ServeListing(ScriptPeer &peer, const std::string &command, const std::strin
     peer.SendData(listing);
     peer.CloseData();
     peer.Reply("226 Transfer complete");
+    peer.AnswerPortBehind();
 }
 
 TEST(ClientHandles, DeadAndForeignHandlesAreRefused) {

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdio>
+#include <utility>
 
 namespace ftpclienttest {
 
@@ -99,20 +100,25 @@ void ScriptPeer::LogIn(const std::string &features, const std::string &folder) {
     Expect("PASS");
     Reply("230 Logged in");
     Expect("FEAT");
-    Send("211-Features:\r\n" + features + "211 End\r\n");
-    if (features.find("UTF8") != std::string::npos) {
-        Expect("OPTS UTF8 ON");
-        Reply("200 UTF8 set to on");
-    }
+    Expect("OPTS UTF8 ON");
     Expect("TYPE I");
     Expect("PWD");
-    Send("200 Type set to I\r\n257 \"" + folder + "\" is the current directory\r\n");
+    std::string replies = "211-Features:\r\n" + features + "211 End\r\n200 UTF8 set to on\r\n" +
+                          "200 Type set to I\r\n257 \"" + folder + "\" is the current directory\r\n";
+    if (passive) {
+        Expect("EPSV");
+        portGiven = loginPassiveReply.empty();
+        replies += (portGiven ? ListenForData() : loginPassiveReply) + "\r\n";
+    }
+    Send(replies);
 }
 
 void ScriptPeer::AnswerSize(const std::string &command, const std::string &reply) {
     Expect(command);
+    if (portGiven) return Reply(reply);
     Expect("EPSV");
     Send(reply + "\r\n" + ListenForData() + "\r\n");
+    portGiven = true;
 }
 
 // OpenSSL reads and writes the socket itself here: blocking, with the
@@ -152,7 +158,14 @@ void ScriptPeer::AnswerMarker() {
     Reply("215 UNIX Type: L8");
 }
 
+void ScriptPeer::AnswerPortBehind() {
+    Expect("EPSV");
+    Reply(ListenForData());
+    portGiven = true;
+}
+
 void ScriptPeer::AnswerPassive() {
+    if (std::exchange(portGiven, false)) return;
     Expect("EPSV");
     Reply(ListenForData());
 }
@@ -166,6 +179,7 @@ std::string ScriptPeer::ListenForData() {
 void ScriptPeer::AcceptData() {
     if (AcceptFrom(dataListener, Loopback(), wait, data) != NetStatus::Ok) Note(failure, "no data connection");
     dataListener.Close();
+    portGiven = false;
 }
 
 void ScriptPeer::SendData(const std::string &bytes) {
@@ -183,6 +197,7 @@ std::string ScriptPeer::ReceiveAllData() {
 void ScriptPeer::CloseData() { data.Close(); }
 
 void ScriptPeer::Reset() {
+    portGiven = false;
     data.Close();
     dataListener.Close();
     tls_.reset();

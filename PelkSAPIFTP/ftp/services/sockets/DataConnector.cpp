@@ -58,7 +58,7 @@ SessionError DataConnector::PreparePassive(DataChannel &channel) {
 }
 
 SessionError DataConnector::AskPassive(const std::string &command, FtpReply &reply) {
-    if (kept_ && kept_->command == command) {
+    if (HasFreshAnswer() && kept_->command == command) {
         reply = kept_->reply;
         kept_.reset();
         return SessionError::None;
@@ -68,12 +68,18 @@ SessionError DataConnector::AskPassive(const std::string &command, FtpReply &rep
 }
 
 std::optional<std::string> DataConnector::PassiveCommand() const {
-    if (!passive_ || kept_) return std::nullopt;
+    if (!passive_ || HasFreshAnswer()) return std::nullopt;
     return std::string(useExtendedPassive_ ? "EPSV" : "PASV");
 }
 
 void DataConnector::KeepPassiveAnswer(const std::string &command, const FtpReply &reply) {
-    if (reply.code != 0) kept_ = KeptAnswer{command, reply};
+    constexpr Milliseconds keptFor{10000};
+    // Only a port is kept; a server without EPSV gets PASV from now on.
+    if (reply.code == (command == "EPSV" ? 229 : 227)) {
+        kept_ = KeptAnswer{command, reply, DeadlineAfter(keptFor)};
+    } else if (command == "EPSV" && NotImplemented(reply)) {
+        useExtendedPassive_ = false;
+    }
 }
 
 SessionError DataConnector::FinishConnect(DataChannel &channel) {

@@ -40,7 +40,9 @@ public:
     // caller that sends it ahead with its own commands in one flight; none
     // in active mode or when an answer is kept already.
     std::optional<std::string> PassiveCommand() const;
-    // That command's answer, kept for the next data connection; Forget drops it.
+    // That command's answer, kept for the next data connection for a few
+    // seconds (well inside the time every server we know keeps a passive port
+    // open: vsftpd 60 s, pyftpdlib 30 s); Forget drops it.
     void KeepPassiveAnswer(const std::string &command, const FtpReply &reply);
     void Forget() { kept_.reset(); }
 
@@ -61,9 +63,11 @@ private:
     bool useExtendedPassive_ = true;
     bool useExtendedPort_ = true;
     std::shared_ptr<TlsClient> tls_;
+    bool HasFreshAnswer() const { return kept_ && !Passed(kept_->until); }
     struct KeptAnswer {
         std::string command;
         FtpReply reply;
+        Deadline until;
     };
     std::optional<KeptAnswer> kept_;
 };

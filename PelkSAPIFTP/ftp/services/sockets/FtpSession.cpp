@@ -31,10 +31,6 @@ SessionError FtpSession::Login(const std::string &host, uint16_t port, const std
     if (!error) error = Greet();
     if (!error) error = SecureControl();
     if (!error) error = SendCredentials(user, password);
-    if (!error) error = ProtectData();
-    if (error) return LoginFailed(error);
-    loginReply_ = channel_.LastReply();
-    error = SetUp();
     return error ? LoginFailed(error) : SessionError::None;
 }
 
@@ -57,6 +53,10 @@ SessionError FtpSession::Greet() {
     return greeting.IsSuccess() ? SessionError::None : SessionError::Refused;
 }
 
+// USER, then PASS where the answer asks for it, each on its own: the
+// password goes only where it is asked for, and pyftpdlib answers the
+// commands that follow a wrong one before it (its "530" comes after a
+// pause), so nothing rides with it.
 SessionError FtpSession::SendCredentials(const std::string &user, const std::string &password) {
     FtpReply reply;
     const std::string name = user.empty() ? std::string("anonymous") : user;
@@ -64,36 +64,61 @@ SessionError FtpSession::SendCredentials(const std::string &user, const std::str
     if (reply.code == 331) {
         if (const SessionError error = channel_.AskFinal("PASS " + password, reply)) return error;
     }
-    return reply.IsSuccess() ? SessionError::None : SessionError::LoginRefused;
+    if (!reply.IsSuccess()) return SessionError::LoginRefused;
+    loginReply_ = reply;
+    return SetUp();
 }
 
-// After the login, two flights: FEAT alone, since whether OPTS UTF8 ON goes
-// out depends on its answer; then OPTS UTF8 ON, TYPE I and PWD together.
+// Everything a session asks once it is logged in depends on no answer but
+// the login's, so it goes in one flight:
+//   PBSZ 0, PROT P  on a TLS session, every data connection in TLS too
+//                   (pyftpdlib wants PBSZ first); a server that will not
+//                   protect the data gets no transfers from us rather than
+//                   transfers in clear text, and a refusal ends the wait
+//   FEAT            what the server has
+//   OPTS UTF8 ON    names go over the wire as UTF-8 whatever the answer:
+//                   pyftpdlib says "501 Invalid argument." and pure-ftpd
+//                   "504 Unknown command" and both still take UTF-8 names
+//   TYPE I          kept for the whole session: SIZE needs it on some
+//                   servers, and one left in ASCII mode would change the
+//                   bytes of every file
+//   PWD             where the login landed, which a host asks first
+//   EPSV            (passive mode) the port of the data connection that a
+//                   host's first listing opens; kept for a few seconds
 SessionError FtpSession::SetUp() {
-    FtpReply reply;
-    if (channel_.AskFinal("FEAT", reply) == SessionError::None) LearnFeatures(reply);
     std::vector<std::string> lines;
-    // Names go over the wire as UTF-8 whatever the answer: pyftpdlib says
-    // "501 Invalid argument." and pure-ftpd "504 Unknown command" and both
-    // still take UTF-8 names.
-    if (features_.utf8) lines.emplace_back("OPTS UTF8 ON");
-    // Kept for the whole session: SIZE needs it on some servers, and a server
-    // that stays in ASCII mode would change the bytes of every file.
-    lines.emplace_back("TYPE I");
-    // Where the login landed, which a host asks first: asked now, it costs no
-    // round trip of its own.
-    lines.emplace_back("PWD");
+    if (tls_) lines.insert(lines.end(), {"PBSZ 0", "PROT P"});
+    const std::size_t feat = lines.size();
+    lines.insert(lines.end(), {"FEAT", "OPTS UTF8 ON", "TYPE I", "PWD"});
+    const std::optional<std::string> passive = connector_.PassiveCommand();
+    if (passive) lines.push_back(*passive);
     std::vector<FtpReply> replies;
-    const SessionError error = channel_.AskInOneFlight(lines, replies);
-    const FtpReply &type = replies[lines.size() - 2];
-    if (type.code == 0) return error ? error : SessionError::ConnectionLost;
-    if (!type.IsSuccess()) {
-        channel_.Recall("TYPE I", type);
-        return SessionError::Refused;
+    const SessionError error = channel_.AskInOneFlight(lines, replies, feat);
+    // What the session cannot go on without: the password taken, the data
+    // protected, TYPE I set. An answer the flight could not vouch for (a
+    // server that says things twice) is asked for again, alone.
+    const auto confirmed = [&](std::size_t i) -> SessionError {
+        if (replies[i].code == 0 && channel_.State() == ChannelState::OutOfStep) {
+            if (const SessionError again = channel_.AskFinal(lines[i], replies[i])) return again;
+        }
+        if (replies[i].code == 0) return error ? error : SessionError::ConnectionLost;
+        channel_.Recall(lines[i], replies[i]);
+        return replies[i].IsSuccess() ? SessionError::None : SessionError::Refused;
+    };
+    for (std::size_t i = 0; i < feat; ++i) {
+        if (const SessionError failed = confirmed(i)) return failed;
     }
-    // The PWD is the host's question asked early: a session lost on its
-    // answer is found gone by the next call, as it would have been then.
-    if (channel_.State() == ChannelState::Ready && replies.back().code == 257) loginFolder_ = replies.back();
+    if (tls_) connector_.UseTls(tls_);
+    if (const SessionError failed = confirmed(feat + 2)) return failed;
+    LearnFeatures(replies[feat]);
+    // The PWD is the host's question asked early, the EPSV the port of its
+    // first listing: a session lost on their answers is found gone by the
+    // next call, as it would have been then.
+    const FtpReply &folder = replies[feat + 3];
+    if (channel_.State() == ChannelState::Ready) {
+        if (folder.code == 257) loginFolder_ = folder;
+        if (passive) connector_.KeepPassiveAnswer(*passive, replies.back());
+    }
     return channel_.State() == ChannelState::OutOfStep ? channel_.EnsureInStep() : SessionError::None;
 }
 
@@ -105,10 +130,23 @@ void FtpSession::LearnFeatures(const FtpReply &reply) {
     }
 }
 
+namespace {
+
+// Commands after which a passive port the server gave stays open for the
+// next data connection (vsftpd, proftpd, pure-ftpd and pyftpdlib alike).
+bool LeavesPassivePort(std::string_view verb) {
+    for (std::string_view kept : {"PWD", "CWD", "CDUP", "SIZE", "MDTM", "NOOP"}) {
+        if (verb == kept) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 SessionError FtpSession::Command(const std::string &line, FtpReply &reply) {
     if (transfer_) return SessionError::TransferInProgress;
     sizeProbe_.reset();
-    connector_.Forget();
+    if (!LeavesPassivePort(VerbOf(line))) connector_.Forget();
     if (const std::optional<FtpReply> folder = std::exchange(loginFolder_, std::nullopt); folder && line == "PWD") {
         trace_.Note("PWD answered by the one asked after the login");
         reply = *folder;

@@ -49,7 +49,7 @@ public:
     FtpSession &operator=(const FtpSession &) = delete;
 
     // Connects, reads the greeting, secures the connection if asked, logs in,
-    // learns FEAT, sets UTF-8 and TYPE I.
+    // learns FEAT, sets UTF-8 and TYPE I: the last three in one flight.
     SessionError Login(const std::string &host, uint16_t port, const std::string &user, const std::string &password);
     // One command without a data connection; success is a 2xx reply, or a
     // 3xx the command takes.
@@ -117,8 +117,6 @@ private:
     // Explicit TLS: AUTH TLS after the greeting; implicit: from the first byte.
     SessionError SecureControl();
     SessionError StartTls();
-    // PBSZ 0 and PROT P: every data connection in TLS too.
-    SessionError ProtectData();
     // Why the open failed, unless a reason is known already.
     SessionError LoginFailed(SessionError error);
     std::string ReasonFor(SessionError error) const;

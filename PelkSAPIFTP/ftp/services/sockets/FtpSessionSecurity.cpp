@@ -48,17 +48,4 @@ SessionError FtpSession::StartTls() {
     return SessionError::None;
 }
 
-// pyftpdlib wants PBSZ before PROT; a server that will not protect the data
-// gets no transfers from us rather than transfers in clear text.
-SessionError FtpSession::ProtectData() {
-    if (!tls_) return SessionError::None;
-    FtpReply reply;
-    for (const char *command : {"PBSZ 0", "PROT P"}) {
-        if (const SessionError error = channel_.AskFinal(command, reply)) return error;
-        if (!reply.IsSuccess()) return SessionError::Refused;
-    }
-    connector_.UseTls(tls_);
-    return SessionError::None;
-}
-
 }  // namespace sapi::ftpclient

@@ -62,8 +62,22 @@ public:
     // Commands of which none depends on an earlier one's answer, in one
     // write: their final replies, in order, one per command. A refusal is an
     // answer like any other; an error means the session went out of step or
-    // away before every answer came (`replies` holds those that did).
-    SessionError AskInOneFlight(const std::vector<std::string> &lines, std::vector<FtpReply> &replies);
+    // away before every answer came (`replies` holds those that did). An
+    // answer that may be an earlier command's, said twice, comes back empty
+    // too, with the session out of step.
+    // A refusal of one of the first `gating` commands ends the wait there
+    // (the rest, sent on the strength of their success, are left unread and
+    // the session out of step): a password refused is not followed by five
+    // more refusals, or by a server that closed after the first.
+    SessionError AskInOneFlight(const std::vector<std::string> &lines, std::vector<FtpReply> &replies,
+                                std::size_t gating = 0);
+    // A command sent while the final answer to the one in flight is still due
+    // (a listing whose data has all come): its answer comes right behind
+    // that one, and AwaitBehind reads it, if the session is still in step
+    // then, for at most `wait`; an answer later than that is left for the
+    // marker to drop. Neither changes what LastCommand() and LastReply() name.
+    void SendBehind(const std::string &line);
+    SessionError AwaitBehind(const std::string &line, FtpReply &reply, Milliseconds wait);
     // The final reply to the command in flight, past preliminary ones.
     SessionError AwaitFinal(FtpReply &reply, Deadline deadline);
     // The next reply to the command in flight, preliminary or not.

@@ -7,30 +7,68 @@
 
 namespace sapi::ftpclient {
 
-SessionError ReplyChannel::AskInOneFlight(const std::vector<std::string> &lines, std::vector<FtpReply> &replies) {
+SessionError ReplyChannel::AskInOneFlight(const std::vector<std::string> &lines, std::vector<FtpReply> &replies,
+                                          std::size_t gating) {
     replies.assign(lines.size(), FtpReply{});
     if (const SessionError error = EnsureInStep()) return error;
     DropUnsolicited();
     if (const SessionError error = Send(lines)) return error;
     const Deadline deadline = DeadlineAfter(timeouts_.receive);
-    bool mayBeShifted = false;
+    // A reply taken as an answer that cannot be one may be an earlier
+    // command's, said twice: from it on (the first answer aside, which is
+    // judged as a lone command's is) no answer can be vouched for.
+    std::size_t shiftedFrom = lines.size();
+    const auto vouched = [&](SessionError result) {
+        for (std::size_t i = shiftedFrom; i < lines.size(); ++i) replies[i] = FtpReply{};
+        if (shiftedFrom < lines.size() && state_ == ChannelState::Ready) ChangeState(ChannelState::OutOfStep);
+        return result;
+    };
     for (std::size_t i = 0; i < lines.size(); ++i) {
         // Out of step (a "500" that may have come twice), the answers still
         // due can no longer be counted: the marker before the next command
         // drops them, as it drops anything else still on its way.
-        if (state_ == ChannelState::OutOfStep) return SessionError::None;
-        if (state_ != ChannelState::Ready) return EnsureInStep();
+        if (state_ == ChannelState::OutOfStep) return vouched(SessionError::None);
+        if (state_ != ChannelState::Ready) return vouched(EnsureInStep());
         matcher_.Expect(lines[i]);
         lastCommand_ = CommandAsNamed(lines[i]);
         flightNext_ = i + 1 < lines.size() ? lines[i + 1] : std::string();
         oddAnswer_ = false;
-        if (const SessionError error = AwaitFinalAnswer(replies[i], deadline, i + 1 < lines.size())) return error;
-        mayBeShifted = mayBeShifted || (oddAnswer_ && i + 1 < lines.size());
+        if (const SessionError error = AwaitFinalAnswer(replies[i], deadline, i + 1 < lines.size())) {
+            return vouched(error);
+        }
+        if (oddAnswer_ && i + 1 < lines.size() && shiftedFrom == lines.size()) shiftedFrom = i > 0 ? i : 1;
+        if (i < gating && !replies[i].IsSuccess() && i + 1 < lines.size()) {
+            if (state_ == ChannelState::Ready) ChangeState(ChannelState::OutOfStep);
+            return vouched(SessionError::None);
+        }
     }
-    // A reply taken as an answer that cannot be one may have shifted the
-    // answers after it: the next command gets back in step first.
-    if (mayBeShifted && state_ == ChannelState::Ready) ChangeState(ChannelState::OutOfStep);
-    return SessionError::None;
+    return vouched(SessionError::None);
+}
+
+void ReplyChannel::SendBehind(const std::string &line) {
+    const std::string named = lastCommand_;
+    Send({line});  // a failure leaves the session given up, for the wait that follows to find
+    lastCommand_ = named;
+}
+
+SessionError ReplyChannel::AwaitBehind(const std::string &line, FtpReply &reply, Milliseconds wait) {
+    if (state_ != ChannelState::Ready) return SessionError::Unusable;
+    if (const SessionError error = ReadReply(reply, DeadlineAfter(wait))) {
+        if (error != SessionError::TimedOut) return GiveUp(error);
+        ChangeState(ChannelState::OutOfStep);
+        return error;
+    }
+    const std::string named = lastCommand_;
+    const FtpReply last = lastReply_;
+    matcher_.Expect(line);
+    oddAnswer_ = false;
+    TakeAnswer(reply);
+    lastCommand_ = named;
+    lastReply_ = last;
+    if (!oddAnswer_ && !reply.IsPreliminary()) return SessionError::None;
+    // Not its answer, or not its last: what is its answer is still to come.
+    if (state_ == ChannelState::Ready) ChangeState(ChannelState::OutOfStep);
+    return SessionError::Refused;
 }
 
 // A reply that cannot answer the command at the head of a flight is either a
@@ -47,13 +85,17 @@ SessionError ReplyChannel::NextAnswerInFlight(FtpReply &reply, Deadline deadline
         return SessionError::None;
     }
     const bool answersHead = FitOf(matcher_.Verb(), next.code) != ReplyFit::Stray;
-    if (answersHead && FitOf(flightNext_, next.code) == ReplyFit::Stray) {
+    const bool answersNext = FitOf(flightNext_, next.code) != ReplyFit::Stray;
+    if (answersHead && !answersNext) {
         trace_.Stray(reply, matcher_.Verb());
-        reply = std::move(next);
-    } else {
-        peeked_ = std::move(next);
+        return TakeAnswer(reply = std::move(next));
     }
-    return TakeAnswer(reply);
+    peeked_ = std::move(next);
+    const SessionError error = TakeAnswer(reply);
+    // The next reply answers the next command and not this one: the odd
+    // reply was this one's answer, and nothing is shifted.
+    if (!answersHead && answersNext) oddAnswer_ = false;
+    return error;
 }
 
 }  // namespace sapi::ftpclient
