@@ -100,17 +100,20 @@ void ScriptPeer::LogIn(const std::string &features, const std::string &folder) {
     Expect("PASS");
     Reply("230 Logged in");
     Expect("FEAT");
-    Expect("OPTS UTF8 ON");
     Expect("TYPE I");
     Expect("PWD");
-    std::string replies = "211-Features:\r\n" + features + "211 End\r\n200 UTF8 set to on\r\n" +
-                          "200 Type set to I\r\n257 \"" + folder + "\" is the current directory\r\n";
+    std::string replies = "211-Features:\r\n" + features + "211 End\r\n200 Type set to I\r\n257 \"" + folder +
+                          "\" is the current directory\r\n";
     if (passive) {
         Expect("EPSV");
         portGiven = loginPassiveReply.empty();
         replies += (portGiven ? ListenForData() : loginPassiveReply) + "\r\n";
     }
     Send(replies);
+    if (features.find("UTF8") != std::string::npos) {
+        Expect("OPTS UTF8 ON");
+        Reply("200 UTF8 set to on");
+    }
 }
 
 void ScriptPeer::AnswerSize(const std::string &command, const std::string &reply) {

@@ -30,9 +30,9 @@ public:
     std::string Receive();
     // Receives a command and records a failure unless it starts with `prefix`.
     std::string Expect(const std::string &prefix);
-    // Greeting, USER, PASS, then FEAT (listing `features`), OPTS, TYPE I,
-    // PWD and, from a passive client, EPSV in one flight, answered in one
-    // write.
+    // Greeting, USER, PASS, then FEAT (listing `features`), TYPE I, PWD
+    // and, from a passive client, EPSV in one flight, answered in one write;
+    // then OPTS UTF8 ON where `features` has UTF8.
     void LogIn(const std::string &features = " MLST type*;size*;\r\n SIZE\r\n EPSV\r\n UTF8\r\n",
                const std::string &folder = "/");
 

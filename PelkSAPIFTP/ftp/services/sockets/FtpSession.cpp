@@ -76,20 +76,23 @@ SessionError FtpSession::SendCredentials(const std::string &user, const std::str
 //                   protect the data gets no transfers from us rather than
 //                   transfers in clear text, and a refusal ends the wait
 //   FEAT            what the server has
-//   OPTS UTF8 ON    names go over the wire as UTF-8 whatever the answer:
-//                   pyftpdlib says "501 Invalid argument." and pure-ftpd
-//                   "504 Unknown command" and both still take UTF-8 names
 //   TYPE I          kept for the whole session: SIZE needs it on some
 //                   servers, and one left in ASCII mode would change the
 //                   bytes of every file
 //   PWD             where the login landed, which a host asks first
 //   EPSV            (passive mode) the port of the data connection that a
 //                   host's first listing opens; kept for a few seconds
+// Then, where FEAT lists UTF8, OPTS UTF8 ON, whose answer nobody waits for:
+// names go over the wire as UTF-8 whatever it says (pyftpdlib says "501
+// Invalid argument." and pure-ftpd "504 Unknown command", and both still
+// take UTF-8 names). In the flight it would cost a round trip of its own:
+// vsftpd and proftpd write FEAT's answer a line at a time, and one more
+// answer behind it waits for the first ones to be acknowledged.
 SessionError FtpSession::SetUp() {
     std::vector<std::string> lines;
     if (tls_) lines.insert(lines.end(), {"PBSZ 0", "PROT P"});
     const std::size_t feat = lines.size();
-    lines.insert(lines.end(), {"FEAT", "OPTS UTF8 ON", "TYPE I", "PWD"});
+    lines.insert(lines.end(), {"FEAT", "TYPE I", "PWD"});
     const std::optional<std::string> passive = connector_.PassiveCommand();
     if (passive) lines.push_back(*passive);
     std::vector<FtpReply> replies;
@@ -109,17 +112,21 @@ SessionError FtpSession::SetUp() {
         if (const SessionError failed = confirmed(i)) return failed;
     }
     if (tls_) connector_.UseTls(tls_);
-    if (const SessionError failed = confirmed(feat + 2)) return failed;
+    if (const SessionError failed = confirmed(feat + 1)) return failed;
     LearnFeatures(replies[feat]);
     // The PWD is the host's question asked early, the EPSV the port of its
     // first listing: a session lost on their answers is found gone by the
     // next call, as it would have been then.
-    const FtpReply &folder = replies[feat + 3];
+    const FtpReply &folder = replies[feat + 2];
     if (channel_.State() == ChannelState::Ready) {
         if (folder.code == 257) loginFolder_ = folder;
         if (passive) connector_.KeepPassiveAnswer(*passive, replies.back());
     }
-    return channel_.State() == ChannelState::OutOfStep ? channel_.EnsureInStep() : SessionError::None;
+    if (channel_.State() == ChannelState::OutOfStep) {
+        if (const SessionError step = channel_.EnsureInStep()) return step;
+    }
+    if (features_.utf8 && channel_.State() == ChannelState::Ready) channel_.SendUnawaited("OPTS UTF8 ON");
+    return SessionError::None;
 }
 
 void FtpSession::LearnFeatures(const FtpReply &reply) {

@@ -35,6 +35,7 @@ void ReplyChannel::ChangeState(ChannelState next) {
         peeked_.reset();
         abortDue_ = false;
     }
+    if (next != ChannelState::Ready) owed_.clear();  // a marker drops them, or nothing comes any more
     if (next != state_) trace_.Note(std::string(NameOf(state_)) + " -> " + NameOf(next));
     state_ = next;
 }
@@ -91,10 +92,28 @@ SessionError ReplyChannel::Send(const std::vector<std::string> &lines) {
     return SessionError::None;
 }
 
+// The answers owed to commands nobody waits for come first, in order, and
+// are dropped here; a "421" is never dropped, whoever it answers.
 SessionError ReplyChannel::ReadReply(FtpReply &reply, Deadline deadline) {
-    if (!peeked_) return control_.ReadReply(reply, deadline);
-    reply = std::move(*peeked_);
-    peeked_.reset();
+    for (;;) {
+        if (!peeked_) {
+            if (const SessionError error = control_.ReadReply(reply, deadline)) return error;
+        } else {
+            reply = std::move(*peeked_);
+            peeked_.reset();
+        }
+        if (owed_.empty() || reply.IsPreliminary() || reply.code == 421) return SessionError::None;
+        trace_.Note("the answer to " + owed_.front() + ", not waited for:");
+        trace_.Reply(reply);
+        owed_.pop_front();
+    }
+}
+
+SessionError ReplyChannel::SendUnawaited(const std::string &line) {
+    const std::string named = lastCommand_;
+    if (const SessionError error = Send({line})) return error;
+    lastCommand_ = named;
+    owed_.push_back(CommandAsNamed(line));
     return SessionError::None;
 }
 
@@ -153,6 +172,11 @@ SessionError ReplyChannel::TakeAnswer(FtpReply &reply) {
 
 bool ReplyChannel::ReplyWaiting() {
     control_.TakeAvailable();
+    // An owed answer that has come is no reply to wait on.
+    FtpReply next;
+    if (!owed_.empty() && (peeked_ || control_.HasReply()) && !ReadReply(next, SteadyClock::now())) {
+        peeked_ = std::move(next);
+    }
     return peeked_ || control_.HasReply();
 }
 

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 #include <vector>
@@ -78,6 +79,9 @@ public:
     // marker to drop. Neither changes what LastCommand() and LastReply() name.
     void SendBehind(const std::string &line);
     SessionError AwaitBehind(const std::string &line, FtpReply &reply, Milliseconds wait);
+    // A command whose answer nobody waits for (OPTS UTF8 ON): sent now, and
+    // its answer, whenever it comes, dropped before any later command's.
+    SessionError SendUnawaited(const std::string &line);
     // The final reply to the command in flight, past preliminary ones.
     SessionError AwaitFinal(FtpReply &reply, Deadline deadline);
     // The next reply to the command in flight, preliminary or not.
@@ -140,6 +144,7 @@ private:
     // A reply was taken as an answer although it cannot be one.
     bool oddAnswer_ = false;
     std::string flightNext_;  // the command after the one whose answer is due
+    std::deque<std::string> owed_;  // commands sent unawaited whose answers are still to come
     std::string lastCommand_;
     SessionError brokenBy_;
     // How to get back in step: our own ABOR first (a retrieval was closed
