@@ -82,6 +82,19 @@ void DataConnector::KeepPassiveAnswer(const std::string &command, const FtpReply
     }
 }
 
+std::optional<std::string> DataConnector::AskPortBehind() {
+    std::optional<std::string> command = PassiveCommand();
+    if (command) channel_.SendBehind(*command);
+    return command;
+}
+
+void DataConnector::TakePortBehind(const std::optional<std::string> &command) {
+    // The server answers it at once, right after the transfer's answer.
+    constexpr Milliseconds portWait{1000};
+    FtpReply reply;
+    if (command && !channel_.AwaitBehind(*command, reply, portWait)) KeepPassiveAnswer(*command, reply);
+}
+
 SessionError DataConnector::FinishConnect(DataChannel &channel) {
     std::unique_ptr<ByteStream> stream;
     const NetStatus status = channel.pending->Finish(DeadlineAfter(timeouts_.connect), stream);

@@ -45,6 +45,13 @@ public:
     // open: vsftpd 60 s, pyftpdlib 30 s); Forget drops it.
     void KeepPassiveAnswer(const std::string &command, const FtpReply &reply);
     void Forget() { kept_.reset(); }
+    // At a transfer's end, once the server is done with the data connection
+    // and its final answer is still due: the next connection's port is
+    // asked now (the command sent is returned, if any), and its answer read
+    // right behind that one (TakePortBehind). Asked earlier, while the data
+    // connection was still open, it would make pyftpdlib close that.
+    std::optional<std::string> AskPortBehind();
+    void TakePortBehind(const std::optional<std::string> &command);
 
 private:
     SessionError PreparePassive(DataChannel &channel);

@@ -8,9 +8,6 @@ namespace sapi::ftpclient {
 namespace {
 
 constexpr std::size_t listingChunk = 64 * 1024;
-// How long the answer to the passive command sent at a listing's end may
-// take after the listing's own: the server answers it at once.
-constexpr Milliseconds portWait{1000};
 
 std::string WithArgument(const std::string &command, const std::string &argument) {
     return argument.empty() ? command : command + " " + argument;
@@ -63,18 +60,13 @@ SessionError FtpSession::ListWith(const std::string &command, ListingFormat form
             return channel_.DataFailed(error, finalSeen);
         }
     }
-    // All of the listing has come and the server has closed its end: the
-    // next data connection's port is asked now, its answer right behind the
-    // listing's, since a host that lists goes on to list or move a file more
-    // often than not. (Sent earlier, while a server such as pyftpdlib still
-    // had the data connection open, it would close that connection.)
-    const std::optional<std::string> passive = finalSeen ? std::nullopt : connector_.PassiveCommand();
-    if (passive) channel_.SendBehind(*passive);
+    // All of the listing has come and the server has closed its end: a host
+    // that lists goes on to list or move a file more often than not.
+    const std::optional<std::string> port = finalSeen ? std::nullopt : connector_.AskPortBehind();
     if (!finalSeen) {
         if (const SessionError error = channel_.AwaitFinal(reply, DeadlineAfter(timeouts_.receive))) return error;
     }
-    FtpReply port;
-    if (passive && !channel_.AwaitBehind(*passive, port, portWait)) connector_.KeepPassiveAnswer(*passive, port);
+    connector_.TakePortBehind(port);
     // proftpd: "150 ..." then "450 missing: No such file or directory".
     return reply.IsSuccess() ? SessionError::None : SessionError::Refused;
 }

@@ -49,6 +49,7 @@ private:
     SessionError TakeFinal();
     SessionError EndRetrieval();
     SessionError EndStore();
+    bool ServerClosedData();
 
     ReplyChannel &channel_;
     DataConnector &connector_;

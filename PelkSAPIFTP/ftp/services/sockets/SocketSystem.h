@@ -50,6 +50,8 @@ bool StartSockets();
 // A TCP socket that child processes do not inherit; invalidSocket on failure.
 int OpenStreamSocket(int family, bool nonBlocking);
 void CloseSocket(int socket);
+// Our end of the connection: the peer reads end of file, and may still send.
+void ShutdownSending(int socket);
 bool SetBlocking(int socket, bool blocking);
 void SetNoDelay(int socket);
 

@@ -5,6 +5,7 @@
 
 #include "ftp/services/sockets/ByteStream.h"
 #include "ftp/services/sockets/Socket.h"
+#include "ftp/services/sockets/SocketSystem.h"
 
 namespace sapi::ftpclient {
 
@@ -15,7 +16,11 @@ public:
     NetStatus Send(const void *data, std::size_t size, std::size_t &sent, Deadline deadline) override;
     NetStatus Receive(void *buffer, std::size_t size, std::size_t &received, Deadline deadline) override;
     NetStatus ReceiveFill(void *buffer, std::size_t size, std::size_t &received, Deadline deadline) override;
-    NetStatus FinishSending(Deadline) override { return NetStatus::Ok; }
+    // The end of what we send: the server reads end of file at once.
+    NetStatus FinishSending(Deadline) override {
+        if (socket_.IsOpen()) os::ShutdownSending(socket_.Fd());
+        return NetStatus::Ok;
+    }
     void Close() override { socket_.Close(); }
     bool IsOpen() const override { return socket_.IsOpen(); }
     bool Readable() override { return WaitReadable(socket_.Fd(), SteadyClock::now()) == NetStatus::Ok; }

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -35,6 +36,8 @@ int OpenStreamSocket(int family, bool nonBlocking) {
 }
 
 void CloseSocket(int socket) { ::close(socket); }
+
+void ShutdownSending(int socket) { ::shutdown(socket, SHUT_WR); }
 
 bool SetBlocking(int socket, bool blocking) {
     const int flags = ::fcntl(socket, F_GETFL, 0);

@@ -75,6 +75,8 @@ int OpenStreamSocket(int family, bool nonBlocking) {
 
 void CloseSocket(int socket) { ::closesocket(Native(socket)); }
 
+void ShutdownSending(int socket) { ::shutdown(Native(socket), SD_SEND); }
+
 bool SetBlocking(int socket, bool blocking) { return SetNonBlocking(socket, !blocking); }
 
 void SetNoDelay(int socket) {
