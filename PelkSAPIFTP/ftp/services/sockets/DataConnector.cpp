@@ -36,35 +36,46 @@ SessionError DataConnector::Prepare(DataChannel &channel) {
     return passive_ ? PreparePassive(channel) : PrepareActive(channel);
 }
 
+// A port asked ahead has its connect under way since its answer came: the
+// server (vsftpd, proftpd, pure-ftpd: from its listening queue; pyftpdlib:
+// "125 Data connection already open") starts the transfer the moment the
+// command comes, a round trip sooner.
 SessionError DataConnector::PreparePassive(DataChannel &channel) {
-    FtpReply reply;
-    std::optional<uint16_t> port;
-    if (useExtendedPassive_) {
-        if (const SessionError error = AskPassive("EPSV", reply)) return error;
-        if (reply.code == 229) port = ParseExtendedPassivePort(reply.FirstLineMessage());
-        if (!port && reply.code != 229 && !NotImplemented(reply)) return SessionError::Refused;
-        if (!port) useExtendedPassive_ = false;
-    }
-    if (!port) {
-        if (const SessionError error = AskPassive("PASV", reply)) return error;
-        // The address in the reply is ignored on purpose (see PassiveReply.h).
-        if (reply.code == 227) port = ParsePassivePort(reply.FirstLineMessage());
-        if (!port) return SessionError::Refused;
-    }
-    channel.peer = channel_.Peer();
-    channel.peer.SetPort(*port);
-    const NetStatus status = streams_.BeginConnectTo(channel.peer, DeadlineAfter(timeouts_.connect), channel.pending);
-    return status == NetStatus::Ok ? SessionError::None : ErrorOfData(status);
-}
-
-SessionError DataConnector::AskPassive(const std::string &command, FtpReply &reply) {
-    if (HasFreshAnswer() && kept_->command == command) {
-        reply = kept_->reply;
+    if (HasFreshAnswer()) {
+        channel.peer = kept_->peer;
+        channel.pending = std::move(kept_->pending);
         kept_.reset();
         return SessionError::None;
     }
     kept_.reset();
-    return channel_.AskFinal(command, reply);
+    FtpReply reply;
+    std::optional<uint16_t> port;
+    if (useExtendedPassive_) {
+        if (const SessionError error = channel_.AskFinal("EPSV", reply)) return error;
+        port = PortOf("EPSV", reply);
+        if (!port && reply.code != 229 && !NotImplemented(reply)) return SessionError::Refused;
+        if (!port) useExtendedPassive_ = false;
+    }
+    if (!port) {
+        if (const SessionError error = channel_.AskFinal("PASV", reply)) return error;
+        port = PortOf("PASV", reply);
+        if (!port) return SessionError::Refused;
+    }
+    const NetStatus status = BeginConnect(*port, channel.peer, channel.pending);
+    return status == NetStatus::Ok ? SessionError::None : ErrorOfData(status);
+}
+
+// The address in a "227" is ignored on purpose (see PassiveReply.h): the
+// data connection goes to the control connection's peer.
+std::optional<uint16_t> DataConnector::PortOf(const std::string &command, const FtpReply &reply) {
+    if (command == "EPSV") return reply.code == 229 ? ParseExtendedPassivePort(reply.FirstLineMessage()) : std::nullopt;
+    return reply.code == 227 ? ParsePassivePort(reply.FirstLineMessage()) : std::nullopt;
+}
+
+NetStatus DataConnector::BeginConnect(uint16_t port, SocketAddress &peer, std::unique_ptr<PendingStream> &pending) {
+    peer = channel_.Peer();
+    peer.SetPort(port);
+    return streams_.BeginConnectTo(peer, DeadlineAfter(timeouts_.connect), pending);
 }
 
 std::optional<std::string> DataConnector::PassiveCommand() const {
@@ -74,9 +85,12 @@ std::optional<std::string> DataConnector::PassiveCommand() const {
 
 void DataConnector::KeepPassiveAnswer(const std::string &command, const FtpReply &reply) {
     constexpr Milliseconds keptFor{10000};
-    // Only a port is kept; a server without EPSV gets PASV from now on.
-    if (reply.code == (command == "EPSV" ? 229 : 227)) {
-        kept_ = KeptAnswer{command, reply, DeadlineAfter(keptFor)};
+    kept_.reset();
+    // Only a port is kept, with its connect begun; a server without EPSV
+    // gets PASV from now on.
+    if (const std::optional<uint16_t> port = PortOf(command, reply)) {
+        KeptPort kept{{}, {}, DeadlineAfter(keptFor)};
+        if (BeginConnect(*port, kept.peer, kept.pending) == NetStatus::Ok) kept_ = std::move(kept);
     } else if (command == "EPSV" && NotImplemented(reply)) {
         useExtendedPassive_ = false;
     }

@@ -42,7 +42,8 @@ public:
     std::optional<std::string> PassiveCommand() const;
     // That command's answer, kept for the next data connection for a few
     // seconds (well inside the time every server we know keeps a passive port
-    // open: vsftpd 60 s, pyftpdlib 30 s); Forget drops it.
+    // open: vsftpd 60 s, pyftpdlib 30 s), its connect begun at once; Forget
+    // drops it.
     void KeepPassiveAnswer(const std::string &command, const FtpReply &reply);
     void Forget() { kept_.reset(); }
     // At a transfer's end, once the server is done with the data connection
@@ -55,7 +56,8 @@ public:
 
 private:
     SessionError PreparePassive(DataChannel &channel);
-    SessionError AskPassive(const std::string &command, FtpReply &reply);
+    static std::optional<uint16_t> PortOf(const std::string &command, const FtpReply &reply);
+    NetStatus BeginConnect(uint16_t port, SocketAddress &peer, std::unique_ptr<PendingStream> &pending);
     SessionError FinishConnect(DataChannel &channel);
     SessionError PrepareActive(DataChannel &channel);
     SessionError Accept(DataChannel &channel, FtpReply &final);
@@ -71,12 +73,12 @@ private:
     bool useExtendedPort_ = true;
     std::shared_ptr<TlsClient> tls_;
     bool HasFreshAnswer() const { return kept_ && !Passed(kept_->until); }
-    struct KeptAnswer {
-        std::string command;
-        FtpReply reply;
+    struct KeptPort {
+        SocketAddress peer;
+        std::unique_ptr<PendingStream> pending;
         Deadline until;
     };
-    std::optional<KeptAnswer> kept_;
+    std::optional<KeptPort> kept_;
 };
 
 }  // namespace sapi::ftpclient
