@@ -36,12 +36,8 @@ SessionError DataConnector::Prepare(DataChannel &channel) {
     return passive_ ? PreparePassive(channel) : PrepareActive(channel);
 }
 
-// A port asked ahead has its connect under way since its answer came: the
-// server (vsftpd, proftpd, pure-ftpd: from its listening queue; pyftpdlib:
-// "125 Data connection already open") starts the transfer the moment the
-// command comes, a round trip sooner.
 SessionError DataConnector::PreparePassive(DataChannel &channel) {
-    if (HasFreshAnswer()) {
+    if (HasFreshAnswer() && (kept_->pending || BeginConnect(kept_->port, kept_->peer, kept_->pending) == NetStatus::Ok)) {
         channel.peer = kept_->peer;
         channel.pending = std::move(kept_->pending);
         kept_.reset();
@@ -86,13 +82,22 @@ std::optional<std::string> DataConnector::PassiveCommand() const {
 void DataConnector::KeepPassiveAnswer(const std::string &command, const FtpReply &reply) {
     constexpr Milliseconds keptFor{10000};
     kept_.reset();
-    // Only a port is kept, with its connect begun; a server without EPSV
-    // gets PASV from now on.
+    // Only a port is kept; a server without EPSV gets PASV from now on.
     if (const std::optional<uint16_t> port = PortOf(command, reply)) {
-        KeptPort kept{{}, {}, DeadlineAfter(keptFor)};
-        if (BeginConnect(*port, kept.peer, kept.pending) == NetStatus::Ok) kept_ = std::move(kept);
+        kept_ = KeptPort{*port, {}, {}, DeadlineAfter(keptFor)};
     } else if (command == "EPSV" && NotImplemented(reply)) {
         useExtendedPassive_ = false;
+    }
+}
+
+// The server (vsftpd, proftpd, pure-ftpd: from its listening queue;
+// pyftpdlib: "125 Data connection already open") then starts the transfer
+// the moment the command comes, a round trip sooner. Not done as the port
+// comes: an idle session would hold a data connection open, and pyftpdlib
+// does not end a session that has one.
+void DataConnector::BeginConnectAhead() {
+    if (HasFreshAnswer() && !kept_->pending && BeginConnect(kept_->port, kept_->peer, kept_->pending) != NetStatus::Ok) {
+        kept_.reset();
     }
 }
 

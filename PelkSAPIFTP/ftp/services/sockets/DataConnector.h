@@ -42,9 +42,11 @@ public:
     std::optional<std::string> PassiveCommand() const;
     // That command's answer, kept for the next data connection for a few
     // seconds (well inside the time every server we know keeps a passive port
-    // open: vsftpd 60 s, pyftpdlib 30 s), its connect begun at once; Forget
-    // drops it.
+    // open: vsftpd 60 s, pyftpdlib 30 s); Forget drops it.
     void KeepPassiveAnswer(const std::string &command, const FtpReply &reply);
+    // A transfer is about to come on the kept port: its connect begins now,
+    // during the commands that go before the transfer's own.
+    void BeginConnectAhead();
     void Forget() { kept_.reset(); }
     // At a transfer's end, once the server is done with the data connection
     // and its final answer is still due: the next connection's port is
@@ -74,6 +76,7 @@ private:
     std::shared_ptr<TlsClient> tls_;
     bool HasFreshAnswer() const { return kept_ && !Passed(kept_->until); }
     struct KeptPort {
+        uint16_t port;
         SocketAddress peer;
         std::unique_ptr<PendingStream> pending;
         Deadline until;

@@ -23,6 +23,8 @@ SessionError FtpSession::ProbeRetrieval(const std::string &name, bool askSize, F
     if (askTime) lines.push_back("MDTM " + name);
     const std::optional<std::string> passive = connector_.PassiveCommand();
     if (passive) lines.push_back(*passive);
+    // A port at hand: the retrieval's data connection meanwhile.
+    if (!passive) connector_.BeginConnectAhead();
     sizeProbe_ = SizeProbe{name, std::nullopt, std::nullopt};
     if (lines.empty()) return SessionError::None;
     std::vector<FtpReply> replies;
