@@ -37,7 +37,8 @@ SessionError DataConnector::Prepare(DataChannel &channel) {
 }
 
 SessionError DataConnector::PreparePassive(DataChannel &channel) {
-    if (HasFreshAnswer() && (kept_->pending || BeginConnect(kept_->port, kept_->peer, kept_->pending) == NetStatus::Ok)) {
+    BeginConnectAhead();
+    if (HasFreshAnswer()) {
         channel.peer = kept_->peer;
         channel.pending = std::move(kept_->pending);
         kept_.reset();
@@ -96,9 +97,8 @@ void DataConnector::KeepPassiveAnswer(const std::string &command, const FtpReply
 // comes: an idle session would hold a data connection open, and pyftpdlib
 // does not end a session that has one.
 void DataConnector::BeginConnectAhead() {
-    if (HasFreshAnswer() && !kept_->pending && BeginConnect(kept_->port, kept_->peer, kept_->pending) != NetStatus::Ok) {
-        kept_.reset();
-    }
+    if (!HasFreshAnswer() || kept_->pending) return;
+    if (BeginConnect(kept_->port, kept_->peer, kept_->pending) != NetStatus::Ok) kept_.reset();
 }
 
 std::optional<std::string> DataConnector::AskPortBehind() {

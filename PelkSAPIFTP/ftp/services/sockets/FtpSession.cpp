@@ -97,9 +97,9 @@ SessionError FtpSession::SetUp() {
     if (passive) lines.push_back(*passive);
     std::vector<FtpReply> replies;
     const SessionError error = channel_.AskInOneFlight(lines, replies, feat);
-    // What the session cannot go on without: the password taken, the data
-    // protected, TYPE I set. An answer the flight could not vouch for (a
-    // server that says things twice) is asked for again, alone.
+    // What the session cannot go on without: the data protected, TYPE I set.
+    // An answer the flight could not vouch for (a server that says things
+    // twice) is asked for again, alone.
     const auto confirmed = [&](std::size_t i) -> SessionError {
         if (replies[i].code == 0 && channel_.State() == ChannelState::OutOfStep) {
             if (const SessionError again = channel_.AskFinal(lines[i], replies[i])) return again;

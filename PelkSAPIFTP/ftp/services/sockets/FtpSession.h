@@ -49,7 +49,7 @@ public:
     FtpSession &operator=(const FtpSession &) = delete;
 
     // Connects, reads the greeting, secures the connection if asked, logs in,
-    // learns FEAT, sets UTF-8 and TYPE I: the last three in one flight.
+    // learns FEAT and sets TYPE I in one flight, then UTF-8.
     SessionError Login(const std::string &host, uint16_t port, const std::string &user, const std::string &password);
     // One command without a data connection; success is a 2xx reply, or a
     // 3xx the command takes.

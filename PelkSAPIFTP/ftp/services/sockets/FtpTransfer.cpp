@@ -1,5 +1,6 @@
 #include "ftp/services/sockets/FtpTransfer.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "ftp/protocol/SizeReply.h"
@@ -126,13 +127,19 @@ SessionError FtpTransfer::Write(const void *data, uint32_t size, uint32_t &sent)
 }
 
 // The server closes its end of a store's data connection once it has read
-// the whole file; a server slower than a second to do so gets no command
-// sent along (the wait is only worth a round trip).
+// the whole file. One that answers first, or is slower than a second to
+// close, gets no command sent along: the wait is only worth a round trip.
 bool FtpTransfer::ServerClosedData() {
     constexpr Milliseconds closeWait{1000};
+    constexpr Milliseconds slice{20};
+    const Deadline limit = DeadlineAfter(closeWait);
     char byte = 0;
     std::size_t received = 0;
-    return data_.data->Receive(&byte, 1, received, DeadlineAfter(closeWait)) == NetStatus::Closed;
+    while (!Passed(limit) && !channel_.ReplyWaiting()) {
+        const NetStatus status = data_.data->Receive(&byte, 1, received, std::min(limit, DeadlineAfter(slice)));
+        if (status != NetStatus::Timeout) return status == NetStatus::Closed;
+    }
+    return false;
 }
 
 SessionError FtpTransfer::End() {
