@@ -86,10 +86,12 @@ bool ListingReader::TakeLine(std::string_view line) {
     if (line.empty()) return true;
     std::optional<ListingEntry> entry;
     switch (dialect_) {
-    case Dialect::Mlsd:
-        if (IsMlsdFolderItself(line)) return true;
-        entry = ParseMlsdLine(line);
+    case Dialect::Mlsd: {
+        const MlsdLine read = ReadMlsdLine(line);
+        if (read.kind == MlsdLine::Kind::FolderItself) return true;
+        if (read.kind == MlsdLine::Kind::Entry) entry = read.entry;
         break;
+    }
     case Dialect::Unix:
         if (IsUnixTotal(line)) return true;
         entry = ParseUnixListLine(line);

@@ -15,7 +15,15 @@ inline bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 // A decimal number made of the whole text, 64-bit; nothing on overflow.
 std::optional<uint64_t> ParseUnsigned64(std::string_view text);
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b);
+// Inline: an MLSD line asks it of each of its facts.
+inline bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (lower(a[i]) != lower(b[i])) return false;
+    }
+    return true;
+}
 
 // Reads one blank-separated word at pos and moves pos past it; empty at the
 // end of the line. Inline, as AllDigits: a listing line calls them a dozen

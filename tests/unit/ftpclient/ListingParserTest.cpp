@@ -258,6 +258,13 @@ const ListingCase listingCases[] = {
      "=file; no fact name\r\n"
      "type=dir;UNIX.mode=0755; folder\r\n",
      {"ok.txt", "folder"}, 6, "1 ftp"},
+    {"MlsdOwnFolderByItsPathIsNoFault", ListingFormat::Mlsd,
+     "type=cdir;perm=el; /home/user/pub\r\n"
+     "type=pdir; /home/user\r\n"
+     "type=file;size=2; a; b=c.txt\r\n"
+     "type=file;;size=2; empty fact\r\n"
+     "type=file;si ze=2; blank in a fact\r\n",
+     {"a; b=c.txt"}, 2, "type=file;;size=2; empty fact"},
     {"CutLastLineStillCounts", ListingFormat::Mlsd, "type=file;size=1; a\r\ntype=file;size=2; b", {"a", "b"}, 0, ""},
     {"OverlongLineDropped", ListingFormat::Mlsd,
      "type=file;size=1; " + std::string(ListingReader::maxLineBytes, 'x') + "\r\ntype=file;size=1; after\r\n",
