@@ -27,7 +27,6 @@ public:
 
 private:
     PackedStrings<char> packed_;
-    std::string scratch_;  // one name's bytes, reused from name to name
 };
 
 }  // namespace sapi

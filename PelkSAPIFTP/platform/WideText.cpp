@@ -1,5 +1,7 @@
 #include "platform/WideText.h"
 
+#include <cstring>
+
 namespace sapi {
 
 namespace {
@@ -92,12 +94,12 @@ WideString WideFromUtf8(std::string_view text) {
 void AppendWideFromUtf8(WideString &out, std::string_view text) {
     // The common case, ASCII, written in place: one byte a unit.
     const std::size_t start = out.size();
-    out.resize(start + text.size());
-    std::size_t i = 0;
-    for (; i < text.size() && static_cast<unsigned char>(text[i]) < 0x80; ++i) {
-        out[start + i] = static_cast<WideChar>(static_cast<unsigned char>(text[i]));
+    if (IsAscii(text)) {
+        out.resize(start + text.size());
+        WidenAscii(text, out.data() + start);
+        return;
     }
-    out.resize(start + i);
+    std::size_t i = 0;
     while (i < text.size()) {
         char32_t c = 0;
         const std::size_t length = DecodeUtf8(text, i, c);
@@ -112,6 +114,7 @@ void AppendWideFromUtf8(WideString &out, std::string_view text) {
 }
 
 bool IsValidUtf8(std::string_view text) {
+    if (IsAscii(text)) return true;
     for (std::size_t i = 0; i < text.size();) {
         if (static_cast<unsigned char>(text[i]) < 0x80) {
             ++i;
@@ -123,6 +126,25 @@ bool IsValidUtf8(std::string_view text) {
         i += length;
     }
     return true;
+}
+
+// Eight bytes at a time: a name is looked at once for each time it is copied.
+bool IsAscii(std::string_view text) {
+    constexpr uint64_t highBits = 0x8080808080808080u;
+    std::size_t i = 0;
+    for (; i + 8 <= text.size(); i += 8) {
+        uint64_t eight = 0;
+        std::memcpy(&eight, text.data() + i, 8);
+        if ((eight & highBits) != 0) return false;
+    }
+    for (; i < text.size(); ++i) {
+        if (static_cast<unsigned char>(text[i]) >= 0x80) return false;
+    }
+    return true;
+}
+
+void WidenAscii(std::string_view text, WideChar *out) {
+    for (std::size_t i = 0; i < text.size(); ++i) out[i] = static_cast<WideChar>(text[i]);
 }
 
 void AppendWideFromLatin1(WideString &out, std::string_view text) {
