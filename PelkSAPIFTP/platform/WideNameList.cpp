@@ -2,6 +2,8 @@
 
 #include <new>
 
+#include "platform/AsciiText.h"
+
 namespace sapi {
 
 namespace {
@@ -55,35 +57,41 @@ void DecodeUnits(std::string_view bytes, WideChar *out) {
 
 }  // namespace
 
-// Each name is encoded straight into the block that keeps it.
+// Each name is written straight into the block that keeps it; an ASCII name
+// (most names) byte for unit.
 void WideNameList::push_back(WideView name) {
+    const bool ascii = IsAscii(name);
+    const auto write = [&](char *out) {
+        if (ascii) {
+            CopyAscii(name, out);
+        } else {
+            EncodeUnits(name, out);
+        }
+    };
     // Names come from listing records of at most 259 units; a longer one is
     // more than any record holds, and as out of reach as the heap's end.
-    if (!packed_.push_back(EncodedBytes(name), [&](char *out) { EncodeUnits(name, out); })) throw std::bad_alloc();
+    if (!packed_.push_back(ascii ? name.size() : EncodedBytes(name), write)) throw std::bad_alloc();
 }
 
-// An ASCII name, most names, is its bytes unit for unit.
-std::size_t WideNameList::UnitsAt(std::size_t index) const {
-    const std::string_view bytes = packed_[index];
-    if (IsAscii(bytes)) return bytes.size();
-    std::size_t units = 0;
-    for (const char byte : bytes) units += (static_cast<unsigned char>(byte) & 0xC0) != 0x80;
-    return units;
+WideNameList::Name::Name(std::string_view bytes) : bytes_(bytes), ascii_(IsAscii(bytes)), units_(bytes.size()) {
+    if (ascii_) return;
+    units_ = 0;
+    for (const char byte : bytes) units_ += (static_cast<unsigned char>(byte) & 0xC0) != 0x80;
 }
 
-void WideNameList::DecodeAt(std::size_t index, WideChar *out) const {
-    const std::string_view bytes = packed_[index];
-    if (IsAscii(bytes)) {
-        WidenAscii(bytes, out);
+void WideNameList::Name::CopyTo(WideChar *out) const {
+    if (ascii_) {
+        CopyAscii(bytes_, out);
     } else {
-        DecodeUnits(bytes, out);
+        DecodeUnits(bytes_, out);
     }
 }
 
 WideString WideNameList::operator[](std::size_t index) const {
-    WideString name(UnitsAt(index), WideChar{0});
-    DecodeAt(index, name.data());
-    return name;
+    const Name name = At(index);
+    WideString text(name.Units(), WideChar{0});
+    name.CopyTo(text.data());
+    return text;
 }
 
 std::vector<WideString> WideNameList::ToVector() const {

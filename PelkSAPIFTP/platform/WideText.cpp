@@ -1,6 +1,6 @@
 #include "platform/WideText.h"
 
-#include <cstring>
+#include "platform/AsciiText.h"
 
 namespace sapi {
 
@@ -96,7 +96,7 @@ void AppendWideFromUtf8(WideString &out, std::string_view text) {
     const std::size_t start = out.size();
     if (IsAscii(text)) {
         out.resize(start + text.size());
-        WidenAscii(text, out.data() + start);
+        CopyAscii(text, out.data() + start);
         return;
     }
     std::size_t i = 0;
@@ -126,25 +126,6 @@ bool IsValidUtf8(std::string_view text) {
         i += length;
     }
     return true;
-}
-
-// Eight bytes at a time: a name is looked at once for each time it is copied.
-bool IsAscii(std::string_view text) {
-    constexpr uint64_t highBits = 0x8080808080808080u;
-    std::size_t i = 0;
-    for (; i + 8 <= text.size(); i += 8) {
-        uint64_t eight = 0;
-        std::memcpy(&eight, text.data() + i, 8);
-        if ((eight & highBits) != 0) return false;
-    }
-    for (; i < text.size(); ++i) {
-        if (static_cast<unsigned char>(text[i]) >= 0x80) return false;
-    }
-    return true;
-}
-
-void WidenAscii(std::string_view text, WideChar *out) {
-    for (std::size_t i = 0; i < text.size(); ++i) out[i] = static_cast<WideChar>(text[i]);
 }
 
 void AppendWideFromLatin1(WideString &out, std::string_view text) {

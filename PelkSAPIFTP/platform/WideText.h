@@ -33,12 +33,6 @@ WideString WideFromUtf8(std::string_view text);
 
 // Whether the bytes are well-formed UTF-8 throughout.
 bool IsValidUtf8(std::string_view text);
-// Whether every byte is ASCII: such a text is the same in UTF-8, in Latin-1
-// and, unit for byte, in UTF-16.
-bool IsAscii(std::string_view text);
-// Each byte of an ASCII text as the 16-bit unit of the same value, written
-// to `out` (text.size() units, no terminator).
-void WidenAscii(std::string_view text, WideChar *out);
 // Appending forms, for callers that reuse one string for many texts.
 void AppendWideFromUtf8(WideString &out, std::string_view text);
 // Each byte as the character of the same number (ISO 8859-1).

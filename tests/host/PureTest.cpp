@@ -21,6 +21,10 @@ TEST(HostText, RoundTripsEveryPlane) {
     EXPECT_EQ(static_cast<uint16_t>(wide[3]), 0xD83D);
     EXPECT_EQ(static_cast<uint16_t>(wide[4]), 0xDE00);
     EXPECT_EQ(ToUtf8(wide), text);
+    // ASCII is copied eight characters at a time, whatever lies after it.
+    for (const std::string name : {"entry-0000000.dat", "entry-00\xC3\xA9.dat", "0123456789abcdef\xF0\x9F\x98\x80"}) {
+        EXPECT_EQ(ToUtf8(ToHostText(name)), name);
+    }
 }
 
 TEST(HostText, MalformedInputBecomesReplacementCharacters) {
