@@ -14,7 +14,7 @@ namespace {
 // "total 24", the block count ls prints above its entries.
 bool IsUnixTotal(std::string_view line) {
     constexpr std::string_view total = "total ";
-    return line.substr(0, total.size()) == total && ParseUnsigned64(line.substr(total.size())).has_value();
+    return line.starts_with(total) && ParseUnsigned64(line.substr(total.size())).has_value();
 }
 
 }  // namespace

@@ -156,6 +156,11 @@ const LineCase lineCases[] = {
     {ListingFormat::List, "frw-------   1 user     group         12 Dec  7 07:25 plain", "plain", Kind::File, 12},
     {ListingFormat::List, "-rw-r--r--   1 u g 1,x Dec  7 07:25 no size", "", Kind::Dropped},
     {ListingFormat::List, "-rw-r--r--   1 u g 3 Dec 32 07:25 no day 32", "", Kind::Dropped},
+    // A month in capitals, an hour of one digit; a number alone starts no date.
+    {ListingFormat::List, "-rw-r--r--   1 u g 3 DEC  7 7:25 upper", "upper", Kind::File, 3},
+    {ListingFormat::List, "-rw-r--r--   1 u g 3 Dec  7 :25 no hour", "", Kind::Dropped},
+    {ListingFormat::List, "-rw-r--r--   1 u g 5 12 07:25 no month", "", Kind::Dropped},
+    {ListingFormat::List, "-rw-r--r--   1 1000 1000 7 2 Dec  7 07:25 size 2", "size 2", Kind::File, 2},
     // Formats this client does not read give nothing rather than junk.
     {ListingFormat::List, "A.TXT;1                 1/3       8-JUN-2004 11:55:38  [GROUP,OWNER]  (RWED,RWED,RWED,)", "",
      Kind::Dropped},
