@@ -15,11 +15,6 @@ inline std::string BaseName(const std::string &path) {
 // A name without a folder in it: one the current listing can confirm.
 inline bool IsSimpleName(const std::string &name) { return name.find('/') == std::string::npos; }
 
-inline void PrintUnflushed(std::string_view text, std::string_view end) {
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    std::fwrite(end.data(), 1, end.size(), stdout);
-}
-
 inline void PrintLine(const std::string &line) {
     std::fwrite(line.data(), 1, line.size(), stdout);
     std::fputc('\n', stdout);

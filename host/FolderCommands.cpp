@@ -6,23 +6,29 @@ namespace sapihost {
 
 namespace {
 
-// A list the module holds in order (vsftpd sorts its own) is printed as it is
-// read a second time, with no copy of its names here: for a million entries
-// that copy is some 30 MB. Any other list is read into memory and sorted.
-std::optional<Failure> PrintSorted(Session &session, ListingKind kind, std::string_view end) {
-    bool sorted = true;
-    std::string previous;
-    auto check = [&](const std::string &name) {
-        if (sorted && name < previous) sorted = false;
-        if (sorted) previous = name;
+// The lines of a list, written a buffer-full at a time rather than a call
+// or two for each name.
+void PrintNames(const NameList &names, std::string_view end) {
+    constexpr std::size_t bufferBytes = 64 * 1024;
+    std::string lines;
+    const auto write = [&] {
+        std::fwrite(lines.data(), 1, lines.size(), stdout);
+        lines.clear();
     };
-    if (auto failure = session.EachName(kind, check)) return failure;
-    if (sorted) return session.EachName(kind, [&](const std::string &name) { PrintUnflushed(name, end); });
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        lines.append(names[i]).append(end);
+        if (lines.size() >= bufferBytes) write();
+    }
+    write();
+}
+
+// Each list is read from the module once. A list the module holds in order
+// (vsftpd sorts its own) is printed as it came; any other is sorted first.
+std::optional<Failure> PrintSorted(Session &session, ListingKind kind, std::string_view end) {
     NameList names;
     if (auto failure = session.EachName(kind, [&](const std::string &name) { names.push_back(name); })) return failure;
     names.Sort();
-    // One write per buffer-full, not one per name.
-    for (std::size_t i = 0; i < names.size(); ++i) PrintUnflushed(names[i], end);
+    PrintNames(names, end);
     return std::nullopt;
 }
 

@@ -1,5 +1,7 @@
 #include "HostText.h"
 
+#include "platform/AsciiText.h"
+
 namespace sapihost {
 
 namespace {
@@ -72,12 +74,14 @@ HostText ToHostText(std::string_view utf8) {
 }
 
 void AssignUtf8(std::string &out, std::basic_string_view<ServerApiChar> text) {
-    // Most names are ASCII from end to end: those units are written in place.
-    out.resize(text.size());
-    size_t i = 0;
-    for (; i < text.size() && static_cast<uint16_t>(text[i]) < 0x80; ++i) out[i] = static_cast<char>(text[i]);
-    out.resize(i);
-    for (; i < text.size(); ++i) {
+    // Most names are ASCII from end to end: copied as a whole.
+    if (sapi::IsAscii(text)) {
+        out.resize(text.size());
+        sapi::CopyAscii(text, out.data());
+        return;
+    }
+    out.clear();
+    for (size_t i = 0; i < text.size(); ++i) {
         const auto unit = static_cast<char32_t>(static_cast<uint16_t>(text[i]));
         if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size()) {
             const auto low = static_cast<char32_t>(static_cast<uint16_t>(text[i + 1]));

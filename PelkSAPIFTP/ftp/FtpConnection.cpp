@@ -110,8 +110,8 @@ namespace {
 
 ResultCode EntryAt(const WideNameList &list, int32_t index, WideChar *text, uint32_t *length) {
     if (index < 0 || static_cast<std::size_t>(index) >= list.size()) return ApiIndexOutOfRange;
-    const auto at = static_cast<std::size_t>(index);
-    return TextCopyOutBy(list.UnitsAt(at), [&](WideChar *out) { list.DecodeAt(at, out); }, text, length);
+    const WideNameList::Name name = list.At(static_cast<std::size_t>(index));
+    return TextCopyOutBy(name.Units(), [&](WideChar *out) { name.CopyTo(out); }, text, length);
 }
 
 }  // namespace

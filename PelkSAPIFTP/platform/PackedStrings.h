@@ -23,16 +23,23 @@ public:
 
     // False, with nothing added, for a string longer than maxLength.
     bool push_back(View text) {
-        if (text.size() > maxLength) return false;
-        if (blocks_.empty() || used_ == blockUnits || used_ + text.size() > blockUnits) {
+        return push_back(text.size(), [&](Char *out) { std::copy(text.begin(), text.end(), out); });
+    }
+    // The same for a string of `length` characters that write(destination)
+    // puts in place, for a caller that would otherwise build it elsewhere
+    // first only to have it copied here.
+    template <typename Write>
+    bool push_back(std::size_t length, Write &&write) {
+        if (length > maxLength) return false;
+        if (blocks_.empty() || used_ == blockUnits || used_ + length > blockUnits) {
             blocks_.push_back(std::make_unique_for_overwrite<Char[]>(blockUnits));
             used_ = 0;
         }
-        std::copy(text.begin(), text.end(), blocks_.back().get() + used_);
+        write(blocks_.back().get() + used_);
         entries_.push_back({static_cast<uint32_t>(blocks_.size() - 1), static_cast<uint16_t>(used_),
-                            static_cast<uint16_t>(text.size())});
-        used_ += text.size();
-        textUnits_ += text.size();
+                            static_cast<uint16_t>(length)});
+        used_ += length;
+        textUnits_ += length;
         return true;
     }
     std::size_t size() const { return entries_.size(); }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string_view>
 #include <vector>
 
 #include "platform/PackedStrings.h"
@@ -18,16 +19,27 @@ public:
     std::size_t size() const { return packed_.size(); }
     bool empty() const { return packed_.empty(); }
     WideString operator[](std::size_t index) const;
-    // A name without a string of its own: its length in units, and the name
-    // written to `out` (that many units, no terminator).
-    std::size_t UnitsAt(std::size_t index) const;
-    void DecodeAt(std::size_t index, WideChar *out) const;
+
+    // A name without a string of its own, for a caller that writes it
+    // somewhere: its length in units, and its units written to `out` (that
+    // many, no terminator). Valid until the list is next changed.
+    class Name {
+    public:
+        explicit Name(std::string_view bytes);
+        std::size_t Units() const { return units_; }
+        void CopyTo(WideChar *out) const;
+
+    private:
+        std::string_view bytes_;
+        bool ascii_;
+        std::size_t units_;
+    };
+    Name At(std::size_t index) const { return Name(packed_[index]); }
     std::vector<WideString> ToVector() const;
     void clear() { packed_.clear(); }
 
 private:
     PackedStrings<char> packed_;
-    std::string scratch_;  // one name's bytes, reused from name to name
 };
 
 }  // namespace sapi

@@ -1,5 +1,7 @@
 #include "platform/WideText.h"
 
+#include "platform/AsciiText.h"
+
 namespace sapi {
 
 namespace {
@@ -92,12 +94,12 @@ WideString WideFromUtf8(std::string_view text) {
 void AppendWideFromUtf8(WideString &out, std::string_view text) {
     // The common case, ASCII, written in place: one byte a unit.
     const std::size_t start = out.size();
-    out.resize(start + text.size());
-    std::size_t i = 0;
-    for (; i < text.size() && static_cast<unsigned char>(text[i]) < 0x80; ++i) {
-        out[start + i] = static_cast<WideChar>(static_cast<unsigned char>(text[i]));
+    if (IsAscii(text)) {
+        out.resize(start + text.size());
+        CopyAscii(text, out.data() + start);
+        return;
     }
-    out.resize(start + i);
+    std::size_t i = 0;
     while (i < text.size()) {
         char32_t c = 0;
         const std::size_t length = DecodeUtf8(text, i, c);
@@ -112,6 +114,7 @@ void AppendWideFromUtf8(WideString &out, std::string_view text) {
 }
 
 bool IsValidUtf8(std::string_view text) {
+    if (IsAscii(text)) return true;
     for (std::size_t i = 0; i < text.size();) {
         if (static_cast<unsigned char>(text[i]) < 0x80) {
             ++i;

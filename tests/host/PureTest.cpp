@@ -1,10 +1,12 @@
 // The parts of sapihost that need no module and no server: text conversion,
-// result-code names, the progress line and the command line.
+// result-code names, the progress line, the command line and the names ls
+// keeps.
 #include <gtest/gtest.h>
 
 #include "CommandLine.h"
 #include "CommandRunner.h"
 #include "HostText.h"
+#include "NameList.h"
 #include "Progress.h"
 #include "ResultCodes.h"
 #include "Wildcard.h"
@@ -19,6 +21,10 @@ TEST(HostText, RoundTripsEveryPlane) {
     EXPECT_EQ(static_cast<uint16_t>(wide[3]), 0xD83D);
     EXPECT_EQ(static_cast<uint16_t>(wide[4]), 0xDE00);
     EXPECT_EQ(ToUtf8(wide), text);
+    // ASCII is copied eight characters at a time, whatever lies after it.
+    for (const std::string name : {"entry-0000000.dat", "entry-00\xC3\xA9.dat", "0123456789abcdef\xF0\x9F\x98\x80"}) {
+        EXPECT_EQ(ToUtf8(ToHostText(name)), name);
+    }
 }
 
 TEST(HostText, MalformedInputBecomesReplacementCharacters) {
@@ -29,6 +35,30 @@ TEST(HostText, MalformedInputBecomesReplacementCharacters) {
     HostText lone{static_cast<ServerApiChar>(0xDC00), static_cast<ServerApiChar>('x'), static_cast<ServerApiChar>(0xD800)};
     EXPECT_EQ(ToUtf8(lone), "\xEF\xBF\xBDx\xEF\xBF\xBD");
     EXPECT_EQ(ToUtf8(static_cast<const ServerApiChar *>(nullptr)), "");
+}
+
+// ls reads each list once into a NameList: a list that came in order stays as
+// it came, any other is put in byte order, also after more names came in.
+TEST(HostNameList, KeepsAListThatCameInOrderAndSortsAnyOther) {
+    const auto all = [](const NameList &names) {
+        std::vector<std::string> out;
+        for (std::size_t i = 0; i < names.size(); ++i) out.emplace_back(names[i]);
+        return out;
+    };
+    NameList inOrder;
+    for (const char *name : {"B", "a", "a", "b"}) inOrder.push_back(name);
+    inOrder.Sort();
+    EXPECT_EQ(all(inOrder), (std::vector<std::string>{"B", "a", "a", "b"}));
+    NameList mixed;
+    for (const char *name : {"b", "\xC3\xA9", "a", "B"}) mixed.push_back(name);
+    mixed.Sort();
+    EXPECT_EQ(all(mixed), (std::vector<std::string>{"B", "a", "b", "\xC3\xA9"}));
+    mixed.push_back("0");
+    EXPECT_EQ(all(mixed).back(), "0");
+    mixed.Sort();
+    EXPECT_EQ(all(mixed), (std::vector<std::string>{"0", "B", "a", "b", "\xC3\xA9"}));
+    EXPECT_TRUE(mixed.Contains("a"));
+    EXPECT_FALSE(mixed.Contains("c"));
 }
 
 TEST(HostResultCodes, EveryHeaderCodeHasANameAndASentence) {

@@ -14,7 +14,7 @@ namespace {
 // "total 24", the block count ls prints above its entries.
 bool IsUnixTotal(std::string_view line) {
     constexpr std::string_view total = "total ";
-    return line.substr(0, total.size()) == total && ParseUnsigned64(line.substr(total.size())).has_value();
+    return line.starts_with(total) && ParseUnsigned64(line.substr(total.size())).has_value();
 }
 
 }  // namespace
@@ -86,10 +86,12 @@ bool ListingReader::TakeLine(std::string_view line) {
     if (line.empty()) return true;
     std::optional<ListingEntry> entry;
     switch (dialect_) {
-    case Dialect::Mlsd:
-        if (IsMlsdFolderItself(line)) return true;
-        entry = ParseMlsdLine(line);
+    case Dialect::Mlsd: {
+        const MlsdLine read = ReadMlsdLine(line);
+        if (read.kind == MlsdLine::Kind::FolderItself) return true;
+        if (read.kind == MlsdLine::Kind::Entry) entry = read.entry;
         break;
+    }
     case Dialect::Unix:
         if (IsUnixTotal(line)) return true;
         entry = ParseUnixListLine(line);

@@ -14,17 +14,6 @@ std::optional<uint64_t> ParseUnsigned64(std::string_view text) {
     return value;
 }
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
-}
-
 std::string PrintableExcerpt(std::string_view text, std::size_t bytes) {
     static constexpr char hex[] = "0123456789ABCDEF";
     std::string out;

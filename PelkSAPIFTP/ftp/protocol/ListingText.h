@@ -10,20 +10,32 @@
 namespace sapi::ftpclient {
 
 inline bool IsDigitChar(char c) { return c >= '0' && c <= '9'; }
-inline bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+inline bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' ' && (c == ' ' || c == '\t'); }
 
 // A decimal number made of the whole text, 64-bit; nothing on overflow.
 std::optional<uint64_t> ParseUnsigned64(std::string_view text);
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b);
+// Inline: an MLSD line asks it of each of its facts.
+inline bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (lower(a[i]) != lower(b[i])) return false;
+    }
+    return true;
+}
+
+inline std::size_t SkipBlanks(std::string_view line, std::size_t pos) {
+    while (pos < line.size() && IsBlank(line[pos])) ++pos;
+    return pos;
+}
 
 // Reads one blank-separated word at pos and moves pos past it; empty at the
 // end of the line. Inline, as AllDigits: a listing line calls them a dozen
 // times, a million lines a listing.
 inline std::string_view NextWord(std::string_view line, std::size_t &pos) {
-    while (pos < line.size() && IsBlank(line[pos])) ++pos;
-    const std::size_t begin = pos;
-    while (pos < line.size() && !IsBlank(line[pos])) ++pos;
+    const std::size_t begin = SkipBlanks(line, pos);
+    for (pos = begin; pos < line.size() && !IsBlank(line[pos]);) ++pos;
     return line.substr(begin, pos - begin);
 }
 

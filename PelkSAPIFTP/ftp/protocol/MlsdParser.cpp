@@ -14,68 +14,73 @@ EntryType TypeOf(std::string_view value) {
     return EntryType::File;  // file, and the OS.* types such as links
 }
 
-// A fact's name: printable ASCII without '=' and ';' (RFC 3659 facts and the
-// servers' own "UNIX.mode", "x.hidden").
-bool IsFactName(std::string_view name) {
-    if (name.empty()) return false;
-    for (char c : name) {
-        if (c <= ' ' || c > '~' || c == '=' || c == ';') return false;
-    }
-    return true;
+// A byte of a fact's name: printable ASCII but '=' and ';' (RFC 3659 facts and
+// the servers' own "UNIX.mode", "x.hidden"). The name ends at the '='.
+bool IsFactNameByte(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte > ' ' && byte <= '~' && c != ';';
 }
 
-struct MlsdLine {
-    bool wellFormed = false;
+// The facts as they are read: the two this client uses, the rest skipped.
+struct Facts {
     EntryType type = EntryType::File;
-    ListingEntry entry;
+    uint64_t size = 0;
 };
 
-bool ReadFact(std::string_view fact, MlsdLine &read) {
-    const std::size_t equals = fact.find('=');
-    if (equals == std::string_view::npos || !IsFactName(fact.substr(0, equals))) return false;
-    const std::string_view name = fact.substr(0, equals);
-    const std::string_view value = fact.substr(equals + 1);
+bool TakeFact(std::string_view name, std::string_view value, Facts &found) {
     if (EqualsIgnoringCase(name, "type")) {
-        read.type = TypeOf(value);
-        read.entry.isDirectory = read.type == EntryType::Directory;
+        found.type = TypeOf(value);
     } else if (EqualsIgnoringCase(name, "size") && !value.empty()) {
         const std::optional<uint64_t> size = ParseUnsigned64(value);
         if (!size) return false;
-        read.entry.size = *size;
+        found.size = *size;
     }
     return true;
 }
 
-MlsdLine ReadLine(std::string_view line) {
-    MlsdLine read;
-    const std::size_t blank = line.find(' ');
-    if (blank == std::string_view::npos || blank + 1 >= line.size()) return read;
-    std::string_view facts = line.substr(0, blank);
-    if (!facts.empty() && facts.back() != ';') return read;
-    while (!facts.empty()) {
-        const std::size_t end = facts.find(';');
-        if (!ReadFact(facts.substr(0, end), read)) return read;
-        facts.remove_prefix(end + 1);
+// Takes one "name=value;" off the front of the facts. The value runs to the
+// next ';', which must come before the facts end.
+bool TakeFirstFact(std::string_view &facts, Facts &found) {
+    std::size_t equals = 0;
+    while (equals < facts.size() && facts[equals] != '=') {
+        if (!IsFactNameByte(facts[equals++])) return false;
     }
-    read.entry.name = line.substr(blank + 1);
-    read.wellFormed = true;
-    return read;
+    if (equals == 0 || equals == facts.size()) return false;
+    const std::size_t end = facts.find(';', equals + 1);
+    if (end == std::string_view::npos) return false;
+    if (!TakeFact(facts.substr(0, equals), facts.substr(equals + 1, end - equals - 1), found)) return false;
+    facts.remove_prefix(end + 1);
+    return true;
 }
 
 }  // namespace
 
-std::optional<ListingEntry> ParseMlsdLine(std::string_view line) {
-    const MlsdLine read = ReadLine(line);
-    if (!read.wellFormed || read.type == EntryType::Self) return std::nullopt;
+MlsdLine ReadMlsdLine(std::string_view line) {
+    MlsdLine read;
+    const std::size_t blank = line.find(' ');
+    if (blank == std::string_view::npos || blank + 1 >= line.size()) return read;
+    std::string_view facts = line.substr(0, blank);
+    Facts found;
+    while (!facts.empty()) {
+        if (!TakeFirstFact(facts, found)) return read;
+    }
+    const std::string_view name = line.substr(blank + 1);
+    if (found.type == EntryType::Self) {
+        read.kind = MlsdLine::Kind::FolderItself;
+        return read;
+    }
     // A name with a '/' is no entry of this folder, whatever the server
     // meant: asking for it would reach into another one.
-    if (read.entry.name.find('/') != std::string_view::npos) return std::nullopt;
-    return read.entry;
+    if (name.find('/') != std::string_view::npos) return read;
+    read.kind = MlsdLine::Kind::Entry;
+    read.entry = ListingEntry{name, found.type == EntryType::Directory, found.size};
+    return read;
 }
 
-bool IsMlsdFolderItself(std::string_view line) {
-    const MlsdLine read = ReadLine(line);
-    return read.wellFormed && read.type == EntryType::Self;
+std::optional<ListingEntry> ParseMlsdLine(std::string_view line) {
+    const MlsdLine read = ReadMlsdLine(line);
+    if (read.kind != MlsdLine::Kind::Entry) return std::nullopt;
+    return read.entry;
 }
 
 }  // namespace sapi::ftpclient

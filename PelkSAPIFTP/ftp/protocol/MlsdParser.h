@@ -15,9 +15,17 @@
 
 namespace sapi::ftpclient {
 
-std::optional<ListingEntry> ParseMlsdLine(std::string_view line);
+// What a line is, read once: an entry, the folder itself or its parent (no
+// entry, and no fault), or neither.
+struct MlsdLine {
+    enum class Kind { Entry, FolderItself, Junk };
+    Kind kind = Kind::Junk;
+    ListingEntry entry;  // for an Entry
+};
 
-// A well-formed line for the listed folder itself or its parent.
-bool IsMlsdFolderItself(std::string_view line);
+MlsdLine ReadMlsdLine(std::string_view line);
+
+// The entry of a line, when it is one.
+std::optional<ListingEntry> ParseMlsdLine(std::string_view line);
 
 }  // namespace sapi::ftpclient

@@ -46,8 +46,8 @@ bool IsYear(std::string_view word, bool marked) {
 
 // "07:25", "7:25"; with `seconds`, also "07:25:33" and "07:25:33.000000000".
 bool IsClock(std::string_view word, bool seconds) {
-    const std::size_t colon = word.find(':');
-    if (colon == std::string_view::npos || colon < 1 || colon > 2 || !AllDigits(word.substr(0, colon))) return false;
+    const std::size_t colon = word.size() > 1 && word[1] == ':' ? 1 : 2;
+    if (word.size() <= colon || word[colon] != ':' || !AllDigits(word.substr(0, colon))) return false;
     const std::string_view minutes = word.substr(colon + 1, 2);
     std::string_view rest = word.substr(std::min(word.size(), colon + 3));
     if (minutes.size() != 2 || !AllDigits(minutes)) return false;
@@ -81,9 +81,20 @@ std::size_t IsoDateEnd(std::string_view line, std::size_t end) {
     return IsZone(zone) ? next : end;
 }
 
+// The first character of every date read here: a digit, or the first
+// letter of an English month. Most words before the date (owners, groups)
+// fail here, at their first letter.
+bool MayStartDate(char c) {
+    switch (c | 0x20) {  // ASCII letters in lower case
+    case 'j': case 'f': case 'm': case 'a': case 's': case 'o': case 'n': case 'd': return true;
+    default: return IsDigitChar(c);
+    }
+}
+
 }  // namespace
 
 std::optional<std::size_t> UnixDateEnd(std::string_view line, std::size_t pos) {
+    if (pos >= line.size() || !MayStartDate(line[pos])) return std::nullopt;
     const std::string_view first = NextWord(line, pos);
     if (IsIsoDay(first)) return IsoDateEnd(line, pos);
     const bool marked = IsNumberPart(first, 2, 1, 12, true) && !AllDigits(first);

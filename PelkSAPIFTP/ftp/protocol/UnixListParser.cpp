@@ -12,7 +12,12 @@ namespace {
 // perhaps the link count, where the mark took the blank before it
 // ("drwxr-x---+1464"). 'f' is a plain file on some servers.
 bool IsModeWord(std::string_view word) {
-    const auto isKind = [](char c) { return std::string_view("-dlbcpsDnf").find(c) != std::string_view::npos; };
+    const auto isKind = [](char c) {
+        switch (c) {
+        case '-': case 'd': case 'l': case 'b': case 'c': case 'p': case 's': case 'D': case 'n': case 'f': return true;
+        default: return false;
+        }
+    };
     const auto isPermission = [](char c) {
         switch (c) {
         case '-': case 'r': case 'w': case 'x': case 's': case 'S': case 't': case 'T': case 'l': case 'L': return true;
@@ -34,15 +39,15 @@ bool IsMajorNumber(std::string_view word) {
 }
 
 // The size the words before a date give: a number, or a device's numbers
-// ("1,   3" or "1,3"), which are no size.
+// ("1,   3" or "1,3"), which are no size. Either starts with a digit, which
+// owners, groups and months mostly do not: only such a word is read further.
 std::optional<uint64_t> SizeOf(std::string_view previous, std::string_view beforeThat) {
-    if (AllDigits(previous) && IsMajorNumber(beforeThat)) return 0;
+    if (previous.empty() || !IsDigitChar(previous[0])) return std::nullopt;
+    if (AllDigits(previous)) return IsMajorNumber(beforeThat) ? 0 : ParseUnsigned64(previous);
     const std::size_t comma = previous.find(',');
-    if (comma != std::string_view::npos) {
-        const bool device = AllDigits(previous.substr(0, comma)) && AllDigits(previous.substr(comma + 1));
-        return device ? std::optional<uint64_t>(0) : std::nullopt;
-    }
-    return ParseUnsigned64(previous);
+    const bool device = comma != std::string_view::npos && AllDigits(previous.substr(0, comma)) &&
+                        AllDigits(previous.substr(comma + 1));
+    return device ? std::optional<uint64_t>(0) : std::nullopt;
 }
 
 std::optional<ListingEntry> EntryAfter(std::string_view line, std::size_t dateEnd, uint64_t size) {
@@ -68,13 +73,19 @@ std::optional<ListingEntry> ParseUnixListLine(std::string_view line) {
     std::string_view beforeThat;
     std::string_view previous;
     for (;;) {
-        while (pos < line.size() && IsBlank(line[pos])) ++pos;
+        pos = SkipBlanks(line, pos);
         if (pos == line.size()) return std::nullopt;
-        const std::optional<uint64_t> size = previous.empty() ? std::nullopt : SizeOf(previous, beforeThat);
-        const std::optional<std::size_t> dateEnd = size ? UnixDateEnd(line, pos) : std::nullopt;
-        if (dateEnd) return EntryAfter(line, *dateEnd, *size);
+        const std::size_t wordBegin = pos;
+        const std::string_view word = NextWord(line, pos);
+        // No date starts with a number alone (a link count, a numeric owner,
+        // the size): those words are passed by without a look for one.
+        if (!AllDigits(word)) {
+            const std::optional<uint64_t> size = SizeOf(previous, beforeThat);
+            const std::optional<std::size_t> dateEnd = size ? UnixDateEnd(line, wordBegin) : std::nullopt;
+            if (dateEnd) return EntryAfter(line, *dateEnd, *size);
+        }
         beforeThat = previous;
-        previous = NextWord(line, pos);
+        previous = word;
     }
 }
 

@@ -156,6 +156,11 @@ const LineCase lineCases[] = {
     {ListingFormat::List, "frw-------   1 user     group         12 Dec  7 07:25 plain", "plain", Kind::File, 12},
     {ListingFormat::List, "-rw-r--r--   1 u g 1,x Dec  7 07:25 no size", "", Kind::Dropped},
     {ListingFormat::List, "-rw-r--r--   1 u g 3 Dec 32 07:25 no day 32", "", Kind::Dropped},
+    // A month in capitals, an hour of one digit; a number alone starts no date.
+    {ListingFormat::List, "-rw-r--r--   1 u g 3 DEC  7 7:25 upper", "upper", Kind::File, 3},
+    {ListingFormat::List, "-rw-r--r--   1 u g 3 Dec  7 :25 no hour", "", Kind::Dropped},
+    {ListingFormat::List, "-rw-r--r--   1 u g 5 12 07:25 no month", "", Kind::Dropped},
+    {ListingFormat::List, "-rw-r--r--   1 1000 1000 7 2 Dec  7 07:25 size 2", "size 2", Kind::File, 2},
     // Formats this client does not read give nothing rather than junk.
     {ListingFormat::List, "A.TXT;1                 1/3       8-JUN-2004 11:55:38  [GROUP,OWNER]  (RWED,RWED,RWED,)", "",
      Kind::Dropped},
@@ -258,6 +263,13 @@ const ListingCase listingCases[] = {
      "=file; no fact name\r\n"
      "type=dir;UNIX.mode=0755; folder\r\n",
      {"ok.txt", "folder"}, 6, "1 ftp"},
+    {"MlsdOwnFolderByItsPathIsNoFault", ListingFormat::Mlsd,
+     "type=cdir;perm=el; /home/user/pub\r\n"
+     "type=pdir; /home/user\r\n"
+     "type=file;size=2; a; b=c.txt\r\n"
+     "type=file;;size=2; empty fact\r\n"
+     "type=file;si ze=2; blank in a fact\r\n",
+     {"a; b=c.txt"}, 2, "type=file;;size=2; empty fact"},
     {"CutLastLineStillCounts", ListingFormat::Mlsd, "type=file;size=1; a\r\ntype=file;size=2; b", {"a", "b"}, 0, ""},
     {"OverlongLineDropped", ListingFormat::Mlsd,
      "type=file;size=1; " + std::string(ListingReader::maxLineBytes, 'x') + "\r\ntype=file;size=1; after\r\n",

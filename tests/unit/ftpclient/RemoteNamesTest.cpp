@@ -24,6 +24,10 @@ const NameCase nameCases[] = {
     {"BrokenUtf8", "bad\xC3(\xFF", u"bad\u00C3(\u00FF"},
     {"CutUtf8", "cut\xE6\x97", u"cut\u00E6\u0097"},
     {"PathWithOneLatin1Part", "/ok/\xC3\xA9/caf\xE9", u"/ok/\u00E9/caf\u00E9"},
+    // Names are looked at eight bytes at a time, then byte by byte.
+    {"LongAscii", "entry-0000000.dat", u"entry-0000000.dat"},
+    {"Utf8InSecondEight", "0123456789\xC3\xA9" "bcdefgh", u"0123456789\u00E9bcdefgh"},
+    {"Latin1InTheLastBytes", "0123456789abcdef\xE9", u"0123456789abcdef\u00E9"},
 };
 
 class RemoteNamesTest : public testing::TestWithParam<NameCase> {};

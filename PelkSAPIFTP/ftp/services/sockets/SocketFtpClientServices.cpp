@@ -82,9 +82,11 @@ uint32_t WinInetErrorOf(SessionError error) {
     return ERROR_INTERNET_INTERNAL_ERROR;
 }
 
+// The record's fields are set one by one: what lies past the name's
+// terminator is nobody's business, and clearing all 260 units of every
+// record would cost more than the name.
 bool ToFindData(const ListingEntry &entry, const WideString &name, FtpFindData &data) {
     if (name.empty() || name.size() > maxFileName) return false;
-    data = FtpFindData{};
     data.fileAttributes = entry.isDirectory ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
     data.fileSizeHigh = static_cast<uint32_t>(entry.size >> 32);
     data.fileSizeLow = static_cast<uint32_t>(entry.size);
