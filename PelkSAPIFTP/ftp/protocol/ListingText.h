@@ -12,8 +12,6 @@ namespace sapi::ftpclient {
 inline bool IsDigitChar(char c) { return c >= '0' && c <= '9'; }
 inline bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' ' && (c == ' ' || c == '\t'); }
 
-// A decimal number made of the whole text, 64-bit; nothing on overflow.
-std::optional<uint64_t> ParseUnsigned64(std::string_view text);
 
 // Inline: an MLSD line asks it of each of its facts.
 inline bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
@@ -50,6 +48,18 @@ inline bool AllDigits(std::string_view text) {
         if (!IsDigitChar(c)) return false;
     }
     return true;
+}
+
+// A decimal number made of the whole text, 64-bit; nothing on overflow.
+// Nineteen digits always fit, twenty up to UINT64_MAX's own, so only a number
+// of twenty digits is checked, once, before it is read. Inline too: out of
+// line, its optional came back through memory, a stall for each size read.
+inline std::optional<uint64_t> ParseUnsigned64(std::string_view text) {
+    if (!AllDigits(text) || text.size() > 20) return std::nullopt;
+    if (text.size() == 20 && text > "18446744073709551615") return std::nullopt;
+    uint64_t value = 0;
+    for (const char c : text) value = value * 10 + static_cast<uint64_t>(c - '0');
+    return value;
 }
 
 }  // namespace sapi::ftpclient
