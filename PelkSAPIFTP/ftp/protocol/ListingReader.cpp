@@ -81,9 +81,9 @@ bool ListingReader::TakeLineEnd(std::string_view head) {
     return added;
 }
 
-// Each parser's entry goes straight to Keep: held in a variable of its own
-// and assigned, a Unix line's entry was copied through memory in a way that
-// stalled every line.
+// Each parser's entry goes straight to Keep, which reads it where the parser
+// made it: a copy would read it back whole right after the parser wrote it
+// field by field, and wait on those stores every line.
 bool ListingReader::TakeLine(std::string_view line) {
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     if (line.empty()) return true;

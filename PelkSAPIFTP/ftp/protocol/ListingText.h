@@ -10,8 +10,8 @@
 namespace sapi::ftpclient {
 
 inline bool IsDigitChar(char c) { return c >= '0' && c <= '9'; }
+// Most bytes of a line lie above ' ': for them, one compare.
 inline bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' ' && (c == ' ' || c == '\t'); }
-
 
 // Inline: an MLSD line asks it of each of its facts.
 inline bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
@@ -23,6 +23,7 @@ inline bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
     return true;
 }
 
+// The position of the first byte at or after pos that is not a blank.
 inline std::size_t SkipBlanks(std::string_view line, std::size_t pos) {
     while (pos < line.size() && IsBlank(line[pos])) ++pos;
     return pos;

@@ -41,9 +41,9 @@ bool IsMajorNumber(std::string_view word) {
 // Whether the words before a date give a size, and which: a number, or a
 // device's numbers ("1,   3" or "1,3"), which are no size (0). Either starts
 // with a digit, which owners, groups and months mostly do not: only such a
-// word is read further. The size comes back apart from the answer rather
-// than in an optional, which this loop, asking it of most words of a
-// million lines, had to pass through memory.
+// word is read further. The size comes back apart from the answer: an
+// optional would go through memory, and wait there, for most words of
+// every line.
 bool SizeOf(std::string_view previous, std::string_view beforeThat, uint64_t &size) {
     if (previous.empty() || !IsDigitChar(previous[0])) return false;
     size = 0;
