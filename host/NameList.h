@@ -1,5 +1,5 @@
 // The names of one listing as sapihost keeps them: packed in a few blocks
-// (a 100,000-entry folder costs its names and eight bytes each, not a string
+// (a 100,000-entry folder costs its names and four bytes each, not a string
 // object and an allocation each), in the module's order until sorted. A list
 // that came in order (most servers sort their own) needs no order of its
 // own: eight bytes a name more only for one that is sorted here.

@@ -26,6 +26,16 @@ TEST(PackedStrings, NamesComeBackAcrossBlockEnds) {
     for (std::size_t i = 0; i < count; ++i) ASSERT_EQ(names[i], NameAt(i)) << i;
     EXPECT_EQ(names[count], "");
     EXPECT_EQ(names[count + 1].size(), PackedStrings<char>::maxLength);
+    // A block filled to its last character, then an empty string and another.
+    PackedStrings<char> full;
+    for (const std::string &text : {std::string(PackedStrings<char>::blockUnits - 1, 'x'), std::string("y"),
+                                    std::string(), std::string("z")}) {
+        ASSERT_TRUE(full.push_back(text));
+    }
+    EXPECT_EQ(full[0].size(), PackedStrings<char>::blockUnits - 1);
+    EXPECT_EQ(full[1], "y");
+    EXPECT_EQ(full[2], "");
+    EXPECT_EQ(full[3], "z");
 }
 
 TEST(PackedStrings, ReleasingWhatWasReadKeepsWhatLiesAhead) {
