@@ -74,6 +74,7 @@ INSTANTIATE_TEST_SUITE_P(
     Names, WideNameListTest,
     testing::Values(WideCase{"Empty", u""}, WideCase{"Ascii", u"a.txt"}, WideCase{"Latin1", u"caf\u00E9"},
                     WideCase{"LongAscii", u"entry-0000000.dat"}, WideCase{"LatinAfterEight", u"entry-00\u00E9.dat"},
+                    WideCase{"CjkAfterEight", u"entry-00\u65E5\u672C.dat"},
                     WideCase{"TwoAndThreeBytes", u"\u07FF\u0800\uFFFF"},
                     WideCase{"SurrogatePair", u"\U0001F600.png"}, WideCase{"LoneHighSurrogate", u"a\xD800z"},
                     WideCase{"LoneLowSurrogate", u"\xDC00"}, WideCase{"Nul", std::u16string(u"a\0b", 3)}),
