@@ -1,7 +1,7 @@
 // The names of a listing as the host reads them (UTF-16), kept packed: each
 // UTF-16 unit as one to three bytes (ASCII as one; a lone surrogate survives
 // too), all names in a few blocks. A folder of a million entries costs about
-// its names in bytes plus eight bytes each.
+// its names in bytes plus four bytes each.
 #pragma once
 
 #include <cstddef>

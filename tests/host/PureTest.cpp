@@ -59,6 +59,15 @@ TEST(HostNameList, KeepsAListThatCameInOrderAndSortsAnyOther) {
     EXPECT_EQ(all(mixed), (std::vector<std::string>{"0", "B", "a", "b", "\xC3\xA9"}));
     EXPECT_TRUE(mixed.Contains("a"));
     EXPECT_FALSE(mixed.Contains("c"));
+    // Names alike for a long start, differing within four bytes after it,
+    // after them, or only in length.
+    std::vector<std::string> names = {"IMG_0010.jpg", "IMG_0002.jpg", "IMG_001", "IMG_0001.jpg", "IMG_00010.jpg",
+                                      "IMG_0001.jpeg", "IMG_0", "IMG_\xC3\xA9", "IMG_0001.jpg"};
+    NameList shared;
+    for (const std::string &name : names) shared.push_back(name);
+    shared.Sort();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(all(shared), names);
 }
 
 TEST(HostResultCodes, EveryHeaderCodeHasANameAndASentence) {

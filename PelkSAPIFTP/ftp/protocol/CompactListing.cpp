@@ -5,7 +5,7 @@ namespace sapi::ftpclient {
 namespace {
 
 constexpr uint64_t folderBit = uint64_t{1} << 63;
-constexpr std::size_t bytesPerRecord = 16;
+constexpr std::size_t bytesPerRecord = 12;  // a name's start and its size and kind
 
 }  // namespace
 

@@ -1,6 +1,6 @@
 // A listing held in a few large blocks, whatever its length: every name's
 // bytes one after another, and a fixed-size record per entry. A folder of a
-// million entries costs its names plus 16 bytes an entry, no allocation of
+// million entries costs its names plus 12 bytes an entry, no allocation of
 // its own per entry, and never a second copy while it grows.
 #pragma once
 

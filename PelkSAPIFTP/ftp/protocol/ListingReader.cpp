@@ -81,36 +81,45 @@ bool ListingReader::TakeLineEnd(std::string_view head) {
     return added;
 }
 
+// Each parser's entry goes straight to Keep, which reads it where the parser
+// made it: a copy would read it back whole right after the parser wrote it
+// field by field, and wait on those stores every line.
 bool ListingReader::TakeLine(std::string_view line) {
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     if (line.empty()) return true;
-    std::optional<ListingEntry> entry;
     switch (dialect_) {
     case Dialect::Mlsd: {
         const MlsdLine read = ReadMlsdLine(line);
         if (read.kind == MlsdLine::Kind::FolderItself) return true;
-        if (read.kind == MlsdLine::Kind::Entry) entry = read.entry;
-        break;
+        return Keep(read.kind == MlsdLine::Kind::Entry ? std::optional(read.entry) : std::nullopt, line);
     }
     case Dialect::Unix:
         if (IsUnixTotal(line)) return true;
-        entry = ParseUnixListLine(line);
-        break;
+        return Keep(ParseUnixListLine(line), line);
     case Dialect::Dos:
-        entry = ParseDosListLine(line);
-        break;
+        return Keep(ParseDosListLine(line), line);
     case Dialect::Undecided:
-        if (IsUnixTotal(line)) return true;
-        if ((entry = ParseUnixListLine(line))) {
-            dialect_ = Dialect::Unix;
-        } else if ((entry = ParseDosListLine(line))) {
-            dialect_ = Dialect::Dos;
-        }
-        break;
+        return TakeFirstEntryLine(line);
     case Dialect::Names:
-        entry = ListingEntry{line, false, 0};
-        break;
+        return Keep(ListingEntry{line, false, 0}, line);
     }
+    return true;
+}
+
+// A LIST line before any entry: the first entry decides the dialect.
+bool ListingReader::TakeFirstEntryLine(std::string_view line) {
+    if (IsUnixTotal(line)) return true;
+    if (const std::optional<ListingEntry> entry = ParseUnixListLine(line)) {
+        dialect_ = Dialect::Unix;
+        return Keep(entry, line);
+    }
+    const std::optional<ListingEntry> entry = ParseDosListLine(line);
+    if (entry) dialect_ = Dialect::Dos;
+    return Keep(entry, line);
+}
+
+// The entry a line gave, added, or the line dropped when it gave none.
+bool ListingReader::Keep(const std::optional<ListingEntry> &entry, std::string_view line) {
     // A NUL cannot be part of a name on any server's disk; a line holding one
     // is junk that happens to look like an entry.
     if (!entry || entry->name.find('\0') != std::string_view::npos) {

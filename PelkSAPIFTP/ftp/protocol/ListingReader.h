@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -50,6 +51,8 @@ private:
     void KeepPart(std::string_view part);
     bool TakeLineEnd(std::string_view head);
     bool TakeLine(std::string_view line);
+    bool TakeFirstEntryLine(std::string_view line);
+    bool Keep(const std::optional<ListingEntry> &entry, std::string_view line);
     void Drop(std::string_view line);
 
     Dialect dialect_;

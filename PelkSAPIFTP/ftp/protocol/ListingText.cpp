@@ -2,18 +2,6 @@
 
 namespace sapi::ftpclient {
 
-std::optional<uint64_t> ParseUnsigned64(std::string_view text) {
-    if (text.empty() || text.size() > 20) return std::nullopt;
-    uint64_t value = 0;
-    for (char c : text) {
-        if (!IsDigitChar(c)) return std::nullopt;
-        const auto digit = static_cast<uint64_t>(c - '0');
-        if (value > (UINT64_MAX - digit) / 10) return std::nullopt;
-        value = value * 10 + digit;
-    }
-    return value;
-}
-
 std::string PrintableExcerpt(std::string_view text, std::size_t bytes) {
     static constexpr char hex[] = "0123456789ABCDEF";
     std::string out;

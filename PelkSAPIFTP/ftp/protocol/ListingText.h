@@ -10,10 +10,8 @@
 namespace sapi::ftpclient {
 
 inline bool IsDigitChar(char c) { return c >= '0' && c <= '9'; }
+// Most bytes of a line lie above ' ': for them, one compare.
 inline bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' ' && (c == ' ' || c == '\t'); }
-
-// A decimal number made of the whole text, 64-bit; nothing on overflow.
-std::optional<uint64_t> ParseUnsigned64(std::string_view text);
 
 // Inline: an MLSD line asks it of each of its facts.
 inline bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
@@ -25,6 +23,7 @@ inline bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
     return true;
 }
 
+// The position of the first byte at or after pos that is not a blank.
 inline std::size_t SkipBlanks(std::string_view line, std::size_t pos) {
     while (pos < line.size() && IsBlank(line[pos])) ++pos;
     return pos;
@@ -50,6 +49,18 @@ inline bool AllDigits(std::string_view text) {
         if (!IsDigitChar(c)) return false;
     }
     return true;
+}
+
+// A decimal number made of the whole text, 64-bit; nothing on overflow.
+// Nineteen digits always fit, twenty up to UINT64_MAX's own, so only a number
+// of twenty digits is checked, once, before it is read. Inline too: out of
+// line, its optional came back through memory, a stall for each size read.
+inline std::optional<uint64_t> ParseUnsigned64(std::string_view text) {
+    if (!AllDigits(text) || text.size() > 20) return std::nullopt;
+    if (text.size() == 20 && text > "18446744073709551615") return std::nullopt;
+    uint64_t value = 0;
+    for (const char c : text) value = value * 10 + static_cast<uint64_t>(c - '0');
+    return value;
 }
 
 }  // namespace sapi::ftpclient

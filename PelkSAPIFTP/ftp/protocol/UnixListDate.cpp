@@ -93,15 +93,15 @@ bool MayStartDate(char c) {
 
 }  // namespace
 
-std::optional<std::size_t> UnixDateEnd(std::string_view line, std::size_t pos) {
-    if (pos >= line.size() || !MayStartDate(line[pos])) return std::nullopt;
+std::size_t UnixDateEnd(std::string_view line, std::size_t pos) {
+    if (pos >= line.size() || !MayStartDate(line[pos])) return noDate;
     const std::string_view first = NextWord(line, pos);
     if (IsIsoDay(first)) return IsoDateEnd(line, pos);
     const bool marked = IsNumberPart(first, 2, 1, 12, true) && !AllDigits(first);
-    if (!marked && !IsEnglishMonth(first)) return std::nullopt;
-    if (!IsDay(NextWord(line, pos), marked)) return std::nullopt;
+    if (!marked && !IsEnglishMonth(first)) return noDate;
+    if (!IsDay(NextWord(line, pos), marked)) return noDate;
     const std::string_view last = NextWord(line, pos);
-    if (!IsClock(last, false) && !IsYear(last, marked)) return std::nullopt;
+    if (!IsClock(last, false) && !IsYear(last, marked)) return noDate;
     return pos;
 }
 

@@ -13,13 +13,14 @@
 #pragma once
 
 #include <cstddef>
-#include <optional>
 #include <string_view>
 
 namespace sapi::ftpclient {
 
 // Where the date that starts at `pos` (the start of a word) ends: just past
-// its last word. Nothing when no date starts there.
-std::optional<std::size_t> UnixDateEnd(std::string_view line, std::size_t pos);
+// its last word; noDate when no date starts there. (No optional: asked twice
+// a line, its optional came back through memory, a stall each time.)
+constexpr std::size_t noDate = std::string_view::npos;
+std::size_t UnixDateEnd(std::string_view line, std::size_t pos);
 
 }  // namespace sapi::ftpclient

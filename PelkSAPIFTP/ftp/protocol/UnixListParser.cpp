@@ -38,16 +38,24 @@ bool IsMajorNumber(std::string_view word) {
     return word.size() >= 2 && word.back() == ',' && AllDigits(word.substr(0, word.size() - 1));
 }
 
-// The size the words before a date give: a number, or a device's numbers
-// ("1,   3" or "1,3"), which are no size. Either starts with a digit, which
-// owners, groups and months mostly do not: only such a word is read further.
-std::optional<uint64_t> SizeOf(std::string_view previous, std::string_view beforeThat) {
-    if (previous.empty() || !IsDigitChar(previous[0])) return std::nullopt;
-    if (AllDigits(previous)) return IsMajorNumber(beforeThat) ? 0 : ParseUnsigned64(previous);
+// Whether the words before a date give a size, and which: a number, or a
+// device's numbers ("1,   3" or "1,3"), which are no size (0). Either starts
+// with a digit, which owners, groups and months mostly do not: only such a
+// word is read further. The size comes back apart from the answer: an
+// optional would go through memory, and wait there, for most words of
+// every line.
+bool SizeOf(std::string_view previous, std::string_view beforeThat, uint64_t &size) {
+    if (previous.empty() || !IsDigitChar(previous[0])) return false;
+    size = 0;
+    if (AllDigits(previous)) {
+        if (IsMajorNumber(beforeThat)) return true;
+        const std::optional<uint64_t> number = ParseUnsigned64(previous);
+        size = number.value_or(0);
+        return number.has_value();
+    }
     const std::size_t comma = previous.find(',');
-    const bool device = comma != std::string_view::npos && AllDigits(previous.substr(0, comma)) &&
-                        AllDigits(previous.substr(comma + 1));
-    return device ? std::optional<uint64_t>(0) : std::nullopt;
+    return comma != std::string_view::npos && AllDigits(previous.substr(0, comma)) &&
+           AllDigits(previous.substr(comma + 1));
 }
 
 std::optional<ListingEntry> EntryAfter(std::string_view line, std::size_t dateEnd, uint64_t size) {
@@ -79,10 +87,10 @@ std::optional<ListingEntry> ParseUnixListLine(std::string_view line) {
         const std::string_view word = NextWord(line, pos);
         // No date starts with a number alone (a link count, a numeric owner,
         // the size): those words are passed by without a look for one.
-        if (!AllDigits(word)) {
-            const std::optional<uint64_t> size = SizeOf(previous, beforeThat);
-            const std::optional<std::size_t> dateEnd = size ? UnixDateEnd(line, wordBegin) : std::nullopt;
-            if (dateEnd) return EntryAfter(line, *dateEnd, *size);
+        uint64_t size = 0;
+        if (!AllDigits(word) && SizeOf(previous, beforeThat, size)) {
+            const std::size_t dateEnd = UnixDateEnd(line, wordBegin);
+            if (dateEnd != noDate) return EntryAfter(line, dateEnd, size);
         }
         beforeThat = previous;
         previous = word;

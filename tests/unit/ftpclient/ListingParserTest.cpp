@@ -161,6 +161,10 @@ const LineCase lineCases[] = {
     {ListingFormat::List, "-rw-r--r--   1 u g 3 Dec  7 :25 no hour", "", Kind::Dropped},
     {ListingFormat::List, "-rw-r--r--   1 u g 5 12 07:25 no month", "", Kind::Dropped},
     {ListingFormat::List, "-rw-r--r--   1 1000 1000 7 2 Dec  7 07:25 size 2", "size 2", Kind::File, 2},
+    // vsftpd's numeric owners and groups, before a size and before a device's numbers.
+    {ListingFormat::List, "-rw-r--r--    1 1000     1000     5000000000 Dec 08 02:32 entry-0000000.dat",
+     "entry-0000000.dat", Kind::File, 5000000000u},
+    {ListingFormat::List, "crw-rw-rw-    1 0        0          1,   3 Jan  1  1970 null", "null", Kind::File},
     // Formats this client does not read give nothing rather than junk.
     {ListingFormat::List, "A.TXT;1                 1/3       8-JUN-2004 11:55:38  [GROUP,OWNER]  (RWED,RWED,RWED,)", "",
      Kind::Dropped},

@@ -57,6 +57,9 @@ TEST(SizeReply, SizesBeyondFourGibibytesAndAnnouncedSizes) {
     EXPECT_EQ(ParseSizeReply(ReplyOf("213 5000000000\r\n")), 5000000000u);
     EXPECT_EQ(ParseSizeReply(ReplyOf("213 18446744073709551615\r\n")), UINT64_MAX);
     EXPECT_FALSE(ParseSizeReply(ReplyOf("213 18446744073709551616\r\n")));
+    EXPECT_FALSE(ParseSizeReply(ReplyOf("213 99999999999999999999\r\n")));
+    EXPECT_EQ(ParseSizeReply(ReplyOf("213 00000000000000000012\r\n")), 12u);  // twenty digits that fit
+    EXPECT_FALSE(ParseSizeReply(ReplyOf("213 000000000000000000012\r\n")));   // twenty-one never do
     EXPECT_FALSE(ParseSizeReply(ReplyOf("550 Could not get file size.\r\n")));
     EXPECT_FALSE(ParseSizeReply(ReplyOf("213 12 bytes\r\n")));
     EXPECT_EQ(ParseAnnouncedSize("150 Opening BINARY mode data connection for list/a.txt (12 bytes)."), 12u);

@@ -26,6 +26,16 @@ TEST(PackedStrings, NamesComeBackAcrossBlockEnds) {
     for (std::size_t i = 0; i < count; ++i) ASSERT_EQ(names[i], NameAt(i)) << i;
     EXPECT_EQ(names[count], "");
     EXPECT_EQ(names[count + 1].size(), PackedStrings<char>::maxLength);
+    // A block filled to its last character, then an empty string and another.
+    PackedStrings<char> full;
+    for (const std::string &text : {std::string(PackedStrings<char>::blockUnits - 1, 'x'), std::string("y"),
+                                    std::string(), std::string("z")}) {
+        ASSERT_TRUE(full.push_back(text));
+    }
+    EXPECT_EQ(full[0].size(), PackedStrings<char>::blockUnits - 1);
+    EXPECT_EQ(full[1], "y");
+    EXPECT_EQ(full[2], "");
+    EXPECT_EQ(full[3], "z");
 }
 
 TEST(PackedStrings, ReleasingWhatWasReadKeepsWhatLiesAhead) {
@@ -64,6 +74,7 @@ INSTANTIATE_TEST_SUITE_P(
     Names, WideNameListTest,
     testing::Values(WideCase{"Empty", u""}, WideCase{"Ascii", u"a.txt"}, WideCase{"Latin1", u"caf\u00E9"},
                     WideCase{"LongAscii", u"entry-0000000.dat"}, WideCase{"LatinAfterEight", u"entry-00\u00E9.dat"},
+                    WideCase{"CjkAfterEight", u"entry-00\u65E5\u672C.dat"},
                     WideCase{"TwoAndThreeBytes", u"\u07FF\u0800\uFFFF"},
                     WideCase{"SurrogatePair", u"\U0001F600.png"}, WideCase{"LoneHighSurrogate", u"a\xD800z"},
                     WideCase{"LoneLowSurrogate", u"\xDC00"}, WideCase{"Nul", std::u16string(u"a\0b", 3)}),

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "ftp/services/FtpClientServices.h"
@@ -76,10 +77,12 @@ struct FileObject : SessionObject {
     explicit FileObject(uintptr_t connect) : SessionObject(ownKind, connect) {}
 };
 
-// The object as its kind's own type; null when it is of another kind.
+// The object as its kind's own type; null when it is of another kind. Taken
+// by value and moved on, so that a lookup's own pointer is handed over, not
+// counted up and down again: a listing looks up its handle for each entry.
 template <typename Object>
-std::shared_ptr<Object> As(const std::shared_ptr<HandleObject> &object) {
-    return object && object->kind == Object::ownKind ? std::static_pointer_cast<Object>(object) : nullptr;
+std::shared_ptr<Object> As(std::shared_ptr<HandleObject> object) {
+    return object && object->kind == Object::ownKind ? std::static_pointer_cast<Object>(std::move(object)) : nullptr;
 }
 
 class HandleTable {
