@@ -109,12 +109,9 @@ SessionError ReplyChannel::ReadReply(FtpReply &reply, Deadline deadline) {
     }
 }
 
-SessionError ReplyChannel::SendUnawaited(const std::string &line) {
-    const std::string named = lastCommand_;
-    if (const SessionError error = Send({line})) return error;
-    lastCommand_ = named;
-    owed_.push_back(CommandAsNamed(line));
-    return SessionError::None;
+void ReplyChannel::SendUnawaited(const std::string &line) {
+    SendBehind(line);
+    if (state_ == ChannelState::Ready) owed_.push_back(CommandAsNamed(line));
 }
 
 SessionError ReplyChannel::Ask(const std::string &line, FtpReply &reply, Milliseconds wait) {

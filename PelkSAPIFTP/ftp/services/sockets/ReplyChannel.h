@@ -81,7 +81,7 @@ public:
     SessionError AwaitBehind(const std::string &line, FtpReply &reply, Milliseconds wait);
     // A command whose answer nobody waits for (OPTS UTF8 ON): sent now, and
     // its answer, whenever it comes, dropped before any later command's.
-    SessionError SendUnawaited(const std::string &line);
+    void SendUnawaited(const std::string &line);
     // The final reply to the command in flight, past preliminary ones.
     SessionError AwaitFinal(FtpReply &reply, Deadline deadline);
     // The next reply to the command in flight, preliminary or not.
