@@ -7,12 +7,14 @@
 #include <new>
 #include <utility>
 
+#include "base/HostCall.h"
 #include "base/ResultCode.h"
 
 namespace sapi {
 
 template <typename Body>
 ResultCode Guarded(Body &&body) noexcept {
+    const HostCallScope call;
     try {
         return std::forward<Body>(body)();
     } catch (const std::bad_alloc &) {
@@ -25,6 +27,7 @@ ResultCode Guarded(Body &&body) noexcept {
 // For the slots that return nothing: every failure is absorbed.
 template <typename Body>
 void GuardedVoid(Body &&body) noexcept {
+    const HostCallScope call;
     try {
         std::forward<Body>(body)();
     } catch (...) {

@@ -356,12 +356,14 @@ TEST(HostileServer, RepliesTheCommandDoesNotTakeAreJudgedAtOnceByTheirFirstDigit
 }
 
 // A server that drops its client in the ways real ones do: an idle
-// timeout's "421" after the client went into /sub, or both connections
-// closed halfway through a 1 MiB file. With recovery on, the client opens the
-// session again, goes back to /sub, and resumes the file with REST, on the
-// same file only.
-enum class Drop { IdleAfterFolder, IdleAsTheAnswer, MidRetrieval };
-enum class SecondLogin { Same, FileChanged, Refused };
+// timeout's "421" after the client went into /sub, both connections closed
+// halfway through a 1 MiB file, a data connection reset with "426", every
+// session dropped halfway. With recovery on, the client opens the session
+// again, goes back to /sub or fails, and resumes the file with REST only
+// with proof that it is the same file; a call spends at most three logins.
+enum class Drop { IdleAfterFolder, IdleAsTheAnswer, MidRetrieval, DataReset, EverySession, IdleThenSilent };
+enum class SecondLogin { Same, FileChanged, NewDate, ShortPiece, Refused, FolderGone };
+enum class Mdtm { Offered, Absent, Refused };
 
 struct RecoveryCase {
     const char *name;
@@ -369,6 +371,7 @@ struct RecoveryCase {
     SecondLogin second;
     bool recover;
     bool succeeds;
+    Mdtm mdtm = Mdtm::Offered;
 };
 
 std::string PseudoRandom(std::size_t size) {
@@ -388,6 +391,7 @@ public:
     explicit RecoveryScript(const RecoveryCase &row) : row_(row) {}
 
     void Run(ScriptPeer &peer) {
+        if (row_.drop == Drop::IdleThenSilent && peer.connection > 0) return;  // no greeting, ever
         peer.Reply("220 ready");
         for (std::string line = peer.Receive(); !line.empty() && line != "QUIT"; line = peer.Receive()) {
             seen += std::to_string(peer.connection) + ":" + line + "\n";
@@ -403,15 +407,22 @@ private:
         const std::string verb = line.substr(0, line.find(' '));
         if (verb == "USER") peer.Reply("331 Password required");
         if (verb == "PASS") peer.Reply(again && row_.second == SecondLogin::Refused ? "530 Login incorrect." : "230 In");
-        if (verb == "FEAT") peer.Send("211-Features:\r\n SIZE\r\n EPSV\r\n211 End\r\n");
-        if (verb == "NOOP" && row_.drop == Drop::IdleAsTheAnswer && !again) {
+        if (verb == "FEAT") {
+            peer.Send(std::string("211-Features:\r\n SIZE\r\n EPSV\r\n") + (row_.mdtm != Mdtm::Absent ? " MDTM\r\n" : "") +
+                      "211 End\r\n");
+        }
+        if (verb == "NOOP" && (row_.drop == Drop::IdleAsTheAnswer || row_.drop == Drop::IdleThenSilent) && !again) {
             peer.Reply("421 Timeout.");
             return false;
         }
         if (verb == "TYPE" || verb == "NOOP" || verb == "OPTS") peer.Reply("200 OK");
+        if (verb == "SYST") peer.Reply("215 UNIX Type: L8");
+        if (verb == "ABOR") peer.Reply("226 Nothing to abort");
+        if (verb == "DELE") peer.Reply("250 Deleted");
         if (verb == "CWD") {
-            entered_ = true;
-            peer.Reply("250 OK");
+            const bool gone = again && row_.second == SecondLogin::FolderGone;
+            entered_ = entered_ || !gone;
+            peer.Reply(gone ? "550 /sub: No such file or directory" : "250 OK");
         }
         if (verb == "REST") {
             restartAt_ = std::stoul(line.substr(5));
@@ -421,10 +432,17 @@ private:
             const bool changed = again && row_.second == SecondLogin::FileChanged;
             peer.Reply("213 " + std::to_string(wholeFile.size() + (changed ? 1 : 0)));
         }
+        if (verb == "MDTM") {
+            const bool changed = again && row_.second == SecondLogin::NewDate;
+            peer.Reply(row_.mdtm == Mdtm::Refused ? "550 Not available" : changed ? "213 20261208101500" : "213 20261201090000");
+        }
         if (verb == "EPSV") peer.Reply(peer.ListenForData());
         if (verb == "PWD") {
             peer.Reply("257 \"/sub\" is the current directory");
             if (row_.drop == Drop::IdleAfterFolder && !again && entered_) {
+                // The port asked with the login stays open: a client that
+                // took it for the new session's would wait on it for good.
+                stalePort_ = std::move(peer.dataListener);
                 peer.Reply("421 Timeout.");
                 return false;
             }
@@ -434,13 +452,22 @@ private:
     }
 
     bool Retrieve(ScriptPeer &peer, bool again) {
-        const std::size_t from = again ? restartAt_ : 0;
+        const std::size_t from = restartAt_;
         peer.Reply("150 Opening BINARY mode data connection");
         peer.AcceptData();
-        const bool drop = row_.drop == Drop::MidRetrieval && !again;
-        peer.SendData(wholeFile.substr(from, drop ? wholeFile.size() / 2 : std::string::npos));
+        const std::size_t rest = wholeFile.size() - from;
+        const bool cut = (row_.drop == Drop::MidRetrieval || row_.drop == Drop::DataReset) && pieces_++ == 0;
+        const bool everyTime = row_.drop == Drop::EverySession;
+        const bool shortPiece = again && row_.second == SecondLogin::ShortPiece;
+        peer.SendData(wholeFile.substr(from, cut || everyTime ? rest / 2 : shortPiece ? rest - 1000 : rest));
+        if (row_.drop == Drop::DataReset && cut) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));  // mid-file: what was sent has come
+            peer.ResetData();
+            peer.Reply("426 Connection closed; transfer aborted.");
+            return true;  // the session goes on; the resume comes on it
+        }
         peer.CloseData();
-        if (drop) return false;  // and the control connection with it
+        if (cut || everyTime) return false;  // and the control connection with it
         peer.Reply("226 Transfer complete");
         return true;
     }
@@ -448,6 +475,21 @@ private:
     const RecoveryCase &row_;
     std::size_t restartAt_ = 0;
     bool entered_ = false;
+    int pieces_ = 0;
+    sapi::ftpclient::Socket stalePort_;
+};
+
+// Where each row's commands went: the logins the call took, a REST on a later
+// session, the folder entered again.
+struct RecoverySeen {
+    explicit RecoverySeen(const std::string &seen) : text(seen) {}
+    bool Has(const std::string &line) const { return text.find(line) != std::string::npos; }
+    int Count(const std::string &line) const {
+        int count = 0;
+        for (std::size_t at = text.find(line); at != std::string::npos; at = text.find(line, at + 1)) ++count;
+        return count;
+    }
+    const std::string &text;
 };
 
 TEST(HostileServer, ADroppedSessionIsOpenedAgainAndACutRetrievalResumesOnTheSameFileOnly) {
@@ -457,43 +499,86 @@ TEST(HostileServer, ADroppedSessionIsOpenedAgainAndACutRetrievalResumesOnTheSame
         {"without recovery the call fails", Drop::IdleAfterFolder, SecondLogin::Same, false, false},
         {"idle 421 as the answer to the call", Drop::IdleAsTheAnswer, SecondLogin::Same, true, true},
         {"login refused on reconnect ends the call at once", Drop::IdleAfterFolder, SecondLogin::Refused, true, false},
+        {"the folder gone on the new session: nothing runs elsewhere", Drop::IdleAfterFolder, SecondLogin::FolderGone,
+         true, false},
+        {"a server silent on reconnect costs one wait, not three", Drop::IdleThenSilent, SecondLogin::Same, true,
+         false},
         {"drop at half a file: REST and the rest", Drop::MidRetrieval, SecondLogin::Same, true, true},
+        {"a data connection reset with 426: resumed on the same session", Drop::DataReset, SecondLogin::Same, true,
+         true},
         {"the file changed meanwhile: no second half", Drop::MidRetrieval, SecondLogin::FileChanged, true, false},
+        {"same size, a new MDTM: no second half", Drop::MidRetrieval, SecondLogin::NewDate, true, false},
+        {"same size, no MDTM to prove it: no second half", Drop::MidRetrieval, SecondLogin::Same, true, false,
+         Mdtm::Absent},
+        {"same size, MDTM refused: no second half", Drop::MidRetrieval, SecondLogin::Same, true, false, Mdtm::Refused},
+        {"a second piece that ends short is no whole file", Drop::MidRetrieval, SecondLogin::ShortPiece, true, false},
+        {"every session dropped halfway: three logins, then the call fails", Drop::EverySession, SecondLogin::Same,
+         true, false},
     };
     sapi::ftpclient::ClientTimeouts timeouts;
-    timeouts.connect = timeouts.receive = timeouts.send = sapi::ftpclient::Milliseconds{5000};
+    timeouts.connect = timeouts.receive = timeouts.send = sapi::ftpclient::Milliseconds{2000};
     timeouts.reconnectPause = sapi::ftpclient::Milliseconds{10};
     const auto saved = sapi::ftpclient::SetTimeoutsForTesting(timeouts);
     for (const RecoveryCase &row : rows) {
         SCOPED_TRACE(row.name);
         RecoveryScript script(row);
-        ScriptedFtpServer server([&script](ScriptPeer &peer) { script.Run(peer); }, row.recover ? 2 : 1);
+        // EverySession: room for one login too many, to see that none comes.
+        const int connections = !row.recover || row.drop == Drop::DataReset ? 1 : row.drop == Drop::EverySession ? 5 : 2;
+        ScriptedFtpServer server([&script](ScriptPeer &peer) { script.Run(peer); }, connections);
         Client client;
         const uint32_t on = row.recover ? 1 : 0;
         client.services.InternetSetOption(client.root, sapi::SAPI_OPTION_FTP_RECONNECT, &on, sizeof on);
         ASSERT_TRUE(client.Connect(server.Port()));
+        const bool retrieval = row.drop == Drop::MidRetrieval || row.drop == Drop::DataReset || row.drop == Drop::EverySession;
         bool done = false;
-        if (row.drop != Drop::MidRetrieval) {
+        std::string response;  // what the host is told when the call fails
+        const auto started = std::chrono::steady_clock::now();
+        if (!retrieval) {
             ASSERT_TRUE(client.services.FtpSetCurrentDirectory(client.connect, Wide("sub").c_str()));
             EXPECT_EQ(CurrentFolder(client), "/sub");
             done = client.Command("NOOP");
+            response = client.Response();
+            // A new session asks a port of its own; the old one's is dead.
+            if (const InternetHandle file = done ? client.Open("big.bin", true) : nullptr) {
+                std::string data;
+                EXPECT_TRUE(client.ReadAll(file, data) && data == wholeFile) << script.seen;
+                client.services.InternetCloseHandle(file);
+            }
         } else if (const InternetHandle file = client.Open("big.bin", true)) {
             std::string data;
             done = client.ReadAll(file, data) && data == wholeFile;
+            response = client.Response();
             client.services.InternetCloseHandle(file);
         }
+        // At most one wait ran out (2 s here), whatever the server did.
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5)) << script.seen;
         EXPECT_EQ(done, row.succeeds) << script.seen;
+        const bool proven = retrieval && row.recover && row.mdtm == Mdtm::Offered &&
+                            (row.second == SecondLogin::Same || row.second == SecondLogin::ShortPiece);
+        if (retrieval && !proven) {
+            EXPECT_NE(response.find("not resumed"), std::string::npos) << response;
+        }
+        if (row.second == SecondLogin::FolderGone) {
+            EXPECT_NE(response.find("the folder /sub cannot be entered again: 550"), std::string::npos) << response;
+            // Every later call tries the folder again, and acts nowhere else.
+            EXPECT_FALSE(client.services.FtpDeleteFile(client.connect, Wide("keep.txt").c_str()));
+        }
         client.services.InternetCloseHandle(client.connect);
         client.connect = nullptr;
         server.Finish();
-        const bool reconnected = script.seen.find("1:USER") != std::string::npos;
-        EXPECT_EQ(reconnected, row.recover) << script.seen;
-        // Back in the folder; the rest of the file from the byte after the last
-        // one handed out; no second half of a file that changed.
-        const bool sawCwd = script.seen.find("1:CWD /sub\n") != std::string::npos;
-        const bool sawRest = script.seen.find("1:REST 524288\n") != std::string::npos;
-        EXPECT_EQ(sawCwd, row.succeeds && row.drop != Drop::MidRetrieval) << script.seen;
-        EXPECT_EQ(sawRest, row.succeeds && row.drop == Drop::MidRetrieval) << script.seen;
+        const RecoverySeen seen(script.seen);
+        EXPECT_EQ(seen.Has("1:USER"), row.recover && row.drop != Drop::DataReset && row.drop != Drop::IdleThenSilent)
+            << script.seen;
+        EXPECT_LE(seen.Count(":USER"), 4) << script.seen;  // the first, and three for the call
+        EXPECT_FALSE(seen.Has("1:DELE") || seen.Has("2:DELE")) << script.seen;
+        const bool entersAgain = row.recover && row.second != SecondLogin::Refused &&
+                                 row.drop != Drop::IdleThenSilent && row.drop != Drop::DataReset;
+        EXPECT_GE(seen.Count("1:CWD /sub\n"), entersAgain ? row.second == SecondLogin::FolderGone ? 2 : 1 : 0)
+            << script.seen;
+        EXPECT_EQ(seen.Has("1:CWD /sub\n"), entersAgain) << script.seen;
+        // The rest of the file from the byte after the last one handed out;
+        // no second half of a file that changed or cannot be shown not to.
+        EXPECT_EQ(seen.Has(row.drop == Drop::DataReset ? ":REST " : ":REST 524288\n"), proven) << script.seen;
     }
     sapi::ftpclient::SetTimeoutsForTesting(saved);
 }

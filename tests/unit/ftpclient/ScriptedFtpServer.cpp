@@ -199,6 +199,16 @@ std::string ScriptPeer::ReceiveAllData() {
 
 void ScriptPeer::CloseData() { data.Close(); }
 
+void ScriptPeer::ResetData() {
+    const linger abrupt{1, 0};
+    ::setsockopt(data.Fd(), SOL_SOCKET, SO_LINGER, &abrupt, sizeof abrupt);
+    data.Close();
+}
+
+void ScriptPeer::StopListening() {
+    if (listener != nullptr) listener->Close();
+}
+
 void ScriptPeer::Reset() {
     portGiven = false;
     data.Close();
@@ -217,6 +227,7 @@ ScriptedFtpServer::ScriptedFtpServer(std::function<void(ScriptPeer &)> script, i
 }
 
 void ScriptedFtpServer::Run(std::function<void(ScriptPeer &)> script, int connections) {
+    peer_.listener = &listener_;
     for (peer_.connection = 0; peer_.connection < connections; ++peer_.connection) {
         if (AcceptFrom(listener_, Loopback(), wait, peer_.control) != NetStatus::Ok) {
             Note(peer_.failure, "no client connected");

@@ -62,6 +62,11 @@ public:
     void SendData(const std::string &bytes);
     std::string ReceiveAllData();
     void CloseData();
+    // Ends the data connection with a reset, as a broken link or a server
+    // that gives up does.
+    void ResetData();
+    // The server stops taking connections: a client's next connect is refused.
+    void StopListening();
 
     // Ends this connection's sockets, for the next connection of the script.
     void Reset();
@@ -74,6 +79,7 @@ public:
     Socket control;
     Socket dataListener;
     Socket data;
+    Socket *listener = nullptr;  // the server's, for StopListening
 
 private:
     std::string pending_;

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "ftp/protocol/QuotedPath.h"
 #include "ftp/protocol/ReplyCodes.h"
 #include "ftp/protocol/SizeReply.h"
 
@@ -120,6 +121,8 @@ SessionError FtpSession::SetUp() {
     const FtpReply &folder = replies[feat + 2];
     if (channel_.State() == ChannelState::Ready) {
         if (folder.code == 257) loginFolder_ = folder;
+        // The folder a new session goes back to, until the host moves.
+        if (folder.code == 257 && !folder_ && !folderUnknown_) folder_ = ParseQuotedPath(folder.FirstLineMessage());
         if (passive) connector_.KeepPassiveAnswer(*passive, replies.back());
     }
     if (channel_.State() == ChannelState::OutOfStep) {
@@ -163,7 +166,7 @@ SessionError FtpSession::Command(const std::string &line, FtpReply &reply) {
     }
     // An ABOR brings the session back in step itself; no marker before it.
     if (VerbOf(line) == "ABOR") return channel_.Abort(reply);
-    return Recovering([&] { return CommandOnce(line, reply); });
+    return Recovering([&] { return CommandOnce(line, reply); }, IsAbsoluteFolderChange(line));
 }
 
 SessionError FtpSession::CommandOnce(const std::string &line, FtpReply &reply) {
@@ -226,7 +229,8 @@ SessionError FtpSession::ReadPiece(void *buffer, uint32_t size, uint32_t &receiv
     SessionError error = transfer_->Read(buffer, size, received);
     if (!retrieval_) return error;
     // Cut short: the same file, from where it stopped, on a session that works.
-    if (error && received == 0 && CanRecover(error)) {
+    if (error == SessionError::TimedOut) callTimedOut_ = true;
+    while (error && received == 0 && Decide(error) == Recovery::Resume) {
         error = Resume();
         if (!error) error = transfer_->Read(buffer, size, received);
     }

@@ -170,12 +170,20 @@ private:
     // it is PWD; any other command, or a transfer, drops it.
     std::optional<FtpReply> loginFolder_;
 
-    // Recovery: what it takes to open the session again where it was, and to
-    // resume the retrieval under way.
-    SessionError Recovering(const std::function<SessionError()> &call);
-    bool CanRecover(SessionError error) const;
+    // Recovery (FtpSessionRecovery.cpp): what a failure comes to, decided in
+    // one place under one budget per host call; the folder a new session must
+    // enter before anything else; the proof a resume needs.
+    enum class Recovery { Fail, Reconnect, Resume };
+    Recovery Decide(SessionError error) const;
+    SessionError Recovering(const std::function<SessionError()> &call, bool entersAbsoluteFolder = false);
+    void BeginCall();
     SessionError Reconnect();
+    SessionError EnterFolder();
     SessionError Resume();
+    SessionError ResumeHere();
+    SessionError RecoveryFailed(SessionError error, std::string reason);
+    SessionError ProveSameFile(std::optional<uint64_t> size, const std::string &modified);
+    static bool IsAbsoluteFolderChange(const std::string &line);
     void FollowFolder(const std::string &line, const FtpReply &reply);
     std::string ModifiedTime(const std::string &name);
     struct Retrieval {
@@ -189,6 +197,14 @@ private:
     std::string user_;
     std::string password_;
     std::optional<std::string> folder_;  // absolute, as PWD said it or CWD made it
+    bool folderUnknown_ = false;  // a relative CWD from a folder never named: no way back to it
+    bool folderOwed_ = false;     // a new session is not yet in the host's folder
+    std::string recoveryFailure_;  // why the folder or a resume failed, for the host
+    uint64_t budgetCall_ = 0;     // the host call the budget below belongs to
+    int loginsLeft_ = 0;
+    int resumesLeft_ = 0;
+    bool callTimedOut_ = false;   // a wait of this call ran out: no reconnect in it
+    bool resumeNeedsDigest_ = false;  // a resume rests on the digest at the end
     std::optional<Retrieval> retrieval_;
 
     // Verification: the digest of the bytes as they pass, and the server's.

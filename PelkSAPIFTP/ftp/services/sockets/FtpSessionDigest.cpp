@@ -22,6 +22,7 @@ SessionError FtpSession::StartDigest(const std::string &name, bool retrieve) {
     verified_.reset();
     digest_.reset();
     digestBytes_ = 0;
+    resumeNeedsDigest_ = false;
     checking_ = verifyMode_ != VerifyMode::Off;
     if (!checking_) return SessionError::None;
     digestName_ = name;
@@ -73,11 +74,13 @@ SessionError FtpSession::AskDigest(FtpReply &reply) {
     return channel_.AskFinal(digestRequest_->verb + " " + digestName_, reply, DigestWait());
 }
 
-// Mode 1 lets the transfer pass and says so in the trace; mode 2 fails it.
+// Mode 1 lets the transfer pass and says so in the trace; mode 2 fails it,
+// and so does a retrieval resumed on the strength of the digest.
 SessionError FtpSession::Unverified(const std::string &reason) {
     verification_ = "not verified: " + reason;
     trace_.Note(verification_);
-    return verifyMode_ == VerifyMode::Required ? SessionError::NoDigest : SessionError::None;
+    const bool required = verifyMode_ == VerifyMode::Required || resumeNeedsDigest_;
+    return required ? SessionError::NoDigest : SessionError::None;
 }
 
 // The usual wait, and a second more for every 100 MiB the server must read.

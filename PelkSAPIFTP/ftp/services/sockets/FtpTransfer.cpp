@@ -112,6 +112,12 @@ SessionError FtpTransfer::Fail(SessionError error) {
     return error;
 }
 
+bool FtpTransfer::Cut() const {
+    if (phase_ != TransferPhase::Failed) return false;
+    if (failure_ == SessionError::ConnectionLost || failure_ == SessionError::Unusable) return true;
+    return failure_ == SessionError::Refused && final_ && final_->code == 426;
+}
+
 SessionError FtpTransfer::Write(const void *data, uint32_t size, uint32_t &sent) {
     sent = 0;
     if (retrieve_) return SessionError::WrongTransfer;

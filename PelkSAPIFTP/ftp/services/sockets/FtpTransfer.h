@@ -41,6 +41,9 @@ public:
     bool IsRetrieval() const { return retrieve_; }
     std::optional<uint64_t> Size() const { return size_; }
     bool Confirmed() const { return phase_ == TransferPhase::Confirmed; }
+    // It failed because a connection broke under it (closed or reset early,
+    // or the server's "426"), not because a wait ran out or the server refused.
+    bool Cut() const;
 
 private:
     void ChangePhase(TransferPhase next);

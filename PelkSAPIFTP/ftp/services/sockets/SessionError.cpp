@@ -19,6 +19,8 @@ const char *Describe(SessionError error) {
     case SessionError::NotSecure: return "no secure connection";
     case SessionError::DigestMismatch: return "the server's digest differs from the bytes moved";
     case SessionError::NoDigest: return "the server gave no digest";
+    case SessionError::FolderLost: return "the folder cannot be entered again";
+    case SessionError::NotResumed: return "the retrieval was cut and cannot be resumed";
     }
     return "unknown";
 }

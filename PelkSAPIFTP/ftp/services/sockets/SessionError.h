@@ -25,6 +25,8 @@ public:
         NotSecure,           // TLS failed: the handshake, or a certificate not trusted (TlsOutcome says which)
         DigestMismatch,      // the server's digest of the file differs from the bytes that were moved
         NoDigest,            // verification was required and the server gave no digest
+        FolderLost,          // a new session could not enter the folder the host had chosen
+        NotResumed,          // a retrieval was cut and nothing proves the file is the one it started on
     };
 
     constexpr SessionError(Kind kind = None) : kind_(kind) {}  // NOLINT: a kind is an error
