@@ -125,10 +125,18 @@ std::string Session::VerifyResult() {
     return result;
 }
 
+// The listing read anew. Entering a folder creates it where it is missing, so
+// the folder is entered from its parent, and only once the parent lists it: a
+// folder that went away is said so, never made again empty.
 std::optional<Failure> Session::Refresh() {
     std::string folder;
     if (auto failure = CurrentFolder(folder)) return failure;
-    return Return(folder);
+    const std::size_t slash = folder.find_last_of('/');
+    if (slash == std::string::npos || slash + 1 == folder.size()) return Return(folder);
+    const Failure gone{ApiOk, "the folder " + folder + " is no longer there", {}, {}};
+    if (api_.ChangeFolder(connection_, "..") != ApiOk) return gone;
+    if (Step(folder.substr(slash + 1), false, nullptr)) return gone;
+    return std::nullopt;
 }
 
 std::optional<Failure> Session::EachName(ListingKind kind, const std::function<void(const std::string &)> &take) {

@@ -107,9 +107,11 @@ public:
     const WideString &Failure() const { return failure_; }
 
 private:
-    // One attempt; `connectionLost` says whether it failed because the connection went.
+    // One attempt; `connectionLost` says whether it failed because the connection went;
+    // `reported`, how many bytes the host's progress has been told of, across attempts.
     ResultCode UploadOnce(const WideString &remoteName, const WideString &localPath,
-                          TransferProgressCallback progress, void *context, bool &connectionLost);
+                          TransferProgressCallback progress, void *context, bool &connectionLost,
+                          uint64_t &reported);
     uintptr_t Context() const { return reinterpret_cast<uintptr_t>(this); }
 
     // Fields, in this order: the lists and the folder go after the handles.

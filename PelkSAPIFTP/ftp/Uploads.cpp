@@ -1,6 +1,8 @@
 // Stores: a host-fed stream (WriteAsset) or a local file (UploadAsset) written
 // to the server, after which the listing is read anew. An upload reports
 // success only when every byte was taken and the server confirmed the store.
+#include <algorithm>
+
 #include "base/HostCallback.h"
 #include "ftp/ConnectionFailure.h"
 #include "ftp/FtpConnection.h"
@@ -43,9 +45,13 @@ UploadEnd SendStream(FtpConnection &connection, InternetHandle remote, TransferB
     }
 }
 
+// `reported`: the bytes the host was told of already; a file sent again
+// after a lost connection shows progress only past them, so that the host
+// sees one upload that reaches the file's size once.
 UploadEnd SendLocalFile(FtpConnection &connection, InternetHandle remote, LocalFile &local, TransferBuffer &buffer,
-                        TransferProgressCallback progress, void *context) {
+                        TransferProgressCallback progress, void *context, uint64_t &reported) {
     const int64_t totalSize = static_cast<int64_t>(local.Size());
+    uint64_t sent = 0;
     for (;;) {
         uint32_t count = 0;
         if (!local.Read(buffer.Data(), buffer.Size(), &count)) {
@@ -57,7 +63,10 @@ UploadEnd SendLocalFile(FtpConnection &connection, InternetHandle remote, LocalF
         if (!WriteWhole(connection.Services(), remote, buffer.Data(), count)) {
             return UploadEnd::Failed;
         }
-        if (progress != nullptr && !CallHostCallback(progress, context, count, totalSize)) {
+        sent += count;
+        const auto fresh = static_cast<uint32_t>(sent > reported ? std::min<uint64_t>(count, sent - reported) : 0);
+        reported = std::max(reported, sent);
+        if (progress != nullptr && fresh > 0 && !CallHostCallback(progress, context, fresh, totalSize)) {
             return UploadEnd::CancelledByHost;
         }
         if (!connection.IsOpen()) {
@@ -110,18 +119,20 @@ ResultCode FtpConnection::UploadAsset(const WideString &remoteName, const WideSt
     }
     const VerificationRecord record(*this);
     bool connectionLost = false;
-    ResultCode result = UploadOnce(remoteName, localPath, progress, context, connectionLost);
+    uint64_t reported = 0;
+    ResultCode result = UploadOnce(remoteName, localPath, progress, context, connectionLost, reported);
     // The connection went away under the upload and the client opens it again
     // where asked: the local file is still there, so it goes once more, whole.
     // A stream the host fed (WriteAsset) cannot be sent twice.
     if (result == ApiTransferFailed && reconnect_ && connectionLost && IsOpen()) {
-        result = UploadOnce(remoteName, localPath, progress, context, connectionLost);
+        result = UploadOnce(remoteName, localPath, progress, context, connectionLost, reported);
     }
     return result;
 }
 
 ResultCode FtpConnection::UploadOnce(const WideString &remoteName, const WideString &localPath,
-                                     TransferProgressCallback progress, void *context, bool &connectionLost) {
+                                     TransferProgressCallback progress, void *context, bool &connectionLost,
+                                     uint64_t &reported) {
     connectionLost = false;
     // The local file first: opening the remote one for writing creates or
     // empties it, which must not happen for a file we cannot send.
@@ -134,7 +145,7 @@ ResultCode FtpConnection::UploadOnce(const WideString &remoteName, const WideStr
         return ApiFailed;
     }
     TransferBuffer buffer(transfer::uploadBufferSize);
-    const UploadEnd end = SendLocalFile(*this, remote.Handle(), local, buffer, progress, context);
+    const UploadEnd end = SendLocalFile(*this, remote.Handle(), local, buffer, progress, context, reported);
     connectionLost = end == UploadEnd::Failed && IsConnectionGone(services_.GetLastError());
     local.Close();
     const bool storeConfirmed = remote.Close();

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <new>
+#include <numeric>
 
 #include "TransferFixture.h"
 
@@ -174,6 +175,12 @@ TEST_F(UploadAssetTest, ALostConnectionSendsTheFileAgainWhereTheClientReconnects
     fake.writes = {FakeWrite::Failure(12003)};
     EXPECT_EQ(Upload(path, nullptr), ApiTransferFailed);
     EXPECT_EQ(fake.CountOf("FtpOpenFile"), 3);
+    // Lost after the first block: the host's progress reaches the size once.
+    const std::string big(0x180000, 'b');
+    fake.writes = {FakeWrite::All(), FakeWrite::Failure(12030)};
+    CallbackLog log;
+    EXPECT_EQ(Upload(LocalFile(big), &log), ApiOk);
+    EXPECT_EQ(std::accumulate(log.counts.begin(), log.counts.end(), uint64_t{0}), big.size());
 }
 
 TEST_F(UploadAssetTest, LocalFileThatCannotBeOpenedSendsNothing) {

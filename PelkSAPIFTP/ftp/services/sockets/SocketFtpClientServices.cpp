@@ -76,10 +76,12 @@ uint32_t WinInetErrorOf(SessionError error) {
     case SessionError::InvalidArgument: return ERROR_INVALID_PARAMETER;
     case SessionError::OutOfMemory: return ERROR_NOT_ENOUGH_MEMORY;
     case SessionError::NotSecure: return ERROR_INTERNET_SECURITY_CHANNEL_ERROR;
-    case SessionError::NotResumed: return ERROR_INTERNET_CONNECTION_ABORTED;
+    // The connection can no longer serve the host where it asked: as good as
+    // lost, and never a refusal a caller may take lightly.
+    case SessionError::NotResumed:
+    case SessionError::FolderLost: return ERROR_INTERNET_CONNECTION_ABORTED;
     case SessionError::DigestMismatch:
-    case SessionError::NoDigest:
-    case SessionError::FolderLost: return ERROR_INTERNET_EXTENDED_ERROR;
+    case SessionError::NoDigest: return ERROR_INTERNET_EXTENDED_ERROR;
     }
     return ERROR_INTERNET_INTERNAL_ERROR;
 }
