@@ -361,7 +361,7 @@ TEST(HostileServer, RepliesTheCommandDoesNotTakeAreJudgedAtOnceByTheirFirstDigit
 // session dropped halfway. With recovery on, the client opens the session
 // again, goes back to /sub or fails, and resumes the file with REST only
 // with proof that it is the same file; a call spends at most three logins.
-enum class Drop { IdleAfterFolder, IdleAsTheAnswer, MidRetrieval, DataReset, EverySession, IdleThenSilent };
+enum class Drop { IdleAfterFolder, IdleAsTheAnswer, MidRetrieval, DataReset, EverySession, IdleThenSilent, DownAWhile };
 enum class SecondLogin { Same, FileChanged, NewDate, ShortPiece, Refused, FolderGone };
 enum class Mdtm { Offered, Absent, Refused };
 
@@ -410,6 +410,16 @@ private:
         if (verb == "FEAT") {
             peer.Send(std::string("211-Features:\r\n SIZE\r\n EPSV\r\n") + (row_.mdtm != Mdtm::Absent ? " MDTM\r\n" : "") +
                       "211 End\r\n");
+        }
+        if (verb == "NOOP" && row_.drop == Drop::DownAWhile && !again) {
+            // Restarting: refused for 450 ms, between the client's second
+            // login (300 ms after the first) and its third (600 ms later).
+            peer.StopListening();
+            peer.Reply("421 Shutting down.");
+            peer.control.Close();
+            std::this_thread::sleep_for(std::chrono::milliseconds(450));
+            peer.ListenAgain();
+            return false;
         }
         if (verb == "NOOP" && (row_.drop == Drop::IdleAsTheAnswer || row_.drop == Drop::IdleThenSilent) && !again) {
             peer.Reply("421 Timeout.");
@@ -501,6 +511,7 @@ TEST(HostileServer, ADroppedSessionIsOpenedAgainAndACutRetrievalResumesOnTheSame
         {"login refused on reconnect ends the call at once", Drop::IdleAfterFolder, SecondLogin::Refused, true, false},
         {"the folder gone on the new session: nothing runs elsewhere", Drop::IdleAfterFolder, SecondLogin::FolderGone,
          true, false},
+        {"a server down a while: a refused connect is tried again", Drop::DownAWhile, SecondLogin::Same, true, true},
         {"a server silent on reconnect costs one wait, not three", Drop::IdleThenSilent, SecondLogin::Same, true,
          false},
         {"drop at half a file: REST and the rest", Drop::MidRetrieval, SecondLogin::Same, true, true},
@@ -517,7 +528,7 @@ TEST(HostileServer, ADroppedSessionIsOpenedAgainAndACutRetrievalResumesOnTheSame
     };
     sapi::ftpclient::ClientTimeouts timeouts;
     timeouts.connect = timeouts.receive = timeouts.send = sapi::ftpclient::Milliseconds{2000};
-    timeouts.reconnectPause = sapi::ftpclient::Milliseconds{10};
+    timeouts.reconnectPause = sapi::ftpclient::Milliseconds{300};
     const auto saved = sapi::ftpclient::SetTimeoutsForTesting(timeouts);
     for (const RecoveryCase &row : rows) {
         SCOPED_TRACE(row.name);

@@ -209,6 +209,21 @@ void ScriptPeer::StopListening() {
     if (listener != nullptr) listener->Close();
 }
 
+void ScriptPeer::ListenAgain() {
+    Socket socket(::socket(AF_INET, SOCK_STREAM, 0));
+    const int on = 1;
+    ::setsockopt(socket.Fd(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::bind(socket.Fd(), reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0 ||
+        ::listen(socket.Fd(), 8) != 0) {
+        return Note(failure, "cannot listen again on the server's port");
+    }
+    if (listener != nullptr) *listener = std::move(socket);
+}
+
 void ScriptPeer::Reset() {
     portGiven = false;
     data.Close();
@@ -228,6 +243,7 @@ ScriptedFtpServer::ScriptedFtpServer(std::function<void(ScriptPeer &)> script, i
 
 void ScriptedFtpServer::Run(std::function<void(ScriptPeer &)> script, int connections) {
     peer_.listener = &listener_;
+    peer_.port = port_;
     for (peer_.connection = 0; peer_.connection < connections; ++peer_.connection) {
         if (AcceptFrom(listener_, Loopback(), wait, peer_.control) != NetStatus::Ok) {
             Note(peer_.failure, "no client connected");

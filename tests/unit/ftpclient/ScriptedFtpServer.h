@@ -67,6 +67,8 @@ public:
     void ResetData();
     // The server stops taking connections: a client's next connect is refused.
     void StopListening();
+    // And takes them again, on the same port: a server back from a restart.
+    void ListenAgain();
 
     // Ends this connection's sockets, for the next connection of the script.
     void Reset();
@@ -80,6 +82,7 @@ public:
     Socket dataListener;
     Socket data;
     Socket *listener = nullptr;  // the server's, for StopListening
+    uint16_t port = 0;            // the server's
 
 private:
     std::string pending_;
