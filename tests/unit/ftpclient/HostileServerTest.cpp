@@ -302,16 +302,16 @@ TEST(HostileServer, RepliesTheCommandDoesNotTakeAreJudgedAtOnceByTheirFirstDigit
          false, Left::Usable},
         {"PWD with a NUL inside the quotes", Call::Folder, {{"PWD", "257 \"/sub\0evil\"\r\n"s}}, "", Mode::Passive, false,
          Left::Usable},
-        // Pipelined flights (the set-up after the login, SIZE with the
-        // passive port's command): a stray in the middle is skipped, not
-        // taken as the answer; a close after the first answer leaves that
-        // answer standing and the session gone. A server without EPSV makes
-        // SIZE go with PASV, since the EPSV of the login found no port.
+        // Pipelined flights (the set-up after the login, a retrieval's SIZE
+        // with its passive port's command): a stray in the middle is
+        // skipped, not taken as the answer (else the EPSV would get "213");
+        // a close after the first answer leaves that answer standing and the
+        // session gone.
         {"stray before TYPE's answer in its flight", Call::Folder, {{"TYPE", "226 Late\r\n200 Type set\r\n"}}, "",
          Mode::Passive, true, Left::Usable, "257 \"/\" is cwd"},
-        {"stray before SIZE's answer in its flight", Call::Size,
-         {{"SIZE", "226 Late\r\n213 100\r\n"}, {"EPSV", "502 No EPSV\r\n"}}, "", Mode::Passive, true, Left::Usable,
-         "213 100"},
+        {"stray before SIZE's answer in a retrieval's flight", Call::Retrieve,
+         {{"SIZE", "226 Late\r\n213 100\r\n"}, {"RETR", "550 No such file\r\n"}}, "", Mode::Passive, false,
+         Left::Usable, "550 No such file"},
         {"closed after TYPE's answer, before PWD's", Call::Login, {{"TYPE", "200 Type set\r\n"}}, "close",
          Mode::Passive, true, Left::Gone},
         {"closed after SIZE's answer", Call::Size, {{"SIZE", "213 100\r\n"}}, "close", Mode::Passive, true, Left::Gone,

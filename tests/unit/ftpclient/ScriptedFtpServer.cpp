@@ -102,14 +102,8 @@ void ScriptPeer::LogIn(const std::string &features, const std::string &folder) {
     Expect("FEAT");
     Expect("TYPE I");
     Expect("PWD");
-    std::string replies = "211-Features:\r\n" + features + "211 End\r\n200 Type set to I\r\n257 \"" + folder +
-                          "\" is the current directory\r\n";
-    if (passive) {
-        Expect("EPSV");
-        portGiven = loginPassiveReply.empty();
-        replies += (portGiven ? ListenForData() : loginPassiveReply) + "\r\n";
-    }
-    Send(replies);
+    Send("211-Features:\r\n" + features + "211 End\r\n200 Type set to I\r\n257 \"" + folder +
+         "\" is the current directory\r\n");
     if (features.find("UTF8") != std::string::npos) {
         Expect("OPTS UTF8 ON");
         Reply("200 UTF8 set to on");
@@ -118,10 +112,7 @@ void ScriptPeer::LogIn(const std::string &features, const std::string &folder) {
 
 void ScriptPeer::AnswerSize(const std::string &command, const std::string &reply) {
     Expect(command);
-    if (portGiven) return Reply(reply);
-    Expect("EPSV");
-    Send(reply + "\r\n" + ListenForData() + "\r\n");
-    portGiven = true;
+    Reply(reply);
 }
 
 // OpenSSL reads and writes the socket itself here: blocking, with the
@@ -161,14 +152,7 @@ void ScriptPeer::AnswerMarker() {
     Reply("215 UNIX Type: L8");
 }
 
-void ScriptPeer::AnswerPortBehind() {
-    Expect("EPSV");
-    Reply(ListenForData());
-    portGiven = true;
-}
-
 void ScriptPeer::AnswerPassive() {
-    if (std::exchange(portGiven, false)) return;
     Expect("EPSV");
     Reply(ListenForData());
 }
@@ -182,7 +166,6 @@ std::string ScriptPeer::ListenForData() {
 void ScriptPeer::AcceptData() {
     if (AcceptFrom(dataListener, Loopback(), wait, data) != NetStatus::Ok) Note(failure, "no data connection");
     dataListener.Close();
-    portGiven = false;
 }
 
 void ScriptPeer::SendData(const std::string &bytes) {
@@ -200,7 +183,6 @@ std::string ScriptPeer::ReceiveAllData() {
 void ScriptPeer::CloseData() { data.Close(); }
 
 void ScriptPeer::Reset() {
-    portGiven = false;
     data.Close();
     dataListener.Close();
     tls_.reset();

@@ -80,8 +80,9 @@ SessionError FtpSession::SendCredentials(const std::string &user, const std::str
 //                   servers, and one left in ASCII mode would change the
 //                   bytes of every file
 //   PWD             where the login landed, which a host asks first
-//   EPSV            (passive mode) the port of the data connection that a
-//                   host's first listing opens; kept for a few seconds
+// No passive port goes with them: a port is asked for only right before its
+// data connection is opened. Twisted's server holds every command after a
+// PASV until that connection comes, and then answers the PASV a second time.
 // Then, where FEAT lists UTF8, OPTS UTF8 ON, whose answer nobody waits for:
 // names go over the wire as UTF-8 whatever it says (pyftpdlib says "501
 // Invalid argument." and pure-ftpd "504 Unknown command", and both still
@@ -93,8 +94,6 @@ SessionError FtpSession::SetUp() {
     if (tls_) lines.insert(lines.end(), {"PBSZ 0", "PROT P"});
     const std::size_t feat = lines.size();
     lines.insert(lines.end(), {"FEAT", "TYPE I", "PWD"});
-    const std::optional<std::string> passive = connector_.PassiveCommand();
-    if (passive) lines.push_back(*passive);
     std::vector<FtpReply> replies;
     const SessionError error = channel_.AskInOneFlight(lines, replies, feat);
     // What the session cannot go on without: the data protected, TYPE I set.
@@ -114,14 +113,10 @@ SessionError FtpSession::SetUp() {
     if (tls_) connector_.UseTls(tls_);
     if (const SessionError failed = confirmed(feat + 1)) return failed;
     LearnFeatures(replies[feat]);
-    // The PWD is the host's question asked early, the EPSV the port of its
-    // first listing: a session lost on their answers is found gone by the
-    // next call, as it would have been then.
+    // The PWD is the host's question asked early: a session lost on its
+    // answer is found gone by the next call, as it would have been then.
     const FtpReply &folder = replies[feat + 2];
-    if (channel_.State() == ChannelState::Ready) {
-        if (folder.code == 257) loginFolder_ = folder;
-        if (passive) connector_.KeepPassiveAnswer(*passive, replies.back());
-    }
+    if (channel_.State() == ChannelState::Ready && folder.code == 257) loginFolder_ = folder;
     if (channel_.State() == ChannelState::OutOfStep) {
         if (const SessionError step = channel_.EnsureInStep()) return step;
     }
@@ -137,23 +132,10 @@ void FtpSession::LearnFeatures(const FtpReply &reply) {
     }
 }
 
-namespace {
-
-// Commands after which a passive port the server gave stays open for the
-// next data connection (vsftpd, proftpd, pure-ftpd and pyftpdlib alike).
-bool LeavesPassivePort(std::string_view verb) {
-    for (std::string_view kept : {"PWD", "CWD", "CDUP", "SIZE", "MDTM", "NOOP"}) {
-        if (verb == kept) return true;
-    }
-    return false;
-}
-
-}  // namespace
-
 SessionError FtpSession::Command(const std::string &line, FtpReply &reply) {
     if (transfer_) return SessionError::TransferInProgress;
     sizeProbe_.reset();
-    if (!LeavesPassivePort(VerbOf(line))) connector_.Forget();
+    connector_.Forget();
     if (const std::optional<FtpReply> folder = std::exchange(loginFolder_, std::nullopt); folder && line == "PWD") {
         trace_.Note("PWD answered by the one asked after the login");
         reply = *folder;
@@ -170,7 +152,7 @@ SessionError FtpSession::CommandOnce(const std::string &line, FtpReply &reply) {
     constexpr std::string_view size = "SIZE ";
     const bool probe = line.compare(0, size.size(), size) == 0;
     const SessionError error =
-        probe ? ProbeRetrieval(line.substr(size.size()), true, reply) : channel_.AskFinal(line, reply);
+        probe ? ProbeRetrieval(line.substr(size.size()), true, false, reply) : channel_.AskFinal(line, reply);
     if (error) return error;
     FollowFolder(line, reply);
     // A 3xx goes on only where the command takes it ("350" to a host's REST);
@@ -194,7 +176,7 @@ SessionError FtpSession::OpenTransferOnce(const std::string &name, bool retrieve
     // 150. A caller that asked SIZE itself just before has the answer already.
     if (retrieve && !(probe && probe->name == name)) {
         FtpReply reply;
-        ProbeRetrieval(name, useSize_, reply);
+        ProbeRetrieval(name, useSize_, true, reply);
         probe = std::exchange(sizeProbe_, std::nullopt);
     }
     const std::optional<uint64_t> size = retrieve ? probe->size : std::nullopt;

@@ -132,7 +132,8 @@ private:
 
     SessionError CommandOnce(const std::string &line, FtpReply &reply);
     SessionError OpenTransferOnce(const std::string &name, bool retrieve);
-    SessionError ProbeRetrieval(const std::string &name, bool askSize, FtpReply &sizeReply);
+    // `askPort`: the retrieval follows at once, so its passive port goes along.
+    SessionError ProbeRetrieval(const std::string &name, bool askSize, bool askPort, FtpReply &sizeReply);
     std::optional<uint64_t> SizeAnswered(const FtpReply &reply);
 
     Mutex callLock_;

@@ -72,7 +72,7 @@ SessionError FtpSession::Resume() {
             if (const SessionError error = Reconnect()) return error;
         }
         FtpReply reply;
-        ProbeRetrieval(retrieval.name, useSize_, reply);
+        ProbeRetrieval(retrieval.name, useSize_, true, reply);
         const SizeProbe probe = *std::exchange(sizeProbe_, std::nullopt);
         const std::optional<uint64_t> size = probe.size;
         std::string modified;

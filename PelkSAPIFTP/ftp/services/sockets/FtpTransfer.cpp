@@ -126,22 +126,6 @@ SessionError FtpTransfer::Write(const void *data, uint32_t size, uint32_t &sent)
     return status == NetStatus::Ok ? SessionError::None : Fail(ErrorOf(status));
 }
 
-// The server closes its end of a store's data connection once it has read
-// the whole file. One that answers first, or is slower than a second to
-// close, gets no command sent along: the wait is only worth a round trip.
-bool FtpTransfer::ServerClosedData() {
-    constexpr Milliseconds closeWait{1000};
-    constexpr Milliseconds slice{20};
-    const Deadline limit = DeadlineAfter(closeWait);
-    char byte = 0;
-    std::size_t received = 0;
-    while (!Passed(limit) && !channel_.ReplyWaiting()) {
-        const NetStatus status = data_.data->Receive(&byte, 1, received, std::min(limit, DeadlineAfter(slice)));
-        if (status != NetStatus::Timeout) return status == NetStatus::Closed;
-    }
-    return false;
-}
-
 SessionError FtpTransfer::End() {
     if (std::exchange(ended_, true)) return failure_;
     return retrieve_ ? EndRetrieval() : EndStore();
@@ -165,16 +149,13 @@ SessionError FtpTransfer::EndRetrieval() {
 // (close_notify): vsftpd answers 426 to a store without it, and proftpd waits
 // ten seconds for the socket to close if it is left open after it.
 SessionError FtpTransfer::EndStore() {
-    std::optional<std::string> port;
     if (data_.IsOpen() && phase_ != TransferPhase::Failed) {
         const NetStatus finished = data_.data->FinishSending(DeadlineAfter(timeouts_.send));
         if (finished != NetStatus::Ok) Fail(ErrorOf(finished));
-        if (finished == NetStatus::Ok && !final_ && ServerClosedData()) port = connector_.AskPortBehind();
     }
     connector_.Close(data_);
     if (channel_.State() == ChannelState::Broken) return phase_ == TransferPhase::Failed ? failure_ : SessionError::Unusable;
     if (const SessionError error = TakeFinal()) return error;
-    connector_.TakePortBehind(port);
     if (!final_->IsSuccess()) return SessionError::Refused;
     if (phase_ == TransferPhase::Failed) return failure_;
     ChangePhase(TransferPhase::Confirmed);

@@ -49,7 +49,6 @@ private:
     SessionError TakeFinal();
     SessionError EndRetrieval();
     SessionError EndStore();
-    bool ServerClosedData();
 
     ReplyChannel &channel_;
     DataConnector &connector_;

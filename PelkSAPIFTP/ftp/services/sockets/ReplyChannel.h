@@ -72,13 +72,6 @@ public:
     // more refusals, or by a server that closed after the first.
     SessionError AskInOneFlight(const std::vector<std::string> &lines, std::vector<FtpReply> &replies,
                                 std::size_t gating = 0);
-    // A command sent while the final answer to the one in flight is still due
-    // (a listing whose data has all come): its answer comes right behind
-    // that one, and AwaitBehind reads it, if the session is still in step
-    // then, for at most `wait`; an answer later than that is left for the
-    // marker to drop. Neither changes what LastCommand() and LastReply() name.
-    void SendBehind(const std::string &line);
-    SessionError AwaitBehind(const std::string &line, FtpReply &reply, Milliseconds wait);
     // A command whose answer nobody waits for (OPTS UTF8 ON): sent now, and
     // its answer, whenever it comes, dropped before any later command's.
     void SendUnawaited(const std::string &line);
@@ -122,6 +115,8 @@ public:
 
 private:
     void ChangeState(ChannelState next);
+    // Sends a command without making it the one a failure names.
+    void SendBehind(const std::string &line);
     SessionError Send(const std::vector<std::string> &lines);
     SessionError ReadReply(FtpReply &reply, Deadline deadline);
     SessionError TakeAnswer(FtpReply &reply);
