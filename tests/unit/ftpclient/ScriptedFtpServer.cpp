@@ -72,7 +72,7 @@ std::string ScriptPeer::Receive() {
         if (end != std::string::npos) {
             std::string line = pending_.substr(0, end);
             pending_.erase(0, end + 2);
-            return line;
+            return WithoutInterrupt(line);
         }
         std::array<char, 4096> buffer;
         std::size_t got = 0;
@@ -85,6 +85,17 @@ std::string ScriptPeer::Receive() {
         }
         pending_.append(buffer.data(), got);
     }
+}
+
+// Telnet IP and Synch before a command: IAC IP IAC in the stream, the DM as
+// TCP urgent data (out of band here, as SO_OOBINLINE is off).
+std::string ScriptPeer::WithoutInterrupt(const std::string &line) {
+    static const std::string prefix = "\xff\xf4\xff";
+    if (line.compare(0, prefix.size(), prefix) != 0) return line;
+    char mark = 0;
+    interrupted = true;
+    urgentMark = !tls_ && ::recv(control.Fd(), &mark, 1, MSG_OOB | MSG_DONTWAIT) == 1 && mark == '\xf2';
+    return line.substr(prefix.size());
 }
 
 std::string ScriptPeer::Expect(const std::string &prefix) {

@@ -62,12 +62,15 @@ public:
     void Reset();
 
     std::string failure;  // first thing that went wrong, for the test to report
+    bool interrupted = false;  // a command came after Telnet IP (stripped from it)
+    bool urgentMark = false;   // and its Synch's DM came as TCP urgent data
     int connection = 0;   // which of the server's connections this is, from 0
     Socket control;
     Socket dataListener;
     Socket data;
 
 private:
+    std::string WithoutInterrupt(const std::string &line);
     std::string pending_;
     std::shared_ptr<ssl_st> tls_;
 };

@@ -136,11 +136,19 @@ SessionError FtpSession::Command(const std::string &line, FtpReply &reply) {
     if (transfer_) return SessionError::TransferInProgress;
     sizeProbe_.reset();
     connector_.Forget();
+    const std::optional<FtpReply> answer = std::exchange(abortAnswer_, std::nullopt);
     if (const std::optional<FtpReply> folder = std::exchange(loginFolder_, std::nullopt); folder && line == "PWD") {
         trace_.Note("PWD answered by the one asked after the login");
         reply = *folder;
         channel_.Recall(line, reply);
         FollowFolder(line, reply);
+        return SessionError::None;
+    }
+    // The host's ABOR after a retrieval it closed early: that close sent one
+    // already, and its answer is this one's.
+    if (answer && line == "ABOR") {
+        reply = *answer;
+        channel_.Recall(line, reply);
         return SessionError::None;
     }
     // An ABOR brings the session back in step itself; no marker before it.
@@ -164,6 +172,7 @@ SessionError FtpSession::CommandOnce(const std::string &line, FtpReply &reply) {
 SessionError FtpSession::OpenTransfer(const std::string &name, bool retrieve) {
     if (transfer_) return SessionError::TransferInProgress;
     loginFolder_.reset();
+    abortAnswer_.reset();
     return Recovering([&] { return OpenTransferOnce(name, retrieve); });
 }
 
@@ -232,6 +241,7 @@ SessionError FtpSession::Write(const void *data, uint32_t size, uint32_t &sent) 
 SessionError FtpSession::CloseTransfer() {
     if (!transfer_) return SessionError::None;
     SessionError result = transfer_->End();
+    abortAnswer_ = transfer_->AbortAnswer();
     if (!result && checking_ && storing_) result = VerifyTransfer();
     transfer_.reset();
     retrieval_.reset();

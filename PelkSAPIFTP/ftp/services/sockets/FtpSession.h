@@ -170,6 +170,9 @@ private:
     // The answer to the PWD asked after the login, for the first command if
     // it is PWD; any other command, or a transfer, drops it.
     std::optional<FtpReply> loginFolder_;
+    // The answer to the ABOR a retrieval closed early sent, for the host's
+    // own ABOR if that comes next; any other command drops it.
+    std::optional<FtpReply> abortAnswer_;
 
     // Recovery: what it takes to open the session again where it was, and to
     // resume the retrieval under way.

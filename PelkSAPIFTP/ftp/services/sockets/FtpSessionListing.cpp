@@ -18,6 +18,7 @@ std::string WithArgument(const std::string &command, const std::string &argument
 SessionError FtpSession::List(const std::string &path, CompactListing &entries) {
     if (transfer_) return SessionError::TransferInProgress;
     sizeProbe_.reset();
+    abortAnswer_.reset();
     return Recovering([&] { return ListOnce(path, entries); });
 }
 

@@ -131,17 +131,47 @@ SessionError FtpTransfer::End() {
     return retrieve_ ? EndRetrieval() : EndStore();
 }
 
-// Closing the data connection before its end makes every server we know stop
-// sending; what each says then differs: pyftpdlib, vsftpd and proftpd answer
-// "426 ..." at once, pure-ftpd only "150 0.005 seconds (measured here), ...",
-// which ends nothing, and one "426" may be followed by a "226". No wait can
-// tell when they are done, so none is made: the channel counts itself out of
-// step, and before the next command an ABOR (the host's own, or one of ours)
-// and a marker bring it back. Closing a retrieval is never a failure.
+// A retrieval closed before the server ended it is aborted the way the
+// protocol says: Telnet IP and Synch, ABOR, the data read and dropped until
+// the server answers ("426" then "226", or "225"/"226" when it had finished)
+// or a short bound passes, and only then the data connection closed. Closed
+// first, it kills inetutils-ftpd's session (SIGPIPE while it writes). The
+// answers are then read up to a marker's, as for any ABOR: pure-ftpd adds a
+// "150 ... seconds" line, proftpd may hold its answer until the next command,
+// some servers never answer. Closing a retrieval is never a failure.
 SessionError FtpTransfer::EndRetrieval() {
+    if (final_ || !data_.IsOpen() || channel_.State() != ChannelState::Ready) {
+        connector_.Close(data_);
+        if (!final_) channel_.LeftMidRetrieval();
+        return SessionError::None;
+    }
+    if (channel_.SendAbort(true)) {
+        connector_.Close(data_);
+        return SessionError::None;
+    }
+    DrainUntilAnswered();
     connector_.Close(data_);
-    if (!final_) channel_.LeftMidRetrieval();
+    FtpReply answer;
+    if (!channel_.CompleteAbort(answer)) abortAnswer_ = answer;
     return SessionError::None;
+}
+
+// A server that honours the interrupt answers within a round trip; one that
+// does not (vsftpd without async_abor_enable) would send the whole file
+// first, so the wait is bounded (a second, and a small part of a wait for a
+// reply, which the marker's answer may take after it) and the close then
+// tells it.
+void FtpTransfer::DrainUntilAnswered() {
+    constexpr Milliseconds bound{1000};
+    constexpr Milliseconds slice{20};
+    const Deadline limit = DeadlineAfter(std::min(bound, timeouts_.receive / 4));
+    std::string sink(64 * 1024, '\0');
+    while (!Passed(limit) && !channel_.ReplyWaiting() && channel_.IsOpen()) {
+        std::size_t got = 0;
+        const NetStatus status = data_.data->Receive(sink.data(), sink.size(), got, std::min(limit, DeadlineAfter(slice)));
+        data_.moved += got;
+        if (status != NetStatus::Ok && status != NetStatus::Timeout) return;
+    }
 }
 
 // The end of the data connection is the end of the file; the store counts

@@ -41,6 +41,8 @@ public:
     bool IsRetrieval() const { return retrieve_; }
     std::optional<uint64_t> Size() const { return size_; }
     bool Confirmed() const { return phase_ == TransferPhase::Confirmed; }
+    // The answer to the ABOR that ended a retrieval early, once it came.
+    const std::optional<FtpReply> &AbortAnswer() const { return abortAnswer_; }
 
 private:
     void ChangePhase(TransferPhase next);
@@ -49,6 +51,7 @@ private:
     SessionError TakeFinal();
     SessionError EndRetrieval();
     SessionError EndStore();
+    void DrainUntilAnswered();
 
     ReplyChannel &channel_;
     DataConnector &connector_;
@@ -58,6 +61,7 @@ private:
     TransferPhase phase_ = TransferPhase::Moving;
     DataChannel data_;
     std::optional<FtpReply> final_;
+    std::optional<FtpReply> abortAnswer_;
     SessionError failure_;
     std::optional<uint64_t> size_;
     std::optional<uint64_t> announced_;  // in the "150" line

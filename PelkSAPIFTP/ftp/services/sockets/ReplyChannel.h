@@ -83,6 +83,12 @@ public:
     bool ReplyWaiting();
     // ABOR and a marker; `reply` is the first answer an ABOR can have.
     SessionError Abort(FtpReply &reply);
+    // The same in two steps, for a retrieval whose data connection stays open
+    // (and is drained) until the ABOR is answered: ABOR, after Telnet IP and
+    // Synch where `interrupt` asks and the connection can carry them; then
+    // the marker and the answers.
+    SessionError SendAbort(bool interrupt);
+    SessionError CompleteAbort(FtpReply &reply);
     // A retrieval closed before the server ended it: the server may still be
     // sending, so an ABOR of ours goes out before the next command.
     void LeftMidRetrieval();
