@@ -159,6 +159,7 @@ SessionError FtpSession::Command(const std::string &line, FtpReply &reply) {
 SessionError FtpSession::CommandOnce(const std::string &line, FtpReply &reply) {
     constexpr std::string_view size = "SIZE ";
     const bool probe = line.compare(0, size.size(), size) == 0;
+    const std::optional<std::string> from = folder_;
     const SessionError error =
         probe ? ProbeRetrieval(line.substr(size.size()), true, false, reply) : channel_.AskFinal(line, reply);
     if (error) return error;
@@ -166,7 +167,10 @@ SessionError FtpSession::CommandOnce(const std::string &line, FtpReply &reply) {
     // A 3xx goes on only where the command takes it ("350" to a host's REST);
     // "314" to CWD is no folder entered.
     const bool goesOn = reply.IsIntermediate() && FitOf(line, reply.code) == ReplyFit::Answer;
-    return reply.IsSuccess() || goesOn ? SessionError::None : SessionError::Refused;
+    const bool succeeded = reply.IsSuccess() || goesOn;
+    NoteFolderStep(line, succeeded);
+    if (succeeded && VerbOf(line) == "CWD" && line.size() > 4) return CheckFolderChange(line.substr(4), from);
+    return succeeded ? SessionError::None : SessionError::Refused;
 }
 
 SessionError FtpSession::OpenTransfer(const std::string &name, bool retrieve) {

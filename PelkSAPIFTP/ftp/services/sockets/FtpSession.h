@@ -167,9 +167,17 @@ private:
     };
     std::optional<SizeProbe> sizeProbe_;
     std::size_t listingLinesDropped_ = 0;
-    // The answer to the PWD asked after the login, for the first command if
-    // it is PWD; any other command, or a transfer, drops it.
+    // The answer to the PWD asked after the login or a folder change, for the
+    // next command if it is PWD; any other command, or a transfer, drops it.
     std::optional<FtpReply> loginFolder_;
+    // Where we are, checked (FtpSessionFolder.cpp): a CWD the server refused,
+    // then the folder made for it on the strength of that refusal; and why a
+    // change was found out of step.
+    SessionError CheckFolderChange(const std::string &name, const std::optional<std::string> &from);
+    void NoteFolderStep(const std::string &line, bool succeeded);
+    std::optional<std::string> refusedFolder_;
+    std::optional<std::string> createdFolder_;
+    std::string stepReason_;
     // The answer to the ABOR a retrieval closed early sent, for the host's
     // own ABOR if that comes next; any other command drops it.
     std::optional<FtpReply> abortAnswer_;

@@ -92,6 +92,12 @@ public:
     // A retrieval closed before the server ended it: the server may still be
     // sending, so an ABOR of ours goes out before the next command.
     void LeftMidRetrieval();
+    // A reply was found to answer another command than the one it was taken
+    // for: what is still on its way cannot be counted, and a marker goes
+    // before the next command.
+    void LoseStep() {
+        if (state_ == ChannelState::Ready) ChangeState(ChannelState::OutOfStep);
+    }
     // A data connection that failed: a timeout gives the session up; any other
     // failure before the final reply leaves that reply on its way.
     SessionError DataFailed(SessionError error, bool finalSeen);

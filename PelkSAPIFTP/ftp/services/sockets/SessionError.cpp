@@ -19,6 +19,7 @@ const char *Describe(SessionError error) {
     case SessionError::NotSecure: return "no secure connection";
     case SessionError::DigestMismatch: return "the server's digest differs from the bytes moved";
     case SessionError::NoDigest: return "the server gave no digest";
+    case SessionError::OutOfStep: return "the server's answers are out of step with our commands";
     }
     return "unknown";
 }

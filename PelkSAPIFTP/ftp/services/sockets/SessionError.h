@@ -25,6 +25,7 @@ public:
         NotSecure,           // TLS failed: the handshake, or a certificate not trusted (TlsOutcome says which)
         DigestMismatch,      // the server's digest of the file differs from the bytes that were moved
         NoDigest,            // verification was required and the server gave no digest
+        OutOfStep,           // the server's answers cannot be the ones to our commands (a folder made in the wrong place)
     };
 
     constexpr SessionError(Kind kind = None) : kind_(kind) {}  // NOLINT: a kind is an error

@@ -77,7 +77,8 @@ uint32_t WinInetErrorOf(SessionError error) {
     case SessionError::OutOfMemory: return ERROR_NOT_ENOUGH_MEMORY;
     case SessionError::NotSecure: return ERROR_INTERNET_SECURITY_CHANNEL_ERROR;
     case SessionError::DigestMismatch:
-    case SessionError::NoDigest: return ERROR_INTERNET_EXTENDED_ERROR;
+    case SessionError::NoDigest:
+    case SessionError::OutOfStep: return ERROR_INTERNET_EXTENDED_ERROR;
     }
     return ERROR_INTERNET_INTERNAL_ERROR;
 }
