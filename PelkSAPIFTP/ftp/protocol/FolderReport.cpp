@@ -47,7 +47,7 @@ bool Within(const std::vector<std::string> &inner, const std::vector<std::string
 std::optional<std::string> ExpectedFolder(const std::optional<std::string> &from, std::string_view name) {
     if (!name.empty() && name.front() == '/') return std::string(name);
     if (!from) return std::nullopt;
-    return *from + "/" + std::string(name);
+    return (!from->empty() && from->back() == '/' ? *from : *from + "/") + std::string(name);
 }
 
 bool ReportExplains(std::string_view reported, std::string_view expected, std::string_view from, bool up) {

@@ -7,12 +7,15 @@
 // not believe it is in.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <map>
 #include <set>
 #include <thread>
 
 #include "ClientTestSupport.h"
+#include "Transcript.h"
 #include "ftp/services/TlsOptions.h"
 #include "ftp/services/sockets/RunningDigest.h"
 
@@ -197,6 +200,33 @@ TEST(HostileServer, EveryShapeReportsWhatTheServerDidAndActsOnlyWhereTheClientBe
         client.connect = nullptr;
         server.Finish();
     }
+}
+
+// Every transcript under transcripts/, each on a server of its own: the
+// client sends what it says, as it says (flights as sets), the host is told
+// what it says, and no wait runs to a deadline on the way.
+TEST(HostileServer, TranscriptsPlayAsWritten) {
+    std::vector<std::filesystem::path> files;
+    for (const auto &entry : std::filesystem::directory_iterator(SAPI_TRANSCRIPTS)) files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    ASSERT_FALSE(files.empty());
+    sapi::ftpclient::ClientTimeouts patient;
+    patient.connect = patient.receive = patient.send = sapi::ftpclient::Milliseconds{2000};
+    const auto saved = sapi::ftpclient::SetTimeoutsForTesting(patient);
+    for (const std::filesystem::path &file : files) {
+        const Transcript transcript = ReadTranscript(file);
+        SCOPED_TRACE(transcript.name);
+        ScriptedFtpServer server([&transcript](ScriptPeer &peer) { PlayServer(transcript, peer); });
+        const auto start = std::chrono::steady_clock::now();
+        {
+            Client client;
+            ASSERT_TRUE(client.Connect(server.Port(), transcript.passive)) << client.Response();
+            PlayHost(transcript, client);
+        }
+        EXPECT_EQ(server.Finish(), "");
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    }
+    sapi::ftpclient::SetTimeoutsForTesting(saved);
 }
 
 // Replies the command does not take, and codes no command takes, from a

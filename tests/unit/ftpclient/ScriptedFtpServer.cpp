@@ -88,14 +88,14 @@ std::string ScriptPeer::Receive() {
 }
 
 // Telnet IP and Synch before a command: IAC IP IAC in the stream, the DM as
-// TCP urgent data (out of band here, as SO_OOBINLINE is off).
+// TCP urgent data. With SO_OOBINLINE off the kernel takes that one byte out
+// of the stream, so a DM still in the line was not sent as urgent data.
 std::string ScriptPeer::WithoutInterrupt(const std::string &line) {
     static const std::string prefix = "\xff\xf4\xff";
     if (line.compare(0, prefix.size(), prefix) != 0) return line;
-    char mark = 0;
     interrupted = true;
-    urgentMark = !tls_ && ::recv(control.Fd(), &mark, 1, MSG_OOB | MSG_DONTWAIT) == 1 && mark == '\xf2';
-    return line.substr(prefix.size());
+    urgentMark = line.size() > prefix.size() && line[prefix.size()] != '\xf2';
+    return line.substr(prefix.size() + (urgentMark ? 0 : 1));
 }
 
 std::string ScriptPeer::Expect(const std::string &prefix) {

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "ftp/protocol/QuotedPath.h"
 #include "ftp/protocol/ReplyCodes.h"
 #include "ftp/protocol/SizeReply.h"
 
@@ -117,6 +118,7 @@ SessionError FtpSession::SetUp() {
     // answer is found gone by the next call, as it would have been then.
     const FtpReply &folder = replies[feat + 2];
     if (channel_.State() == ChannelState::Ready && folder.code == 257) loginFolder_ = folder;
+    loginPath_ = folder.code == 257 ? ParseQuotedPath(folder.FirstLineMessage()) : std::nullopt;
     if (channel_.State() == ChannelState::OutOfStep) {
         if (const SessionError step = channel_.EnsureInStep()) return step;
     }
@@ -159,7 +161,7 @@ SessionError FtpSession::Command(const std::string &line, FtpReply &reply) {
 SessionError FtpSession::CommandOnce(const std::string &line, FtpReply &reply) {
     constexpr std::string_view size = "SIZE ";
     const bool probe = line.compare(0, size.size(), size) == 0;
-    const std::optional<std::string> from = folder_;
+    const std::optional<std::string> from = folder_ ? folder_ : loginPath_;
     const SessionError error =
         probe ? ProbeRetrieval(line.substr(size.size()), true, false, reply) : channel_.AskFinal(line, reply);
     if (error) return error;

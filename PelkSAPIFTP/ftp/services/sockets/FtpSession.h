@@ -175,6 +175,7 @@ private:
     // change was found out of step.
     SessionError CheckFolderChange(const std::string &name, const std::optional<std::string> &from);
     void NoteFolderStep(const std::string &line, bool succeeded);
+    std::optional<std::string> loginPath_;  // where the login landed, as its PWD said
     std::optional<std::string> refusedFolder_;
     std::optional<std::string> createdFolder_;
     std::string stepReason_;
