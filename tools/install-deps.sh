@@ -14,7 +14,8 @@ want() { for p in "$@"; do dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep 
 want cmake ninja-build ccache g++ libgtest-dev libgmock-dev clang libclang-rt-14-dev \
      python3 python3-pyftpdlib vsftpd curl lftp openssl iproute2 procps dpkg-dev file \
      libhiredis0.14 libmemcached11 libmemcachedutil2 libpcre2-posix3 libidn2-0 \
-     libacl1 libcap2 libcrypt1 libpam0g libssl3 libsodium23 zlib1g libssl-dev python3-openssl lintian
+     libacl1 libcap2 libcrypt1 libpam0g libssl3 libsodium23 zlib1g libssl-dev python3-openssl lintian \
+     python3-twisted socat
 if [ "$what" != linux ]; then
   want g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 make perl xz-utils
 fi
@@ -34,14 +35,15 @@ if [ ${#missing[@]} -gt 0 ]; then
   as_root apt-get -o DPkg::Lock::Timeout=600 install -y --no-install-recommends "${missing[@]}"
 fi
 
-# vsftpd, proftpd and pure-ftpd conflict in apt; the last two run unpacked from
-# their packages in a private folder, which changes nothing on the system.
+# vsftpd, proftpd, pure-ftpd and inetutils-ftpd conflict in apt; the last three
+# run unpacked from their packages in a private folder, which changes nothing
+# on the system (inetutils-ftpd under socat, as inetd would run it).
 servers=.deps/ftp-servers
 # proftpd's TLS is a loadable module of its own package (mod_tls.so); its
 # digests (HASH, XSHA256, ...) one of proftpd-core's (mod_digest.so).
-if [ ! -x "$servers/usr/sbin/proftpd" ] || [ ! -x "$servers/usr/sbin/pure-ftpd" ] ||
+if [ ! -x "$servers/usr/sbin/proftpd" ] || [ ! -x "$servers/usr/sbin/pure-ftpd" ] || [ ! -x "$servers/usr/sbin/ftpd" ] ||
    [ ! -e "$servers/usr/lib/proftpd/mod_tls.so" ] || [ ! -e "$servers/usr/lib/proftpd/mod_digest.so" ]; then
   rm -rf "$servers"; mkdir -p "$servers/debs"
-  (cd "$servers/debs" && apt-get download proftpd-core proftpd-mod-crypto pure-ftpd)
+  (cd "$servers/debs" && apt-get download proftpd-core proftpd-mod-crypto pure-ftpd inetutils-ftpd)
   for d in "$servers"/debs/*.deb; do dpkg-deb -x "$d" "$servers"; done
 fi

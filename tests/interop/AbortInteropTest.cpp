@@ -73,6 +73,17 @@ TEST_P(AbortInteropTest, AborTwiceInARow) {
     ExpectRepliesInStep();
 }
 
+// The asset probe's read test, twenty times on one session: the server must
+// still be there, in step (inetutils-ftpd died of SIGPIPE when the data
+// connection was closed under it before the ABOR).
+TEST_P(AbortInteropTest, TwentyReadTestsInARowKeepTheSession) {
+    for (int probe = 0; probe < 20; ++probe) {
+        SCOPED_TRACE(probe);
+        InspectThenAbort("big.bin", 32, BigSize);
+    }
+    ExpectRepliesInStep();
+}
+
 TEST_P(AbortInteropTest, FailedOpensEachFollowedByAbor) {
     for (int attempt = 0; attempt < 3; ++attempt) {
         EXPECT_FALSE(client().OpenFile("missing.bin", false));

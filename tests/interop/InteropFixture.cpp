@@ -8,7 +8,7 @@ namespace sapi::interop {
 
 std::vector<ServerMode> AllServerModes() {
     std::vector<ServerMode> modes;
-    for (const auto &kind : test::TestFtpServer::Kinds()) {
+    for (const auto &kind : test::TestFtpServer::PlainKinds()) {
         modes.push_back({kind, true});
         modes.push_back({kind, false});
     }

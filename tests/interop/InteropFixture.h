@@ -6,6 +6,7 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "DelayLine.h"
@@ -49,6 +50,15 @@ protected:
     // A folder for the test's local files, beside the served root.
     std::filesystem::path local() const { return work_ / "local"; }
     test::TestFtpServer &server() { return *server_; }
+    // Twisted's server reads commands as Latin-1 (and lists names in UTF-8):
+    // a name beyond ASCII that a client sends reaches its files as another.
+    bool TakesNamesBeyondAscii() const { return GetParam().kind != "twisted"; }
+    static bool IsAscii(std::string_view name) {
+        for (const char c : name) {
+            if (static_cast<unsigned char>(c) >= 0x80) return false;
+        }
+        return true;
+    }
     InteropClient &client() { return client_; }
 
 private:

@@ -66,6 +66,7 @@ protected:
 };
 
 TEST_P(Ipv6InteropTest, ListsRetrievesAndStores) {
+    if (GetParam().kind == "twisted") GTEST_SKIP() << "Twisted's server has PASV and PORT only: IPv4 data connections";
     const auto entries = client().List();
     ASSERT_TRUE(entries) << client().LastError() << ": " << client().LastResponse();
     bool listed = false;

@@ -43,19 +43,26 @@ protected:
 };
 
 TEST_P(OddNamesInteropTest, EveryListedFileDownloadsByItsListedName) {
+    if (!TakesNamesBeyondAscii()) GTEST_SKIP() << "the server reads names as Latin-1";
     ASSERT_TRUE(client().ChangeFolder("odd")) << client().LastResponse();
     std::set<std::string> fetched;
     for (const auto &entry : ListedHere(false)) {
         const std::optional<std::string> bytes = client().Retrieve(entry.name);
-        EXPECT_TRUE(bytes) << "[" << entry.name << "] " << client().LastResponse();
+        // Missed ones show in the set below; inetutils-ftpd's is expected.
+        EXPECT_TRUE(bytes || GetParam().kind == "inetutils") << "[" << entry.name << "] " << client().LastResponse();
         if (bytes) fetched.insert(*bytes);
     }
     std::set<std::string> expected;
-    for (const auto &[name, bytes] : OddFiles) expected.insert(bytes);
+    for (const auto &[name, bytes] : OddFiles) {
+        // inetutils-ftpd reads a 0xFF in a command as Telnet's IAC, whoever sends it.
+        if (GetParam().kind == "inetutils" && name.find('\xFF') != std::string::npos) continue;
+        expected.insert(bytes);
+    }
     EXPECT_EQ(fetched, expected);
 }
 
 TEST_P(OddNamesInteropTest, EveryListedFolderListsItsOwnContent) {
+    if (!TakesNamesBeyondAscii()) GTEST_SKIP() << "the server reads names as Latin-1";
     ASSERT_TRUE(client().ChangeFolder("odd")) << client().LastResponse();
     const std::vector<ListedEntry> folders = ListedHere(true);
     EXPECT_EQ(folders.size(), OddFolders.size());

@@ -22,6 +22,7 @@ protected:
 
 TEST_P(TransferInteropTest, RetrievesExactBytesOfEverySize) {
     for (const char *name : {"empty.bin", "one.bin", "mebibyte.bin", "lines.txt", "\xC3\xA9t\xC3\xA9 file.txt"}) {
+        if (!IsAscii(name) && !TakesNamesBeyondAscii()) continue;
         const auto bytes = client().Retrieve(name);
         ASSERT_TRUE(bytes) << name << ": " << client().LastError() << " " << client().LastResponse();
         EXPECT_TRUE(*bytes == test::ReadWholeFile(root() / name)) << name << ": " << bytes->size() << " bytes";
@@ -37,6 +38,7 @@ TEST_P(TransferInteropTest, StoresExactBytesOfEverySize) {
         {"up \xE6\x97\xA5\xE6\x9C\xAC.bin", "japanese"},
     };
     for (const auto &[name, bytes] : uploads) {
+        if (!IsAscii(name) && !TakesNamesBeyondAscii()) continue;
         ASSERT_TRUE(client().Store(name, bytes)) << name << ": " << client().LastError() << " "
                                                  << client().LastResponse();
         ASSERT_TRUE(std::filesystem::exists(root() / name)) << name;
@@ -57,8 +59,10 @@ TEST_P(TransferInteropTest, StoresExactBytesOfEverySize) {
 TEST_P(TransferInteropTest, SizeAnswersInTheLastResponse) {
     ASSERT_TRUE(client().Command("SIZE mebibyte.bin")) << client().LastResponse();
     EXPECT_EQ(SizeInReply(client().LastResponse()), 1048576) << client().LastResponse();
-    ASSERT_TRUE(client().Command("SIZE \xC3\xA9t\xC3\xA9 file.txt")) << client().LastResponse();
-    EXPECT_EQ(SizeInReply(client().LastResponse()), 8) << client().LastResponse();
+    if (TakesNamesBeyondAscii()) {
+        ASSERT_TRUE(client().Command("SIZE \xC3\xA9t\xC3\xA9 file.txt")) << client().LastResponse();
+        EXPECT_EQ(SizeInReply(client().LastResponse()), 8) << client().LastResponse();
+    }
     ASSERT_TRUE(client().Command("SIZE empty.bin")) << client().LastResponse();
     EXPECT_EQ(SizeInReply(client().LastResponse()), 0) << client().LastResponse();
 
@@ -108,6 +112,7 @@ TEST_P(TransferInteropTest, DeletesFilesAndReportsMissingOnes) {
     EXPECT_FALSE(client().Delete("one.bin"));
     EXPECT_EQ(client().LastError(), wininet::ERROR_INTERNET_EXTENDED_ERROR);
     EXPECT_EQ(client().LastResponse().substr(0, 3), "550");
+    if (!TakesNamesBeyondAscii()) return;
     ASSERT_TRUE(client().Delete("\xC3\xA9t\xC3\xA9 file.txt")) << client().LastResponse();
     EXPECT_FALSE(std::filesystem::exists(root() / "\xC3\xA9t\xC3\xA9 file.txt"));
 }

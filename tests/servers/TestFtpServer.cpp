@@ -98,6 +98,15 @@ const std::vector<std::string> &TestFtpServer::Kinds() {
     return kinds;
 }
 
+const std::vector<std::string> &TestFtpServer::PlainKinds() {
+    static const std::vector<std::string> kinds = [] {
+        std::vector<std::string> all = Kinds();
+        all.insert(all.end(), {"inetutils", "twisted"});
+        return all;
+    }();
+    return kinds;
+}
+
 TestFtpServer::TestFtpServer(std::string kind, const fs::path &root, std::string user,
                              std::string password, TestFtpServerOptions options)
     : kind_(std::move(kind)), user_(std::move(user)), password_(std::move(password)),

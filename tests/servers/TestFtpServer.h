@@ -50,6 +50,10 @@ public:
 
     // "pyftpdlib", "vsftpd", "proftpd", "pureftpd".
     static const std::vector<std::string> &Kinds();
+    // Those and two servers without TLS, options or digests, run as found
+    // (launch/kinds.py says what they do unlike the others): "inetutils"
+    // (inetutils-ftpd under socat, a system account) and "twisted".
+    static const std::vector<std::string> &PlainKinds();
 
     // Starts `kind` serving `root` (made if missing; handed to the server's
     // account). Throws when the server does not come up within 30 seconds.

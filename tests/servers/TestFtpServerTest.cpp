@@ -152,7 +152,7 @@ TEST(LauncherOptionsTest, SizeInAsciiModeOnlyWhenAsked) {
 
 TEST(LauncherOptionsTest, ReadOnlyFoldersRefuseUploads) {
     TempDir work;
-    for (const auto &kind : TestFtpServer::Kinds()) {
+    for (const auto &kind : TestFtpServer::PlainKinds()) {
         TestFtpServerOptions options;
         options.readOnlyFolders = {"ro"};
         TestFtpServer server(kind, work / kind, TestFtpServer::DefaultUser, TestFtpServer::DefaultPassword,
@@ -186,7 +186,7 @@ TEST(LauncherFailureTest, ReportsAServerThatCannotStart) {
                  std::runtime_error);
 }
 
-INSTANTIATE_TEST_SUITE_P(AllKinds, LauncherTest, testing::ValuesIn(TestFtpServer::Kinds()),
+INSTANTIATE_TEST_SUITE_P(AllKinds, LauncherTest, testing::ValuesIn(TestFtpServer::PlainKinds()),
                          [](const testing::TestParamInfo<std::string> &parameter) { return parameter.param; });
 
 }  // namespace

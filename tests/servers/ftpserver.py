@@ -7,7 +7,8 @@
         [--log FILE]
         [--tls explicit|implicit --tls-cert PEM --tls-key PEM]
 
-KIND is pyftpdlib, vsftpd, proftpd or pureftpd. Once the server listens it prints
+KIND is pyftpdlib, vsftpd, proftpd, pureftpd, inetutils (inetutils-ftpd under socat)
+or twisted (Twisted's FTP server); the last two take no TLS. Once the server listens it prints
 "UID n" (the owner files under DIR should have) and then "PORT n", and supervises:
 when its stdin reaches end of file, or on SIGTERM/SIGINT, it stops the server and all
 of its session processes by pid, removes what it added to the system, and exits.

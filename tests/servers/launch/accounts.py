@@ -1,5 +1,7 @@
-"""The one system account vsftpd logs in (it authenticates through PAM only), and a
-PAM service without pam_unix's 2-second delay after a wrong password.
+"""The one system account vsftpd and inetutils-ftpd log in (through PAM, or crypt),
+and a PAM service without pam_unix's 2-second delay after a wrong password.
+inetutils-ftpd also wants the account's shell in /etc/shells, and chroots it into
+its home when /etc/ftpchroot names it; both are set whoever asks first.
 
 Launchers running side by side share both. Each registers its pid under a lock; the
 last one out removes the account and the PAM file again."""
@@ -12,6 +14,8 @@ ACCOUNT = "sapiftp"
 PAM_SERVICE = "sapiftp-test"
 PAM_FILE = "/etc/pam.d/" + PAM_SERVICE
 REGISTRY = "/tmp/sapi-ftp-account"
+HOME = REGISTRY + "/home"  # empty; each inetutils session binds its root over it
+FTPCHROOT = "/etc/ftpchroot"
 PAM_TEXT = ("# Written by PelkSAPIFTP's test launcher (tests/servers); removed when it stops.\n"
             "auth    required pam_unix.so nodelay\n"
             "account required pam_unix.so\n"
@@ -51,10 +55,18 @@ def _live_users():
     return users
 
 
-def acquire(user, password):
+def _ours(path):
+    try:
+        with open(path) as written:
+            return written.read() == ACCOUNT + "\n"
+    except OSError:
+        return False
+
+
+def acquire(user, password, inetutils=False):
     """Makes the account exist with `password` and returns its uid."""
     if user != ACCOUNT:
-        raise RuntimeError("vsftpd logs in a system account; use --user %s" % ACCOUNT)
+        raise RuntimeError("vsftpd and inetutils log in a system account; use --user %s" % ACCOUNT)
     with _Locked():
         others = _live_users()
         if any(other != password for other in others.values()):
@@ -62,8 +74,15 @@ def acquire(user, password):
         try:
             pwd.getpwnam(ACCOUNT)
         except KeyError:
-            subprocess.run(["useradd", "--no-create-home", "--home-dir", "/", "--shell",
-                            "/usr/sbin/nologin", ACCOUNT], check=True)
+            os.makedirs(HOME, mode=0o755, exist_ok=True)
+            subprocess.run(["useradd", "--no-create-home", "--home-dir", HOME, "--shell",
+                            "/bin/sh", ACCOUNT], check=True)
+        if pwd.getpwnam(ACCOUNT).pw_dir != HOME:  # made by an older launcher
+            os.makedirs(HOME, mode=0o755, exist_ok=True)
+            subprocess.run(["usermod", "--home", HOME, "--shell", "/bin/sh", ACCOUNT], check=True)
+        if inetutils and not os.path.exists(FTPCHROOT):
+            with open(FTPCHROOT, "w") as chroot:
+                chroot.write(ACCOUNT + "\n")
         if not others:
             subprocess.run(["chpasswd"], input="%s:%s\n" % (ACCOUNT, password), text=True, check=True)
         with open(PAM_FILE, "w") as pam:
@@ -82,6 +101,8 @@ def release():
             return
         if os.path.exists(PAM_FILE):
             os.unlink(PAM_FILE)
+        if _ours(FTPCHROOT):
+            os.unlink(FTPCHROOT)
         try:
             pwd.getpwnam(ACCOUNT)
         except KeyError:

@@ -1,6 +1,7 @@
 """How each server kind is configured and started. Each start() writes its files into
 the launcher's temp folder `work` and returns (argv, uid that must own the root)."""
 import os
+import pwd
 import subprocess
 import sys
 
@@ -205,9 +206,44 @@ def _pure_tls(o):
     return ["-Y", "3", "-2", "%s,%s" % (o.tls_cert, o.tls_key)]
 
 
-KINDS = {"pyftpdlib": pyftpdlib, "vsftpd": vsftpd, "proftpd": proftpd, "pureftpd": pureftpd}
+def twisted(o, work, port, passive):
+    _explicit_only("twisted", o)
+    if o.tls:
+        raise RuntimeError("Twisted's FTP server has no TLS")
+    # Run as nobody, so that a folder closed to the account is closed to it.
+    uid = pwd.getpwnam("nobody").pw_uid
+    argv = [sys.executable, os.path.join(HERE, "twisted_serve.py"), "--root", o.root, "--user", o.user,
+            "--password", o.password, "--address", o.address, "--port", str(port),
+            "--passive", "%d-%d" % (passive.first, passive.last), "--uid", str(uid)]
+    if o.idle_timeout:
+        argv += ["--idle-timeout", str(o.idle_timeout)]
+    return argv, uid
+
+
+# inetutils-ftpd has no listener of its own: socat hands each connection to a
+# fresh ftpd as its stdin and stdout, as inetd does (urgent data included). It
+# logs in a system account, chrooted (/etc/ftpchroot) into the account's home;
+# each session sees this launcher's root there, bound over that home in a mount
+# namespace of its own, so launchers side by side each serve their own root.
+# It reads a 0xFF byte in a command as Telnet's IAC, so no name holding one
+# reaches it.
+def inetutils(o, work, port, passive):
+    if o.tls:
+        raise RuntimeError("inetutils-ftpd has no TLS")
+    uid = accounts.acquire(o.user, o.password, inetutils=True)
+    script = os.path.join(work, "ftpd-session.sh")
+    _write(script, """#!/bin/sh
+exec unshare --mount --propagation private sh -c 'mount --bind "$0" "$1" && exec "$2" -u 022 %s' %s %s %s
+""" % ("-t %d" % o.idle_timeout if o.idle_timeout else "", o.root, accounts.HOME, _unpacked("usr/sbin/ftpd")),
+           0o755)
+    listen = "TCP6-LISTEN" if ":" in o.address else "TCP-LISTEN"
+    return ["socat", "%s:%d,bind=%s,reuseaddr,fork" % (listen, port, o.address), "EXEC:%s,nofork" % script], uid
+
+
+KINDS = {"pyftpdlib": pyftpdlib, "vsftpd": vsftpd, "proftpd": proftpd, "pureftpd": pureftpd,
+         "inetutils": inetutils, "twisted": twisted}
 
 
 def cleanup(kind):
-    if kind == "vsftpd":
+    if kind in ("vsftpd", "inetutils"):
         accounts.release()

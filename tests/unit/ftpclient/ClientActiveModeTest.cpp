@@ -40,7 +40,6 @@ void SendAndClose(Socket socket, const std::string &bytes) {
 
 TEST(ClientActiveMode, FallsBackToPortAndTakesDataOnlyFromTheServersHost) {
     ScriptedFtpServer server([](ScriptPeer &peer) {
-        peer.passive = false;
         peer.LogIn();
         peer.Expect("EPRT |1|127.0.0.1|");
         peer.Reply("500 'EPRT': command not understood");

@@ -72,7 +72,7 @@ std::string ScriptPeer::Receive() {
         if (end != std::string::npos) {
             std::string line = pending_.substr(0, end);
             pending_.erase(0, end + 2);
-            return line;
+            return WithoutInterrupt(line);
         }
         std::array<char, 4096> buffer;
         std::size_t got = 0;
@@ -85,6 +85,17 @@ std::string ScriptPeer::Receive() {
         }
         pending_.append(buffer.data(), got);
     }
+}
+
+// Telnet IP and Synch before a command: IAC IP IAC in the stream, the DM as
+// TCP urgent data. With SO_OOBINLINE off the kernel takes that one byte out
+// of the stream, so a DM still in the line was not sent as urgent data.
+std::string ScriptPeer::WithoutInterrupt(const std::string &line) {
+    static const std::string prefix = "\xff\xf4\xff";
+    if (line.compare(0, prefix.size(), prefix) != 0) return line;
+    interrupted = true;
+    urgentMark = line.size() > prefix.size() && line[prefix.size()] != '\xf2';
+    return line.substr(prefix.size() + (urgentMark ? 0 : 1));
 }
 
 std::string ScriptPeer::Expect(const std::string &prefix) {
@@ -102,14 +113,8 @@ void ScriptPeer::LogIn(const std::string &features, const std::string &folder) {
     Expect("FEAT");
     Expect("TYPE I");
     Expect("PWD");
-    std::string replies = "211-Features:\r\n" + features + "211 End\r\n200 Type set to I\r\n257 \"" + folder +
-                          "\" is the current directory\r\n";
-    if (passive) {
-        Expect("EPSV");
-        portGiven = loginPassiveReply.empty();
-        replies += (portGiven ? ListenForData() : loginPassiveReply) + "\r\n";
-    }
-    Send(replies);
+    Send("211-Features:\r\n" + features + "211 End\r\n200 Type set to I\r\n257 \"" + folder +
+         "\" is the current directory\r\n");
     if (features.find("UTF8") != std::string::npos) {
         Expect("OPTS UTF8 ON");
         Reply("200 UTF8 set to on");
@@ -118,10 +123,7 @@ void ScriptPeer::LogIn(const std::string &features, const std::string &folder) {
 
 void ScriptPeer::AnswerSize(const std::string &command, const std::string &reply) {
     Expect(command);
-    if (portGiven) return Reply(reply);
-    Expect("EPSV");
-    Send(reply + "\r\n" + ListenForData() + "\r\n");
-    portGiven = true;
+    Reply(reply);
 }
 
 // OpenSSL reads and writes the socket itself here: blocking, with the
@@ -161,14 +163,7 @@ void ScriptPeer::AnswerMarker() {
     Reply("215 UNIX Type: L8");
 }
 
-void ScriptPeer::AnswerPortBehind() {
-    Expect("EPSV");
-    Reply(ListenForData());
-    portGiven = true;
-}
-
 void ScriptPeer::AnswerPassive() {
-    if (std::exchange(portGiven, false)) return;
     Expect("EPSV");
     Reply(ListenForData());
 }
@@ -182,7 +177,6 @@ std::string ScriptPeer::ListenForData() {
 void ScriptPeer::AcceptData() {
     if (AcceptFrom(dataListener, Loopback(), wait, data) != NetStatus::Ok) Note(failure, "no data connection");
     dataListener.Close();
-    portGiven = false;
 }
 
 void ScriptPeer::SendData(const std::string &bytes) {
@@ -225,7 +219,6 @@ void ScriptPeer::ListenAgain() {
 }
 
 void ScriptPeer::Reset() {
-    portGiven = false;
     data.Close();
     dataListener.Close();
     tls_.reset();
@@ -237,6 +230,10 @@ ScriptedFtpServer::ScriptedFtpServer(std::function<void(ScriptPeer &)> script, i
     SocketAddress bound;
     ListenOn(Loopback(), listener_, bound);
     port_ = bound.Port();
+    // Taken by the connections it accepts: a closed one waiting out its
+    // TIME_WAIT does not keep ListenAgain from the port.
+    const int on = 1;
+    ::setsockopt(listener_.Fd(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     thread_ = std::thread(
         [this, script = std::move(script), connections]() mutable { Run(std::move(script), connections); });
 }

@@ -30,9 +30,9 @@ public:
     std::string Receive();
     // Receives a command and records a failure unless it starts with `prefix`.
     std::string Expect(const std::string &prefix);
-    // Greeting, USER, PASS, then FEAT (listing `features`), TYPE I, PWD
-    // and, from a passive client, EPSV in one flight, answered in one write;
-    // then OPTS UTF8 ON where `features` has UTF8.
+    // Greeting, USER, PASS, then FEAT (listing `features`), TYPE I and PWD
+    // in one flight, answered in one write; then OPTS UTF8 ON where
+    // `features` has UTF8.
     void LogIn(const std::string &features = " MLST type*;size*;\r\n SIZE\r\n EPSV\r\n UTF8\r\n",
                const std::string &folder = "/");
 
@@ -42,20 +42,15 @@ public:
     // That certificate's SHA-256 fingerprint, for the client to pin.
     static std::string TlsFingerprint();
 
-    // A host's SIZE, and the EPSV a passive client sends with it for the
-    // retrieval that follows unless it has a port already.
+    // A host's SIZE; no passive port goes with it.
     void AnswerSize(const std::string &command, const std::string &reply);
 
     // The marker a client sends to get back in step: SYST, answered "215".
     void AnswerMarker();
 
-    // Passive data: EPSV answered with a fresh listener's port (unless the
-    // client was given one it has not used yet), then accepted once the
-    // client connects.
+    // Passive data: EPSV answered with a fresh listener's port, accepted
+    // once the client connects.
     void AnswerPassive();
-    // The EPSV a passive client sends as a listing's data ends, answered
-    // after the listing's "226" with a fresh listener's port.
-    void AnswerPortBehind();
     // A fresh listener, and the "229" line that names its port.
     std::string ListenForData();
     void AcceptData();
@@ -74,9 +69,8 @@ public:
     void Reset();
 
     std::string failure;  // first thing that went wrong, for the test to report
-    bool passive = true;            // the client sends EPSV with its login
-    std::string loginPassiveReply;  // the answer to that EPSV; empty: a fresh listener's port
-    bool portGiven = false;         // a passive port given and not used yet
+    bool interrupted = false;  // a command came after Telnet IP (stripped from it)
+    bool urgentMark = false;   // and its Synch's DM came as TCP urgent data
     int connection = 0;   // which of the server's connections this is, from 0
     Socket control;
     Socket dataListener;
@@ -85,6 +79,7 @@ public:
     uint16_t port = 0;            // the server's
 
 private:
+    std::string WithoutInterrupt(const std::string &line);
     std::string pending_;
     std::shared_ptr<ssl_st> tls_;
 };

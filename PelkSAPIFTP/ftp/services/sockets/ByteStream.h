@@ -32,6 +32,10 @@ public:
     virtual NetStatus FinishSending(Deadline deadline) = 0;
     virtual void Close() = 0;
     virtual bool IsOpen() const = 0;
+    // One byte as TCP urgent data, sent at once; only a plain TCP stream can
+    // (TLS records carry no urgent data), the others say Failed.
+    virtual NetStatus SendUrgent(char) { return NetStatus::Failed; }
+    virtual bool CanSendUrgent() const { return false; }
     // Whether a Receive would return at once: bytes taken off the wire and
     // not yet handed out (TLS records), or bytes (or the end) arrived.
     virtual bool Readable() = 0;

@@ -32,6 +32,14 @@ SessionError ControlConnection::SendLines(const std::vector<std::string> &lines,
     return ErrorOf(stream_->Send(command.data(), command.size(), sent, deadline));
 }
 
+bool ControlConnection::SendInterrupt(Deadline deadline) {
+    if (!IsOpen() || !stream_->CanSendUrgent()) return false;
+    static constexpr char interrupt[] = {'\xff', '\xf4', '\xff'};  // IAC IP IAC
+    std::size_t sent = 0;
+    if (stream_->Send(interrupt, sizeof interrupt, sent, deadline) != NetStatus::Ok) return false;
+    return stream_->SendUrgent('\xf2') == NetStatus::Ok;  // DM
+}
+
 SessionError ControlConnection::ReadReply(FtpReply &reply, Deadline deadline) {
     while (!reader_.HasReply()) {
         if (reader_.Failed() || !IsOpen()) return SessionError::ConnectionLost;

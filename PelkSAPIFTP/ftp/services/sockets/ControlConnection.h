@@ -27,6 +27,10 @@ public:
     SessionError SendLine(std::string_view line, Deadline deadline) { return SendLines({std::string(line)}, deadline); }
     // Several command lines in one write: one flight, answered in order.
     SessionError SendLines(const std::vector<std::string> &lines, Deadline deadline);
+    // Telnet's Interrupt Process and Synch (IAC IP, then IAC DM with the DM
+    // as TCP urgent data): a server busy writing a transfer looks at the
+    // control connection now. False, and nothing sent, over TLS.
+    bool SendInterrupt(Deadline deadline);
     // The next reply, once it is complete.
     SessionError ReadReply(FtpReply &reply, Deadline deadline);
     // Takes in what has already arrived, without waiting.

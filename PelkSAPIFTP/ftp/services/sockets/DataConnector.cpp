@@ -93,25 +93,12 @@ void DataConnector::KeepPassiveAnswer(const std::string &command, const FtpReply
 
 // The server (vsftpd, proftpd, pure-ftpd: from its listening queue;
 // pyftpdlib: "125 Data connection already open") then starts the transfer
-// the moment the command comes, a round trip sooner. Not done as the port
-// comes: an idle session would hold a data connection open, and pyftpdlib
-// does not end a session that has one.
+// the moment the command comes, a round trip sooner. Only a retrieval about
+// to start keeps a port, so no idle session holds a data connection
+// (pyftpdlib does not end a session that has one).
 void DataConnector::BeginConnectAhead() {
     if (!HasFreshAnswer() || kept_->pending) return;
     if (BeginConnect(kept_->port, kept_->peer, kept_->pending) != NetStatus::Ok) kept_.reset();
-}
-
-std::optional<std::string> DataConnector::AskPortBehind() {
-    std::optional<std::string> command = PassiveCommand();
-    if (command) channel_.SendBehind(*command);
-    return command;
-}
-
-void DataConnector::TakePortBehind(const std::optional<std::string> &command) {
-    // The server answers it at once, right after the transfer's answer.
-    constexpr Milliseconds portWait{1000};
-    FtpReply reply;
-    if (command && !channel_.AwaitBehind(*command, reply, portWait)) KeepPassiveAnswer(*command, reply);
 }
 
 SessionError DataConnector::FinishConnect(DataChannel &channel) {

@@ -44,17 +44,11 @@ public:
     // seconds (well inside the time every server we know keeps a passive port
     // open: vsftpd 60 s, pyftpdlib 30 s); Forget drops it.
     void KeepPassiveAnswer(const std::string &command, const FtpReply &reply);
-    // A transfer is about to come on the kept port: its connect begins now,
-    // during the commands that go before the transfer's own.
+    // The kept port's connect begins now, as its answer came: a server that
+    // waits for it (Twisted's) reads no other command until it arrives.
     void BeginConnectAhead();
+    // Drops the kept port, and closes its connection if begun and unused.
     void Forget() { kept_.reset(); }
-    // At a transfer's end, once the server is done with the data connection
-    // and its final answer is still due: the next connection's port is
-    // asked now (the command sent is returned, if any), and its answer read
-    // right behind that one (TakePortBehind). Asked earlier, while the data
-    // connection was still open, it would make pyftpdlib close that.
-    std::optional<std::string> AskPortBehind();
-    void TakePortBehind(const std::optional<std::string> &command);
 
 private:
     SessionError PreparePassive(DataChannel &channel);

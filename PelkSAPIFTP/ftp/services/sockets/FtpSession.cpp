@@ -81,8 +81,9 @@ SessionError FtpSession::SendCredentials(const std::string &user, const std::str
 //                   servers, and one left in ASCII mode would change the
 //                   bytes of every file
 //   PWD             where the login landed, which a host asks first
-//   EPSV            (passive mode) the port of the data connection that a
-//                   host's first listing opens; kept for a few seconds
+// No passive port goes with them: a port is asked for only right before its
+// data connection is opened. Twisted's server holds every command after a
+// PASV until that connection comes, and then answers the PASV a second time.
 // Then, where FEAT lists UTF8, OPTS UTF8 ON, whose answer nobody waits for:
 // names go over the wire as UTF-8 whatever it says (pyftpdlib says "501
 // Invalid argument." and pure-ftpd "504 Unknown command", and both still
@@ -94,8 +95,6 @@ SessionError FtpSession::SetUp() {
     if (tls_) lines.insert(lines.end(), {"PBSZ 0", "PROT P"});
     const std::size_t feat = lines.size();
     lines.insert(lines.end(), {"FEAT", "TYPE I", "PWD"});
-    const std::optional<std::string> passive = connector_.PassiveCommand();
-    if (passive) lines.push_back(*passive);
     std::vector<FtpReply> replies;
     const SessionError error = channel_.AskInOneFlight(lines, replies, feat);
     // What the session cannot go on without: the data protected, TYPE I set.
@@ -115,16 +114,13 @@ SessionError FtpSession::SetUp() {
     if (tls_) connector_.UseTls(tls_);
     if (const SessionError failed = confirmed(feat + 1)) return failed;
     LearnFeatures(replies[feat]);
-    // The PWD is the host's question asked early, the EPSV the port of its
-    // first listing: a session lost on their answers is found gone by the
-    // next call, as it would have been then.
+    // The PWD is the host's question asked early: a session lost on its
+    // answer is found gone by the next call, as it would have been then.
     const FtpReply &folder = replies[feat + 2];
-    if (channel_.State() == ChannelState::Ready) {
-        if (folder.code == 257) loginFolder_ = folder;
-        // The folder a new session goes back to, until the host moves.
-        if (folder.code == 257 && !folder_ && !folderUnknown_) folder_ = ParseQuotedPath(folder.FirstLineMessage());
-        if (passive) connector_.KeepPassiveAnswer(*passive, replies.back());
-    }
+    if (channel_.State() == ChannelState::Ready && folder.code == 257) loginFolder_ = folder;
+    loginPath_ = folder.code == 257 ? ParseQuotedPath(folder.FirstLineMessage()) : std::nullopt;
+    // The folder a new session goes back to, until the host moves.
+    if (channel_.State() == ChannelState::Ready && !folder_ && !folderUnknown_) folder_ = loginPath_;
     if (channel_.State() == ChannelState::OutOfStep) {
         if (const SessionError step = channel_.EnsureInStep()) return step;
     }
@@ -140,28 +136,23 @@ void FtpSession::LearnFeatures(const FtpReply &reply) {
     }
 }
 
-namespace {
-
-// Commands after which a passive port the server gave stays open for the
-// next data connection (vsftpd, proftpd, pure-ftpd and pyftpdlib alike).
-bool LeavesPassivePort(std::string_view verb) {
-    for (std::string_view kept : {"PWD", "CWD", "CDUP", "SIZE", "MDTM", "NOOP"}) {
-        if (verb == kept) return true;
-    }
-    return false;
-}
-
-}  // namespace
-
 SessionError FtpSession::Command(const std::string &line, FtpReply &reply) {
     if (transfer_) return SessionError::TransferInProgress;
     sizeProbe_.reset();
-    if (!LeavesPassivePort(VerbOf(line))) connector_.Forget();
+    connector_.Forget();
+    const std::optional<FtpReply> answer = std::exchange(abortAnswer_, std::nullopt);
     if (const std::optional<FtpReply> folder = std::exchange(loginFolder_, std::nullopt); folder && line == "PWD") {
         trace_.Note("PWD answered by the one asked after the login");
         reply = *folder;
         channel_.Recall(line, reply);
         FollowFolder(line, reply);
+        return SessionError::None;
+    }
+    // The host's ABOR after a retrieval it closed early: that close sent one
+    // already, and its answer is this one's.
+    if (answer && line == "ABOR") {
+        reply = *answer;
+        channel_.Recall(line, reply);
         return SessionError::None;
     }
     // An ABOR brings the session back in step itself; no marker before it.
@@ -172,19 +163,24 @@ SessionError FtpSession::Command(const std::string &line, FtpReply &reply) {
 SessionError FtpSession::CommandOnce(const std::string &line, FtpReply &reply) {
     constexpr std::string_view size = "SIZE ";
     const bool probe = line.compare(0, size.size(), size) == 0;
+    const std::optional<std::string> from = folder_ ? folder_ : loginPath_;
     const SessionError error =
-        probe ? ProbeRetrieval(line.substr(size.size()), true, reply) : channel_.AskFinal(line, reply);
+        probe ? ProbeRetrieval(line.substr(size.size()), true, false, reply) : channel_.AskFinal(line, reply);
     if (error) return error;
     FollowFolder(line, reply);
     // A 3xx goes on only where the command takes it ("350" to a host's REST);
     // "314" to CWD is no folder entered.
     const bool goesOn = reply.IsIntermediate() && FitOf(line, reply.code) == ReplyFit::Answer;
-    return reply.IsSuccess() || goesOn ? SessionError::None : SessionError::Refused;
+    const bool succeeded = reply.IsSuccess() || goesOn;
+    NoteFolderStep(line, succeeded);
+    if (succeeded && VerbOf(line) == "CWD" && line.size() > 4) return CheckFolderChange(line.substr(4), from);
+    return succeeded ? SessionError::None : SessionError::Refused;
 }
 
 SessionError FtpSession::OpenTransfer(const std::string &name, bool retrieve) {
     if (transfer_) return SessionError::TransferInProgress;
     loginFolder_.reset();
+    abortAnswer_.reset();
     return Recovering([&] { return OpenTransferOnce(name, retrieve); });
 }
 
@@ -197,7 +193,7 @@ SessionError FtpSession::OpenTransferOnce(const std::string &name, bool retrieve
     // 150. A caller that asked SIZE itself just before has the answer already.
     if (retrieve && !(probe && probe->name == name)) {
         FtpReply reply;
-        ProbeRetrieval(name, useSize_, reply);
+        ProbeRetrieval(name, useSize_, true, reply);
         probe = std::exchange(sizeProbe_, std::nullopt);
     }
     const std::optional<uint64_t> size = retrieve ? probe->size : std::nullopt;
@@ -254,6 +250,7 @@ SessionError FtpSession::Write(const void *data, uint32_t size, uint32_t &sent) 
 SessionError FtpSession::CloseTransfer() {
     if (!transfer_) return SessionError::None;
     SessionError result = transfer_->End();
+    abortAnswer_ = transfer_->AbortAnswer();
     if (!result && checking_ && storing_) result = VerifyTransfer();
     transfer_.reset();
     retrieval_.reset();

@@ -132,7 +132,8 @@ private:
 
     SessionError CommandOnce(const std::string &line, FtpReply &reply);
     SessionError OpenTransferOnce(const std::string &name, bool retrieve);
-    SessionError ProbeRetrieval(const std::string &name, bool askSize, FtpReply &sizeReply);
+    // `askPort`: the retrieval follows at once, so its passive port goes along.
+    SessionError ProbeRetrieval(const std::string &name, bool askSize, bool askPort, FtpReply &sizeReply);
     std::optional<uint64_t> SizeAnswered(const FtpReply &reply);
 
     Mutex callLock_;
@@ -166,9 +167,21 @@ private:
     };
     std::optional<SizeProbe> sizeProbe_;
     std::size_t listingLinesDropped_ = 0;
-    // The answer to the PWD asked after the login, for the first command if
-    // it is PWD; any other command, or a transfer, drops it.
+    // The answer to the PWD asked after the login or a folder change, for the
+    // next command if it is PWD; any other command, or a transfer, drops it.
     std::optional<FtpReply> loginFolder_;
+    // Where we are, checked (FtpSessionFolder.cpp): a CWD the server refused,
+    // then the folder made for it on the strength of that refusal; and why a
+    // change was found out of step.
+    SessionError CheckFolderChange(const std::string &name, const std::optional<std::string> &from);
+    void NoteFolderStep(const std::string &line, bool succeeded);
+    std::optional<std::string> loginPath_;  // where the login landed, as its PWD said
+    std::optional<std::string> refusedFolder_;
+    std::optional<std::string> createdFolder_;
+    std::string stepReason_;
+    // The answer to the ABOR a retrieval closed early sent, for the host's
+    // own ABOR if that comes next; any other command drops it.
+    std::optional<FtpReply> abortAnswer_;
 
     // Recovery (FtpSessionRecovery.cpp): what a failure comes to, decided in
     // one place under one budget per host call; the folder a new session must

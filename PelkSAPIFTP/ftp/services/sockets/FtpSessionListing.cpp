@@ -18,6 +18,7 @@ std::string WithArgument(const std::string &command, const std::string &argument
 SessionError FtpSession::List(const std::string &path, CompactListing &entries) {
     if (transfer_) return SessionError::TransferInProgress;
     sizeProbe_.reset();
+    abortAnswer_.reset();
     return Recovering([&] { return ListOnce(path, entries); });
 }
 
@@ -60,13 +61,9 @@ SessionError FtpSession::ListWith(const std::string &command, ListingFormat form
             return channel_.DataFailed(error, finalSeen);
         }
     }
-    // All of the listing has come and the server has closed its end: a host
-    // that lists goes on to list or move a file more often than not.
-    const std::optional<std::string> port = finalSeen ? std::nullopt : connector_.AskPortBehind();
     if (!finalSeen) {
         if (const SessionError error = channel_.AwaitFinal(reply, DeadlineAfter(timeouts_.receive))) return error;
     }
-    connector_.TakePortBehind(port);
     // proftpd: "150 ..." then "450 missing: No such file or directory".
     return reply.IsSuccess() ? SessionError::None : SessionError::Refused;
 }

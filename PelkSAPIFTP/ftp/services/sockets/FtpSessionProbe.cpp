@@ -1,6 +1,9 @@
 // What a retrieval asks before its command: the size, the file's time when it
 // may have to resume, and in passive mode the port. None depends on another's
-// answer, so they go out in one flight.
+// answer, so they go out in one flight. The port goes only with a retrieval
+// that follows at once, and its connect begins as its answer comes: a host's
+// own SIZE may be followed by anything, and a server that waits for the
+// connection to a port it gave (Twisted's) answers nothing else meanwhile.
 #include "ftp/protocol/ReplyCodes.h"
 #include "ftp/protocol/SizeReply.h"
 #include "ftp/services/sockets/FtpSession.h"
@@ -16,15 +19,13 @@ std::string TimeOf(const FtpReply &reply) { return reply.code == 213 ? reply.Fir
 
 // Answers that a reply in the flight may have shifted are not kept: what is
 // missing is asked again, on its own, when it is needed.
-SessionError FtpSession::ProbeRetrieval(const std::string &name, bool askSize, FtpReply &sizeReply) {
+SessionError FtpSession::ProbeRetrieval(const std::string &name, bool askSize, bool askPort, FtpReply &sizeReply) {
     std::vector<std::string> lines;
     if (askSize) lines.push_back("SIZE " + name);
     const bool askTime = recover_ && features_.mdtm;
     if (askTime) lines.push_back("MDTM " + name);
-    const std::optional<std::string> passive = connector_.PassiveCommand();
+    const std::optional<std::string> passive = askPort ? connector_.PassiveCommand() : std::nullopt;
     if (passive) lines.push_back(*passive);
-    // A port at hand: the retrieval's data connection meanwhile.
-    if (!passive) connector_.BeginConnectAhead();
     sizeProbe_ = SizeProbe{name, std::nullopt, std::nullopt};
     if (lines.empty()) return SessionError::None;
     std::vector<FtpReply> replies;
@@ -37,6 +38,7 @@ SessionError FtpSession::ProbeRetrieval(const std::string &name, bool askSize, F
         if (askTime) sizeProbe_->modified = TimeOf(replies[askSize ? 1 : 0]);
         if (passive) connector_.KeepPassiveAnswer(*passive, replies.back());
     }
+    if (passive) connector_.BeginConnectAhead();
     if (askSize && lines.size() > 1) channel_.Recall(lines.front(), sizeReply);
     // The commands sent along are ours: a session lost on their answers is
     // found gone by the next call, as it would have been then.

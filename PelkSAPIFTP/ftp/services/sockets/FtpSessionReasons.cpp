@@ -33,6 +33,7 @@ SessionOutcome FtpSession::Outcome(SessionError error) const {
     if (error == SessionError::DigestMismatch || error == SessionError::NoDigest) outcome.reason = Verification();
     if (error == SessionError::NotSecure) outcome.tls = &tlsCheck_;
     if (error == SessionError::FolderLost || error == SessionError::NotResumed) outcome.reason = recoveryFailure_;
+    if (error == SessionError::OutOfStep) outcome.reason = stepReason_;
     return outcome;
 }
 

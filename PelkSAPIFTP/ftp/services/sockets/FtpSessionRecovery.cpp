@@ -148,7 +148,7 @@ SessionError FtpSession::ResumeHere() {
         if (const SessionError error = EnterFolder()) return error;
     }
     FtpReply reply;
-    ProbeRetrieval(retrieval.name, useSize_, reply);
+    ProbeRetrieval(retrieval.name, useSize_, true, reply);
     const SizeProbe probe = *std::exchange(sizeProbe_, std::nullopt);
     if (channel_.State() == ChannelState::Broken) return SessionError::ConnectionLost;
     const std::string modified = probe.modified ? *probe.modified : ModifiedTime(retrieval.name);

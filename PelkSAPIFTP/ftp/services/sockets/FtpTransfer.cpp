@@ -132,38 +132,52 @@ SessionError FtpTransfer::Write(const void *data, uint32_t size, uint32_t &sent)
     return status == NetStatus::Ok ? SessionError::None : Fail(ErrorOf(status));
 }
 
-// The server closes its end of a store's data connection once it has read
-// the whole file. One that answers first, or is slower than a second to
-// close, gets no command sent along: the wait is only worth a round trip.
-bool FtpTransfer::ServerClosedData() {
-    constexpr Milliseconds closeWait{1000};
-    constexpr Milliseconds slice{20};
-    const Deadline limit = DeadlineAfter(closeWait);
-    char byte = 0;
-    std::size_t received = 0;
-    while (!Passed(limit) && !channel_.ReplyWaiting()) {
-        const NetStatus status = data_.data->Receive(&byte, 1, received, std::min(limit, DeadlineAfter(slice)));
-        if (status != NetStatus::Timeout) return status == NetStatus::Closed;
-    }
-    return false;
-}
-
 SessionError FtpTransfer::End() {
     if (std::exchange(ended_, true)) return failure_;
     return retrieve_ ? EndRetrieval() : EndStore();
 }
 
-// Closing the data connection before its end makes every server we know stop
-// sending; what each says then differs: pyftpdlib, vsftpd and proftpd answer
-// "426 ..." at once, pure-ftpd only "150 0.005 seconds (measured here), ...",
-// which ends nothing, and one "426" may be followed by a "226". No wait can
-// tell when they are done, so none is made: the channel counts itself out of
-// step, and before the next command an ABOR (the host's own, or one of ours)
-// and a marker bring it back. Closing a retrieval is never a failure.
+// A retrieval closed before the server ended it is aborted the way the
+// protocol says: Telnet IP and Synch, ABOR, the data read and dropped until
+// the server answers ("426" then "226", or "225"/"226" when it had finished)
+// or a short bound passes, and only then the data connection closed. Closed
+// first, it kills inetutils-ftpd's session (SIGPIPE while it writes). The
+// answers are then read up to a marker's, as for any ABOR: pure-ftpd adds a
+// "150 ... seconds" line, proftpd may hold its answer until the next command,
+// some servers never answer. Closing a retrieval is never a failure.
 SessionError FtpTransfer::EndRetrieval() {
+    if (final_ || !data_.IsOpen() || channel_.State() != ChannelState::Ready) {
+        connector_.Close(data_);
+        if (!final_) channel_.LeftMidRetrieval();
+        return SessionError::None;
+    }
+    if (channel_.SendAbort(true)) {
+        connector_.Close(data_);
+        return SessionError::None;
+    }
+    DrainUntilAnswered();
     connector_.Close(data_);
-    if (!final_) channel_.LeftMidRetrieval();
+    FtpReply answer;
+    if (!channel_.CompleteAbort(answer)) abortAnswer_ = answer;
     return SessionError::None;
+}
+
+// A server that honours the interrupt answers within a round trip; one that
+// does not (vsftpd without async_abor_enable) would send the whole file
+// first, so the wait is bounded (a second, and a small part of a wait for a
+// reply, which the marker's answer may take after it) and the close then
+// tells it.
+void FtpTransfer::DrainUntilAnswered() {
+    constexpr Milliseconds bound{1000};
+    constexpr Milliseconds slice{20};
+    const Deadline limit = DeadlineAfter(std::min(bound, timeouts_.receive / 4));
+    std::string sink(64 * 1024, '\0');
+    while (!Passed(limit) && !channel_.ReplyWaiting() && channel_.IsOpen()) {
+        std::size_t got = 0;
+        const NetStatus status = data_.data->Receive(sink.data(), sink.size(), got, std::min(limit, DeadlineAfter(slice)));
+        data_.moved += got;
+        if (status != NetStatus::Ok && status != NetStatus::Timeout) return;
+    }
 }
 
 // The end of the data connection is the end of the file; the store counts
@@ -171,16 +185,13 @@ SessionError FtpTransfer::EndRetrieval() {
 // (close_notify): vsftpd answers 426 to a store without it, and proftpd waits
 // ten seconds for the socket to close if it is left open after it.
 SessionError FtpTransfer::EndStore() {
-    std::optional<std::string> port;
     if (data_.IsOpen() && phase_ != TransferPhase::Failed) {
         const NetStatus finished = data_.data->FinishSending(DeadlineAfter(timeouts_.send));
         if (finished != NetStatus::Ok) Fail(ErrorOf(finished));
-        if (finished == NetStatus::Ok && !final_ && ServerClosedData()) port = connector_.AskPortBehind();
     }
     connector_.Close(data_);
     if (channel_.State() == ChannelState::Broken) return phase_ == TransferPhase::Failed ? failure_ : SessionError::Unusable;
     if (const SessionError error = TakeFinal()) return error;
-    connector_.TakePortBehind(port);
     if (!final_->IsSuccess()) return SessionError::Refused;
     if (phase_ == TransferPhase::Failed) return failure_;
     ChangePhase(TransferPhase::Confirmed);

@@ -44,6 +44,8 @@ public:
     // It failed because a connection broke under it (closed or reset early,
     // or the server's "426"), not because a wait ran out or the server refused.
     bool Cut() const;
+    // The answer to the ABOR that ended a retrieval early, once it came.
+    const std::optional<FtpReply> &AbortAnswer() const { return abortAnswer_; }
 
 private:
     void ChangePhase(TransferPhase next);
@@ -52,7 +54,7 @@ private:
     SessionError TakeFinal();
     SessionError EndRetrieval();
     SessionError EndStore();
-    bool ServerClosedData();
+    void DrainUntilAnswered();
 
     ReplyChannel &channel_;
     DataConnector &connector_;
@@ -62,6 +64,7 @@ private:
     TransferPhase phase_ = TransferPhase::Moving;
     DataChannel data_;
     std::optional<FtpReply> final_;
+    std::optional<FtpReply> abortAnswer_;
     SessionError failure_;
     std::optional<uint64_t> size_;
     std::optional<uint64_t> announced_;  // in the "150" line

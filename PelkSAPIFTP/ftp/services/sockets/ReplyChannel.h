@@ -72,13 +72,6 @@ public:
     // more refusals, or by a server that closed after the first.
     SessionError AskInOneFlight(const std::vector<std::string> &lines, std::vector<FtpReply> &replies,
                                 std::size_t gating = 0);
-    // A command sent while the final answer to the one in flight is still due
-    // (a listing whose data has all come): its answer comes right behind
-    // that one, and AwaitBehind reads it, if the session is still in step
-    // then, for at most `wait`; an answer later than that is left for the
-    // marker to drop. Neither changes what LastCommand() and LastReply() name.
-    void SendBehind(const std::string &line);
-    SessionError AwaitBehind(const std::string &line, FtpReply &reply, Milliseconds wait);
     // A command whose answer nobody waits for (OPTS UTF8 ON): sent now, and
     // its answer, whenever it comes, dropped before any later command's.
     void SendUnawaited(const std::string &line);
@@ -90,9 +83,21 @@ public:
     bool ReplyWaiting();
     // ABOR and a marker; `reply` is the first answer an ABOR can have.
     SessionError Abort(FtpReply &reply);
+    // The same in two steps, for a retrieval whose data connection stays open
+    // (and is drained) until the ABOR is answered: ABOR, after Telnet IP and
+    // Synch where `interrupt` asks and the connection can carry them; then
+    // the marker and the answers.
+    SessionError SendAbort(bool interrupt);
+    SessionError CompleteAbort(FtpReply &reply);
     // A retrieval closed before the server ended it: the server may still be
     // sending, so an ABOR of ours goes out before the next command.
     void LeftMidRetrieval();
+    // A reply was found to answer another command than the one it was taken
+    // for: what is still on its way cannot be counted, and a marker goes
+    // before the next command.
+    void LoseStep() {
+        if (state_ == ChannelState::Ready) ChangeState(ChannelState::OutOfStep);
+    }
     // A data connection that failed: a timeout gives the session up; any other
     // failure before the final reply leaves that reply on its way.
     SessionError DataFailed(SessionError error, bool finalSeen);
@@ -122,6 +127,8 @@ public:
 
 private:
     void ChangeState(ChannelState next);
+    // Sends a command without making it the one a failure names.
+    void SendBehind(const std::string &line);
     SessionError Send(const std::vector<std::string> &lines);
     SessionError ReadReply(FtpReply &reply, Deadline deadline);
     SessionError TakeAnswer(FtpReply &reply);

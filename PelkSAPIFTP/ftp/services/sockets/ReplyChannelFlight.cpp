@@ -51,26 +51,6 @@ void ReplyChannel::SendBehind(const std::string &line) {
     lastCommand_ = named;
 }
 
-SessionError ReplyChannel::AwaitBehind(const std::string &line, FtpReply &reply, Milliseconds wait) {
-    if (state_ != ChannelState::Ready) return SessionError::Unusable;
-    if (const SessionError error = ReadReply(reply, DeadlineAfter(wait))) {
-        if (error != SessionError::TimedOut) return GiveUp(error);
-        ChangeState(ChannelState::OutOfStep);
-        return error;
-    }
-    const std::string named = lastCommand_;
-    const FtpReply last = lastReply_;
-    matcher_.Expect(line);
-    oddAnswer_ = false;
-    TakeAnswer(reply);
-    lastCommand_ = named;
-    lastReply_ = last;
-    if (!oddAnswer_ && !reply.IsPreliminary()) return SessionError::None;
-    // Not its answer, or not its last: what is its answer is still to come.
-    if (state_ == ChannelState::Ready) ChangeState(ChannelState::OutOfStep);
-    return SessionError::Refused;
-}
-
 // A reply that cannot answer the command at the head of a flight is either a
 // stray or that command's odd answer ("202" to OPTS). The next reply, which
 // the rest of the flight makes sure will come, tells: if it answers the head

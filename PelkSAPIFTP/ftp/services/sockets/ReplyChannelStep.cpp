@@ -115,13 +115,27 @@ SessionError ReplyChannel::AwaitMarker(std::string &marker, FtpReply *abortAnswe
 // held until the next command) the session knows where the answers end. The
 // first reply that can answer an ABOR is kept as the reply.
 SessionError ReplyChannel::Abort(FtpReply &reply) {
+    if (const SessionError error = SendAbort(false)) return error;
+    return CompleteAbort(reply);
+}
+
+// The server may still be writing the transfer and read nothing else until
+// it is done: Telnet's IP and Synch make it look (inetutils-ftpd and other
+// BSD daemons die of SIGPIPE if the data connection is closed under them
+// instead; vsftpd honours an ABOR during a transfer only so).
+SessionError ReplyChannel::SendAbort(bool interrupt) {
     abortDue_ = false;
+    if (interrupt && control_.SendInterrupt(DeadlineAfter(timeouts_.send))) trace_.Note("Telnet IP and Synch sent");
+    if (const SessionError error = Send({"ABOR"})) return error;
+    ChangeState(ChannelState::OutOfStep);
+    return SessionError::None;
+}
+
+SessionError ReplyChannel::CompleteAbort(FtpReply &reply) {
     const std::string marker = Marker();
     // Two writes, not one: proftpd reads an ABOR during a transfer on its own,
     // and a marker that came in the same read waits in its buffer, unread and
     // unanswered, for ten seconds (seen behind a 40 ms line).
-    if (const SessionError error = Send({"ABOR"})) return error;
-    ChangeState(ChannelState::OutOfStep);
     if (const SessionError error = Send({marker})) return error;
     std::string waiting = marker;
     FtpReply answer;

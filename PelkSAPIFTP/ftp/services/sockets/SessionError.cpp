@@ -21,6 +21,7 @@ const char *Describe(SessionError error) {
     case SessionError::NoDigest: return "the server gave no digest";
     case SessionError::FolderLost: return "the folder cannot be entered again";
     case SessionError::NotResumed: return "the retrieval was cut and cannot be resumed";
+    case SessionError::OutOfStep: return "the server's answers are out of step with our commands";
     }
     return "unknown";
 }

@@ -27,6 +27,7 @@ public:
         NoDigest,            // verification was required and the server gave no digest
         FolderLost,          // a new session could not enter the folder the host had chosen
         NotResumed,          // a retrieval was cut and nothing proves the file is the one it started on
+        OutOfStep,           // the server's answers cannot be the ones to our commands (a folder made in the wrong place)
     };
 
     constexpr SessionError(Kind kind = None) : kind_(kind) {}  // NOLINT: a kind is an error

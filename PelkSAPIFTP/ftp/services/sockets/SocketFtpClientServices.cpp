@@ -81,7 +81,8 @@ uint32_t WinInetErrorOf(SessionError error) {
     case SessionError::NotResumed:
     case SessionError::FolderLost: return ERROR_INTERNET_CONNECTION_ABORTED;
     case SessionError::DigestMismatch:
-    case SessionError::NoDigest: return ERROR_INTERNET_EXTENDED_ERROR;
+    case SessionError::NoDigest:
+    case SessionError::OutOfStep: return ERROR_INTERNET_EXTENDED_ERROR;
     }
     return ERROR_INTERNET_INTERNAL_ERROR;
 }

@@ -83,5 +83,7 @@ enum class ReceiveMode {
 IoResult ReceiveBytes(int socket, void *buffer, std::size_t size, ReceiveMode mode);
 // Never raises SIGPIPE on a closed connection; `noWait` as ReceiveMode::NoWait.
 IoResult SendBytes(int socket, const void *data, std::size_t size, bool noWait);
+// One byte as TCP urgent data (MSG_OOB), without waiting.
+IoResult SendUrgentByte(int socket, char byte);
 
 }  // namespace sapi::ftpclient::os

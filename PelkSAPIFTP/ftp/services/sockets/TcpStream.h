@@ -21,6 +21,10 @@ public:
         if (socket_.IsOpen()) os::ShutdownSending(socket_.Fd());
         return NetStatus::Ok;
     }
+    NetStatus SendUrgent(char byte) override {
+        return os::SendUrgentByte(socket_.Fd(), byte) == 1 ? NetStatus::Ok : NetStatus::Failed;
+    }
+    bool CanSendUrgent() const override { return socket_.IsOpen(); }
     void Close() override { socket_.Close(); }
     bool IsOpen() const override { return socket_.IsOpen(); }
     bool Readable() override { return WaitReadable(socket_.Fd(), SteadyClock::now()) == NetStatus::Ok; }

@@ -95,4 +95,8 @@ IoResult SendBytes(int socket, const void *data, std::size_t size, bool noWait) 
     return ::send(socket, data, size, MSG_NOSIGNAL | (noWait ? MSG_DONTWAIT : 0));
 }
 
+IoResult SendUrgentByte(int socket, char byte) {
+    return ::send(socket, &byte, 1, MSG_OOB | MSG_NOSIGNAL | MSG_DONTWAIT);
+}
+
 }  // namespace sapi::ftpclient::os

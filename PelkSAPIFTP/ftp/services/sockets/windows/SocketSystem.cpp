@@ -153,4 +153,8 @@ IoResult SendBytes(int socket, const void *data, std::size_t size, bool noWait) 
     return noWait ? WithoutWaiting(socket, send) : send();
 }
 
+IoResult SendUrgentByte(int socket, char byte) {
+    return WithoutWaiting(socket, [&] { return ::send(Native(socket), &byte, 1, MSG_OOB); });
+}
+
 }  // namespace sapi::ftpclient::os
