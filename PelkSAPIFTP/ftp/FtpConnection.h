@@ -107,11 +107,12 @@ public:
     const WideString &Failure() const { return failure_; }
 
 private:
-    // One attempt; `connectionLost` says whether it failed because the connection went;
-    // `reported`, how many bytes the host's progress has been told of, across attempts.
+    // One attempt; `reported`, how many bytes the host's progress has been
+    // told of, across attempts.
     ResultCode UploadOnce(const WideString &remoteName, const WideString &localPath,
-                          TransferProgressCallback progress, void *context, bool &connectionLost,
-                          uint64_t &reported);
+                          TransferProgressCallback progress, void *context, uint64_t &reported);
+    // After a failed store: the client's recovery says to send it again.
+    bool ClientSaysSendAgain();
     uintptr_t Context() const { return reinterpret_cast<uintptr_t>(this); }
 
     // Fields, in this order: the lists and the folder go after the handles.

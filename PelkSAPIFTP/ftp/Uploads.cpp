@@ -4,12 +4,12 @@
 #include <algorithm>
 
 #include "base/HostCallback.h"
-#include "ftp/ConnectionFailure.h"
 #include "ftp/FtpConnection.h"
 #include "ftp/RemoteFile.h"
 #include "ftp/TransferBuffer.h"
 #include "ftp/TransferConstants.h"
 #include "ftp/TransferSteps.h"
+#include "ftp/services/TlsOptions.h"
 #include "ftp/VerificationRecord.h"
 #include "platform/LocalFile.h"
 
@@ -118,22 +118,20 @@ ResultCode FtpConnection::UploadAsset(const WideString &remoteName, const WideSt
         return ApiTransferFailed;
     }
     const VerificationRecord record(*this);
-    bool connectionLost = false;
     uint64_t reported = 0;
-    ResultCode result = UploadOnce(remoteName, localPath, progress, context, connectionLost, reported);
-    // The connection went away under the upload and the client opens it again
-    // where asked: the local file is still there, so it goes once more, whole.
-    // A stream the host fed (WriteAsset) cannot be sent twice.
-    if (result == ApiTransferFailed && reconnect_ && connectionLost && IsOpen()) {
-        result = UploadOnce(remoteName, localPath, progress, context, connectionLost, reported);
+    ResultCode result = UploadOnce(remoteName, localPath, progress, context, reported);
+    // The store was cut under the upload and the client, which reconnects,
+    // says it may go again (its recovery decides, within the call's budget):
+    // the local file is still there, so it goes once more, whole. A stream
+    // the host fed (WriteAsset) cannot be sent twice.
+    if (result == ApiTransferFailed && reconnect_ && IsOpen() && ClientSaysSendAgain()) {
+        result = UploadOnce(remoteName, localPath, progress, context, reported);
     }
     return result;
 }
 
 ResultCode FtpConnection::UploadOnce(const WideString &remoteName, const WideString &localPath,
-                                     TransferProgressCallback progress, void *context, bool &connectionLost,
-                                     uint64_t &reported) {
-    connectionLost = false;
+                                     TransferProgressCallback progress, void *context, uint64_t &reported) {
     // The local file first: opening the remote one for writing creates or
     // empties it, which must not happen for a file we cannot send.
     LocalFile local = LocalFile::OpenForReading(localPath);
@@ -146,12 +144,16 @@ ResultCode FtpConnection::UploadOnce(const WideString &remoteName, const WideStr
     }
     TransferBuffer buffer(transfer::uploadBufferSize);
     const UploadEnd end = SendLocalFile(*this, remote.Handle(), local, buffer, progress, context, reported);
-    connectionLost = end == UploadEnd::Failed && IsConnectionGone(services_.GetLastError());
     local.Close();
     const bool storeConfirmed = remote.Close();
-    connectionLost = connectionLost || (!storeConfirmed && IsConnectionGone(services_.GetLastError()));
     RefreshListing(nullptr);
     return UploadResult(end, storeConfirmed);
+}
+
+bool FtpConnection::ClientSaysSendAgain() {
+    uint32_t again = 0;
+    uint32_t length = sizeof again;
+    return services_.InternetQueryOption(ftpHandle_, SAPI_OPTION_FTP_SEND_AGAIN, &again, &length) && again == 1;
 }
 
 }  // namespace sapi

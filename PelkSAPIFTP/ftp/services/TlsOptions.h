@@ -29,6 +29,10 @@ constexpr uint32_t SAPI_OPTION_FTP_VERIFY_HASH = 0x5341'5005;
 // Queried on a connect handle: UTF-16 text, what the last check found
 // ("verified (SHA-256)", or why not); *length in bytes, as for any option.
 constexpr uint32_t SAPI_OPTION_FTP_VERIFICATION = 0x5341'5006;
+// Queried on a connect handle after a store failed: a uint32_t, 1 when the
+// store was cut under it and the client, which reconnects, may take the file
+// again: a caller that holds the bytes whole sends them once more.
+constexpr uint32_t SAPI_OPTION_FTP_SEND_AGAIN = 0x5341'5010;
 
 enum class TlsMode : uint32_t { Clear = 0, Explicit = 1, Implicit = 2 };
 

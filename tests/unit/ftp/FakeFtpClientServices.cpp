@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "ftp/services/ControlText.h"
 #include "ftp/services/TlsOptions.h"
@@ -253,6 +254,7 @@ bool FakeFtpClientServices::InternetSetOption(InternetHandle handle, uint32_t op
     }
     if (!IsOpen(handle, HandleKind::Internet)) return Fail(call, ERROR_INVALID_HANDLE);
     if (auto outcome = NextOutcome(call.name); outcome && outcome->fail) return Fail(call, outcome->error);
+    if (option == SAPI_OPTION_FTP_RECONNECT) reconnects_ = call.flags != 0;
     return Succeed(call);
 }
 
@@ -454,6 +456,7 @@ bool FakeFtpClientServices::InternetWriteFile(InternetHandle file, const void *b
         answer = writes.front();
         writes.pop_front();
     }
+    storeCut_ = answer.fail && (answer.error == 12030 || answer.error == 12031);
     if (answer.fail) return Fail(call, answer.error);
     const uint32_t taken = std::min(answer.taken.value_or(bytesToWrite), bytesToWrite);
     written.append(static_cast<const char *>(buffer), taken);
@@ -493,6 +496,12 @@ bool FakeFtpClientServices::InternetQueryOption(InternetHandle handle, uint32_t 
                                                 uint32_t *length) {
     FakeCall &call = Begin("InternetQueryOption", handle);
     call.number = option;
+    // A client that reconnects says to send a store again that the connection cut.
+    if (option == SAPI_OPTION_FTP_SEND_AGAIN && IsOpen(handle, HandleKind::Connect) && buffer && length) {
+        const uint32_t again = reconnects_ && std::exchange(storeCut_, false) ? 1 : 0;
+        std::memcpy(buffer, &again, sizeof again);
+        return Succeed(call);
+    }
     if (!IsOpen(handle, HandleKind::File)) return Fail(call, ERROR_INVALID_HANDLE);
     if (auto outcome = NextOutcome(call.name); outcome && outcome->fail) return Fail(call, outcome->error);
     if (option != TransferConfirmedOption) return Fail(call, ERROR_INTERNET_INVALID_OPTION);

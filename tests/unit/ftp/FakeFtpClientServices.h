@@ -207,6 +207,8 @@ private:
     bool Succeed(FakeCall &call);
     InternetHandle Make(FakeCall &call, HandleKind kind, InternetHandle parent, uintptr_t context);
     std::optional<FakeOutcome> NextOutcome(const std::string &call);
+    bool reconnects_ = false;  // SAPI_OPTION_FTP_RECONNECT was set
+    bool storeCut_ = false;    // the last write failed as on a lost connection
     bool IsOpen(InternetHandle handle, HandleKind kind) const;
     bool FileOpenUnder(InternetHandle connect) const;
     // The checks every request on a connect handle makes; false after failing `call`.

@@ -6,6 +6,7 @@
 // must report what the server did, and never act in a folder the client does
 // not believe it is in.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 
 #include <algorithm>
 #include <chrono>
@@ -672,6 +673,7 @@ struct VerifyCase {
     bool succeeds;
     const char *found;  // the start of what the check found
     bool refused = false;  // the store answered "452", and HASH "550"
+    bool cut = false;      // both connections closed as the store begins
 };
 
 class DigestScript {
@@ -710,6 +712,11 @@ private:
     void Transfer(ScriptPeer &peer, bool store) {
         peer.Reply("150 Opening data connection");
         peer.AcceptData();
+        if (store && row_.cut) {
+            peer.CloseData();
+            ::shutdown(peer.control.Fd(), SHUT_RDWR);  // and the script's next read ends
+            return;
+        }
         if (store) {
             file_ = peer.ReceiveAllData();
         } else {
@@ -754,6 +761,7 @@ TEST(HostileServer, TransfersAreCheckedAgainstTheServersDigestWhereItOffersOne) 
         {"no digest offered: mode 2 refuses the store", Offer::Nothing, true, false, 2, false,
          "not verified: the server offers no"},
         {"a store refused is no success, and no digest is asked for it", Offer::Hash, true, false, 1, false, "", true},
+        {"a store cut is no success, and may be sent again", Offer::Hash, true, false, 1, false, "", false, true},
     };
     ShortTimeouts timeouts;
     for (const VerifyCase &row : rows) {
@@ -762,6 +770,8 @@ TEST(HostileServer, TransfersAreCheckedAgainstTheServersDigestWhereItOffersOne) 
         ScriptedFtpServer server([&script](ScriptPeer &peer) { script.Run(peer); });
         Client client;
         client.services.InternetSetOption(client.root, sapi::SAPI_OPTION_FTP_VERIFY_HASH, &row.mode, sizeof row.mode);
+        const uint32_t on = 1;
+        client.services.InternetSetOption(client.root, sapi::SAPI_OPTION_FTP_RECONNECT, &on, sizeof on);
         ASSERT_TRUE(client.Connect(server.Port()));
         bool done = false;
         const std::string sent = PseudoRandom(70'000);
@@ -773,12 +783,19 @@ TEST(HostileServer, TransfersAreCheckedAgainstTheServersDigestWhereItOffersOne) 
             done = client.services.InternetCloseHandle(file) && done;
         }
         EXPECT_EQ(done, row.succeeds) << script.seen;
+        // Only a store cut under it goes again: not one the server refused.
+        uint32_t again = 0;
+        uint32_t length = sizeof again;
+        if (row.store) {
+            EXPECT_TRUE(client.services.InternetQueryOption(client.connect, sapi::SAPI_OPTION_FTP_SEND_AGAIN, &again, &length));
+            EXPECT_EQ(again == 1, row.cut);
+        }
         EXPECT_EQ(Verification(client).rfind(row.found, 0), 0u) << Verification(client);
         if (!done && row.store) {  // the failed close is the last call: its reason is the response
             EXPECT_EQ(client.Response().rfind(row.found, 0), 0u) << client.Response();
         }
         // A digest is asked for a transfer the server confirmed, and only then.
-        EXPECT_EQ(script.seen.find("OPTS HASH") != std::string::npos, row.offer == Offer::Hash && !row.refused)
+        EXPECT_EQ(script.seen.find("OPTS HASH") != std::string::npos, row.offer == Offer::Hash && !row.refused && !row.cut)
             << script.seen;
         EXPECT_EQ(script.seen.find("STOR") != std::string::npos, row.store && row.offer != Offer::Nothing);
         client.services.InternetCloseHandle(client.connect);

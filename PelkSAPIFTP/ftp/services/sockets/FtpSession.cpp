@@ -241,6 +241,7 @@ SessionError FtpSession::Write(const void *data, uint32_t size, uint32_t &sent) 
     sent = 0;
     if (!transfer_) return SessionError::WrongTransfer;
     const SessionError error = transfer_->Write(data, size, sent);
+    if (error == SessionError::TimedOut) callTimedOut_ = true;
     if (digest_ && sent > 0) digest_->Add(data, sent);
     digestBytes_ += sent;
     return error;
@@ -251,6 +252,9 @@ SessionError FtpSession::CloseTransfer() {
     if (!transfer_) return SessionError::None;
     SessionError result = transfer_->End();
     abortAnswer_ = transfer_->AbortAnswer();
+    if (result == SessionError::TimedOut) callTimedOut_ = true;
+    storeCut_ = !transfer_->IsRetrieval() && (transfer_->Cut() || result == SessionError::ConnectionLost ||
+                                              result == SessionError::Unusable);
     if (!result && checking_ && storing_) result = VerifyTransfer();
     transfer_.reset();
     retrieval_.reset();

@@ -86,6 +86,9 @@ public:
     // within the call that finds it gone, and a retrieval cut short resumes
     // where it stopped (FtpSessionRecovery.cpp).
     void EnableRecovery(bool on) { recover_ = on; }
+    // After a store failed: it was cut under it (not refused, not stalled),
+    // and the call may still log in again; its bytes are the caller's to send.
+    bool MaySendAgain() const;
     // From now on every transfer that reaches its end is checked against the
     // server's own digest of the file (FtpSessionDigest.cpp): where it offers
     // one (VerifyMode::WhereOffered), or failing without one (Required).
@@ -218,6 +221,7 @@ private:
     int resumesLeft_ = 0;
     bool callTimedOut_ = false;   // a wait of this call ran out: no reconnect in it
     bool resumeNeedsDigest_ = false;  // a resume rests on the digest at the end
+    bool storeCut_ = false;           // the last store was cut under it
     std::optional<Retrieval> retrieval_;
 
     // Verification: the digest of the bytes as they pass, and the server's.

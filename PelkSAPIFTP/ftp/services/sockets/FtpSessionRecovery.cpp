@@ -60,6 +60,13 @@ FtpSession::Recovery FtpSession::Decide(SessionError error) const {
     return down && (closing || WorthAnotherLogin(error)) ? Recovery::Reconnect : Recovery::Fail;
 }
 
+// A store cannot be resumed: the server may have taken a part we cannot
+// name. Its caller, if it holds the file whole, sends it again from the
+// start, on a new session within the same call's budget.
+bool FtpSession::MaySendAgain() const {
+    return storeCut_ && recover_ && !stopped_ && !Cancelled() && !callTimedOut_ && loginsLeft_ > 0;
+}
+
 // The call runs in the host's folder; if the session turned out to be gone,
 // it runs once more on a new one, in that folder again. What was sent before
 // the loss may have been done: the calls that come here (folder changes and

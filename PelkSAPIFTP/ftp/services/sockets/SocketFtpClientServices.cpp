@@ -459,6 +459,7 @@ bool SocketFtpClientServices::InternetQueryOption(InternetHandle handle, uint32_
     std::shared_ptr<HandleObject> object = handles_.FindAny(handle);
     if (!object) return FailBool(ERROR_INVALID_HANDLE);
     if (option == SAPI_OPTION_FTP_VERIFICATION) return QueryVerification(object, buffer, length);
+    if (option == SAPI_OPTION_FTP_SEND_AGAIN) return QuerySendAgain(object, buffer, length);
     if (option != TransferConfirmedOption) return FailBool(ERROR_INTERNET_INVALID_OPTION);
     const std::shared_ptr<FileObject> file = As<FileObject>(object);
     if (!file) return FailBool(ERROR_INTERNET_INCORRECT_HANDLE_TYPE);
@@ -491,6 +492,18 @@ bool SocketFtpClientServices::QueryVerification(const std::shared_ptr<HandleObje
     }
     std::memcpy(buffer, text.c_str(), bytes);
     *length = bytes - static_cast<uint32_t>(sizeof(WideChar));
+    return true;
+}
+
+bool SocketFtpClientServices::QuerySendAgain(const std::shared_ptr<HandleObject> &object, void *buffer,
+                                             uint32_t *length) {
+    const std::shared_ptr<ConnectObject> connect = As<ConnectObject>(object);
+    if (!connect) return FailBool(ERROR_INTERNET_INCORRECT_HANDLE_TYPE);
+    if (buffer == nullptr || length == nullptr || *length < sizeof(uint32_t)) return FailBool(ERROR_INVALID_PARAMETER);
+    const SessionCall call(*connect->session);
+    const uint32_t again = connect->session->MaySendAgain() ? 1 : 0;
+    std::memcpy(buffer, &again, sizeof again);
+    *length = sizeof again;
     return true;
 }
 
