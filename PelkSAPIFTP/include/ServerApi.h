@@ -52,7 +52,12 @@ enum {
     ApiFolderUnavailable = -15,
     ApiRemoteOpenFailed = -17,
     ApiTransferFailed = -18,
-    ApiTransferCancelled = -19
+    ApiTransferCancelled = -19,
+    /* Another thread's call is running on this connection. Calls on one
+     * connection never wait for each other (a wait could be on a thread that
+     * is itself waiting for the caller); call again once that one returned.
+     * CloseServer and AbortServer are never refused. */
+    ApiConnectionBusy = -20
 };
 
 /* Host callbacks. Each returns true to go on, false to stop; only the low byte
