@@ -10,6 +10,7 @@
 #include <map>
 #include <mutex>
 #include <random>
+#include <stdlib.h>
 #include <thread>
 
 #include "TransferHost.h"
@@ -136,6 +137,27 @@ protected:
         for (int i = 0; i < manyNames; ++i) sapi::test::WriteWholeFile(root / "many" / NameOf("n", i), "");
     }
 
+    // A case that fails once in many runs shows its conversations and the
+    // server's account of them: the module's trace and the server's log.
+    sapi::test::TestFtpServerOptions ServerOptions() const override {
+        sapi::test::TestFtpServerOptions options;
+        options.logCopy = diagnostics_.path() / "server.log";
+        return options;
+    }
+    void SetUp() override {
+        ::setenv("PELKSAPIFTP_TRACE", (diagnostics_.path() / "trace.log").c_str(), 1);
+        TransferHost::SetUp();
+    }
+    void TearDown() override {
+        TransferHost::TearDown();
+        ::unsetenv("PELKSAPIFTP_TRACE");
+        if (!HasFailure()) return;
+        for (const char *name : {"trace.log", "server.log"}) {
+            const fs::path path = diagnostics_.path() / name;
+            if (fs::exists(path)) std::printf("== %s\n%s\n", name, sapi::test::ReadWholeFile(path).c_str());
+        }
+    }
+
     // The shipped module, with its real waits: on a loaded machine (or under
     // a sanitizer) a call is slow, not broken.
     int32_t OpenShipped() {
@@ -194,6 +216,7 @@ protected:
         }
     }
 
+    sapi::test::TempDir diagnostics_{"sapi-e2e-threads"};
     sapi_test::ModuleLoader module_{sapi_test::ModulePath("PelkSAPIFTP")};
     const ServerApiFunctions &shipped = module_.table;
 };
