@@ -160,14 +160,17 @@ protected:
 
     // The shipped module, with its real waits: on a loaded machine (or under
     // a sanitizer) a call is slow, not broken.
-    int32_t OpenShipped() {
+    int32_t OpenShipped() { return OpenWith(shipped, "ServerEndOnConfirmation"); }
+
+    // A connection of `table`'s module, with one flag of its server set on.
+    int32_t OpenWith(const ServerApiFunctions &table, const char *flag) {
         int32_t set = 0;
-        EXPECT_EQ(shipped.CreateParameterSet(&set), ApiOk);
-        SetServerKeys(shipped, set);
-        shipped.SetParameter(set, "ServerEndOnConfirmation", u"1");
+        EXPECT_EQ(table.CreateParameterSet(&set), ApiOk);
+        SetServerKeys(table, set);
+        table.SetParameter(set, flag, u"1");
         int32_t handle = 0;
-        EXPECT_EQ(shipped.OpenServer(set, &handle), ApiOk);
-        shipped.DestroyParameterSet(set);
+        EXPECT_EQ(table.OpenServer(set, &handle), ApiOk);
+        table.DestroyParameterSet(set);
         return handle;
     }
 
@@ -348,13 +351,8 @@ TEST_P(ThreadsEndToEnd, CrossedCallbacksOnTwoConnections) {
 // In process, where the look-up can be replaced.
 TEST_P(ThreadsEndToEnd, StopEndsAReconnectsNameLookup) {
     const ServerApiFunctions &inProcess = sapi::ServerApiTable();
-    int32_t set = 0;
-    ASSERT_EQ(inProcess.CreateParameterSet(&set), ApiOk);
-    SetServerKeys(inProcess, set);
-    inProcess.SetParameter(set, "ServerReconnect", u"1");
-    int32_t handle = 0;
-    ASSERT_EQ(inProcess.OpenServer(set, &handle), ApiOk);
-    inProcess.DestroyParameterSet(set);
+    const int32_t handle = OpenWith(inProcess, "ServerReconnect");
+    ASSERT_GT(handle, 0);
     server->Stop();  // the session goes; the next call reconnects, and looks the name up
     lookupEntered = lookupReleased = lookupReturned = false;
     const auto system = sapi::ftpclient::SetNameResolverForTesting(&StalledLookup);
