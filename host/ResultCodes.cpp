@@ -6,7 +6,7 @@ namespace sapihost {
 
 namespace {
 
-constexpr std::array<ResultCodeInfo, 16> kCodes{{
+constexpr std::array<ResultCodeInfo, 17> kCodes{{
     {ApiOk, "ApiOk", "done."},
     {ApiOutOfMemory, "ApiOutOfMemory", "the module ran out of memory while starting."},
     {ApiFailed, "ApiFailed",
@@ -29,6 +29,7 @@ constexpr std::array<ResultCodeInfo, 16> kCodes{{
      "the remote file could not be opened for reading (no such file, a folder, or no permission)."},
     {ApiTransferFailed, "ApiTransferFailed", "the transfer failed or moved no bytes."},
     {ApiTransferCancelled, "ApiTransferCancelled", "the transfer was cancelled."},
+    {ApiConnectionBusy, "ApiConnectionBusy", "another thread's call is running on this connection."},
 }};
 
 const ResultCodeInfo *Find(ServerApiResult code) {

@@ -29,12 +29,17 @@ LeftConnections &LeftAtUnload() {
 // itself being torn down. The entries move node by node, allocating nothing.
 ConnectionRegistry::~ConnectionRegistry() { LeftAtUnload().merge(entries_); }
 
-ConnectionCall::ConnectionCall(std::shared_ptr<FtpConnection> connection) : connection_(std::move(connection)) {
-    if (connection_) connection_->CallLock().lock();
+ConnectionCall::ConnectionCall(std::shared_ptr<FtpConnection> connection) {
+    if (connection == nullptr) return;
+    if (connection->EnterCall()) {
+        connection_ = std::move(connection);
+    } else {
+        busy_ = true;
+    }
 }
 
 ConnectionCall::~ConnectionCall() {
-    if (connection_) connection_->CallLock().unlock();
+    if (connection_) connection_->LeaveCall();
 }
 
 std::shared_ptr<FtpConnection> ConnectionRegistry::Find(int32_t handle) const {

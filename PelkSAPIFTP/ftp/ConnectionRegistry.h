@@ -14,8 +14,9 @@
 
 namespace sapi {
 
-// A host's call on one connection: the connection is held, and its other
-// calls from other threads wait, until this one returns.
+// A host's call on one connection: the connection is held until this one
+// returns, and calls from other threads meanwhile are refused (Busy), never
+// kept waiting: the call inside may be running host code that waits for them.
 class ConnectionCall {
 public:
     explicit ConnectionCall(std::shared_ptr<FtpConnection> connection);
@@ -23,12 +24,17 @@ public:
     ConnectionCall(const ConnectionCall &) = delete;
     ConnectionCall &operator=(const ConnectionCall &) = delete;
 
+    // Entered: the call may go on.
     explicit operator bool() const { return connection_ != nullptr; }
+    bool Busy() const { return busy_; }
+    // Why a call that did not enter ends: busy, or no such connection.
+    ResultCode Refusal() const { return busy_ ? ApiConnectionBusy : ApiNoSuchConnection; }
     FtpConnection &operator*() const { return *connection_; }
     FtpConnection *operator->() const { return connection_.get(); }
 
 private:
     std::shared_ptr<FtpConnection> connection_;
+    bool busy_ = false;
 };
 
 class ConnectionRegistry {

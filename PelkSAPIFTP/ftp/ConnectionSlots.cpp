@@ -9,21 +9,19 @@
 namespace sapi {
 namespace {
 
-// The handles go at once, also when the host closes the connection from inside
-// a callback of an operation still under way on it: that operation then fails
-// as on an aborted connection, and the object goes when it lets go of it. From
-// another thread, the operation under way is stopped, and the close returns
-// once it has.
+// The handles go at once, also when an operation is still under way on the
+// connection, from inside one of its callbacks or on another thread: that
+// operation is stopped and fails as on an aborted connection, on its own
+// thread, and the object goes when it lets go of it. The close never waits
+// for it: it may be running host code that waits for the thread closing.
 void CloseConnection(int32_t handle) {
     const std::shared_ptr<FtpConnection> connection = Connections().Remove(handle);
-    if (connection == nullptr) return;
-    connection->CloseHandles();
-    const ConnectionCall waited(connection);
+    if (connection != nullptr) connection->CloseHandles();
 }
 
 ResultCode ChangeFolderOf(int32_t handle, const WideChar *name) {
     const ConnectionCall connection = Connections().Enter(handle);
-    if (!connection) return ApiNoSuchConnection;
+    if (!connection) return connection.Refusal();
     return connection->ChangeCurrentFolder(WideString(name));
 }
 
@@ -59,7 +57,7 @@ ServerApiResult SERVER_API_CALL DeleteAsset(int32_t connection, const ServerApiC
     if (name == nullptr) return ApiInvalidArgument;
     return sapi::Guarded([&] {
         const sapi::ConnectionCall found = sapi::Connections().Enter(connection);
-        if (!found) return sapi::ResultCode{ApiFailed};
+        if (!found) return sapi::ResultCode{found.Busy() ? ApiConnectionBusy : ApiFailed};
         return found->DeleteRemoteFile(sapi::WideString(name));
     });
 }

@@ -3,6 +3,7 @@
 #include "base/TextCopyOut.h"
 #include "ftp/ConnectionFailure.h"
 #include "ftp/services/WinInetConstants.h"
+#include "platform/ThreadIdentity.h"
 
 namespace sapi {
 
@@ -76,6 +77,23 @@ ResultCode FtpConnection::Connect(const WideString &serverName, int32_t port,
         return ApiFailed;
     }
     return ApiOk;
+}
+
+bool FtpConnection::EnterCall() {
+    const uintptr_t self = CurrentThreadIdentity();
+    uintptr_t nobody = 0;
+    if (caller_.load(std::memory_order_acquire) != self &&
+        !caller_.compare_exchange_strong(nobody, self, std::memory_order_acquire)) {
+        return false;
+    }
+    ++callDepth_;
+    return true;
+}
+
+// The release pairs with the next caller's acquire: what this call left in
+// the lists and the folder is what the next one finds.
+void FtpConnection::LeaveCall() {
+    if (--callDepth_ == 0) caller_.store(0, std::memory_order_release);
 }
 
 // Closed once the connect handle is: a notification sent while it closes

@@ -11,7 +11,6 @@
 #include "base/ResultCode.h"
 #include "ftp/TlsRequest.h"
 #include "ftp/services/FtpClientServices.h"
-#include "platform/Mutex.h"
 #include "platform/WideNameList.h"
 #include "platform/WideText.h"
 
@@ -22,10 +21,12 @@ namespace sapi {
 // after the login); the listing and the folder stay, and whatever needs the
 // server fails.
 //
-// Threads: the host's calls on one connection run one at a time (each holds
-// CallLock(), which the thread that holds it may take again from inside a
-// callback); CloseHandles alone may come from any thread at any time, and
-// makes a call running meanwhile fail within a second.
+// Threads: the host's calls on one connection run one at a time. A call
+// enters (EnterCall) and leaves (LeaveCall); the thread inside may enter again
+// from a callback, and any other thread is turned away rather than made to
+// wait, so no thread ever waits for one that may be running host code.
+// CloseHandles alone may come from any thread at any time, and makes a call
+// running meanwhile fail within a fraction of a second.
 enum class ConnectionState { Constructed, Open, Closed };
 
 class FtpConnection {
@@ -71,7 +72,9 @@ public:
     // "ABOR" on the control connection, unless it is closed; its answer is not examined.
     void SendAbort();
 
-    RecursiveMutex &CallLock() { return callLock_; }
+    // False, changing nothing, while another thread's call is inside.
+    bool EnterCall();
+    void LeaveCall();
     ConnectionState State() const { return state_; }
     bool IsOpen() const { return state_ == ConnectionState::Open; }
     // The client services every request goes through.
@@ -117,7 +120,8 @@ private:
 
     // Fields, in this order: the lists and the folder go after the handles.
     [[maybe_unused]] void *hostContext_;  // the module's buffer, as the host gave it
-    RecursiveMutex callLock_;
+    std::atomic<uintptr_t> caller_ = 0;  // the thread whose call is inside; 0 for none
+    int callDepth_ = 0;                  // its calls inside, re-entries counted; its own
     std::atomic<InternetHandle> internetHandle_ = nullptr;
     std::atomic<InternetHandle> ftpHandle_ = nullptr;  // set exactly while the state is Open
     std::atomic<ConnectionState> state_ = ConnectionState::Constructed;

@@ -14,7 +14,7 @@ enum class List { Folders, Assets };
 ResultCode ListingText(int32_t handle, int32_t index, WideChar *text, uint32_t *length, List list) {
     if (length == nullptr) return ApiInvalidArgument;
     const ConnectionCall connection = Connections().Enter(handle);
-    if (!connection) return ApiNoSuchConnection;
+    if (!connection) return connection.Refusal();
     return list == List::Folders ? connection->FolderAt(index, text, length) : connection->AssetAt(index, text, length);
 }
 
@@ -24,7 +24,7 @@ ResultCode ListingText(int32_t handle, int32_t index, WideChar *text, uint32_t *
 ResultCode CurrentFolderText(int32_t handle, WideChar *first, WideChar *second,
                              uint32_t *length) {
     const ConnectionCall connection = Connections().Enter(handle);
-    if (!connection) return ApiNoSuchConnection;
+    if (!connection) return connection.Refusal();
     if (length == nullptr) return ApiInvalidArgument;
     const WideString folder = connection->CurrentFolder();
     const uint32_t capacity = *length;

@@ -15,12 +15,12 @@ namespace {
 bool IsNullOrEmpty(const ServerApiChar *text) { return text == nullptr || text[0] == 0; }
 
 // Looks the connection up and runs `operation` on it, holding it meanwhile
-// (and keeping the connection's other callers waiting).
+// (and turning away the connection's callers on other threads).
 template <typename Operation>
 ResultCode OnConnection(int32_t handle, Operation &&operation) {
     const ConnectionCall connection = Connections().Enter(handle);
     if (!connection) {
-        return ApiNoSuchConnection;
+        return connection.Refusal();
     }
     return operation(*connection);
 }

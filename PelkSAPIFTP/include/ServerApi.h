@@ -5,6 +5,13 @@
  * SERVER_API_VERSION and receives the table of 27 operations below. Every
  * operation runs on the caller's thread and returns a ServerApiResult (or
  * nothing). Text is UTF-16, zero-terminated; parameter keys are narrow bytes.
+ *
+ * Threads: any thread may call, several at once. Calls on different
+ * connections never wait for each other. While a call runs on a connection,
+ * a call on it from another thread answers ApiConnectionBusy at once; the
+ * running call's own callbacks may call any operation on any connection.
+ * CloseServer and AbortServer work from any thread and never wait for the
+ * call they stop, which fails on its own thread within a fraction of a second.
  */
 #ifndef SERVER_API_H
 #define SERVER_API_H
@@ -52,7 +59,12 @@ enum {
     ApiFolderUnavailable = -15,
     ApiRemoteOpenFailed = -17,
     ApiTransferFailed = -18,
-    ApiTransferCancelled = -19
+    ApiTransferCancelled = -19,
+    /* Another thread's call is running on this connection. Calls on one
+     * connection never wait for each other (a wait could be on a thread that
+     * is itself waiting for the caller); call again once that one returned.
+     * CloseServer and AbortServer are never refused. */
+    ApiConnectionBusy = -20
 };
 
 /* Host callbacks. Each returns true to go on, false to stop; only the low byte

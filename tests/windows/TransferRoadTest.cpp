@@ -307,3 +307,60 @@ TEST_CASE(StoppedFromAnotherThread) {
         }
     }
 }
+
+namespace {
+
+// The worker's progress callback hands its first update to the interface
+// thread and waits for the answer, as a SendMessage does.
+struct HandedOver {
+    int32_t handle = 0;
+    std::wstring local;
+    HANDLE inCallback = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE answered = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    bool waitedInVain = false;
+    int calls = 0;
+    ServerApiResult result = ApiOk;
+};
+
+bool __stdcall HandToInterface(void *context, uint32_t, uint32_t, uint32_t) {
+    auto &scene = *static_cast<HandedOver *>(context);
+    if (scene.calls++ == 0) {
+        SetEvent(scene.inCallback);
+        scene.waitedInVain = WaitForSingleObject(scene.answered, 20000) != WAIT_OBJECT_0;
+    }
+    return true;
+}
+
+DWORD WINAPI DownloadHandingOver(void *context) {
+    auto &scene = *static_cast<HandedOver *>(context);
+    scene.result = Api().DownloadAsset(scene.handle, L"big.bin", scene.local.c_str(),
+                                       FunctionCast<TransferProgressCallback>(&HandToInterface), &scene);
+    return 0;
+}
+
+}  // namespace
+
+// The interface thread closes the connection while the worker's callback
+// waits for the interface thread: the close returns, the callback gets its
+// answer, and the download fails on the worker's thread. The interface
+// thread's own call on the busy connection is refused, not kept waiting.
+TEST_CASE(InterfaceThreadStopsWhileTheCallbackWaitsForIt) {
+    Connection c;
+    HandedOver scene;
+    scene.handle = c.handle();
+    scene.local = InWork(L"handed-over.bin");
+    HANDLE worker = CreateThread(nullptr, 0, DownloadHandingOver, &scene, 0, nullptr);
+    CHECK_EQ(WaitForSingleObject(scene.inCallback, 20000), WAIT_OBJECT_0);
+    wchar_t folder[260];
+    uint32_t length = 260;
+    CHECK_EQ(Api().GetCurrentFolder(c.handle(), folder, folder, &length), ApiConnectionBusy);
+    Api().CloseServer(c.handle());
+    SetEvent(scene.answered);
+    CHECK_EQ(WaitForSingleObject(worker, 30000), WAIT_OBJECT_0);
+    CloseHandle(worker);
+    CHECK(!scene.waitedInVain);
+    CHECK_EQ(scene.result, ApiTransferFailed);
+    CHECK(!FileExists(scene.local));
+    CloseHandle(scene.inCallback);
+    CloseHandle(scene.answered);
+}

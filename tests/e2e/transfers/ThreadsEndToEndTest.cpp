@@ -3,12 +3,19 @@
 // download, an upload or a listing. Built with ThreadSanitizer too.
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <random>
+#include <stdlib.h>
 #include <thread>
 
 #include "TransferHost.h"
+#include "entry/ServerApiTable.h"
+#include "ftp/services/sockets/NameLookup.h"
 
 namespace sapi::e2e {
 namespace {
@@ -29,6 +36,100 @@ std::string NameOf(const char *prefix, int number) {
     return name;
 }
 
+// Polls until `done` or the limit: a wait that fails instead of hanging.
+bool WaitUntil(const std::function<bool()> &done, std::chrono::seconds limit = std::chrono::seconds(20)) {
+    const Clock::time_point end = Clock::now() + limit;
+    while (!done()) {
+        if (Clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+// Ends the process when a scene has not finished in time: a deadlock between
+// two threads fails the run instead of hanging it.
+class Watchdog {
+public:
+    explicit Watchdog(std::chrono::seconds limit)
+        : thread_([this, limit] {
+              std::unique_lock lock(mutex_);
+              if (!ended_.wait_for(lock, limit, [this] { return done_; })) {
+                  std::fprintf(stderr, "threads still waiting after %lld s: a deadlock\n",
+                               static_cast<long long>(limit.count()));
+                  std::_Exit(1);
+              }
+          }) {}
+    ~Watchdog() {
+        {
+            const std::lock_guard lock(mutex_);
+            done_ = true;
+        }
+        ended_.notify_all();
+        thread_.join();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable ended_;
+    bool done_ = false;
+    std::thread thread_;
+};
+
+// A worker's progress callback that hands its first update to the interface
+// thread and waits for the answer, as a SendMessage does.
+struct InterfaceScene {
+    std::atomic<bool> inCallback{false};
+    std::atomic<bool> answered{false};
+    std::atomic<bool> waitedInVain{false};
+    int calls = 0;
+};
+
+bool SERVER_API_CALLBACK HandToInterface(void *context, uint32_t, int64_t) {
+    auto &scene = *static_cast<InterfaceScene *>(context);
+    if (scene.calls++ == 0) {
+        scene.inCallback = true;
+        if (!WaitUntil([&] { return scene.answered.load(); })) scene.waitedInVain = true;
+    }
+    return true;
+}
+
+// Two workers, each inside a callback of a download on its own connection,
+// each calling slots of the other's connection.
+struct CrossedSide {
+    const ServerApiFunctions *api = nullptr;
+    int32_t other = 0;
+    std::atomic<int> *inside = nullptr;
+    std::atomic<int> *asked = nullptr;
+    ServerApiResult otherFolder = ApiOk;
+    int calls = 0;
+};
+
+bool SERVER_API_CALLBACK CallTheOther(void *context, uint32_t, int64_t) {
+    auto &side = *static_cast<CrossedSide *>(context);
+    if (side.calls++ > 0) return true;
+    ++*side.inside;
+    WaitUntil([&] { return *side.inside == 2; });
+    char16_t folder[260];
+    uint32_t length = 260;
+    side.otherFolder = side.api->GetCurrentFolder(side.other, folder, folder, &length);
+    ++*side.asked;
+    WaitUntil([&] { return *side.asked == 2; });
+    side.api->CloseServer(side.other);
+    return true;
+}
+
+// A name server that does not answer, until the test lets it.
+std::atomic<bool> lookupEntered{false};
+std::atomic<bool> lookupReleased{false};
+std::atomic<bool> lookupReturned{false};
+
+std::vector<sapi::ftpclient::SocketAddress> StalledLookup(const std::string &, uint16_t) {
+    lookupEntered = true;
+    WaitUntil([] { return lookupReleased.load(); }, std::chrono::seconds(60));
+    lookupReturned = true;
+    return {};
+}
+
 class ThreadsEndToEnd : public TransferHost {
 protected:
     void PrepareRoot() override {
@@ -36,16 +137,40 @@ protected:
         for (int i = 0; i < manyNames; ++i) sapi::test::WriteWholeFile(root / "many" / NameOf("n", i), "");
     }
 
+    // A case that fails once in many runs shows its conversations and the
+    // server's account of them: the module's trace and the server's log.
+    sapi::test::TestFtpServerOptions ServerOptions() const override {
+        sapi::test::TestFtpServerOptions options;
+        options.logCopy = diagnostics_.path() / "server.log";
+        return options;
+    }
+    void SetUp() override {
+        ::setenv("PELKSAPIFTP_TRACE", (diagnostics_.path() / "trace.log").c_str(), 1);
+        TransferHost::SetUp();
+    }
+    void TearDown() override {
+        TransferHost::TearDown();
+        ::unsetenv("PELKSAPIFTP_TRACE");
+        if (!HasFailure()) return;
+        for (const char *name : {"trace.log", "server.log"}) {
+            const fs::path path = diagnostics_.path() / name;
+            if (fs::exists(path)) std::printf("== %s\n%s\n", name, sapi::test::ReadWholeFile(path).c_str());
+        }
+    }
+
     // The shipped module, with its real waits: on a loaded machine (or under
     // a sanitizer) a call is slow, not broken.
-    int32_t OpenShipped() {
+    int32_t OpenShipped() { return OpenWith(shipped, "ServerEndOnConfirmation"); }
+
+    // A connection of `table`'s module, with one flag of its server set on.
+    int32_t OpenWith(const ServerApiFunctions &table, const char *flag) {
         int32_t set = 0;
-        EXPECT_EQ(shipped.CreateParameterSet(&set), ApiOk);
-        SetServerKeys(shipped, set);
-        shipped.SetParameter(set, "ServerEndOnConfirmation", u"1");
+        EXPECT_EQ(table.CreateParameterSet(&set), ApiOk);
+        SetServerKeys(table, set);
+        table.SetParameter(set, flag, u"1");
         int32_t handle = 0;
-        EXPECT_EQ(shipped.OpenServer(set, &handle), ApiOk);
-        shipped.DestroyParameterSet(set);
+        EXPECT_EQ(table.OpenServer(set, &handle), ApiOk);
+        table.DestroyParameterSet(set);
         return handle;
     }
 
@@ -94,6 +219,7 @@ protected:
         }
     }
 
+    sapi::test::TempDir diagnostics_{"sapi-e2e-threads"};
     sapi_test::ModuleLoader module_{sapi_test::ModulePath("PelkSAPIFTP")};
     const ServerApiFunctions &shipped = module_.table;
 };
@@ -154,6 +280,94 @@ TEST_P(ThreadsEndToEnd, StoppedFromAnotherThread) {
         if (!close) shipped.CloseServer(handle);
     }
     for (const auto &[result, count] : results) std::printf("result %d: %d times\n", result, count);
+}
+
+// An interface thread stops the download while the worker's callback waits
+// for the interface thread: the stop returns, the callback is answered, the
+// download fails on the worker's thread. Meanwhile the interface thread's own
+// call on the connection is refused, not kept waiting.
+TEST_P(ThreadsEndToEnd, InterfaceThreadStopsWhileTheCallbackWaitsForIt) {
+    for (const bool close : {true, false}) {
+        SCOPED_TRACE(close ? "CloseServer" : "AbortServer");
+        const int32_t handle = OpenShipped();
+        InterfaceScene scene;
+        ServerApiResult result = ApiOk;
+        std::thread worker([&] {
+            result = shipped.DownloadAsset(handle, u"big.bin", LocalPath("ui.bin").c_str(), &HandToInterface, &scene);
+        });
+        EXPECT_TRUE(WaitUntil([&] { return scene.inCallback.load(); }));
+        char16_t folder[260];
+        uint32_t length = 260;
+        EXPECT_EQ(shipped.GetCurrentFolder(handle, folder, folder, &length), ApiConnectionBusy);
+        if (close) {
+            shipped.CloseServer(handle);
+        } else {
+            shipped.AbortServer(handle);
+        }
+        scene.answered = true;
+        worker.join();
+        EXPECT_FALSE(scene.waitedInVain) << "the stop waited for the callback that waited for it";
+        EXPECT_EQ(result, ApiTransferFailed);
+        EXPECT_FALSE(fs::exists(local / "ui.bin"));
+        if (!close) shipped.CloseServer(handle);
+    }
+}
+
+// Each worker's callback calls a slot of the other's connection, then closes
+// it: the calls are refused (busy), nobody waits for anybody, and both
+// downloads fail on their own threads.
+TEST_P(ThreadsEndToEnd, CrossedCallbacksOnTwoConnections) {
+    const Watchdog watchdog(std::chrono::seconds(120));
+    const int32_t first = OpenShipped();
+    const int32_t second = OpenShipped();
+    std::atomic<int> inside{0};
+    std::atomic<int> asked{0};
+    CrossedSide sides[2];
+    for (int i = 0; i < 2; ++i) {
+        sides[i].api = &shipped;
+        sides[i].other = i == 0 ? second : first;
+        sides[i].inside = &inside;
+        sides[i].asked = &asked;
+    }
+    ServerApiResult results[2] = {ApiOk, ApiOk};
+    std::thread workers[2];
+    for (int i = 0; i < 2; ++i) {
+        workers[i] = std::thread([&, i] {
+            const std::string mine = NameOf("x", i);
+            results[i] = shipped.DownloadAsset(i == 0 ? first : second, u"big.bin", LocalPath(mine).c_str(),
+                                               &CallTheOther, &sides[i]);
+        });
+    }
+    for (std::thread &worker : workers) worker.join();
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(sides[i].otherFolder, ApiConnectionBusy) << i;
+        EXPECT_EQ(results[i], ApiTransferFailed) << i;
+        EXPECT_FALSE(fs::exists(local / NameOf("x", i))) << i;
+    }
+}
+
+// A reconnect whose name look-up never answers: a CloseServer from another
+// thread ends the call at once; the look-up is left to finish on its own.
+// In process, where the look-up can be replaced.
+TEST_P(ThreadsEndToEnd, StopEndsAReconnectsNameLookup) {
+    const ServerApiFunctions &inProcess = sapi::ServerApiTable();
+    const int32_t handle = OpenWith(inProcess, "ServerReconnect");
+    ASSERT_GT(handle, 0);
+    server->Stop();  // the session goes; the next call reconnects, and looks the name up
+    lookupEntered = lookupReleased = lookupReturned = false;
+    const auto system = sapi::ftpclient::SetNameResolverForTesting(&StalledLookup);
+    ServerApiResult result = ApiOk;
+    std::thread worker([&] { result = inProcess.ChangeFolder(handle, u"many"); });
+    EXPECT_TRUE(WaitUntil([] { return lookupEntered.load(); }));
+    const Clock::time_point stopped = Clock::now();
+    inProcess.CloseServer(handle);
+    worker.join();
+    // A hang, not a speed: the look-up holds out for a minute.
+    EXPECT_LT(Clock::now() - stopped, std::chrono::seconds(10));
+    EXPECT_NE(result, ApiOk);
+    lookupReleased = true;
+    EXPECT_TRUE(WaitUntil([] { return lookupReturned.load(); }));
+    sapi::ftpclient::SetNameResolverForTesting(system);
 }
 
 SAPI_ON_EVERY_SERVER(ThreadsEndToEnd);

@@ -21,6 +21,8 @@ CancelWatch::CancelWatch(const std::atomic<bool> &stop) : outer_(watched) { watc
 
 CancelWatch::~CancelWatch() { watched = outer_; }
 
+bool Watched() { return watched != nullptr; }
+
 bool Cancelled() { return watched != nullptr && watched->load(std::memory_order_relaxed); }
 
 Milliseconds WaitSlice(Milliseconds wait) { return watched != nullptr ? std::min(wait, slice) : wait; }

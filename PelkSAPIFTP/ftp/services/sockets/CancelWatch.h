@@ -23,7 +23,8 @@ private:
     const std::atomic<bool> *outer_;
 };
 
-// Whether the call this thread runs was stopped.
+// Whether the call this thread runs may be stopped, and whether it was.
+bool Watched();
 bool Cancelled();
 // The longest single wait: all of `wait`, or a slice of it while a call is
 // watched.

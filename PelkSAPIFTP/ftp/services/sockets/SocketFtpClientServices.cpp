@@ -137,15 +137,26 @@ struct SessionCall {
     CancelWatch watch;
 };
 
-// Ends a session, also one that a call runs on in another thread: that call
-// is stopped, and the session ends once it has returned.
-void CloseSession(FtpSession &session) {
+// The session, for a close: a call running on it in another thread is
+// stopped first, so that the wait for it is a fraction of a second (every
+// wait of a watched call is cut into slices), never a network timeout.
+std::unique_lock<Mutex> StoppedIfBusy(FtpSession &session) {
     std::unique_lock lock(session.CallLock(), std::try_to_lock);
     if (!lock.owns_lock()) {
         session.Stop();
         lock.lock();
     }
+    return lock;
+}
+
+// Ends a session, also one that a call runs on in another thread. A session
+// closed is stopped for good: a call that still holds it (through a find or
+// file handle looked up before the close) fails at once, and never opens it
+// again.
+void CloseSession(FtpSession &session) {
+    const std::unique_lock lock = StoppedIfBusy(session);
     session.Close();
+    session.Stop();
 }
 
 // A find or file handle made from a connect handle: it shares the connection's
@@ -296,10 +307,10 @@ InternetHandle SocketFtpClientServices::FtpFindFirstFile(InternetHandle connect,
     if (!owner) return nullptr;
     if (findData == nullptr) return FailHandle(ERROR_INVALID_PARAMETER);
     if (!IsSingleLine(searchPattern)) return FailHandle(ERROR_INVALID_PARAMETER);
+    const SessionCall call(*owner->session);
     const FindPattern pattern = PatternOf(*owner, searchPattern);
     std::shared_ptr<FindObject> find = ChildOf<FindObject>(*owner, connect);
     const std::string path = owner->names->Encode(pattern.listPath);
-    const SessionCall call(*owner->session);
     if (!Finish(owner->session->Outcome(owner->session->List(path, find->listing)))) return nullptr;
     find->filter = pattern.filter;
     if (!NextRecord(*find, *findData)) return FailHandle(ERROR_NO_MORE_FILES);
@@ -313,7 +324,9 @@ bool SocketFtpClientServices::InternetFindNextFile(InternetHandle find, FtpFindD
     return NextRecord(*object, *findData) || FailBool(ERROR_NO_MORE_FILES);
 }
 
-bool SocketFtpClientServices::RunCommand(InternetHandle connect, const char *verb, const WideChar *argument) {
+// `done` runs under the session's lock, after a command the server took.
+bool SocketFtpClientServices::RunCommand(InternetHandle connect, const char *verb, const WideChar *argument,
+                                         void (*done)(ConnectObject &, const WideChar *)) {
     std::shared_ptr<ConnectObject> owner = ConnectFor(connect, false);
     if (!owner) return false;
     if (argument == nullptr || *argument == 0 || !IsSingleLine(argument)) {
@@ -322,15 +335,14 @@ bool SocketFtpClientServices::RunCommand(InternetHandle connect, const char *ver
     FtpReply reply;
     const std::string line = std::string(verb) + " " + owner->names->Encode(argument);
     const SessionCall call(*owner->session);
-    return Finish(owner->session->Outcome(owner->session->Command(line, reply)));
+    if (!Finish(owner->session->Outcome(owner->session->Command(line, reply)))) return false;
+    if (done != nullptr) done(*owner, argument);
+    return true;
 }
 
 bool SocketFtpClientServices::FtpSetCurrentDirectory(InternetHandle connect, const WideChar *directory) {
-    if (!RunCommand(connect, "CWD", directory)) return false;
-    if (std::shared_ptr<ConnectObject> owner = handles_.Find<ConnectObject>(connect)) {
-        owner->serverFolder = directory;
-    }
-    return true;
+    return RunCommand(connect, "CWD", directory,
+                      [](ConnectObject &owner, const WideChar *entered) { owner.serverFolder = entered; });
 }
 
 bool SocketFtpClientServices::FtpCreateDirectory(InternetHandle connect, const WideChar *directory) {
@@ -450,7 +462,10 @@ bool SocketFtpClientServices::InternetCloseHandle(InternetHandle handle) {
     }
     const std::shared_ptr<FileObject> self = As<FileObject>(removed.back());
     if (!self) return true;
-    const SessionCall call(*self->session);
+    // From another thread while a read or write runs: that call is stopped,
+    // and with it the session, rather than waited out.
+    const std::unique_lock lock = StoppedIfBusy(*self->session);
+    const CancelWatch watch(self->session->StopFlag());
     return Finish(self->session->Outcome(self->session->CloseTransfer()));
 }
 
@@ -484,7 +499,10 @@ bool SocketFtpClientServices::QueryVerification(const std::shared_ptr<HandleObje
     const std::shared_ptr<ConnectObject> connect = As<ConnectObject>(object);
     if (!connect) return FailBool(ERROR_INTERNET_INCORRECT_HANDLE_TYPE);
     if (length == nullptr) return FailBool(ERROR_INVALID_PARAMETER);
-    const WideString text = WideFromUtf8(connect->session->Verification());
+    const WideString text = [&] {
+        const SessionCall call(*connect->session);
+        return WideFromUtf8(connect->session->Verification());
+    }();
     const auto bytes = static_cast<uint32_t>((text.size() + 1) * sizeof(WideChar));
     if (buffer == nullptr || *length < bytes) {
         *length = bytes;

@@ -63,7 +63,8 @@ public:
     bool OffersDigests() const override { return true; }
 
 private:
-    bool RunCommand(InternetHandle connect, const char *verb, const WideChar *argument);
+    bool RunCommand(InternetHandle connect, const char *verb, const WideChar *argument,
+                    void (*done)(ConnectObject &, const WideChar *) = nullptr);
     bool QueryVerification(const std::shared_ptr<HandleObject> &object, void *buffer, uint32_t *length);
     bool QuerySendAgain(const std::shared_ptr<HandleObject> &object, void *buffer, uint32_t *length);
     std::shared_ptr<ConnectObject> ConnectFor(InternetHandle connect, bool transfersToo);

@@ -1,5 +1,7 @@
 #include "ftp/services/sockets/TcpStream.h"
 
+#include <algorithm>
+
 #include "ftp/services/sockets/CancelWatch.h"
 #include "ftp/services/sockets/SocketSystem.h"
 
@@ -10,14 +12,9 @@ namespace {
 using os::Readiness;
 using os::SocketError;
 
-// Sets the kernel's limit for the next blocking call to what is left of the
-// deadline (a slice of it while the call may be stopped); false when nothing
-// is left (a zero limit would mean no limit).
-bool Arm(int fd, Readiness direction, Deadline deadline) {
-    const Milliseconds left = TimeLeft(deadline);
-    if (left.count() <= 0) return false;
-    return os::ArmTimeout(fd, direction, WaitSlice(left));
-}
+// The longest a blocking call sleeps before it looks at the stop flag and
+// the deadline again.
+constexpr Milliseconds kernelSlice{100};
 
 // A blocking call that failed with a signal, or ran into the armed limit
 // while the deadline is still ahead (a slice, or a rounding), is made again,
@@ -29,12 +26,25 @@ bool CallAgain(Deadline deadline) {
 
 }  // namespace
 
+// The limit is a slice, or what is left of the deadline when that is less
+// (a zero limit would mean no limit); set only when it changes.
+bool TcpStream::Arm(Readiness direction, Deadline deadline) {
+    const Milliseconds left = TimeLeft(deadline);
+    if (left.count() <= 0) return false;
+    const Milliseconds limit = std::min(left, kernelSlice);
+    Milliseconds &armed = armed_[direction == Readiness::Read ? 0 : 1];
+    if (limit == armed) return true;
+    if (!os::ArmTimeout(socket_.Fd(), direction, limit)) return false;
+    armed = limit;
+    return true;
+}
+
 NetStatus TcpStream::Send(const void *data, std::size_t size, std::size_t &sent, Deadline deadline) {
     sent = 0;
     const auto *bytes = static_cast<const char *>(data);
     while (sent < size) {
         if (Cancelled()) return NetStatus::Failed;
-        if (!Arm(socket_.Fd(), Readiness::Write, deadline)) return NetStatus::Timeout;
+        if (!Arm(Readiness::Write, deadline)) return NetStatus::Timeout;
         const os::IoResult done = os::SendBytes(socket_.Fd(), bytes + sent, size - sent, false);
         if (done > 0) {
             sent += static_cast<std::size_t>(done);
@@ -64,7 +74,7 @@ NetStatus TcpStream::ReceiveFill(void *buffer, std::size_t size, std::size_t &re
     auto *bytes = static_cast<char *>(buffer);
     while (received < size) {
         if (Cancelled()) return NetStatus::Failed;
-        if (!Arm(socket_.Fd(), Readiness::Read, deadline)) return NetStatus::Timeout;
+        if (!Arm(Readiness::Read, deadline)) return NetStatus::Timeout;
         const os::IoResult got =
             os::ReceiveBytes(socket_.Fd(), bytes + received, size - received, os::ReceiveMode::Fill);
         if (got > 0) {

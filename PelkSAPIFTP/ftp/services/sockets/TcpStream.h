@@ -1,6 +1,8 @@
 // A plain TCP byte stream. Bulk sends and fills use the kernel's own time
-// limit, set to what is left of the deadline once per block, so a transfer
-// costs one system call per block and no poll.
+// limit, a slice of the deadline set once and changed only near its end, so a
+// transfer costs one system call per block: no poll, no setsockopt. A blocked
+// call wakes at the end of each slice to look at the stop flag and the
+// deadline.
 #pragma once
 
 #include "ftp/services/sockets/ByteStream.h"
@@ -30,7 +32,12 @@ public:
     bool Readable() override { return WaitReadable(socket_.Fd(), SteadyClock::now()) == NetStatus::Ok; }
 
 private:
+    // Sets the kernel's limit for the next blocking call in `direction`;
+    // false when the deadline has passed.
+    bool Arm(os::Readiness direction, Deadline deadline);
+
     Socket socket_;
+    Milliseconds armed_[2] = {};  // the limits set for receives and for sends; 0: none yet
 };
 
 }  // namespace sapi::ftpclient

@@ -1,5 +1,6 @@
 #include <vector>
 
+#include "ftp/services/sockets/NameLookup.h"
 #include "ftp/services/sockets/StreamFactory.h"
 #include "ftp/services/sockets/TcpStream.h"
 
@@ -44,7 +45,8 @@ public:
     SessionError Connect(const std::string &host, uint16_t port, Deadline deadline, Connection &connection) override {
         // "[::1]" is how an IPv6 address is written beside a port; the resolver wants it bare.
         const bool bracketed = host.size() > 2 && host.front() == '[' && host.back() == ']';
-        const std::vector<SocketAddress> addresses = Resolve(bracketed ? host.substr(1, host.size() - 2) : host, port);
+        const std::vector<SocketAddress> addresses =
+            LookUpName(bracketed ? host.substr(1, host.size() - 2) : host, port);
         if (addresses.empty()) return SessionError::NameNotResolved;
         NetStatus last = NetStatus::Failed;
         for (const SocketAddress &address : addresses) {
