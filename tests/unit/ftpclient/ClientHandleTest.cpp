@@ -76,6 +76,42 @@ TEST(ClientHandles, ClosingTheConnectionClosesItsFileAndFindHandles) {
     EXPECT_EQ(server.Finish(), "");
 }
 
+// A host closes a file handle from another thread while a read on it waits
+// for a server that sends nothing: the session is stopped and the close
+// returns at once, not when the read's wait (60 s here; the script's 5 s)
+// runs out.
+TEST(ClientHandles, AFileClosedFromAnotherThreadStopsTheReadOnIt) {
+    ScriptedFtpServer server([](ScriptPeer &peer) {
+        peer.LogIn();
+        peer.Expect("SIZE");
+        peer.Reply("213 1");
+        peer.AnswerPassive();
+        peer.Expect("RETR a");
+        peer.Reply("150 Opening");
+        peer.AcceptData();
+        peer.Receive();
+    });
+    Client client;
+    ASSERT_TRUE(client.Connect(server.Port()));
+    const InternetHandle file = client.Open("a", true);
+    ASSERT_NE(file, nullptr);
+    bool read = true;
+    std::thread reader([&] {
+        char byte;
+        uint32_t got = 0;
+        read = client.services.InternetReadFile(file, &byte, 1, &got);
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const auto closing = std::chrono::steady_clock::now();
+    client.services.InternetCloseHandle(file);
+    reader.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - closing, std::chrono::seconds(3));
+    EXPECT_FALSE(read);
+    EXPECT_TRUE(client.services.InternetCloseHandle(client.connect));
+    client.connect = nullptr;
+    EXPECT_EQ(server.Finish(), "");
+}
+
 TEST(ClientHandles, NothingIsSentWhileATransferIsOpenOrWithALineBreak) {
     ScriptedFtpServer server([](ScriptPeer &peer) {
         peer.LogIn();
