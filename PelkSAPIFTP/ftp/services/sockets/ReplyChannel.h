@@ -12,8 +12,6 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +19,7 @@
 #include "ftp/protocol/FtpReply.h"
 #include "ftp/services/sockets/ClientTimeouts.h"
 #include "ftp/services/sockets/ControlConnection.h"
+#include "ftp/services/sockets/ReplyQueue.h"
 #include "ftp/services/sockets/SessionError.h"
 #include "ftp/services/sockets/SessionTrace.h"
 
@@ -47,7 +46,7 @@ public:
     // Bytes received and not yet read as replies (a reply, or part of one).
     bool HasUnread() {
         control_.TakeAvailable();
-        return peeked_ || control_.HasUnread();
+        return queue_.HasReadAhead() || control_.HasUnread();
     }
 
     // Back in step before a command, if need be; fails when that is impossible.
@@ -127,9 +126,8 @@ public:
 
 private:
     void ChangeState(ChannelState next);
-    // Sends a command without making it the one a failure names.
-    void SendBehind(const std::string &line);
-    SessionError Send(const std::vector<std::string> &lines);
+    // Sends commands; in step each is owed an answer, `awaited` or dropped.
+    SessionError Send(const std::vector<std::string> &lines, bool awaited = true);
     SessionError ReadReply(FtpReply &reply, Deadline deadline);
     SessionError TakeAnswer(FtpReply &reply);
     SessionError AwaitFinalAnswer(FtpReply &reply, Deadline deadline, bool moreInFlight);
@@ -142,16 +140,11 @@ private:
     SessionTrace &trace_;
     const ClientTimeouts &timeouts_;
     ControlConnection control_;
-    ReplyMatcher matcher_;
+    ReplyQueue queue_;  // what the server owes us
     ChannelState state_ = ChannelState::Closed;
     FtpReply lastReply_;
-    // A reply read ahead in a flight to tell a stray from an odd answer; the
-    // next one to be read.
-    std::optional<FtpReply> peeked_;
     // A reply was taken as an answer although it cannot be one.
     bool oddAnswer_ = false;
-    std::string flightNext_;  // the command after the one whose answer is due
-    std::deque<std::string> owed_;  // commands sent unawaited whose answers are still to come
     std::string lastCommand_;
     SessionError brokenBy_;
     // How to get back in step: our own ABOR first (a retrieval was closed
