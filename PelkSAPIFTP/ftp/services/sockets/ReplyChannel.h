@@ -19,7 +19,7 @@
 #include "ftp/protocol/FtpReply.h"
 #include "ftp/services/sockets/ClientTimeouts.h"
 #include "ftp/services/sockets/ControlConnection.h"
-#include "ftp/services/sockets/ReplyQueue.h"
+#include "ftp/protocol/ReplyQueue.h"
 #include "ftp/services/sockets/SessionError.h"
 #include "ftp/services/sockets/SessionTrace.h"
 

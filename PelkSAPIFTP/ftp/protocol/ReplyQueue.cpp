@@ -1,4 +1,4 @@
-#include "ftp/services/sockets/ReplyQueue.h"
+#include "ftp/protocol/ReplyQueue.h"
 
 namespace sapi::ftpclient {
 
