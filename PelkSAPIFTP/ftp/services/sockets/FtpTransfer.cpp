@@ -138,9 +138,12 @@ SessionError FtpTransfer::End() {
 // first, it kills inetutils-ftpd's session (SIGPIPE while it writes). The
 // answers are then read up to a marker's, as for any ABOR: pure-ftpd adds a
 // "150 ... seconds" line, proftpd may hold its answer until the next command,
-// some servers never answer. Closing a retrieval is never a failure.
+// some servers never answer. Over TLS, which carries no urgent data, a plain
+// ABOR goes unheard by a server still writing (vsftpd, proftpd), so there the
+// data connection is closed first, and the ABOR and its marker go before the
+// next command. Closing a retrieval is never a failure.
 SessionError FtpTransfer::EndRetrieval() {
-    if (final_ || !data_.IsOpen() || channel_.State() != ChannelState::Ready) {
+    if (final_ || !data_.IsOpen() || channel_.State() != ChannelState::Ready || !channel_.CanInterrupt()) {
         connector_.Close(data_);
         if (!final_) channel_.LeftMidRetrieval();
         return SessionError::None;

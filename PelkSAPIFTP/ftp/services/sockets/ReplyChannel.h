@@ -87,6 +87,8 @@ public:
     // Synch where `interrupt` asks and the connection can carry them; then
     // the marker and the answers.
     SessionError SendAbort(bool interrupt);
+    // Whether Telnet IP and Synch can go out (not over TLS).
+    bool CanInterrupt() const { return control_.CanInterrupt(); }
     SessionError CompleteAbort(FtpReply &reply);
     // A retrieval closed before the server ended it: the server may still be
     // sending, so an ABOR of ours goes out before the next command.
