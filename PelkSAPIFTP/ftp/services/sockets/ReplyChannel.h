@@ -83,9 +83,9 @@ public:
     // ABOR and a marker; `reply` is the first answer an ABOR can have.
     SessionError Abort(FtpReply &reply);
     // The same in two steps, for a retrieval whose data connection stays open
-    // (and is drained) until the ABOR is answered: ABOR, after Telnet IP and
-    // Synch where `interrupt` asks and the connection can carry them; then
-    // the marker and the answers.
+    // (and is drained) until the ABOR is answered: ABOR (after Telnet IP and
+    // Synch where `interrupt` asks and the connection can carry them) and the
+    // marker; then the answers up to the marker's.
     SessionError SendAbort(bool interrupt);
     // Whether Telnet IP and Synch can go out (not over TLS).
     bool CanInterrupt() const { return control_.CanInterrupt(); }
@@ -136,7 +136,7 @@ private:
     SessionError NextAnswerInFlight(FtpReply &reply, Deadline deadline);
     void DropUnsolicited();
     SessionError Resynchronise();
-    SessionError AwaitMarker(std::string &marker, FtpReply *abortAnswer);
+    SessionError AwaitMarker(std::string &marker, FtpReply *abortAnswer, SteadyClock::time_point sentAt);
     std::string Marker() const { return systRefused_ ? "PWD" : "SYST"; }
 
     SessionTrace &trace_;
@@ -152,6 +152,8 @@ private:
     // How to get back in step: our own ABOR first (a retrieval was closed
     // before the server ended it), and PWD as the marker (SYST was refused).
     bool abortDue_ = false;
+    std::string abortMarker_;  // sent right behind the last ABOR
+    SteadyClock::time_point abortMarkerSentAt_;
     bool systRefused_ = false;
 };
 
