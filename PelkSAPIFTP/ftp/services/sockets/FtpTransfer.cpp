@@ -160,8 +160,9 @@ SessionError FtpTransfer::EndRetrieval() {
 }
 
 // A server that honours the interrupt answers within a round trip; one that
-// does not (vsftpd without async_abor_enable) would send the whole file
-// first, so the wait is bounded (a second, and a small part of a wait for a
+// does not (vsftpd without async_abor_enable; inetutils-ftpd 2.4 after its
+// first abort in a session, as it leaves SIGURG blocked when it jumps out of
+// its handler) would send the whole file first, so the wait is bounded (a second, and a small part of a wait for a
 // reply, which the marker's answer may take after it) and the close then
 // tells it.
 void FtpTransfer::DrainUntilAnswered() {
