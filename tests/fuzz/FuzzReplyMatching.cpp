@@ -1,13 +1,15 @@
 // Reply matching against any stream a server could send: the input picks a
-// sequence of commands and supplies the bytes of the replies. No reply may
-// be handed to a command it cannot answer, and a command is never answered
-// twice.
+// flight of commands and supplies the bytes of the replies, read through the
+// queue of owed replies. No reply may be handed to a command it cannot
+// answer, a preliminary reply never pops a command, and no command is
+// answered twice.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
 
 #include "ftp/protocol/ExpectedReplies.h"
+#include "ftp/protocol/ReplyQueue.h"
 #include "ftp/protocol/ReplyReader.h"
 
 using namespace sapi::ftpclient;
@@ -27,24 +29,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     std::string_view rest(reinterpret_cast<const char *>(data + 1), size - 1);
     ReplyReader reader;
     reader.Feed(rest);
-    ReplyMatcher matcher;
+    ReplyQueue queue;
     for (std::size_t i = 0; i < commandCount; ++i) {
         const std::string_view command = commands[(static_cast<std::size_t>(data[0]) * 7 + i * 13) %
                                                   (sizeof commands / sizeof commands[0])];
-        matcher.Expect(command);
-        bool answered = false;
-        while (std::optional<FtpReply> reply = reader.Next()) {
-            const ReplyFit fit = matcher.Offer(*reply);
-            if (answered && fit != ReplyFit::Stray) std::abort();  // a second answer
-            if (fit == ReplyFit::Stray) continue;
-            if (FitOf(command, reply->code) != fit) std::abort();  // handed to the wrong command
-            if (fit == ReplyFit::Answer) {
-                answered = true;
-                if (reply->code >= 100 && reply->code < 200) std::abort();
-                break;
-            }
-        }
-        if (!answered && matcher.Awaiting() == false) std::abort();
+        queue.Push(std::string(command), i % 3 != 2);
     }
+    std::size_t answered = 0;
+    while (std::optional<FtpReply> reply = reader.Next()) {
+        const ReplyQueue::Entry *head = queue.Head();
+        if (head == nullptr) {
+            if (queue.Judge(*reply) != ReplyFit::Stray) std::abort();  // nothing is owed
+            break;
+        }
+        const ReplyFit fit = queue.Judge(*reply);
+        if (FitOf(head->line, reply->code) != fit) std::abort();  // judged against another command
+        if (fit != ReplyFit::Answer) continue;
+        if (reply->code >= 100 && reply->code < 200) std::abort();
+        queue.Pop();
+        ++answered;
+    }
+    if (answered > commandCount || queue.Owed().empty()) std::abort();
     return 0;
 }

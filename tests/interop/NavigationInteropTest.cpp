@@ -72,6 +72,15 @@ TEST_P(NavigationInteropTest, RefusalsCarryTheServersReply) {
     EXPECT_EQ(client().CurrentFolder(), "/");
 }
 
+// A folder inside one that is missing: refused, except by Twisted's server,
+// whose MKD makes the missing parents too.
+TEST_P(NavigationInteropTest, CreatingInsideAMissingFolder) {
+    const bool makesParents = GetParam().kind == "twisted";
+    EXPECT_EQ(client().CreateFolder("missing/new"), makesParents) << client().LastResponse();
+    EXPECT_EQ(std::filesystem::is_directory(root() / "missing" / "new"), makesParents);
+    EXPECT_EQ(client().CurrentFolder(), "/");
+}
+
 TEST_P(NavigationInteropTest, RefusesLineBreaksInsideAName) {
     // A name with CR LF would smuggle a second command to the server.
     EXPECT_FALSE(client().CreateFolder("evil\r\nDELE list/a.txt"));

@@ -87,20 +87,4 @@ ReplyFit FitOf(std::string_view commandLine, int code) {
     return listed ? ReplyFit::Answer : ReplyFit::Stray;
 }
 
-void ReplyMatcher::Expect(std::string_view commandLine) {
-    const std::string_view verb = VerbOf(commandLine);
-    const std::size_t length = std::min(verb.size(), sizeof verb_ - 1);
-    std::fill(std::begin(verb_), std::end(verb_), '\0');
-    std::transform(verb.begin(), verb.begin() + static_cast<std::ptrdiff_t>(length), verb_, Upper);
-    hasArgument_ = verb.size() < commandLine.size();
-    awaiting_ = true;
-}
-
-ReplyFit ReplyMatcher::Offer(const FtpReply &reply) {
-    if (!awaiting_) return ReplyFit::Stray;
-    const ReplyFit fit = FitOf(verb_, reply.code);
-    if (fit == ReplyFit::Answer) awaiting_ = false;
-    return fit;
-}
-
 }  // namespace sapi::ftpclient

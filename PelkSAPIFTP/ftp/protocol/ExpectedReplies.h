@@ -1,4 +1,5 @@
-// Which replies can answer which command. A server's reply that cannot be the
+// Which replies can answer which command (ReplyQueue.h keeps which
+// commands are owed an answer). A server's reply that cannot be the
 // answer to the command in flight (a "226" to SIZE, a "150" to CWD) is a
 // stray: a late word on something already settled, or a duplicate. While
 // the session knows replies may still be on their way it drops them, so that
@@ -24,23 +25,6 @@ enum class ReplyFit {
 };
 
 ReplyFit FitOf(std::string_view commandLine, int code);
-
-// Follows one command at a time: offered replies come out as what they are
-// to the command in flight. Once the answer has come, every reply is a stray
-// until the next command.
-class ReplyMatcher {
-public:
-    void Expect(std::string_view commandLine);
-    ReplyFit Offer(const FtpReply &reply);
-    bool Awaiting() const { return awaiting_; }
-    std::string_view Verb() const { return verb_; }
-    bool HasArgument() const { return hasArgument_; }
-
-private:
-    char verb_[8] = {};
-    bool hasArgument_ = false;
-    bool awaiting_ = false;
-};
 
 // The command's verb, upper case, as far as the first blank ("RETR a" -> "RETR").
 std::string_view VerbOf(std::string_view commandLine);

@@ -226,7 +226,10 @@ def twisted(o, work, port, passive):
 # each session sees this launcher's root there, bound over that home in a mount
 # namespace of its own, so launchers side by side each serve their own root.
 # It reads a 0xFF byte in a command as Telnet's IAC, so no name holding one
-# reaches it.
+# reaches it. It hears an urgent ABOR only once a session: it jumps out of its
+# SIGURG handler and leaves SIGURG blocked (SigBlk in /proc shows it), so a
+# later ABOR waits until the file is sent, and a data connection closed before
+# that kills the session (SIGPIPE).
 def inetutils(o, work, port, passive):
     if o.tls:
         raise RuntimeError("inetutils-ftpd has no TLS")

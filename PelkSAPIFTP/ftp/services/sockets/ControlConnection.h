@@ -31,6 +31,7 @@ public:
     // as TCP urgent data): a server busy writing a transfer looks at the
     // control connection now. False, and nothing sent, over TLS.
     bool SendInterrupt(Deadline deadline);
+    bool CanInterrupt() const { return IsOpen() && stream_->CanSendUrgent(); }
     // The next reply, once it is complete.
     SessionError ReadReply(FtpReply &reply, Deadline deadline);
     // Takes in what has already arrived, without waiting.

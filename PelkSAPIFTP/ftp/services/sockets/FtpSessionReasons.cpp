@@ -61,7 +61,7 @@ std::string FtpSession::ReasonFor(SessionError error) const {
     case SessionError::Unusable:
         if (channel_.ReplyOverflowed()) return "the server's answer to " + command + " went past every limit";
         if (command.empty()) return "the server closed the connection before its greeting";
-        return "the server closed the connection after " + command;
+        return "the server closed the connection during " + command;
     case SessionError::Refused:
         if (command.empty()) return "the server turned the connection away: " + reply;
         return "the server refused " + command + ": " + reply;

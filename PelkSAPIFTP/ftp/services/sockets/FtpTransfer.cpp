@@ -144,9 +144,12 @@ SessionError FtpTransfer::End() {
 // first, it kills inetutils-ftpd's session (SIGPIPE while it writes). The
 // answers are then read up to a marker's, as for any ABOR: pure-ftpd adds a
 // "150 ... seconds" line, proftpd may hold its answer until the next command,
-// some servers never answer. Closing a retrieval is never a failure.
+// some servers never answer. Over TLS, which carries no urgent data, a plain
+// ABOR goes unheard by a server still writing (vsftpd, proftpd), so there the
+// data connection is closed first, and the ABOR and its marker go before the
+// next command. Closing a retrieval is never a failure.
 SessionError FtpTransfer::EndRetrieval() {
-    if (final_ || !data_.IsOpen() || channel_.State() != ChannelState::Ready) {
+    if (final_ || !data_.IsOpen() || channel_.State() != ChannelState::Ready || !channel_.CanInterrupt()) {
         connector_.Close(data_);
         if (!final_) channel_.LeftMidRetrieval();
         return SessionError::None;
@@ -163,8 +166,9 @@ SessionError FtpTransfer::EndRetrieval() {
 }
 
 // A server that honours the interrupt answers within a round trip; one that
-// does not (vsftpd without async_abor_enable) would send the whole file
-// first, so the wait is bounded (a second, and a small part of a wait for a
+// does not (vsftpd without async_abor_enable; inetutils-ftpd 2.4 after its
+// first abort in a session, as it leaves SIGURG blocked when it jumps out of
+// its handler) would send the whole file first, so the wait is bounded (a second, and a small part of a wait for a
 // reply, which the marker's answer may take after it) and the close then
 // tells it.
 void FtpTransfer::DrainUntilAnswered() {

@@ -30,12 +30,15 @@ std::string CommandAsNamed(std::string_view line) {
 }
 
 void ReplyChannel::ChangeState(ChannelState next) {
+    if (next != state_ && state_ == ChannelState::Ready && queue_.Head()) {
+        trace_.Note("owed: " + queue_.Owed());
+    }
     if (next == ChannelState::Closed || next == ChannelState::Broken) {
         control_.Close();
-        peeked_.reset();
+        queue_.Reset();
         abortDue_ = false;
     }
-    if (next != ChannelState::Ready) owed_.clear();  // a marker drops them, or nothing comes any more
+    if (next != ChannelState::Ready) queue_.ForgetOwed();  // a marker drops them, or nothing comes any more
     if (next != state_) trace_.Note(std::string(NameOf(state_)) + " -> " + NameOf(next));
     state_ = next;
 }
@@ -53,7 +56,7 @@ SessionError ReplyChannel::Open(StreamFactory &streams, const std::string &host,
 }
 
 SessionError ReplyChannel::AwaitGreeting(FtpReply &greeting) {
-    matcher_.Expect("");  // whatever the server says first
+    queue_.Push("", true);  // whatever the server says first
     return AwaitFinal(greeting, DeadlineAfter(timeouts_.receive));
 }
 
@@ -73,7 +76,7 @@ SessionError ReplyChannel::EnsureInStep() {
 void ReplyChannel::DropUnsolicited() {
     control_.TakeAvailable();
     FtpReply stale;
-    while ((peeked_ || control_.HasReply()) && !ReadReply(stale, SteadyClock::now())) {
+    while ((queue_.HasReadAhead() || control_.HasReply()) && !ReadReply(stale, SteadyClock::now())) {
         trace_.Stray(stale, "nothing");
         if (stale.code == 421) {
             lastReply_ = stale;
@@ -83,42 +86,42 @@ void ReplyChannel::DropUnsolicited() {
     }
 }
 
-SessionError ReplyChannel::Send(const std::vector<std::string> &lines) {
+SessionError ReplyChannel::Send(const std::vector<std::string> &lines, bool awaited) {
     if (state_ == ChannelState::Broken) return SessionError::Unusable;
     if (state_ == ChannelState::Closed) return SessionError::ConnectionLost;
-    for (const std::string &line : lines) trace_.Command(line);
-    lastCommand_ = CommandAsNamed(lines.front());
+    for (const std::string &line : lines) {
+        trace_.Command(line);
+        if (state_ == ChannelState::Ready) queue_.Push(line, awaited);
+    }
+    if (awaited) lastCommand_ = CommandAsNamed(lines.front());
     if (const SessionError error = control_.SendLines(lines, DeadlineAfter(timeouts_.send))) return GiveUp(error);
     return SessionError::None;
 }
 
-// The answers owed to commands nobody waits for come first, in order, and
-// are dropped here; a "421" is never dropped, whoever it answers.
+// The answers owed to commands nobody waits for are dropped here as they
+// come; a "421" is never dropped, whoever it answers.
 SessionError ReplyChannel::ReadReply(FtpReply &reply, Deadline deadline) {
     for (;;) {
-        if (!peeked_) {
-            if (const SessionError error = control_.ReadReply(reply, deadline)) return error;
-        } else {
-            reply = std::move(*peeked_);
-            peeked_.reset();
+        if (std::optional<FtpReply> ahead = queue_.TakeReadAhead()) {
+            reply = std::move(*ahead);
+        } else if (const SessionError error = control_.ReadReply(reply, deadline)) {
+            return error;
         }
-        if (owed_.empty() || reply.IsPreliminary() || reply.code == 421) return SessionError::None;
-        trace_.Note("the answer to " + owed_.front() + ", not waited for:");
+        const ReplyQueue::Entry *head = queue_.Head();
+        if (!head || head->awaited || reply.IsPreliminary() || reply.code == 421) return SessionError::None;
+        trace_.Note("the answer to " + CommandAsNamed(head->line) + ", not waited for:");
         trace_.Reply(reply);
-        owed_.pop_front();
+        queue_.Pop();
     }
 }
 
-void ReplyChannel::SendUnawaited(const std::string &line) {
-    SendBehind(line);
-    if (state_ == ChannelState::Ready) owed_.push_back(CommandAsNamed(line));
-}
+// Sent as any command is, but a failure still names the one before.
+void ReplyChannel::SendUnawaited(const std::string &line) { Send({line}, false); }
 
 SessionError ReplyChannel::Ask(const std::string &line, FtpReply &reply, Milliseconds wait) {
     if (const SessionError error = EnsureInStep()) return error;
     DropUnsolicited();
     if (const SessionError error = Send({line})) return error;
-    matcher_.Expect(line);
     return NextAnswer(reply, DeadlineAfter(wait));
 }
 
@@ -152,16 +155,20 @@ SessionError ReplyChannel::NextAnswer(FtpReply &reply, Deadline deadline) {
     return TakeAnswer(reply);
 }
 
+// The reply answers the head of the queue, odd or not; a final one pops it.
 SessionError ReplyChannel::TakeAnswer(FtpReply &reply) {
-    if (matcher_.Offer(reply) == ReplyFit::Stray) {
-        trace_.Note("not a reply " + std::string(matcher_.Verb()) + " takes; taken as its answer");
+    const std::string line = queue_.Head() ? queue_.Head()->line : std::string();
+    const std::string_view verb = VerbOf(line);
+    if (queue_.Judge(reply) == ReplyFit::Stray) {
+        trace_.Note("not a reply " + std::string(verb) + " takes; taken as its answer");
         oddAnswer_ = true;
     }
+    if (!reply.IsPreliminary()) queue_.Pop();
     trace_.Reply(reply);
     lastReply_ = reply;
     if (reply.code == 421) {  // the server is closing
         GiveUp(SessionError::ConnectionLost);
-    } else if (state_ == ChannelState::Ready && MayHaveBeenAnsweredTwice(reply, matcher_.Verb(), matcher_.HasArgument())) {
+    } else if (state_ == ChannelState::Ready && MayHaveBeenAnsweredTwice(reply, verb, line.size() > verb.size())) {
         ChangeState(ChannelState::OutOfStep);
     }
     return SessionError::None;
@@ -171,10 +178,12 @@ bool ReplyChannel::ReplyWaiting() {
     control_.TakeAvailable();
     // An owed answer that has come is no reply to wait on.
     FtpReply next;
-    if (!owed_.empty() && (peeked_ || control_.HasReply()) && !ReadReply(next, SteadyClock::now())) {
-        peeked_ = std::move(next);
+    const ReplyQueue::Entry *head = queue_.Head();
+    if (head && !head->awaited && (queue_.HasReadAhead() || control_.HasReply()) &&
+        !ReadReply(next, SteadyClock::now())) {
+        queue_.KeepReadAhead(std::move(next));
     }
-    return peeked_ || control_.HasReply();
+    return queue_.HasReadAhead() || control_.HasReply();
 }
 
 void ReplyChannel::LeftMidRetrieval() {

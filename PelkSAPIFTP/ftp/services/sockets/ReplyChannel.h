@@ -12,8 +12,6 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +19,7 @@
 #include "ftp/protocol/FtpReply.h"
 #include "ftp/services/sockets/ClientTimeouts.h"
 #include "ftp/services/sockets/ControlConnection.h"
+#include "ftp/protocol/ReplyQueue.h"
 #include "ftp/services/sockets/SessionError.h"
 #include "ftp/services/sockets/SessionTrace.h"
 
@@ -47,7 +46,7 @@ public:
     // Bytes received and not yet read as replies (a reply, or part of one).
     bool HasUnread() {
         control_.TakeAvailable();
-        return peeked_ || control_.HasUnread();
+        return queue_.HasReadAhead() || control_.HasUnread();
     }
 
     // Back in step before a command, if need be; fails when that is impossible.
@@ -84,10 +83,12 @@ public:
     // ABOR and a marker; `reply` is the first answer an ABOR can have.
     SessionError Abort(FtpReply &reply);
     // The same in two steps, for a retrieval whose data connection stays open
-    // (and is drained) until the ABOR is answered: ABOR, after Telnet IP and
-    // Synch where `interrupt` asks and the connection can carry them; then
-    // the marker and the answers.
+    // (and is drained) until the ABOR is answered: ABOR (after Telnet IP and
+    // Synch where `interrupt` asks and the connection can carry them) and the
+    // marker; then the answers up to the marker's.
     SessionError SendAbort(bool interrupt);
+    // Whether Telnet IP and Synch can go out (not over TLS).
+    bool CanInterrupt() const { return control_.CanInterrupt(); }
     SessionError CompleteAbort(FtpReply &reply);
     // A retrieval closed before the server ended it: the server may still be
     // sending, so an ABOR of ours goes out before the next command.
@@ -127,36 +128,32 @@ public:
 
 private:
     void ChangeState(ChannelState next);
-    // Sends a command without making it the one a failure names.
-    void SendBehind(const std::string &line);
-    SessionError Send(const std::vector<std::string> &lines);
+    // Sends commands; in step each is owed an answer, `awaited` or dropped.
+    SessionError Send(const std::vector<std::string> &lines, bool awaited = true);
     SessionError ReadReply(FtpReply &reply, Deadline deadline);
     SessionError TakeAnswer(FtpReply &reply);
     SessionError AwaitFinalAnswer(FtpReply &reply, Deadline deadline, bool moreInFlight);
     SessionError NextAnswerInFlight(FtpReply &reply, Deadline deadline);
     void DropUnsolicited();
     SessionError Resynchronise();
-    SessionError AwaitMarker(std::string &marker, FtpReply *abortAnswer);
+    SessionError AwaitMarker(std::string &marker, FtpReply *abortAnswer, SteadyClock::time_point sentAt);
     std::string Marker() const { return systRefused_ ? "PWD" : "SYST"; }
 
     SessionTrace &trace_;
     const ClientTimeouts &timeouts_;
     ControlConnection control_;
-    ReplyMatcher matcher_;
+    ReplyQueue queue_;  // what the server owes us
     ChannelState state_ = ChannelState::Closed;
     FtpReply lastReply_;
-    // A reply read ahead in a flight to tell a stray from an odd answer; the
-    // next one to be read.
-    std::optional<FtpReply> peeked_;
     // A reply was taken as an answer although it cannot be one.
     bool oddAnswer_ = false;
-    std::string flightNext_;  // the command after the one whose answer is due
-    std::deque<std::string> owed_;  // commands sent unawaited whose answers are still to come
     std::string lastCommand_;
     SessionError brokenBy_;
     // How to get back in step: our own ABOR first (a retrieval was closed
     // before the server ended it), and PWD as the marker (SYST was refused).
     bool abortDue_ = false;
+    std::string abortMarker_;  // sent right behind the last ABOR
+    SteadyClock::time_point abortMarkerSentAt_;
     bool systRefused_ = false;
 };
 

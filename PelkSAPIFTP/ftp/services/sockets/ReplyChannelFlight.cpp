@@ -29,9 +29,7 @@ SessionError ReplyChannel::AskInOneFlight(const std::vector<std::string> &lines,
         // drops them, as it drops anything else still on its way.
         if (state_ == ChannelState::OutOfStep) return vouched(SessionError::None);
         if (state_ != ChannelState::Ready) return vouched(EnsureInStep());
-        matcher_.Expect(lines[i]);
         lastCommand_ = CommandAsNamed(lines[i]);
-        flightNext_ = i + 1 < lines.size() ? lines[i + 1] : std::string();
         oddAnswer_ = false;
         if (const SessionError error = AwaitFinalAnswer(replies[i], deadline, i + 1 < lines.size())) {
             return vouched(error);
@@ -45,32 +43,27 @@ SessionError ReplyChannel::AskInOneFlight(const std::vector<std::string> &lines,
     return vouched(SessionError::None);
 }
 
-void ReplyChannel::SendBehind(const std::string &line) {
-    const std::string named = lastCommand_;
-    Send({line});  // a failure leaves the session given up, for the wait that follows to find
-    lastCommand_ = named;
-}
-
 // A reply that cannot answer the command at the head of a flight is either a
 // stray or that command's odd answer ("202" to OPTS). The next reply, which
 // the rest of the flight makes sure will come, tells: if it answers the head
 // and not the command after it, the first was a stray.
 SessionError ReplyChannel::NextAnswerInFlight(FtpReply &reply, Deadline deadline) {
     if (const SessionError error = ReadReply(reply, deadline)) return GiveUp(error);
-    if (FitOf(matcher_.Verb(), reply.code) != ReplyFit::Stray) return TakeAnswer(reply);
+    if (queue_.Judge(reply) != ReplyFit::Stray) return TakeAnswer(reply);
     FtpReply next;
     if (const SessionError error = ReadReply(next, deadline)) {
         TakeAnswer(reply);
         GiveUp(error);
         return SessionError::None;
     }
-    const bool answersHead = FitOf(matcher_.Verb(), next.code) != ReplyFit::Stray;
-    const bool answersNext = FitOf(flightNext_, next.code) != ReplyFit::Stray;
+    const bool answersHead = queue_.Judge(next) != ReplyFit::Stray;
+    const ReplyQueue::Entry *after = queue_.AfterHead();
+    const bool answersNext = FitOf(after ? after->line : std::string(), next.code) != ReplyFit::Stray;
     if (answersHead && !answersNext) {
-        trace_.Stray(reply, matcher_.Verb());
+        trace_.Stray(reply, VerbOf(queue_.Head()->line));
         return TakeAnswer(reply = std::move(next));
     }
-    peeked_ = std::move(next);
+    queue_.KeepReadAhead(std::move(next));
     const SessionError error = TakeAnswer(reply);
     // The next reply answers the next command and not this one: the odd
     // reply was this one's answer, and nothing is shifted.

@@ -37,7 +37,7 @@ SessionError ReplyChannel::Resynchronise() {
     const auto start = trace_.Seconds();
     std::string marker = Marker();
     if (const SessionError error = Send({marker})) return error;
-    if (const SessionError error = AwaitMarker(marker, nullptr)) return error;
+    if (const SessionError error = AwaitMarker(marker, nullptr, SteadyClock::now())) return error;
     ChangeState(ChannelState::Ready);
     trace_.Note("in step again after " + std::to_string(static_cast<int>((trace_.Seconds() - start) * 1000)) +
                 " ms");
@@ -52,8 +52,7 @@ SessionError ReplyChannel::Resynchronise() {
 // and the PWD sent after the ABOR's answer is read for sure. Its "257" comes
 // after anything the SYST may still bring. Servers that read the SYST answer
 // it right after the ABOR, in the same breath.
-SessionError ReplyChannel::AwaitMarker(std::string &marker, FtpReply *abortAnswer) {
-    const auto sentAt = SteadyClock::now();
+SessionError ReplyChannel::AwaitMarker(std::string &marker, FtpReply *abortAnswer, SteadyClock::time_point sentAt) {
     const Deadline deadline = DeadlineAfter(timeouts_.receive);
     // When a PWD goes after the SYST, if the SYST's answer has not come by
     // then; the end of the whole wait while none is due. (A plain value: GCC
@@ -128,18 +127,18 @@ SessionError ReplyChannel::SendAbort(bool interrupt) {
     if (interrupt && control_.SendInterrupt(DeadlineAfter(timeouts_.send))) trace_.Note("Telnet IP and Synch sent");
     if (const SessionError error = Send({"ABOR"})) return error;
     ChangeState(ChannelState::OutOfStep);
-    return SessionError::None;
-}
-
-SessionError ReplyChannel::CompleteAbort(FtpReply &reply) {
-    const std::string marker = Marker();
     // Two writes, not one: proftpd reads an ABOR during a transfer on its own,
     // and a marker that came in the same read waits in its buffer, unread and
     // unanswered, for ten seconds (seen behind a 40 ms line).
-    if (const SessionError error = Send({marker})) return error;
-    std::string waiting = marker;
+    abortMarker_ = Marker();
+    abortMarkerSentAt_ = SteadyClock::now();
+    return Send({abortMarker_});
+}
+
+SessionError ReplyChannel::CompleteAbort(FtpReply &reply) {
+    std::string waiting = abortMarker_;
     FtpReply answer;
-    if (const SessionError error = AwaitMarker(waiting, &answer)) return error;
+    if (const SessionError error = AwaitMarker(waiting, &answer, abortMarkerSentAt_)) return error;
     ChangeState(ChannelState::Ready);
     reply = answer.code != 0 ? answer : lastReply_;
     lastReply_ = reply;
