@@ -65,8 +65,9 @@ bool CommandRunner::Get(const Command &given) {
     Command command;
     size_t connections = 1;
     bool batch = false;
+    Command unfollowed = given;
     int follow = 0;
-    if (!SplitTransfer(given, command, connections, batch) || !TakeFollow(command, follow)) return false;
+    if (!TakeFollow(unfollowed, follow) || !SplitTransfer(unfollowed, command, connections, batch)) return false;
     if (batch && follow > 0) return Fail(command, "--follow takes one file");
     if (batch) return GetBatch(command, connections);
     const std::string &remote = command.args[0];
