@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <optional>
 
 #include "CommandOutput.h"
@@ -81,8 +82,21 @@ bool CommandRunner::Get(const Command &given) {
     }
     platform::InterruptScope interrupt;
     ProgressDisplay progress(BaseName(remote), settings_.progress, follow > 0);
+    // A follow waits between blocks, where Ctrl-C has nothing to stop: the
+    // connection is aborted instead, which ends the wait within a second.
+    std::unique_ptr<platform::Ticker> watch;
+    if (follow > 0) {
+        watch = platform::Ticker::Start(
+            [&, aborted = false]() mutable {
+                if (aborted || !platform::InterruptScope::Requested()) return;
+                aborted = true;
+                api_->AbortServer(following.Connection());
+            },
+            100);
+    }
     const std::optional<uint64_t> size =
         Fetch(command, follow > 0 ? following : *session_, remote, local, progress, false);
+    watch.reset();
     if (!size) return false;
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.1f s", progress.ElapsedSeconds());
