@@ -54,13 +54,19 @@ SessionError FtpSession::Follow(void *buffer, uint32_t size, uint32_t &received)
             return SessionError::ConnectionLost;
         }
         if (const SessionError changed = ProveGrowthOnly(probe)) return changed;
-        if (*probe.size > growth.delivered) {
+        const bool grown = *probe.size > growth.delivered;
+        if (grown) {
             if (const SessionError error = FetchGrowth(*probe.size)) return error;
             const SessionError error = ReadPiece(buffer, size, received);
             if (error || received > 0) return error;
-            continue;  // a round that brought nothing: ask again
         }
-        if (Passed(growth.quietEnds)) {
+        // A size that says more than the data brings is no growth: it waits
+        // as silence does, and ends the stream short if it lasts.
+        if (grown && Passed(growth.quietEnds)) {
+            return NotFollowed("not followed: the server says " + std::to_string(*probe.size) +
+                               " bytes but sends none past " + std::to_string(growth.delivered));
+        }
+        if (!grown && Passed(growth.quietEnds)) {
             growth.over = true;
             trace_.Note("followed to the end: " + std::to_string(growth.delivered) + " bytes, the same for " +
                         std::to_string(followQuiet_) + " s");
