@@ -234,7 +234,7 @@ private:
         uint64_t delivered = 0;
         uint64_t quietFrom = 0;  // what was delivered when the quiet began
         Deadline quietEnds{};
-        bool over = false;
+        std::optional<SessionError> end;  // once followed to its end, or failed: every read says it
     };
     void StartFollowing(const std::string &name, std::optional<uint64_t> size, const std::string &modified);
     SessionError Follow(void *buffer, uint32_t size, uint32_t &received);

@@ -28,16 +28,19 @@ constexpr Milliseconds probeEvery{1000};
 void FtpSession::StartFollowing(const std::string &name, std::optional<uint64_t> size, const std::string &modified) {
     growth_.reset();
     if (followQuiet_ == 0) return;
-    growth_ = Growth{name, size, modified};
+    growth_.emplace();
+    growth_->name = name;
+    growth_->size = size;
+    growth_->modified = modified;
 }
 
 // Returns with the first bytes of a round, or with none once the quiet has
 // lasted (the end of the stream), or with the reason the file is not followed.
 SessionError FtpSession::Follow(void *buffer, uint32_t size, uint32_t &received) {
     Growth &growth = *growth_;
-    if (growth.over) return SessionError::None;
+    if (growth.end) return *growth.end;
     if (!useSize_) {
-        growth.over = true;
+        growth.end = SessionError::None;
         trace_.Note("not followed: the server answers no SIZE");
         return SessionError::None;
     }
@@ -67,7 +70,7 @@ SessionError FtpSession::Follow(void *buffer, uint32_t size, uint32_t &received)
                                " bytes but sends none past " + std::to_string(growth.delivered));
         }
         if (!grown && Passed(growth.quietEnds)) {
-            growth.over = true;
+            growth.end = SessionError::None;
             trace_.Note("followed to the end: " + std::to_string(growth.delivered) + " bytes, the same for " +
                         std::to_string(followQuiet_) + " s");
             return SessionError::None;
@@ -115,7 +118,7 @@ SessionError FtpSession::FetchGrowth(uint64_t grownTo) {
 }
 
 SessionError FtpSession::NotFollowed(const std::string &reason) {
-    growth_->over = true;
+    growth_->end = SessionError::NotFollowed;
     return RecoveryFailed(SessionError::NotFollowed, reason);
 }
 
