@@ -19,13 +19,15 @@ Environment (bigger runs): BENCH_REPS (7), BENCH_MIB (1024), BENCH_DELAYED_MIB
 (256), BENCH_ENTRIES (100000), BENCH_BIG_ENTRIES (1000000; its listing from vsftpd
 only), BENCH_FILES (200), BENCH_RTT_MS (40), BENCH_SERVERS
 ("vsftpd,pyftpdlib"), BENCH_ONLY (a comma list of: bulk, many, listing, trips,
-delayed, parallel, tls, verify), BENCH_TAG (names the namespaces) and BENCH_WORK (the work
+delayed, parallel, tls, verify, growing), BENCH_TAG (names the namespaces) and BENCH_WORK (the work
 folder; tools/bench.sh sets both and removes what they name however it ends). The
 tls case moves BENCH_MIB each way over explicit FTPS from vsftpd, sapihost
 against curl --ssl-reqd, both verifying the server against the same private CA.
 The verify case downloads BENCH_MIB from proftpd with mod_digest, sapihost with
 and without --verify=require (the server then reads the whole file again to
-hash it).
+hash it). The growing case follows a file written at BENCH_GROWING_MIB_PER_S (4)
+for BENCH_GROWING_SECONDS (10) from vsftpd (get --follow=BENCH_FOLLOW_QUIET, 2)
+and times the end of the download from the writer's last byte.
 """
 import os
 import shutil
@@ -57,7 +59,12 @@ BIG_ENTRIES = setting("BENCH_BIG_ENTRIES", 1000000)
 FILES = setting("BENCH_FILES", 200)
 RTT_MS = setting("BENCH_RTT_MS", 40)
 SERVERS = setting("BENCH_SERVERS", "vsftpd,pyftpdlib").split(",")
-ONLY = set(setting("BENCH_ONLY", "bulk,many,listing,trips,delayed,parallel,tls,verify").split(","))
+ONLY = set(setting("BENCH_ONLY", "bulk,many,listing,trips,delayed,parallel,tls,verify,growing").split(","))
+# The growing case: a writer appends GROWING_MIB_PER_S for GROWING_SECONDS while
+# sapihost follows the file, ending after FOLLOW_QUIET seconds without growth.
+GROWING_SECONDS = setting("BENCH_GROWING_SECONDS", 10)
+GROWING_MIB_PER_S = setting("BENCH_GROWING_MIB_PER_S", 4)
+FOLLOW_QUIET = setting("BENCH_FOLLOW_QUIET", 2)
 TAG = setting("BENCH_TAG", str(os.getpid()))
 # The million-entry listing from one server: vsftpd, which lists fastest.
 BIG_LISTING_SERVER = "vsftpd" if "vsftpd" in SERVERS else SERVERS[0]
@@ -416,6 +423,47 @@ def verified(build, work, goals):
                  % (MIB, ratio_text(median_ratio(found, "plain")), cpu[0], cpu[1]))
 
 
+def follow_once(clients, path, out):
+    """One writer, one follow: the seconds from the writer's last byte to the
+    end of sapihost, whose file must then be the writer's whole."""
+    chunk = os.urandom(GROWING_MIB_PER_S << 18)  # a quarter of a second's worth
+    with open(path, "wb") as f:
+        f.write(chunk)
+    process = subprocess.Popen(clients.host("get", "--follow=%d" % FOLLOW_QUIET, "grow.bin", out),
+                               env=dict(os.environ, SAPIHOST_PASSWORD=PASSWORD), stdin=subprocess.DEVNULL,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    with open(path, "ab") as f:
+        for _ in range(GROWING_SECONDS * 4 - 1):
+            time.sleep(0.25)
+            f.write(chunk)
+            f.flush()
+    last = time.monotonic()
+    status = process.wait(timeout=GROWING_SECONDS + FOLLOW_QUIET + 120)
+    lag = time.monotonic() - last
+    if status != 0:
+        raise RuntimeError("sapihost get --follow failed (%d)" % status)
+    same_file(path, out, "sapihost")
+    os.remove(out)
+    return lag
+
+
+def growing(build, work, goals):
+    """A file still being written, followed to its end: what the end costs
+    after the last write (the quiet asked for, and the probe a second)."""
+    server = Server("vsftpd", os.path.join(work, "root"))
+    try:
+        clients = Clients(build, server)
+        path, out = os.path.join(work, "root", "grow.bin"), os.path.join(work, "grown.bin")
+        lags = [follow_once(clients, path, out) for _ in range(REPS)]
+    finally:
+        server.stop()
+    print("\n== a file written at %d MiB/s for %d s, followed from vsftpd (--follow=%d): "
+          "seconds from the last write to the end, min / median / max\n   %s"
+          % (GROWING_MIB_PER_S, GROWING_SECONDS, FOLLOW_QUIET, spread(lags)))
+    goals.append("growing file followed (quiet %d s): ended %.2f s after the writer's last byte (median), whole"
+                 % (FOLLOW_QUIET, statistics.median(lags)))
+
+
 def unless_unstartable(case, *arguments):
     """A server that cannot start here (vsftpd's one account is another
     launcher's just now) leaves its rows out and says so; the others run."""
@@ -450,6 +498,8 @@ def main():
             secure(build, work, goals)
         if "verify" in ONLY:
             unless_unstartable(verified, build, work, goals)
+        if "growing" in ONLY:
+            unless_unstartable(growing, build, work, goals)
         print("\n== goals (medians of the per-repetition ratios; ratios below 1 favour sapihost)")
         for goal in goals:
             print("  " + goal)

@@ -78,6 +78,11 @@ private:
     bool PrintFolder(const Command &command);
     bool Info(const Command &command);
     bool Get(const Command &command);
+    // "--follow" or "--follow=SECONDS" taken off the words: the seconds, 0
+    // without it; false once a mistake in it is reported.
+    bool TakeFollow(Command &command, int &seconds);
+    // A second connection, in the current folder, that follows growing files.
+    std::optional<Failure> OpenFollowing(Session &following, int seconds);
     bool RemoteFileIsEmpty(Session &session, const std::string &remote);
     // get's and put's words with "-P N" taken off; false once a mistake in
     // them is reported. `batch` when they name a batch.

@@ -40,9 +40,18 @@ bool CommandRunner::Describe(const Command &command) {
     return true;
 }
 
-bool CommandRunner::Info(const Command &command) {
+bool CommandRunner::Info(const Command &given) {
+    Command command = given;
+    int follow = 0;
+    if (!TakeFollow(command, follow)) return false;
+    if (command.args.size() != 1) return Fail(command, "usage: info [--follow] NAME");
     const std::string &name = command.args[0];
     if (RefuseFolder(command)) return false;
+    Session following(*api_);
+    if (follow > 0) {
+        if (auto failure = OpenFollowing(following, follow)) return Report(command, *failure);
+    }
+    Session &asking = follow > 0 ? following : *session_;
     Listing listing;
     const bool listed = !IsSimpleName(name) || (!session_->ReadListing(listing) && listing.HasFile(name));
     if (!listed) {
@@ -55,7 +64,7 @@ bool CommandRunner::Info(const Command &command) {
     ServerApiResult result;
     {
         WaitingNote note("asking the server about " + name, settings_.progress);
-        result = api_->GetAssetInfo(session_->Connection(), name, set.Handle());
+        result = api_->GetAssetInfo(asking.Connection(), name, set.Handle());
     }
     if (result != ApiOk) return ReportCode(command, result);
     std::vector<ParameterEntry> entries;

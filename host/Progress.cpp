@@ -86,6 +86,9 @@ std::string SizePart(const ProgressSnapshot &s) {
 // While no data comes (the module waits for more, or the server is slow or
 // throttled) the rate means nothing; say what is happening instead. Otherwise: the rate up to the last block, and time left.
 std::string StatusPart(const ProgressSnapshot &s) {
+    // Past the size it had, a followed file is waited on until it grows again.
+    const bool pastStart = s.total >= 0 && s.done >= static_cast<uint64_t>(s.total);
+    if (s.following && pastStart && s.idle >= kWaitingNoteAfter) return "  growing\u2026 " + FormatDuration(s.idle);
     if (s.done > 0 && s.idle >= kWaitingNoteAfter) return "  waiting for the server\u2026 " + FormatDuration(s.idle);
     const double active = s.elapsed - s.idle;
     const double rate = active > 0 ? static_cast<double>(s.done) / active : 0;
@@ -107,8 +110,8 @@ std::string RenderProgressLine(const ProgressSnapshot &s, int columns) {
     return FitToColumns(line + tail, columns);
 }
 
-ProgressDisplay::ProgressDisplay(std::string name, bool visible)
-    : name_(std::move(name)), start_(std::chrono::steady_clock::now()) {
+ProgressDisplay::ProgressDisplay(std::string name, bool visible, bool following)
+    : name_(std::move(name)), following_(following), start_(std::chrono::steady_clock::now()) {
     if (visible) ticker_ = platform::Ticker::Start([this] { Draw(); }, 250);
 }
 
@@ -142,6 +145,7 @@ ProgressSnapshot ProgressDisplay::Snapshot() const {
         const std::lock_guard<platform::Mutex> lock(nameMutex_);
         s.name = name_;
     }
+    s.following = following_;
     s.done = done_.load();
     s.total = total_.load();
     s.elapsed = ElapsedSeconds();

@@ -23,6 +23,7 @@ struct ProgressSnapshot {
     int64_t total = -1;    // -1: the server did not say
     double elapsed = 0;    // seconds since the transfer began
     double idle = 0;       // seconds since the last block arrived
+    bool following = false;  // the module follows the file while it grows
 };
 
 // One line of at most `columns` characters (no line end).
@@ -36,7 +37,8 @@ constexpr double kWaitingNoteAfter = 1.5;
 // stderr four times a second while `visible`.
 class ProgressDisplay {
 public:
-    ProgressDisplay(std::string name, bool visible);
+    // `following`: the download follows a growing file past its first size.
+    ProgressDisplay(std::string name, bool visible, bool following = false);
     ~ProgressDisplay();
     ProgressDisplay(const ProgressDisplay &) = delete;
     ProgressDisplay &operator=(const ProgressDisplay &) = delete;
@@ -55,6 +57,7 @@ private:
 
     mutable platform::Mutex nameMutex_;  // the drawing thread reads the name
     std::string name_;
+    bool following_;
     std::chrono::steady_clock::time_point start_;
     std::atomic<uint64_t> done_{0};
     std::atomic<int64_t> total_{-1};

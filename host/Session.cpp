@@ -69,6 +69,7 @@ std::optional<Failure> Session::Open(const ServerSettings &settings) {
     // up again, and a download cut short to go on where it stopped.
     if (settings.reconnect) keys.emplace_back(SERVER_API_KEY_RECONNECT, "1");
     if (settings.verify > 0) keys.emplace_back(SERVER_API_KEY_VERIFY_HASH, std::to_string(settings.verify));
+    if (settings.followGrowing > 0) keys.emplace_back(SERVER_API_KEY_FOLLOW_GROWING, std::to_string(settings.followGrowing));
     // A person at the command line expects get to end when the file has arrived.
     if (!settings.waitForGrowing) {
         keys.emplace_back(SERVER_API_KEY_END_ON_CONFIRMATION, "1");

@@ -28,6 +28,7 @@ struct ServerSettings {
     bool waitForGrowing = false;
     bool reconnect = true;
     int verify = 0;  // "ServerVerifyHash": 0 off, 1 where the server offers a digest, 2 required
+    int followGrowing = 0;  // "ServerFollowGrowing": seconds of quiet that end a download; 0 off
     std::string folder;  // entered right after the login; may be empty
     Security security = Security::Clear;
     std::string tlsCaFile;       // empty: the system's CAs

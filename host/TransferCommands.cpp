@@ -3,7 +3,9 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <optional>
 
 #include "CommandOutput.h"
@@ -32,20 +34,69 @@ bool CommandRunner::RemoteFileIsEmpty(Session &session, const std::string &remot
     return result == ApiOk && !anyData;
 }
 
+bool CommandRunner::TakeFollow(Command &command, int &seconds) {
+    seconds = 0;
+    for (auto word = command.args.begin(); word != command.args.end(); ++word) {
+        if (word->rfind("--follow", 0) != 0) continue;
+        const std::string value = word->size() > 8 && (*word)[8] == '=' ? word->substr(9) : std::string();
+        if (*word != "--follow" && value.empty()) return Fail(command, "unknown option " + *word);
+        seconds = value.empty() ? 5 : std::atoi(value.c_str());
+        if (seconds < 1 || seconds > 3600 || value.find_first_not_of("0123456789") != std::string::npos) {
+            return Fail(command, "--follow takes 1 to 3600 seconds of quiet");
+        }
+        command.args.erase(word);
+        if (command.args.empty()) return Fail(command, "give the name of the file");
+        return true;
+    }
+    return true;
+}
+
+// A connection of its own: the key is the connection's, and the one the
+// shell holds goes on without it.
+std::optional<Failure> CommandRunner::OpenFollowing(Session &following, int seconds) {
+    std::string folder;
+    if (auto failure = session_->CurrentFolder(folder)) return failure;
+    ServerSettings settings = session_->Settings();
+    settings.followGrowing = seconds;
+    if (auto failure = following.Open(settings)) return failure;
+    return following.Return(folder);
+}
+
 bool CommandRunner::Get(const Command &given) {
     Command command;
     size_t connections = 1;
     bool batch = false;
-    if (!SplitTransfer(given, command, connections, batch)) return false;
+    Command unfollowed = given;
+    int follow = 0;
+    if (!TakeFollow(unfollowed, follow) || !SplitTransfer(unfollowed, command, connections, batch)) return false;
+    if (batch && follow > 0) return Fail(command, "--follow takes one file");
     if (batch) return GetBatch(command, connections);
     const std::string &remote = command.args[0];
     if (RefuseFolder(command)) return false;
     std::string local = command.args.size() > 1 ? command.args[1] : BaseName(remote);
     if (local.empty()) return Fail(command, "give a local file name");
     if (platform::IsDirectory(local)) local.append("/").append(BaseName(remote));
+    Session following(*api_);
+    if (follow > 0) {
+        if (auto failure = OpenFollowing(following, follow)) return Report(command, *failure);
+    }
     platform::InterruptScope interrupt;
-    ProgressDisplay progress(BaseName(remote), settings_.progress);
-    const std::optional<uint64_t> size = Fetch(command, *session_, remote, local, progress, false);
+    ProgressDisplay progress(BaseName(remote), settings_.progress, follow > 0);
+    // A follow waits between blocks, where Ctrl-C has nothing to stop: the
+    // connection is aborted instead, which ends the wait within a second.
+    std::unique_ptr<platform::Ticker> watch;
+    if (follow > 0) {
+        watch = platform::Ticker::Start(
+            [&, aborted = false]() mutable {
+                if (aborted || !platform::InterruptScope::Requested()) return;
+                aborted = true;
+                api_->AbortServer(following.Connection());
+            },
+            100);
+    }
+    const std::optional<uint64_t> size =
+        Fetch(command, follow > 0 ? following : *session_, remote, local, progress, false);
+    watch.reset();
     if (!size) return false;
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.1f s", progress.ElapsedSeconds());

@@ -54,11 +54,17 @@ constexpr Description digestParameters[] = {
     {sapi::ServerVerifyHashKey, SAPI_WIDE("Verify Transfers by the Server's Digest (0 no, 1 where offered, 2 required)")},
 };
 
+// Offered only by a module whose FTP client follows growing files.
+constexpr Description followParameters[] = {
+    {sapi::ServerFollowGrowingKey, sapi::ServerFollowGrowingLabel},
+};
+
 sapi::ResultCode DescribeServer(int32_t parameterSet) {
     const sapi::FtpClientServices &client = sapi::PlatformFtpClientServices();
     sapi::ResultCode result = Describe(parameterSet, serverParameters);
     if (result == ApiOk && client.OffersRecovery()) result = Describe(parameterSet, recoveryParameters);
     if (result == ApiOk && client.OffersDigests()) result = Describe(parameterSet, digestParameters);
+    if (result == ApiOk && client.OffersFollowing()) result = Describe(parameterSet, followParameters);
     if (result != ApiOk || !client.OffersTls()) return result;
     return Describe(parameterSet, tlsParameters);
 }

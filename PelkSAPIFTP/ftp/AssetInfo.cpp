@@ -61,6 +61,14 @@ bool TrialReadGetsData(FtpClientServices &services, const RemoteFile &file) {
     return services.InternetReadFile(file.Handle(), buffer, sizeof buffer, &count) && count > 0;
 }
 
+// A file still being written, seen by its size a second apart. A second is
+// about what a writer that has paused for longer than that has finished.
+bool GrowsWithin(FtpConnection &connection, const WideString &name, int64_t sizeBefore) {
+    if (sizeBefore < 0 || !connection.IsOpen()) return false;
+    SleepMilliseconds(transfer::retryWaitMilliseconds);
+    return connection.IsOpen() && connection.QueryRemoteSize(name) > sizeBefore;
+}
+
 }  // namespace
 
 ResultCode FtpConnection::GetAssetInfo(const WideString &name, int32_t parameterSet) {
@@ -69,7 +77,8 @@ ResultCode FtpConnection::GetAssetInfo(const WideString &name, int32_t parameter
         // call must not pass for this file's.
         SetParameterText(parameterSet, AssetSizeKey, SAPI_WIDE(""));
     } else {
-        QueryRemoteSize(name);  // sent for the server's sake; the size comes from the open file
+        // Sent for the server's sake; the size comes from the open file.
+        const int64_t sizeBefore = QueryRemoteSize(name);
         RemoteFile file(services_, OpenWithRetries(*this, name));
         const WideString sizeText = file.IsOpen() ? SizeText(services_, file.Handle()) : WideString();
         SetParameterText(parameterSet, AssetSizeKey, sizeText.c_str());
@@ -79,6 +88,9 @@ ResultCode FtpConnection::GetAssetInfo(const WideString &name, int32_t parameter
         file.Close();
         // The retrieval was only opened to look at the file: stop it.
         SendAbort();
+        if (followOffered_ && GrowsWithin(*this, name, sizeBefore)) {
+            SetParameterText(parameterSet, UnderConstructionKey, SAPI_WIDE("1"));
+        }
     }
     return SetParameterText(parameterSet, AssetNameKey, name.c_str());
 }

@@ -111,7 +111,7 @@ ResultCode FtpConnection::ReadAsset(const WideString &name, ReadAssetCallback ca
     TransferBuffer buffer(transfer::readAssetBufferSize);
     for (;;) {
         const transfer::BlockRead block =
-            transfer::ReadBlock(services_, remote.Handle(), buffer.Data(), buffer.Size(), endOnConfirmation_);
+            transfer::ReadBlock(services_, remote.Handle(), buffer.Data(), buffer.Size(), EndOnConfirmation());
         if (!block.succeeded) {
             // Bytes a failed read reported are not handed on, and the host must
             // not take the stream it got for the whole file. A file whose digest

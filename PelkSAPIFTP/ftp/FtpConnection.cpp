@@ -40,6 +40,9 @@ ResultCode FtpConnection::Connect(const WideString &serverName, int32_t port,
     // offers none (Verification.cpp).
     verifyOffered_ = verifyMode_ != 0 && services_.InternetSetOption(internetHandle_, SAPI_OPTION_FTP_VERIFY_HASH,
                                                                     &verifyMode_, sizeof verifyMode_);
+    // A client that cannot follow a file ends a retrieval where it always did.
+    followOffered_ = followGrowing_ != 0 && services_.InternetSetOption(internetHandle_, SAPI_OPTION_FTP_FOLLOW_GROWING,
+                                                                      &followGrowing_, sizeof followGrowing_);
 
     // The port goes over as the client's 16-bit port number; OpenServer lets
     // through only ports that fit.

@@ -84,13 +84,17 @@ public:
     bool VerifyByRead() const { return verifyByRead_; }
     // Off unless the host asks: without them the waits stay as hosts know them.
     // A confirmed end of a retrieval ends it at once.
-    bool EndOnConfirmation() const { return endOnConfirmation_; }
+    // A followed file's end is the client's to find: its confirmation is final.
+    bool EndOnConfirmation() const { return endOnConfirmation_ || followOffered_; }
     void SetEndOnConfirmation(bool on) { endOnConfirmation_ = on; }
     // GetAssetInfo gives up on a permanent (5xx) refusal.
     bool StopOnRefusal() const { return stopOnRefusal_; }
     void SetStopOnRefusal(bool on) { stopOnRefusal_ = on; }
     // The client opens a connection the server dropped again, where it can.
     void SetReconnect(bool on) { reconnect_ = on; }
+    // Retrievals follow a file that grows, until its size has stayed the same
+    // for `seconds` (0: they end where the server ends them).
+    void SetFollowGrowing(uint32_t seconds) { followGrowing_ = seconds; }
     // Transfers checked against the server's digests (Verification.cpp):
     // 0 off, 1 where the server offers one, 2 required; what each check found
     // goes into `parameterSet`, the set the connection was opened with.
@@ -135,6 +139,8 @@ private:
     uint32_t verifyMode_ = 0;
     int32_t verifyResultSet_ = 0;
     bool verifyOffered_ = false;  // the client services took the request
+    uint32_t followGrowing_ = 0;
+    bool followOffered_ = false;  // the client services follow growing files
     InternetStatusCallback previousStatusCallback_ = nullptr;
     FtpClientServices &services_;
     WideString tlsFailure_;

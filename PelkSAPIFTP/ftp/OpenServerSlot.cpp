@@ -17,6 +17,13 @@ ResultCode OpenServerFrom(int32_t parameterSet, int32_t &connectionHandle) {
     ServerParameters parameters;
     const ResultCode read = ReadServerParameters(parameterSet, parameters);
     if (read != ApiOk) return read;
+    if (!parameters.invalidFollowGrowing.empty()) {
+        WriteOrRemoveParameter(parameterSet, ServerFailureKey,
+                               SAPI_WIDE("ServerFollowGrowing is \"") + parameters.invalidFollowGrowing +
+                                   SAPI_WIDE("\": it takes 0 (off) or 1 to 3600 seconds of quiet"));
+        WriteOrRemoveParameter(parameterSet, ServerTLSFailureKey, WideString());
+        return ApiConnectFailed;
+    }
 
     // Until the registry holds it, this owner destroys the connection on every
     // way out, an exhausted heap included.
@@ -26,6 +33,7 @@ ResultCode OpenServerFrom(int32_t parameterSet, int32_t &connectionHandle) {
     connection->SetStopOnRefusal(parameters.stopOnRefusal);
     connection->SetReconnect(parameters.reconnect);
     connection->SetVerification(parameters.verifyHash, parameterSet);
+    connection->SetFollowGrowing(parameters.followGrowing);
     const ResultCode connected =
         connection->Connect(parameters.serverName, parameters.port, parameters.userName,
                             parameters.password, parameters.usePassive, parameters.tls);

@@ -1,5 +1,7 @@
 #include "ftp/ServerParameters.h"
 
+#include "ftp/services/TlsOptions.h"
+
 #include "parameters/ParameterAccess.h"
 #include "parameters/ParameterKeys.h"
 #include "platform/RuntimeText.h"
@@ -37,6 +39,33 @@ void ReadOptional(int32_t parameterSet, const char *key, const WideChar *label, 
     if (ReadParameterText(parameterSet, key, value) != ApiOk || value == label) value.clear();
 }
 
+WideString Trimmed(const WideString &text) {
+    const std::size_t first = text.find_first_not_of(SAPI_WIDE(" \t"));
+    if (first == WideString::npos) return {};
+    return text.substr(first, text.find_last_not_of(SAPI_WIDE(" \t")) + 1 - first);
+}
+
+// "ServerFollowGrowing": digits only, 0 to 3600; blank is 0. Anything else is
+// kept to be refused: "yes" or "-1" must not quietly mean "off", nor "9999" an hour.
+void ReadFollowGrowing(int32_t parameterSet, ServerParameters &parameters) {
+    WideString text;
+    ReadOptional(parameterSet, ServerFollowGrowingKey, ServerFollowGrowingLabel, text);
+    const WideString bare = Trimmed(text);
+    uint32_t seconds = 0;
+    for (const WideChar digit : bare) {
+        if (digit < '0' || digit > '9' || seconds > maxFollowQuietSeconds) {
+            seconds = maxFollowQuietSeconds + 1;
+            break;
+        }
+        seconds = seconds * 10 + static_cast<uint32_t>(digit - '0');
+    }
+    if (seconds > maxFollowQuietSeconds) {
+        parameters.invalidFollowGrowing = text;
+    } else {
+        parameters.followGrowing = seconds;
+    }
+}
+
 // "ServerUseTLS" fails closed, unlike the flags: absent or blank is 0, and
 // only "0", "1" and "2" (blanks around allowed) mean a mode. Read as a flag,
 // "yes" would have been 0, clear text. The CA file and the pin count only
@@ -45,10 +74,7 @@ TlsRequest ReadTls(int32_t parameterSet) {
     TlsRequest tls;
     WideString mode;
     ReadOptional(parameterSet, ServerUseTLSKey, ServerUseTLSLabel, mode);
-    const std::size_t first = mode.find_first_not_of(SAPI_WIDE(" \t"));
-    const WideString bare = first == WideString::npos
-                                ? WideString()
-                                : mode.substr(first, mode.find_last_not_of(SAPI_WIDE(" \t")) + 1 - first);
+    const WideString bare = Trimmed(mode);
     if (bare.size() == 1 && bare[0] >= '0' && bare[0] <= '2') {
         tls.mode = static_cast<uint32_t>(bare[0] - '0');
     } else if (!bare.empty()) {
@@ -77,6 +103,7 @@ ResultCode ReadServerParameters(int32_t parameterSet, ServerParameters &paramete
     parameters.stopOnRefusal = ReadFlag(parameterSet, ServerStopOnRefusalKey);
     parameters.reconnect = ReadFlag(parameterSet, ServerReconnectKey);
     parameters.verifyHash = ReadVerifyHash(parameterSet);
+    ReadFollowGrowing(parameterSet, parameters);
     parameters.tls = ReadTls(parameterSet);
     result = ReadRequired(parameterSet, ServerPrimaryLoginNameKey, parameters.userName);
     if (result != ApiOk) return result;

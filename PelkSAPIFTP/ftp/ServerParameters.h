@@ -18,6 +18,8 @@ struct ServerParameters {
     bool stopOnRefusal = false;
     bool reconnect = false;
     uint32_t verifyHash = 0;  // 0 off, 1 where the server offers a digest, 2 required
+    uint32_t followGrowing = 0;  // seconds of quiet that end a followed retrieval; 0 off
+    WideString invalidFollowGrowing;  // the text given, when it is no such number
     WideString userName;
     WideString password;
     TlsRequest tls;

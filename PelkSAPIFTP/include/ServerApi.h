@@ -165,6 +165,24 @@ typedef ServerApiResult (SERVER_API_CALL *EnumerateParametersFunction)(int32_t p
  * ask for digests: they behave as a server that offers none ("1" passes, "2"
  * fails every transfer before it starts).
  *
+ * "ServerFollowGrowing" (optional; absent, empty or "0": off; "1" to "3600":
+ * seconds; blanks around the number allowed; any other text fails OpenServer
+ * with ApiConnectFailed before anything is sent, the reason in
+ * "ServerFailure"): for files still being written. When a retrieval
+ * (DownloadAsset, ReadAsset) reaches the end the server sent, the module asks
+ * the file's size again (SIZE, with MDTM, once a second); while it has grown,
+ * it fetches the new bytes (REST at what it has, RETR) into the same stream,
+ * and it ends once the size has stayed the same for that many seconds. The
+ * host sees one stream; totalSize stays the size the file had at the start,
+ * so the bytes handed over may pass it. Between rounds the file may only
+ * grow: a size that shrank, a time (MDTM) that went back or a file gone fails
+ * the call (ApiTransferFailed, a download's local file deleted); with
+ * "ServerVerifyHash" the whole stream is checked against the server's digest
+ * at the end. AbortServer from another thread ends a follow within a second.
+ * GetAssetInfo also writes "1" under "Under Construction" when the size grew
+ * between its probe and a second one a second later. Builds on WinInet do not
+ * list the key and ignore it.
+ *
  * OpenServer reads, beside the address, port, login and flags, three optional
  * keys for FTPS (builds whose FTP client has TLS list them in
  * DescribeServerParameters; elsewhere any mode but 0 fails with ApiConnectFailed
@@ -194,6 +212,7 @@ typedef ServerApiResult (SERVER_API_CALL *EnumerateParametersFunction)(int32_t p
  * the default FTP port, 21. */
 #define SERVER_API_KEY_RECONNECT "ServerReconnect"
 #define SERVER_API_KEY_VERIFY_HASH "ServerVerifyHash"
+#define SERVER_API_KEY_FOLLOW_GROWING "ServerFollowGrowing"
 #define SERVER_API_KEY_VERIFY_RESULT "ServerVerifyResult"
 #define SERVER_API_KEY_USE_TLS "ServerUseTLS"
 #define SERVER_API_KEY_TLS_CA_FILE "ServerTLSCAFile"

@@ -25,6 +25,9 @@ inline constexpr const char *ServerReconnectKey = SERVER_API_KEY_RECONNECT;
 // Optional, absent or 0 means off: 1 checks every transfer against the
 // server's own digest where it offers one, 2 fails a transfer it cannot check.
 inline constexpr const char *ServerVerifyHashKey = SERVER_API_KEY_VERIFY_HASH;
+// Optional, absent or 0 means off: 1 to 3600 follows a file that grows while
+// it is retrieved, until its size has stayed the same for that many seconds.
+inline constexpr const char *ServerFollowGrowingKey = SERVER_API_KEY_FOLLOW_GROWING;
 inline constexpr const char *ServerUseTLSKey = SERVER_API_KEY_USE_TLS;
 inline constexpr const char *ServerTLSCAFileKey = SERVER_API_KEY_TLS_CA_FILE;
 inline constexpr const char *ServerTLSFingerprintKey = SERVER_API_KEY_TLS_FINGERPRINT;
@@ -33,6 +36,8 @@ inline constexpr const char *ServerTLSFingerprintKey = SERVER_API_KEY_TLS_FINGER
 // means the host set nothing.
 inline constexpr const WideChar *ServerUseTLSLabel = SAPI_WIDE("Use TLS (0 no, 1 explicit FTPS, 2 implicit FTPS)");
 inline constexpr const WideChar *ServerTLSCAFileLabel = SAPI_WIDE("TLS CA File");
+inline constexpr const WideChar *ServerFollowGrowingLabel =
+    SAPI_WIDE("Follow Growing Files (seconds of quiet that end a download, 0 no)");
 inline constexpr const WideChar *ServerTLSFingerprintLabel = SAPI_WIDE("TLS Certificate SHA-256 Fingerprint");
 // Written by OpenServer into the server's set when TLS failed: why, in one
 // line, and the certificate's SHA-256 fingerprint.

@@ -80,7 +80,7 @@ TEST_F(ParameterSetsThroughTheTable, DescribeSetGetRemoveAndWalk) {
 #if defined(_WIN32)
     const std::size_t entryCount = 9;
 #else
-    const std::size_t entryCount = 14;  // and the reconnect, digest and three FTPS keys
+    const std::size_t entryCount = 15;  // and the reconnect, digest, follow and three FTPS keys
 #endif
     ASSERT_EQ(entries.size(), entryCount);
     EXPECT_EQ(entries.front(), (Entry{"AssetName", u"Asset Name", 0}));

@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <thread>
@@ -154,6 +156,37 @@ TEST_F(HostEndToEnd, GetDownloadsExactBytesIntoAFileOrFolder) {
     run = Host({"get", "sub/inner.txt", Local("into").string()});
     ASSERT_EQ(run.status, 0) << run.All();
     EXPECT_EQ(ReadWholeFile(Local("into") / "inner.txt"), "inner\n");
+}
+
+// A file still being written: get --follow fetches each round as it grows and
+// says so with -v; info --follow sees it grow.
+TEST_F(HostEndToEnd, FollowFetchesAFileStillBeingWritten) {
+    std::thread writer([&] {
+        for (uint32_t burst = 0; burst < 4; ++burst) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(400));
+            std::ofstream(Root() / "big.bin", std::ios::binary | std::ios::app) << sapi::test::PseudoRandomBytes(100000, burst);
+        }
+    });
+    HostRun run = Host({"-v", "get", "--follow=2", "big.bin", Local("copy.bin").string()});
+    writer.join();
+    ASSERT_EQ(run.status, 0) << run.All();
+    EXPECT_TRUE(sapi::test::SameFileContents(Root() / "big.bin", Local("copy.bin")));
+    EXPECT_TRUE(Has(run.err, "* grown to ")) << run.err;
+    EXPECT_TRUE(Has(run.err, ", fetching from ")) << run.err;
+
+    std::atomic<bool> writing{true};
+    std::thread again([&] {
+        for (uint32_t seed = 0; writing; ++seed) {
+            std::ofstream(Root() / "big.bin", std::ios::binary | std::ios::app) << sapi::test::PseudoRandomBytes(4096, seed);
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+    run = Host({"info", "--follow", "big.bin"});
+    writing = false;
+    again.join();
+    ASSERT_EQ(run.status, 0) << run.All();
+    EXPECT_TRUE(Has(run.out, "Under Construction   1")) << run.out;
+    EXPECT_NE(Host({"get", "--follow=0", "big.bin"}).status, 0);
 }
 
 TEST_F(HostEndToEnd, FailedGetNamesTheCodeAndKeepsTheOldLocalCopy) {

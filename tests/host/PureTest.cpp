@@ -115,6 +115,11 @@ TEST(HostProgress, LineWhileTheModuleWaitsForMoreData) {
     EXPECT_EQ(line, "sample.bin  [###########] 100%  3.0 MiB / 3.0 MiB  waiting for the server\u2026 0:10");
     s.idle = 1.0;  // not yet: the rate up to the last block, which does not sink while idle
     EXPECT_NE(RenderProgressLine(s, 120).find(" 307.2 KiB/s"), std::string::npos) << RenderProgressLine(s, 120);
+    // Following a file that grows: past its first size the wait is for more of it.
+    s = {"rec.bin", 4 << 20, 3 << 20, 11.0, 3.0, true};
+    EXPECT_EQ(RenderProgressLine(s, 79), "rec.bin  [#############################] 100%  4.0 MiB / 3.0 MiB  growing\u2026 0:03");
+    s.done = 1 << 20;
+    EXPECT_NE(RenderProgressLine(s, 79).find("waiting for the server"), std::string::npos);
 }
 
 TEST(HostProgress, UnknownSizeAndNarrowTerminals) {

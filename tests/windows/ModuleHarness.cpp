@@ -79,7 +79,8 @@ std::wstring ParameterSet::Get(const char *key) const {
     return Api().GetParameter(handle_, key, text, &length) == ApiOk ? std::wstring(text) : L"";
 }
 
-Connection::Connection(const wchar_t *user, const wchar_t *password, bool verifyByRead, bool passive) {
+Connection::Connection(const wchar_t *user, const wchar_t *password, bool verifyByRead, bool passive,
+                       const wchar_t *follow) {
     ParameterSet settings;
     settings.Set("ServerPrimaryAddress", L"127.0.0.1");
     settings.Set("ServerPrimaryPort", std::to_wstring(ServerPort()));
@@ -87,6 +88,7 @@ Connection::Connection(const wchar_t *user, const wchar_t *password, bool verify
     settings.Set("ServerPrimaryLoginPassword", password);
     settings.Set("ServerUsePassive", passive ? L"1" : L"0");
     settings.Set("ServerVerifyByRead", verifyByRead ? L"1" : L"0");
+    if (follow != nullptr) settings.Set("ServerFollowGrowing", follow);
     int32_t handle = 0;
     result_ = Api().OpenServer(settings.handle(), &handle);
     handle_ = result_ == ApiOk ? handle : 0;

@@ -50,8 +50,9 @@ private:
 class Connection {
 public:
     // result: OpenServer's code; handle() is 0 unless it was ApiOk.
+    // `follow`: "ServerFollowGrowing", when given.
     explicit Connection(const wchar_t *user = L"user", const wchar_t *password = L"pass",
-                        bool verifyByRead = false, bool passive = true);
+                        bool verifyByRead = false, bool passive = true, const wchar_t *follow = nullptr);
     ~Connection();
     Connection(const Connection &) = delete;
     Connection &operator=(const Connection &) = delete;

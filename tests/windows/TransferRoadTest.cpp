@@ -5,6 +5,7 @@
 // frame address seen in each call shows that.
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -168,6 +169,40 @@ TEST_CASE(DownloadToALocalFile) {
     // The connection is still in step after the early closes.
     CHECK_EQ(Api().DownloadAsset(c.handle(), L"hello.txt", InWork(L"again.txt").c_str(), nullptr, nullptr),
              ApiOk);
+}
+
+namespace {
+
+// Four bursts of 100,000 bytes, 0.4 s apart, onto the end of a file the server serves.
+DWORD WINAPI AppendBursts(void *) {
+    for (int burst = 0; burst < 4; ++burst) {
+        Sleep(400);
+        FILE *file = _wfopen(UnderRoot(L"growing.bin").c_str(), L"ab");
+        if (file == nullptr) return 1;
+        const std::string bytes = PatternBytes(100000);
+        fwrite(bytes.data(), 1, bytes.size(), file);
+        fclose(file);
+    }
+    return 0;
+}
+
+}  // namespace
+
+// A file written while it is fetched arrives whole with "ServerFollowGrowing";
+// WinInet's client does not offer the key and ends where the server ends.
+TEST_CASE(DownloadFollowsAFileWrittenMeanwhile) {
+    WriteWholeFile(UnderRoot(L"growing.bin"), PatternBytes(300000));
+    Connection c(L"user", L"pass", false, true, L"2");
+    HANDLE writer = CreateThread(nullptr, 0, &AppendBursts, nullptr, 0, nullptr);
+    Seen seen;
+    CHECK_EQ(Api().DownloadAsset(c.handle(), L"growing.bin", InWork(L"grown.bin").c_str(), progress, &seen), ApiOk);
+    WaitForSingleObject(writer, INFINITE);
+    CloseHandle(writer);
+    CHECK(AllEqual(seen.totals, 300000));
+    if (TestingWinInet()) return;
+    const std::string whole = ReadWholeFile(UnderRoot(L"growing.bin"));
+    CHECK_EQ(whole.size(), 700000u);
+    CHECK(ReadWholeFile(InWork(L"grown.bin")) == whole);
 }
 
 TEST_CASE(UploadALocalFile) {

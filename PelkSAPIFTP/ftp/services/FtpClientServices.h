@@ -116,6 +116,8 @@ public:
     virtual bool OffersRecovery() const { return false; }
     // Whether it checks transfers against the server's digests (SAPI_OPTION_FTP_VERIFY_HASH).
     virtual bool OffersDigests() const { return false; }
+    // Whether it follows a file that grows (SAPI_OPTION_FTP_FOLLOW_GROWING).
+    virtual bool OffersFollowing() const { return false; }
 };
 
 // The module's client services: the plug-in's own FTP client, or WinInet in

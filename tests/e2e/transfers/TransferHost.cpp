@@ -61,11 +61,13 @@ void TransferHost::SetServerKeys(const ServerApiFunctions &table, int32_t set) c
     table.SetParameter(set, "ServerUsePassive", u"1");
 }
 
-int32_t TransferHost::Open(bool verifyByRead) {
+int32_t TransferHost::Open(bool verifyByRead) { return OpenWith({{"ServerVerifyByRead", verifyByRead ? u"1" : u"0"}}); }
+
+int32_t TransferHost::OpenWith(const std::vector<std::pair<const char *, std::u16string>> &keys) {
     int32_t set = 0;
     EXPECT_EQ(api.CreateParameterSet(&set), ApiOk);
     SetServerKeys(api, set);
-    api.SetParameter(set, "ServerVerifyByRead", verifyByRead ? u"1" : u"0");
+    for (const auto &[key, value] : keys) api.SetParameter(set, key, value.c_str());
     int32_t handle = -1;
     EXPECT_EQ(api.OpenServer(set, &handle), ApiOk);
     api.DestroyParameterSet(set);

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ModuleLoader.h"
@@ -57,6 +58,8 @@ protected:
     void SetServerKeys(const ServerApiFunctions &table, int32_t set) const;
     // A connection with "ServerVerifyByRead" as given.
     int32_t Open(bool verifyByRead = false);
+    // A connection with these keys on top of the server's.
+    int32_t OpenWith(const std::vector<std::pair<const char *, std::u16string>> &keys);
     void SetTitle(const std::string &utf8Title);
     std::string Parameter(const char *key);
     std::u16string LocalPath(const std::string &name) const { return Wide((local / name).string()); }

@@ -92,6 +92,7 @@ TEST(DescribeServerParameters, WritesEveryLabelWithKindZeroEveryTime) {
 #if !defined(_WIN32)
         {"ServerReconnect", {SAPI_WIDE("Reconnect and Resume after a Dropped Connection"), 0}},
         {"ServerVerifyHash", {SAPI_WIDE("Verify Transfers by the Server's Digest (0 no, 1 where offered, 2 required)"), 0}},
+        {"ServerFollowGrowing", {SAPI_WIDE("Follow Growing Files (seconds of quiet that end a download, 0 no)"), 0}},
         {"ServerUseTLS", {SAPI_WIDE("Use TLS (0 no, 1 explicit FTPS, 2 implicit FTPS)"), 0}},
         {"ServerTLSCAFile", {SAPI_WIDE("TLS CA File"), 0}},
         {"ServerTLSFingerprint", {SAPI_WIDE("TLS Certificate SHA-256 Fingerprint"), 0}},

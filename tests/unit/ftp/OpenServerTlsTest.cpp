@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <ostream>
+#include <utility>
 
 #include "FakeFtpClientServices.h"
 #include "ftp/ActiveFtpClientServices.h"
@@ -112,6 +113,23 @@ TEST_F(OpenServerTlsFailureTest, AModeThatIsNoneOfTheThreeFailsBeforeConnecting)
         EXPECT_EQ(OpenServer(set, &connection), ApiConnectFailed) << mode;
         EXPECT_EQ(fake.CountOf("InternetConnect"), 0) << mode;
         EXPECT_EQ(Get("ServerFailure").value_or("").find("ServerUseTLS is \"" + std::string(mode) + "\""), 0u);
+    }
+}
+
+// "ServerFollowGrowing" is seconds: text that is none fails before anything is
+// sent, as a TLS mode does; blank, 0 and the label mean off.
+TEST_F(OpenServerTlsFailureTest, AFollowThatIsNoNumberOfSecondsFailsBeforeConnecting) {
+    for (const char *seconds : {"yes", "-1", "3601", "99999999999", "5s", "1.5"}) {
+        Set("ServerFollowGrowing", seconds);
+        EXPECT_EQ(OpenServer(set, &connection), ApiConnectFailed) << seconds;
+        EXPECT_EQ(fake.CountOf("InternetConnect"), 0) << seconds;
+        EXPECT_EQ(Get("ServerFailure").value_or("").find("ServerFollowGrowing is \"" + std::string(seconds) + "\""), 0u);
+    }
+    for (const char *seconds : {"", " 0 ", "Follow Growing Files (seconds of quiet that end a download, 0 no)"}) {
+        Set("ServerFollowGrowing", seconds);
+        EXPECT_EQ(OpenServer(set, &connection), ApiOk) << seconds;
+        EXPECT_EQ(fake.CountOf("InternetSetOption"), 0) << seconds;
+        CloseServer(std::exchange(connection, 0));
     }
 }
 

@@ -5,6 +5,7 @@
 //
 //   # comment
 //   mode active           (default: passive)
+//   follow <seconds>      retrievals follow a growing file (default: they do not)
 //   login                 greeting, USER, PASS, {FEAT | TYPE I | PWD}, answered
 //                         (FEAT: MLST, SIZE, EPSV)
 //   S <text>              the server sends a line; S lines in a row go in one
@@ -25,6 +26,7 @@
 // makes it.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -36,6 +38,7 @@ namespace ftpclienttest {
 struct Transcript {
     std::string name;
     bool passive = true;
+    uint32_t follow = 0;
     std::vector<std::string> server;  // S C U D W lines, and "login"
     std::vector<std::string> host;    // H lines without the "H "
 };

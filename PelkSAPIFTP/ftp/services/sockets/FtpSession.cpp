@@ -197,12 +197,15 @@ SessionError FtpSession::OpenTransferOnce(const std::string &name, bool retrieve
         probe = std::exchange(sizeProbe_, std::nullopt);
     }
     const std::optional<uint64_t> size = retrieve ? probe->size : std::nullopt;
-    // A retrieval that may have to resume must know the file it started on.
-    const std::string modified = recover_ && retrieve ? (probe->modified ? *probe->modified : ModifiedTime(name)) : std::string();
+    // A retrieval that may have to resume, or to follow the file, must know
+    // the file it started on.
+    const bool knowTime = (recover_ || followQuiet_ > 0) && retrieve;
+    const std::string modified = knowTime ? (probe->modified ? *probe->modified : ModifiedTime(name)) : std::string();
     auto transfer = std::make_unique<FtpTransfer>(channel_, connector_, trace_, timeouts_, retrieve);
     if (const SessionError error = transfer->Start(name, size)) return error;
     transfer_ = std::move(transfer);
     if (recover_ && retrieve) retrieval_ = Retrieval{name, size, modified};
+    if (retrieve) StartFollowing(name, size, modified);
     return SessionError::None;
 }
 
@@ -214,6 +217,9 @@ SessionError FtpSession::Read(void *buffer, uint32_t size, uint32_t &received) {
     if (!transfer_) return SessionError::WrongTransfer;
     if (verified_) return *verified_;
     SessionError error = ReadPiece(buffer, size, received);
+    // At the server's end, a file still being written goes on.
+    if (growth_ && !error && received == 0 && transfer_->Confirmed()) error = Follow(buffer, size, received);
+    if (growth_) growth_->delivered += received;
     if (!checking_) return error;
     if (digest_ && received > 0) digest_->Add(buffer, received);
     digestBytes_ += received;
@@ -232,7 +238,8 @@ SessionError FtpSession::ReadPiece(void *buffer, uint32_t size, uint32_t &receiv
     }
     retrieval_->delivered += received;
     // A retrieval made of two pieces counts only if they make the whole file.
-    const bool whole = !retrieval_->resumed || retrieval_->delivered == retrieval_->size;
+    // A followed file ends only once its size equals what was delivered.
+    const bool whole = !retrieval_->resumed || growth_ || retrieval_->delivered == retrieval_->size;
     if (!error && received == 0 && transfer_->Confirmed() && !whole) return SessionError::ConnectionLost;
     return error;
 }
@@ -258,6 +265,7 @@ SessionError FtpSession::CloseTransfer() {
     if (!result && checking_ && storing_) result = VerifyTransfer();
     transfer_.reset();
     retrieval_.reset();
+    growth_.reset();
     digest_.reset();
     checking_ = false;
     return result;

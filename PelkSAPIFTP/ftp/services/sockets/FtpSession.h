@@ -20,6 +20,7 @@
 #include "ftp/protocol/FeatureSet.h"
 #include "ftp/protocol/ListingReader.h"
 #include "ftp/services/sockets/DataConnector.h"
+#include "ftp/services/sockets/Deadline.h"
 #include "ftp/services/sockets/FtpTransfer.h"
 #include "ftp/services/sockets/ReplyChannel.h"
 #include "ftp/services/sockets/RunningDigest.h"
@@ -93,6 +94,10 @@ public:
     // server's own digest of the file (FtpSessionDigest.cpp): where it offers
     // one (VerifyMode::WhereOffered), or failing without one (Required).
     void EnableVerification(VerifyMode mode) { verifyMode_ = mode; }
+    // From now on a retrieval that reaches its end follows the file while it
+    // grows (FtpSessionFollow.cpp), and ends once its size has stayed the same
+    // for `quietSeconds`; 0 ends it where the server ends it.
+    void EnableFollowing(uint32_t quietSeconds) { followQuiet_ = quietSeconds; }
     // What the last check found, in a user's words: "verified (SHA-256)", or
     // why the transfer is not verified or failed. Empty when none was made.
     const std::string &Verification() const { return verification_; }
@@ -223,6 +228,25 @@ private:
     bool resumeNeedsDigest_ = false;  // a resume rests on the digest at the end
     bool storeCut_ = false;           // the last store was cut under it
     std::optional<Retrieval> retrieval_;
+
+    // Following a file still being written (FtpSessionFollow.cpp): what the
+    // stream has delivered, and what the server last said of the file.
+    struct Growth {
+        std::string name;
+        std::optional<uint64_t> size;
+        std::string modified;
+        uint64_t delivered = 0;
+        uint64_t quietFrom = 0;  // what was delivered when the quiet began
+        Deadline quietEnds{};
+        std::optional<SessionError> end;  // once followed to its end, or failed: every read says it
+    };
+    void StartFollowing(const std::string &name, std::optional<uint64_t> size, const std::string &modified);
+    SessionError Follow(void *buffer, uint32_t size, uint32_t &received);
+    SessionError ProveGrowthOnly(const SizeProbe &probe);
+    SessionError FetchGrowth(uint64_t grownTo);
+    SessionError NotFollowed(const std::string &reason);
+    uint32_t followQuiet_ = 0;
+    std::optional<Growth> growth_;
 
     // Verification: the digest of the bytes as they pass, and the server's.
     SessionError ReadPiece(void *buffer, uint32_t size, uint32_t &received);

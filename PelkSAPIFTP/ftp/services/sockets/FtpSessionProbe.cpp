@@ -22,7 +22,7 @@ std::string TimeOf(const FtpReply &reply) { return reply.code == 213 ? reply.Fir
 SessionError FtpSession::ProbeRetrieval(const std::string &name, bool askSize, bool askPort, FtpReply &sizeReply) {
     std::vector<std::string> lines;
     if (askSize) lines.push_back("SIZE " + name);
-    const bool askTime = recover_ && features_.mdtm;
+    const bool askTime = (recover_ || followQuiet_ > 0) && features_.mdtm;
     if (askTime) lines.push_back("MDTM " + name);
     const std::optional<std::string> passive = askPort ? connector_.PassiveCommand() : std::nullopt;
     if (passive) lines.push_back(*passive);

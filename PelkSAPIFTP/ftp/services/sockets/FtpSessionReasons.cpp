@@ -32,7 +32,9 @@ SessionOutcome FtpSession::Outcome(SessionError error) const {
     // A transfer that failed its check: why, in place of the digest reply.
     if (error == SessionError::DigestMismatch || error == SessionError::NoDigest) outcome.reason = Verification();
     if (error == SessionError::NotSecure) outcome.tls = &tlsCheck_;
-    if (error == SessionError::FolderLost || error == SessionError::NotResumed) outcome.reason = recoveryFailure_;
+    if (error == SessionError::FolderLost || error == SessionError::NotResumed || error == SessionError::NotFollowed) {
+        outcome.reason = recoveryFailure_;
+    }
     if (error == SessionError::OutOfStep) outcome.reason = stepReason_;
     return outcome;
 }

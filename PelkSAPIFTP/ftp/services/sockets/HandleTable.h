@@ -38,6 +38,7 @@ struct RootObject : HandleObject {
     TlsSettings tls;
     bool reconnect = false;  // its connections open themselves again when dropped
     VerifyMode verify = VerifyMode::Off;
+    uint32_t followQuiet = 0;  // seconds of quiet that end a followed retrieval; 0: not followed
 };
 
 // A connection's session and its way with names: a connect handle's, shared by

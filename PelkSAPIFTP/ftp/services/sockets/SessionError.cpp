@@ -22,6 +22,7 @@ const char *Describe(SessionError error) {
     case SessionError::FolderLost: return "the folder cannot be entered again";
     case SessionError::NotResumed: return "the retrieval was cut and cannot be resumed";
     case SessionError::OutOfStep: return "the server's answers are out of step with our commands";
+    case SessionError::NotFollowed: return "the file followed is no longer the one it was";
     }
     return "unknown";
 }

@@ -28,6 +28,7 @@ public:
         FolderLost,          // a new session could not enter the folder the host had chosen
         NotResumed,          // a retrieval was cut and nothing proves the file is the one it started on
         OutOfStep,           // the server's answers cannot be the ones to our commands (a folder made in the wrong place)
+        NotFollowed,         // a file followed while it grew shrank, went back in time or went away
     };
 
     constexpr SessionError(Kind kind = None) : kind_(kind) {}  // NOLINT: a kind is an error

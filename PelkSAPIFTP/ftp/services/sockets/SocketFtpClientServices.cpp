@@ -79,6 +79,7 @@ uint32_t WinInetErrorOf(SessionError error) {
     // The connection can no longer serve the host where it asked: as good as
     // lost, and never a refusal a caller may take lightly.
     case SessionError::NotResumed:
+    case SessionError::NotFollowed:
     case SessionError::FolderLost: return ERROR_INTERNET_CONNECTION_ABORTED;
     case SessionError::DigestMismatch:
     case SessionError::NoDigest:
@@ -236,6 +237,11 @@ bool ApplyRootOption(RootObject &root, uint32_t option, const void *buffer, uint
         root.verify = static_cast<VerifyMode>(number);
         return true;
     }
+    if (option == SAPI_OPTION_FTP_FOLLOW_GROWING) {
+        if (!NumberOf(buffer, length, number) || number > maxFollowQuietSeconds) return false;
+        root.followQuiet = number;
+        return true;
+    }
     if (option == SAPI_OPTION_FTP_TLS_MODE) {
         if (!NumberOf(buffer, length, number) || number > static_cast<uint32_t>(TlsMode::Implicit)) return false;
         tls.mode = static_cast<TlsMode>(number);
@@ -257,7 +263,7 @@ bool SocketFtpClientServices::InternetSetOption(InternetHandle handle, uint32_t 
     if (!root) return FailBool(ERROR_INVALID_HANDLE);
     if (option != SAPI_OPTION_FTP_TLS_MODE && option != SAPI_OPTION_FTP_TLS_CA_FILE &&
         option != SAPI_OPTION_FTP_TLS_FINGERPRINT && option != SAPI_OPTION_FTP_RECONNECT &&
-        option != SAPI_OPTION_FTP_VERIFY_HASH) {
+        option != SAPI_OPTION_FTP_VERIFY_HASH && option != SAPI_OPTION_FTP_FOLLOW_GROWING) {
         return FailBool(ERROR_INTERNET_INVALID_OPTION);
     }
     if (!ApplyRootOption(*root, option, buffer, length)) return FailBool(ERROR_INVALID_PARAMETER);
@@ -279,6 +285,7 @@ InternetHandle SocketFtpClientServices::InternetConnect(InternetHandle internet,
     auto session = std::make_shared<FtpSession>((flags & INTERNET_FLAG_PASSIVE) != 0, root->tls);
     session->EnableRecovery(root->reconnect);
     session->EnableVerification(root->verify);
+    session->EnableFollowing(root->followQuiet);
     const SessionError error = session->Login(Utf8Of(serverName), port == 0 ? INTERNET_DEFAULT_FTP_PORT : port,
                                           Utf8Of(userName), Utf8Of(password));
     if (!Finish(session->Outcome(error))) {
