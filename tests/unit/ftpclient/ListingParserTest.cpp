@@ -251,6 +251,15 @@ const ListingCase listingCases[] = {
      "-rw-r--r--   1 root     root           12 Jan 02  2024 \r\n"  // one blank, then no name
      "-rw-r--r--+  1 root     root            3 Jan 02  2024 acl.txt\r\n"s,
      {"a.txt", "acl.txt"}, 7, "01-02-24  03:04AM       <DIR>          dos folder"},
+    // Each month once, in both of ls's date forms: every month's name is read.
+    {"EveryMonthRead", ListingFormat::List,
+     "-rw-r--r-- 1 u g 1 Jan  5 10:00 m01\r\n-rw-r--r-- 1 u g 1 Feb 15  2021 m02\r\n"
+     "-rw-r--r-- 1 u g 1 Mar  5 10:00 m03\r\n-rw-r--r-- 1 u g 1 Apr 15  2021 m04\r\n"
+     "-rw-r--r-- 1 u g 1 May  5 10:00 m05\r\n-rw-r--r-- 1 u g 1 Jun 15  2021 m06\r\n"
+     "-rw-r--r-- 1 u g 1 Jul  5 10:00 m07\r\n-rw-r--r-- 1 u g 1 aug 15  2021 m08\r\n"
+     "-rw-r--r-- 1 u g 1 Sep  5 10:00 m09\r\n-rw-r--r-- 1 u g 1 Oct 15  2021 m10\r\n"
+     "-rw-r--r-- 1 u g 1 NOV  5 10:00 m11\r\n-rw-r--r-- 1 u g 1 Dec 15  2021 m12\r\n",
+     {"m01", "m02", "m03", "m04", "m05", "m06", "m07", "m08", "m09", "m10", "m11", "m12"}, 0, ""},
     {"DosDecidedByItsFirstEntry", ListingFormat::List,
      "junk before\r\n"
      "01-02-24  03:04AM       <DIR>          sub\r\n"
