@@ -22,8 +22,9 @@ SessionError FtpSession::List(const std::string &path, CompactListing &entries) 
 }
 
 SessionError FtpSession::ListOnce(const std::string &path, CompactListing &entries) {
+    listingNamesAdded_ = 0;
     const SessionError error = ListEntries(path, entries);
-    if (error != SessionError::None || entries.Count() > 0 || listingLinesDropped_ == 0) return error;
+    if (error != SessionError::None || listingLinesDropped_ == 0) return error;
     return ListNames(path, entries);
 }
 
