@@ -125,6 +125,12 @@ std::string Session::VerifyResult() {
     return result;
 }
 
+std::string Session::ListingNote() {
+    std::string note;
+    if (set_) api_.GetParameter(set_->Handle(), SERVER_API_KEY_LISTING_NOTE, note);
+    return note;
+}
+
 std::optional<Failure> Session::Refresh() {
     std::string folder;
     if (auto failure = CurrentFolder(folder)) return failure;

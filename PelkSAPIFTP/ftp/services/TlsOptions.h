@@ -29,6 +29,9 @@ constexpr uint32_t SAPI_OPTION_FTP_VERIFY_HASH = 0x5341'5005;
 // Queried on a connect handle: UTF-16 text, what the last check found
 // ("verified (SHA-256)", or why not); *length in bytes, as for any option.
 constexpr uint32_t SAPI_OPTION_FTP_VERIFICATION = 0x5341'5006;
+// Queried on a connect handle: UTF-16 text, empty unless some lines of the
+// last listing were no entry: how many, and what was done about them.
+constexpr uint32_t SAPI_OPTION_FTP_LISTING_NOTE = 0x5341'5007;
 
 enum class TlsMode : uint32_t { Clear = 0, Explicit = 1, Implicit = 2 };
 

@@ -300,4 +300,49 @@ TEST(LoginFolderEndToEnd, AServerWithoutAChrootIsAskedWhereTheLoginLands) {
     api.CloseServer(handle);
 }
 
+// A folder where the server lists two entries in lines no parser reads, among
+// ordinary ones: every entry is there, of its kind (MLST says which), nothing
+// is made up, and the host is told how many lines were not understood.
+TEST(OddListingEndToEnd, EntriesOfUnreadLinesAreCompletedByNameAndNoneInvented) {
+    TempDir root{"sapi-e2e-odd-lines"};
+    sapi::test::WriteWholeFile(root / "a.txt", "hello");
+    sapi::test::WriteWholeFile(root / "odd-file.txt", "12345");
+    std::filesystem::create_directories(root / "sub");
+    std::filesystem::create_directories(root / "odd-folder");
+    sapi::test::TestFtpServerOptions options;
+    options.oddListingLines = true;
+    TestFtpServer server("pyftpdlib", root.path(), TestFtpServer::DefaultUser, TestFtpServer::DefaultPassword,
+                         options);
+    sapi_test::ModuleLoader module;
+    const ServerApiFunctions &api = module.table;
+    int32_t set = 0;
+    ASSERT_EQ(api.CreateParameterSet(&set), ApiOk);
+    const std::pair<const char *, std::string> keys[] = {{"ServerPrimaryAddress", server.address()},
+                                                          {"ServerPrimaryPort", std::to_string(server.port())},
+                                                          {"ServerPrimaryLoginName", server.user()},
+                                                          {"ServerPrimaryLoginPassword", server.password()},
+                                                          {"ServerUsePassive", "1"}};
+    for (const auto &[key, value] : keys) ASSERT_EQ(api.SetParameter(set, key, U(value).c_str()), ApiOk);
+    int32_t handle = 0;
+    ASSERT_EQ(api.OpenServer(set, &handle), ApiOk);
+    const auto walk = [&](ListingTextFunction slot) {
+        Names names;
+        char16_t text[300];
+        for (int32_t index = 0; index < 10; ++index) {
+            uint32_t length = 300;
+            if (slot(handle, index, text, &length) != ApiOk) break;
+            names.insert(A(text));
+        }
+        return names;
+    };
+    EXPECT_EQ(walk(api.GetFolderName), (Names{"odd-folder", "sub"}));
+    EXPECT_EQ(walk(api.GetAssetName), (Names{"a.txt", "odd-file.txt"}));
+    char16_t note[300] = {};
+    uint32_t length = 300;
+    EXPECT_EQ(api.GetParameter(set, "ServerListingNote", note, &length), ApiOk);
+    EXPECT_EQ(A(note), "2 listing lines were not understood; completed by name: 2 entries added");
+    api.CloseServer(handle);
+    api.DestroyParameterSet(set);
+}
+
 }  // namespace

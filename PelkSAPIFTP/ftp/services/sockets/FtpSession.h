@@ -63,6 +63,9 @@ public:
     std::size_t ListingLinesDropped() const { return listingLinesDropped_; }
     // Entries of the last listing that only NLST named.
     std::size_t ListingNamesAdded() const { return listingNamesAdded_; }
+    // Empty, or for a user: how many lines of the last listing were not
+    // understood, and whether NLST completed it.
+    const std::string &ListingNote() const { return listingNote_; }
 
     SessionError OpenTransfer(const std::string &name, bool retrieve);
     SessionError Read(void *buffer, uint32_t size, uint32_t &received);
@@ -172,6 +175,7 @@ private:
     std::optional<SizeProbe> sizeProbe_;
     std::size_t listingLinesDropped_ = 0;
     std::size_t listingNamesAdded_ = 0;
+    std::string listingNote_;
     // The answer to the PWD asked after the login, for the first command if
     // it is PWD; any other command, or a transfer, drops it.
     std::optional<FtpReply> loginFolder_;

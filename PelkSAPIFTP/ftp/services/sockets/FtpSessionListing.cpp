@@ -23,6 +23,7 @@ SessionError FtpSession::List(const std::string &path, CompactListing &entries) 
 
 SessionError FtpSession::ListOnce(const std::string &path, CompactListing &entries) {
     listingNamesAdded_ = 0;
+    listingNote_.clear();
     const SessionError error = ListEntries(path, entries);
     if (error != SessionError::None || listingLinesDropped_ == 0) return error;
     return ListNames(path, entries);

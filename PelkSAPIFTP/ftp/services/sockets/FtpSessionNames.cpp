@@ -49,7 +49,11 @@ SessionError FtpSession::ListNames(const std::string &path, CompactListing &entr
     const SessionError error = ListWith(path.empty() ? "NLST" : "NLST " + path, ListingFormat::Names, names);
     std::size_t dropped = listingLinesDropped_;
     listingLinesDropped_ = unread;
-    if (error == SessionError::Refused && NamesRefused(LastReply())) return SessionError::None;
+    const std::string lines = std::to_string(unread) + (unread == 1 ? " listing line was" : " listing lines were");
+    if (error == SessionError::Refused && NamesRefused(LastReply())) {
+        listingNote_ = lines + " not understood, and the server would not name its files: entries may be missing";
+        return SessionError::None;
+    }
     if (error != SessionError::None) return error;
     std::vector<ListingEntry> missing = NamesNotListed(names, path, entries, dropped);
     if (const SessionError probed = LearnKinds(path, missing)) return probed;
@@ -57,6 +61,8 @@ SessionError FtpSession::ListNames(const std::string &path, CompactListing &entr
         if (!entries.Add(entry)) return SessionError::OutOfMemory;
     }
     listingNamesAdded_ = missing.size();
+    listingNote_ = lines + " not understood; completed by name: " + std::to_string(missing.size()) +
+                   (missing.size() == 1 ? " entry" : " entries") + " added";
     trace_.Note("NLST completed the listing with " + std::to_string(missing.size()) + " names; " +
                 std::to_string(dropped) + " named no entry of the folder");
     return SessionError::None;

@@ -64,7 +64,8 @@ public:
 
 private:
     bool RunCommand(InternetHandle connect, const char *verb, const WideChar *argument);
-    bool QueryVerification(const std::shared_ptr<HandleObject> &object, void *buffer, uint32_t *length);
+    bool QuerySessionText(const std::shared_ptr<HandleObject> &object, uint32_t option, void *buffer,
+                          uint32_t *length);
     std::shared_ptr<ConnectObject> ConnectFor(InternetHandle connect, bool transfersToo);
     bool Finish(const SessionOutcome &outcome);
 
