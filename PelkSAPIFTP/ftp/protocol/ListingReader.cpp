@@ -5,6 +5,7 @@
 #include "ftp/protocol/DosListParser.h"
 #include "ftp/protocol/ListingText.h"
 #include "ftp/protocol/MlsdParser.h"
+#include "ftp/protocol/UnixListForms.h"
 #include "ftp/protocol/UnixListParser.h"
 
 namespace sapi::ftpclient {
@@ -95,7 +96,8 @@ bool ListingReader::TakeLine(std::string_view line) {
     }
     case Dialect::Unix:
         if (IsUnixTotal(line)) return true;
-        return Keep(ParseUnixListLine(line), line);
+        if (const std::optional<ListingEntry> entry = ParseUnixListLine(line)) return Keep(entry, line);
+        return Keep(ParseUnixListLineForms(line), line);
     case Dialect::Dos:
         return Keep(ParseDosListLine(line), line);
     case Dialect::Undecided:
@@ -113,8 +115,12 @@ bool ListingReader::TakeFirstEntryLine(std::string_view line) {
         dialect_ = Dialect::Unix;
         return Keep(entry, line);
     }
-    const std::optional<ListingEntry> entry = ParseDosListLine(line);
-    if (entry) dialect_ = Dialect::Dos;
+    if (const std::optional<ListingEntry> entry = ParseDosListLine(line)) {
+        dialect_ = Dialect::Dos;
+        return Keep(entry, line);
+    }
+    const std::optional<ListingEntry> entry = ParseUnixListLineForms(line);
+    if (entry) dialect_ = Dialect::Unix;
     return Keep(entry, line);
 }
 

@@ -44,7 +44,8 @@ bool IsYear(std::string_view word, bool marked) {
     return IsNumberPart(word, 4, 1000, 9999, marked);
 }
 
-// "07:25", "7:25"; with `seconds`, also "07:25:33" and "07:25:33.000000000".
+}  // namespace
+
 bool IsClock(std::string_view word, bool seconds) {
     const std::size_t colon = word.size() > 1 && word[1] == ':' ? 1 : 2;
     if (word.size() <= colon || word[colon] != ':' || !AllDigits(word.substr(0, colon))) return false;
@@ -56,6 +57,8 @@ bool IsClock(std::string_view word, bool seconds) {
     rest.remove_prefix(3);
     return rest.empty() || (rest[0] == '.' && AllDigits(rest.substr(1)));
 }
+
+namespace {
 
 // "2005-04-08"
 bool IsIsoDay(std::string_view word) {

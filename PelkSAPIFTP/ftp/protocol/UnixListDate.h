@@ -23,4 +23,7 @@ namespace sapi::ftpclient {
 constexpr std::size_t noDate = std::string_view::npos;
 std::size_t UnixDateEnd(std::string_view line, std::size_t pos);
 
+// "07:25", "7:25"; with `seconds`, also "07:25:33" and "07:25:33.000000000".
+bool IsClock(std::string_view word, bool seconds);
+
 }  // namespace sapi::ftpclient

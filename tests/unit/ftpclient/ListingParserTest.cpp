@@ -9,6 +9,7 @@
 #include "ftp/protocol/ListingReader.h"
 #include "ftp/protocol/MlsdParser.h"
 #include "ftp/protocol/NameList.h"
+#include "ftp/protocol/UnixListForms.h"
 #include "ftp/protocol/UnixListParser.h"
 
 using namespace sapi::ftpclient;
@@ -103,6 +104,26 @@ TEST(DosListParser, IisFolderAndFileLines) {
     EXPECT_FALSE(ParseDosListLine("1-2-24  03:04AM   12 x"));
 }
 
+// Every month's name is read, by the fast reader in English (both of ls's
+// date forms) and by the reader of the rarer forms in the other languages.
+TEST(UnixListParser, EveryMonthIsRead) {
+    const char *const english[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "aug", "Sep", "Oct", "NOV", "Dec"};
+    const char *const others[] = {"janv.", "Februar", "märz", "abr", "mag", "juin", "juil.", "ago",
+                                  "szept", "Okt", "listopad", "Dez"};
+    for (int month = 0; month < 12; ++month) {
+        const std::string name = std::string("m").append(std::to_string(month + 1));
+        const std::string fast = std::string("-rw-r--r-- 1 u g 1 ")
+                                     .append(english[month])
+                                     .append(month % 2 == 0 ? " 5 10:00 " : " 15  2021 ")
+                                     .append(name);
+        const auto line = ParseUnixListLine(fast);
+        EXPECT_EQ(line ? std::string(line->name) : "(dropped)", name) << english[month];
+        const std::string rare = std::string("-rw-r--r-- 1 u g 1 5 ").append(others[month]).append(" 2021 ").append(name);
+        const auto other = ParseUnixListLineForms(rare);
+        EXPECT_EQ(other ? std::string(other->name) : "(dropped)", name) << others[month];
+    }
+}
+
 // Single lines as servers sent them, each read as a whole listing of its
 // format: the entry it gives, or none ("dropped"). A line that cannot be read
 // for sure is dropped: a wrong name would be offered for download.
@@ -165,6 +186,36 @@ const LineCase lineCases[] = {
     {ListingFormat::List, "-rw-r--r--    1 1000     1000     5000000000 Dec 08 02:32 entry-0000000.dat",
      "entry-0000000.dat", Kind::File, 5000000000u},
     {ListingFormat::List, "crw-rw-rw-    1 0        0          1,   3 Jan  1  1970 null", "null", Kind::File},
+    // The rarer Unix forms: the day first, months in other languages,
+    // numeric and year-first dates, a year before the time, sizes with a
+    // unit or run into the group, no date at all.
+    {ListingFormat::List, "-rw-r--r--   1 u g 1234 26. Juli, 20:10 juli.txt", "juli.txt", Kind::File, 1234},
+    {ListingFormat::List, "-rw-r--r--   1 u g 5 29 Jul 02:27 2014 day first", "day first", Kind::File, 5},
+    {ListingFormat::List, "-rw-r--r--   1 u g 5 szept 26 10:35 magyar", "magyar", Kind::File, 5},
+    {ListingFormat::List, "-rw-r--r--   1 u g 5 01 oct 2004 oct.txt", "oct.txt", Kind::File, 5},
+    {ListingFormat::List, "-rw-r--r--   1 u g 5 янв 12  2004 зима", "зима", Kind::File, 5},
+    {ListingFormat::List, "-rw-r--r--   1 u g 5 01-jun-99 dmy.txt", "dmy.txt", Kind::File, 5},
+    {ListingFormat::List, "-rw-r--r--   1 u g 5 3 29 03:26 numeric", "numeric", Kind::File, 5},
+    {ListingFormat::List, "-rw-r--r--   1 u g 5 24-04-2003 17:12 dmy time", "dmy time", Kind::File, 5},
+    {ListingFormat::List, "drwxr-xr-x   2 u g 512 09-26 2000 mmdd folder", "mmdd folder", Kind::Folder, 512},
+    {ListingFormat::List, "-rw-r--r--   1 u g 5 1999/10/12 slashes", "slashes", Kind::File, 5},
+    {ListingFormat::List, "-rw-r--r--   1 u g 5 2004.07.15 dots", "dots", Kind::File, 5},
+    {ListingFormat::List, "-rw-r--r--   1 u g 5 2005년  1월  6일 korean.txt", "korean.txt", Kind::File, 5},
+    {ListingFormat::List, "-rw-r--r--   1 u g 5 Oct 08, 2002 09:47 comma", "comma", Kind::File, 5},
+    {ListingFormat::List, "-rw-r--r--   1 u g 33.5k Dec  7 10:00 unit", "unit", Kind::File, 34304},
+    {ListingFormat::List, "-rw-r--r--   1 u longgroup123456 Dec  7 10:00 run in", "run in", Kind::File, 123456},
+    {ListingFormat::List, "-rw-r--r--   1 u g 5 no date here", "no date here", Kind::File, 5},
+    {ListingFormat::List, "drwxr-xr-x   1 u 5 no group", "no group", Kind::Folder, 5},
+    {ListingFormat::List, "-rw-r--r--   1 u g 5 Dez 32 10:00 no day 32", "", Kind::Dropped},
+    {ListingFormat::List, "-rw-r--r--   1 u g 5 24-13-2003 17:12 no month 13", "", Kind::Dropped},
+    // DOS: thousands separators, "10:30 AM", four-digit and ISO dates.
+    {ListingFormat::List, "02-11-2021  10:30 AM             1,234 spaced.txt", "spaced.txt", Kind::File, 1234},
+    {ListingFormat::List, "02-11-2021  10:30PM          12.345.678 dotted.bin", "dotted.bin", Kind::File, 12345678},
+    {ListingFormat::List, "2002-09-02  18:48       <DIR>          iso folder", "iso folder", Kind::Folder},
+    {ListingFormat::List, "02-11-2021  10:30PM              1,23 bad group", "", Kind::Dropped},
+    // MLSD from drafts before the RFC: a TAB before the name, no last ';'.
+    {ListingFormat::Mlsd, "type=file;size=12\ttab.txt", "tab.txt", Kind::File, 12},
+    {ListingFormat::Mlsd, "size=0;type=dir;\t tab and blank", " tab and blank", Kind::Folder},
     // Formats this client does not read give nothing rather than junk.
     {ListingFormat::List, "A.TXT;1                 1/3       8-JUN-2004 11:55:38  [GROUP,OWNER]  (RWED,RWED,RWED,)", "",
      Kind::Dropped},
@@ -251,15 +302,6 @@ const ListingCase listingCases[] = {
      "-rw-r--r--   1 root     root           12 Jan 02  2024 \r\n"  // one blank, then no name
      "-rw-r--r--+  1 root     root            3 Jan 02  2024 acl.txt\r\n"s,
      {"a.txt", "acl.txt"}, 7, "01-02-24  03:04AM       <DIR>          dos folder"},
-    // Each month once, in both of ls's date forms: every month's name is read.
-    {"EveryMonthRead", ListingFormat::List,
-     "-rw-r--r-- 1 u g 1 Jan  5 10:00 m01\r\n-rw-r--r-- 1 u g 1 Feb 15  2021 m02\r\n"
-     "-rw-r--r-- 1 u g 1 Mar  5 10:00 m03\r\n-rw-r--r-- 1 u g 1 Apr 15  2021 m04\r\n"
-     "-rw-r--r-- 1 u g 1 May  5 10:00 m05\r\n-rw-r--r-- 1 u g 1 Jun 15  2021 m06\r\n"
-     "-rw-r--r-- 1 u g 1 Jul  5 10:00 m07\r\n-rw-r--r-- 1 u g 1 aug 15  2021 m08\r\n"
-     "-rw-r--r-- 1 u g 1 Sep  5 10:00 m09\r\n-rw-r--r-- 1 u g 1 Oct 15  2021 m10\r\n"
-     "-rw-r--r-- 1 u g 1 NOV  5 10:00 m11\r\n-rw-r--r-- 1 u g 1 Dec 15  2021 m12\r\n",
-     {"m01", "m02", "m03", "m04", "m05", "m06", "m07", "m08", "m09", "m10", "m11", "m12"}, 0, ""},
     {"DosDecidedByItsFirstEntry", ListingFormat::List,
      "junk before\r\n"
      "01-02-24  03:04AM       <DIR>          sub\r\n"
@@ -272,10 +314,10 @@ const ListingCase listingCases[] = {
      "123456\r\n"
      "\x01\x02\xff binary; junk\r\n"
      "type=file;size=x; bad size\r\n"
-     "type=file;size=3 no semicolon\r\n"
+     "type=file;size=3 last fact without its semicolon\r\n"
      "=file; no fact name\r\n"
      "type=dir;UNIX.mode=0755; folder\r\n",
-     {"ok.txt", "folder"}, 6, "1 ftp"},
+     {"ok.txt", "last fact without its semicolon", "folder"}, 5, "1 ftp"},
     {"MlsdOwnFolderByItsPathIsNoFault", ListingFormat::Mlsd,
      "type=cdir;perm=el; /home/user/pub\r\n"
      "type=pdir; /home/user\r\n"
