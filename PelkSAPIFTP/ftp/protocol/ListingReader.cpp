@@ -3,10 +3,16 @@
 #include <optional>
 
 #include "ftp/protocol/DosListParser.h"
+#include "ftp/protocol/EplfListParser.h"
 #include "ftp/protocol/ListingText.h"
 #include "ftp/protocol/MlsdParser.h"
+#include "ftp/protocol/MvsListParser.h"
+#include "ftp/protocol/NetWareListParser.h"
+#include "ftp/protocol/Os2ListParser.h"
+#include "ftp/protocol/Os400ListParser.h"
 #include "ftp/protocol/UnixListForms.h"
 #include "ftp/protocol/UnixListParser.h"
+#include "ftp/protocol/VmsListParser.h"
 
 namespace sapi::ftpclient {
 
@@ -17,6 +23,16 @@ bool IsUnixTotal(std::string_view line) {
     constexpr std::string_view total = "total ";
     return line.starts_with(total) && ParseUnsigned64(line.substr(total.size())).has_value();
 }
+
+// The families beside Unix and DOS, in the order a first line is tried on
+// them: each recognises its own lines by their shape, whatever SYST said.
+constexpr ListingReader::LineParser otherFamilies[] = {
+    ParseEplfListLine, ParseVmsListLine, ParseNetWareListLine, ParseOs400ListLine,
+    ParseOs2ListLine, ParseMvsMemberLine, ParseMvsDataSetLine,
+};
+
+// Lines above or below the entries of some family: no entry, no fault.
+bool IsHeader(std::string_view line) { return IsUnixTotal(line) || IsVmsHeader(line) || IsMvsHeader(line); }
 
 }  // namespace
 
@@ -102,6 +118,9 @@ bool ListingReader::TakeLine(std::string_view line) {
         return Keep(ParseDosListLine(line), line);
     case Dialect::Undecided:
         return TakeFirstEntryLine(line);
+    case Dialect::Other:
+        if (IsHeader(line)) return true;
+        return Keep(other_(line), line);
     case Dialect::Names:
         return Keep(ListingEntry{line, false, 0}, line);
     }
@@ -110,7 +129,7 @@ bool ListingReader::TakeLine(std::string_view line) {
 
 // A LIST line before any entry: the first entry decides the dialect.
 bool ListingReader::TakeFirstEntryLine(std::string_view line) {
-    if (IsUnixTotal(line)) return true;
+    if (IsHeader(line)) return true;
     if (const std::optional<ListingEntry> entry = ParseUnixListLine(line)) {
         dialect_ = Dialect::Unix;
         return Keep(entry, line);
@@ -119,9 +138,19 @@ bool ListingReader::TakeFirstEntryLine(std::string_view line) {
         dialect_ = Dialect::Dos;
         return Keep(entry, line);
     }
-    const std::optional<ListingEntry> entry = ParseUnixListLineForms(line);
-    if (entry) dialect_ = Dialect::Unix;
-    return Keep(entry, line);
+    if (const std::optional<ListingEntry> entry = ParseUnixListLineForms(line)) {
+        dialect_ = Dialect::Unix;
+        return Keep(entry, line);
+    }
+    for (const LineParser parser : otherFamilies) {
+        if (const std::optional<ListingEntry> entry = parser(line)) {
+            dialect_ = Dialect::Other;
+            other_ = parser;
+            return Keep(entry, line);
+        }
+    }
+    Drop(line);
+    return true;
 }
 
 // The entry a line gave, added, or the line dropped when it gave none.

@@ -3,12 +3,15 @@
 // listing's dialect, and each entry added to a CompactListing.
 //
 // One dialect reads the whole listing. MLSD has one; for LIST, the first line
-// that is an entry in the Unix or the DOS format decides, and every later line
-// is read in that format alone. A line that is not a well-formed entry in its
+// that is an entry in the Unix or the DOS format, or in a family of its own
+// (EPLF, VMS, NetWare, OS/400, OS/2, MVS), decides, and every later line is
+// read in that format alone; a Unix line the fast reader does not take gets a
+// second try at the rarer forms (UnixListForms.h). A line that is not a well-formed entry in its
 // format (junk, a cut line, a line of the other dialect, a name holding a NUL)
 // becomes no entry: it is dropped and counted, and the first one kept, so
-// that a trace can say so and show it. The header "total N" of a Unix listing
-// and empty lines are no entries and no fault.
+// that a trace can say so and show it. Headers ("total N" of a Unix listing,
+// VMS's "Directory ..." and "Total of ...", MVS's column names) and empty
+// lines are no entries and no fault.
 //
 // NLST's names alone come in as Names: each line is a name, of unknown kind.
 #pragma once
@@ -33,6 +36,8 @@ public:
     // How much of the first dropped line is kept to be shown.
     static constexpr std::size_t excerptBytes = 160;
 
+    using LineParser = std::optional<ListingEntry> (*)(std::string_view line);
+
     ListingReader(ListingFormat format, CompactListing &into) : dialect_(DialectOf(format)), into_(into) {}
 
     // False when the listing outgrew CompactListing::maxBytes.
@@ -45,7 +50,7 @@ public:
     const std::string &FirstDroppedLine() const { return firstDropped_; }
 
 private:
-    enum class Dialect { Undecided, Mlsd, Unix, Dos, Names };
+    enum class Dialect { Undecided, Mlsd, Unix, Dos, Other, Names };
     static Dialect DialectOf(ListingFormat format);
 
     void KeepPart(std::string_view part);
@@ -56,6 +61,7 @@ private:
     void Drop(std::string_view line);
 
     Dialect dialect_;
+    LineParser other_ = nullptr;  // the family's parser, for Dialect::Other
     CompactListing &into_;
     std::string pending_;       // the start of a line cut by the end of a piece
     bool overlong_ = false;     // the line passed maxLineBytes: only its start is kept

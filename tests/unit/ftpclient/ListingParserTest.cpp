@@ -216,10 +216,32 @@ const LineCase lineCases[] = {
     // MLSD from drafts before the RFC: a TAB before the name, no last ';'.
     {ListingFormat::Mlsd, "type=file;size=12\ttab.txt", "tab.txt", Kind::File, 12},
     {ListingFormat::Mlsd, "size=0;type=dir;\t tab and blank", " tab and blank", Kind::Folder},
-    // Formats this client does not read give nothing rather than junk.
-    {ListingFormat::List, "A.TXT;1                 1/3       8-JUN-2004 11:55:38  [GROUP,OWNER]  (RWED,RWED,RWED,)", "",
+    // The other families, each known by the shape of its lines.
+    {ListingFormat::List, "INDEX.HTML;3            4/6       8-JUN-2004 11:55:38  [WEB,OWNER]  (RWED,RWED,RE,)",
+     "INDEX.HTML;3", Kind::File, 2048},
+    {ListingFormat::List, "LOGS.DIR;1              1/3      12-JAN-2005 09:10     [WEB,OWNER]  (RWE,RWE,RE,E)", "LOGS",
+     Kind::Folder},
+    {ListingFormat::List, "QSYS           77824 02/23/00 15:09:55 *DIR       QSYS/", "QSYS", Kind::Folder},
+    {ListingFormat::List, "PAYROLL                                *MEM       PAYDATA.FILE/JAN2007.MBR", "JAN2007.MBR",
+     Kind::File},
+    {ListingFormat::List, "JSMITH          2048 15.03.07 10:00:00 *STMF      notes 2007.txt", "notes 2007.txt", Kind::File,
+     2048},
+    {ListingFormat::List, "+i8388621.48594,m825718503,r,s280,\tdjb.html", "djb.html", Kind::File, 280},
+    {ListingFormat::List, "+i8388621.50690,m824255907,/,\t514", "514", Kind::Folder},
+    {ListingFormat::List, "d [RWCEAFMS] admin                     512 Jan 01 12:00 SYSTEM", "SYSTEM", Kind::Folder},
+    {ListingFormat::List, "- [R----F--] jsmith                  12345 Feb 03  2004 REPORT 2.TXT", "REPORT 2.TXT",
+     Kind::File, 12345},
+    {ListingFormat::List, "     0           DIR   05-12-97   14:03  private", "private", Kind::Folder},
+    {ListingFormat::List, "73098      A          04-06-97   15:20  README.TXT", "README.TXT", Kind::File, 73098},
+    {ListingFormat::List, "PROD02 3390   2004/06/23  2   45  FB      80  6160  PO  SALES.JCL", "SALES.JCL", Kind::Folder},
+    {ListingFormat::List, "PROD01 3390   2004/06/23  1   15  FB      80 27920  PS  SALES.Q2.DATA", "SALES.Q2.DATA",
+     Kind::File},
+    {ListingFormat::List, "BUILD     01.03 2003/11/04 2004/06/23 10:41    52    40     0 OPS1", "BUILD", Kind::File},
+    // Lines no parser reads give nothing rather than junk: NLST completes them.
+    {ListingFormat::List, "PROFILE  EXEC     V         72         23          1 2004-03-11 10:12:33 VMUSER", "",
      Kind::Dropped},
-    {ListingFormat::List, "ASUSER          8192 04/26/05 13:54:16 *DIR       dir/", "", Kind::Dropped},
+    {ListingFormat::List, "+i8388621.48594,m825718503,r,s280\tno comma", "", Kind::Dropped},
+    {ListingFormat::List, "QSYS           77824 02/23/00 15:09:55 *DIR       QSYS/sub/", "", Kind::Dropped},
     // MLSD: no facts and empty values are allowed; a name with '/' is no
     // entry of the folder.
     {ListingFormat::Mlsd, " no facts.txt", "no facts.txt", Kind::File},
@@ -325,6 +347,18 @@ const ListingCase listingCases[] = {
      "type=file;;size=2; empty fact\r\n"
      "type=file;si ze=2; blank in a fact\r\n",
      {"a; b=c.txt"}, 2, "type=file;;size=2; empty fact"},
+    {"VmsHeadersAreNoFault", ListingFormat::List,
+     "Directory DISK$USER:[WEB]\r\n\r\n"
+     "INDEX.HTML;3            4/6       8-JUN-2004 11:55:38  [WEB,OWNER]  (RWED,RWED,RE,)\r\n"
+     "LOGS.DIR;1              1/3      12-JAN-2005 09:10     [WEB,OWNER]  (RWE,RWE,RE,E)\r\n"
+     "%RMS-E-PRV, insufficient privilege\r\n\r\n"
+     "Total of 2 files, 5/9 blocks.\r\n",
+     {"INDEX.HTML;3", "LOGS"}, 1, "%RMS-E-PRV, insufficient privilege"},
+    {"MvsHeaderIsNoFault", ListingFormat::List,
+     "Volume Unit    Referred Ext Used Recfm Lrecl BlkSz Dsorg Dsname\r\n"
+     "PROD01 3390   2004/06/23  1   15  FB      80 27920  PS  SALES.Q2.DATA\r\n"
+     "Migrated                                                SALES.OLD\r\n",
+     {"SALES.Q2.DATA", "SALES.OLD"}, 0, ""},
     {"CutLastLineStillCounts", ListingFormat::Mlsd, "type=file;size=1; a\r\ntype=file;size=2; b", {"a", "b"}, 0, ""},
     {"OverlongLineDropped", ListingFormat::Mlsd,
      "type=file;size=1; " + std::string(ListingReader::maxLineBytes, 'x') + "\r\ntype=file;size=1; after\r\n",

@@ -16,6 +16,12 @@ namespace {
 // folder shown as whole would hide entries without a word.
 bool NamesRefused(const FtpReply &reply) { return reply.code == 450 || (reply.code >= 500 && reply.code < 600); }
 
+// VMS's LIST names a folder "LOGS" where its NLST says "LOGS.DIR;1".
+std::string_view VmsFolderStem(std::string_view name) {
+    const std::size_t dir = name.rfind(".DIR;");
+    return dir == std::string_view::npos ? name : name.substr(0, dir);
+}
+
 // The names NLST gave that no entry read from the lines has, in NLST's order.
 std::vector<ListingEntry> NamesNotListed(const CompactListing &names, const std::string &path,
                                          const CompactListing &entries, std::size_t &dropped) {
@@ -27,7 +33,7 @@ std::vector<ListingEntry> NamesNotListed(const CompactListing &names, const std:
         const std::optional<std::string_view> name = NameInFolder(names.At(i).name, path);
         if (!name) {
             ++dropped;
-        } else if (listed.insert(*name).second) {
+        } else if (listed.count(VmsFolderStem(*name)) == 0 && listed.insert(*name).second) {
             missing.push_back(ListingEntry{*name, false, 0});
         }
     }
