@@ -5,11 +5,13 @@
 
 namespace sapi::ftpclient {
 
+namespace {
+
 // "drwxr-xr-x", "-rw-r--r--+", "lrwxrwxrwx@": a kind and nine permission
 // letters, perhaps one mark (ACL, SELinux context, extended attributes), and
 // perhaps the link count, where the mark took the blank before it
 // ("drwxr-x---+1464"). 'f' is a plain file on some servers.
-bool IsUnixModeWord(std::string_view word) {
+bool IsModeWord(std::string_view word) {
     const auto isKind = [](char c) {
         switch (c) {
         case '-': case 'd': case 'l': case 'b': case 'c': case 'p': case 's': case 'D': case 'n': case 'f': return true;
@@ -30,8 +32,6 @@ bool IsUnixModeWord(std::string_view word) {
     if (!rest.empty() && (rest[0] == '+' || rest[0] == '.' || rest[0] == '@')) rest.remove_prefix(1);
     return rest.empty() || AllDigits(rest);
 }
-
-namespace {
 
 // "1," of a device's "1,   3".
 bool IsMajorNumber(std::string_view word) {
@@ -58,9 +58,7 @@ bool SizeOf(std::string_view previous, std::string_view beforeThat, uint64_t &si
            AllDigits(previous.substr(comma + 1));
 }
 
-}  // namespace
-
-std::optional<ListingEntry> UnixEntryAfter(std::string_view line, std::size_t dateEnd, uint64_t size) {
+std::optional<ListingEntry> EntryAfter(std::string_view line, std::size_t dateEnd, uint64_t size) {
     const std::size_t nameBegin = dateEnd + 1;  // exactly one blank
     if (nameBegin >= line.size()) return std::nullopt;
     ListingEntry entry;
@@ -75,9 +73,18 @@ std::optional<ListingEntry> UnixEntryAfter(std::string_view line, std::size_t da
     return entry;
 }
 
+}  // namespace
+
+// Wrappers, so that the fast reader below keeps its own copies inlined.
+bool IsUnixModeWord(std::string_view word) { return IsModeWord(word); }
+
+std::optional<ListingEntry> UnixEntryAfter(std::string_view line, std::size_t dateEnd, uint64_t size) {
+    return EntryAfter(line, dateEnd, size);
+}
+
 std::optional<ListingEntry> ParseUnixListLine(std::string_view line) {
     std::size_t pos = 0;
-    if (line.empty() || IsBlank(line[0]) || !IsUnixModeWord(NextWord(line, pos))) return std::nullopt;
+    if (line.empty() || IsBlank(line[0]) || !IsModeWord(NextWord(line, pos))) return std::nullopt;
     std::string_view beforeThat;
     std::string_view previous;
     for (;;) {
@@ -90,7 +97,7 @@ std::optional<ListingEntry> ParseUnixListLine(std::string_view line) {
         uint64_t size = 0;
         if (!AllDigits(word) && SizeOf(previous, beforeThat, size)) {
             const std::size_t dateEnd = UnixDateEnd(line, wordBegin);
-            if (dateEnd != noDate) return UnixEntryAfter(line, dateEnd, size);
+            if (dateEnd != noDate) return EntryAfter(line, dateEnd, size);
         }
         beforeThat = previous;
         previous = word;
