@@ -10,9 +10,12 @@
 #include "ftp/protocol/NetWareListParser.h"
 #include "ftp/protocol/Os2ListParser.h"
 #include "ftp/protocol/Os400ListParser.h"
+#include "ftp/protocol/Os9ListParser.h"
+#include "ftp/protocol/TandemListParser.h"
 #include "ftp/protocol/UnixListForms.h"
 #include "ftp/protocol/UnixListParser.h"
 #include "ftp/protocol/VmsListParser.h"
+#include "ftp/protocol/ZvmListParser.h"
 
 namespace sapi::ftpclient {
 
@@ -28,11 +31,14 @@ bool IsUnixTotal(std::string_view line) {
 // them: each recognises its own lines by their shape, whatever SYST said.
 constexpr ListingReader::LineParser otherFamilies[] = {
     ParseEplfListLine, ParseVmsListLine, ParseNetWareListLine, ParseOs400ListLine,
-    ParseOs2ListLine, ParseMvsMemberLine, ParseMvsDataSetLine,
+    ParseOs2ListLine, ParseMvsMemberLine, ParseZvmListLine, ParseTandemListLine, ParseOs9ListLine,
+    ParseMvsDataSetLine,
 };
 
 // Lines above or below the entries of some family: no entry, no fault.
-bool IsHeader(std::string_view line) { return IsUnixTotal(line) || IsVmsHeader(line) || IsMvsHeader(line); }
+bool IsHeader(std::string_view line) {
+    return IsUnixTotal(line) || IsVmsHeader(line) || IsMvsHeader(line) || IsTandemHeader(line) || IsOs9Header(line);
+}
 
 }  // namespace
 

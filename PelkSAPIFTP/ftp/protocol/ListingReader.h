@@ -4,13 +4,14 @@
 //
 // One dialect reads the whole listing. MLSD has one; for LIST, the first line
 // that is an entry in the Unix or the DOS format, or in a family of its own
-// (EPLF, VMS, NetWare, OS/400, OS/2, MVS), decides, and every later line is
+// (EPLF, VMS, NetWare, OS/400, OS/2, MVS, z/VM, Tandem, OS-9), decides, and every later line is
 // read in that format alone; a Unix line the fast reader does not take gets a
 // second try at the rarer forms (UnixListForms.h). A line that is not a well-formed entry in its
 // format (junk, a cut line, a line of the other dialect, a name holding a NUL)
 // becomes no entry: it is dropped and counted, and the first one kept, so
 // that a trace can say so and show it. Headers ("total N" of a Unix listing,
-// VMS's "Directory ..." and "Total of ...", MVS's column names) and empty
+// VMS's "Directory ..." and "Total of ...", the column names of MVS, Tandem
+// and OS-9) and empty
 // lines are no entries and no fault.
 //
 // NLST's names alone come in as Names: each line is a name, of unknown kind.

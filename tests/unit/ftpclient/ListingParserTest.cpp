@@ -237,9 +237,18 @@ const LineCase lineCases[] = {
     {ListingFormat::List, "PROD01 3390   2004/06/23  1   15  FB      80 27920  PS  SALES.Q2.DATA", "SALES.Q2.DATA",
      Kind::File},
     {ListingFormat::List, "BUILD     01.03 2003/11/04 2004/06/23 10:41    52    40     0 OPS1", "BUILD", Kind::File},
+    {ListingFormat::List, "PROFILE  EXEC     V         72         23          1 2004-03-11 10:12:33 VMUSER",
+     "PROFILE.EXEC", Kind::File, 1656},
+    {ListingFormat::List, "REPORTS  DIR      -          -          -          - 2004-03-11 10:12:33 -", "REPORTS",
+     Kind::Folder},
+    {ListingFormat::List, "ORDERS        101            7504  16-Jan-03 10:23:06 255, 58 \"nnnn\"", "ORDERS", Kind::File,
+     7504},
+    {ListingFormat::List, "   0.0    04/03/15 1340  d-ewrewr     1A4       320 CMDS", "CMDS", Kind::Folder},
+    {ListingFormat::List, "  12.3    04/03/15 1340  ----r-wr     1B8      1024 start up", "start up", Kind::File, 1024},
+    // VShell on Windows lists as ls does.
+    {ListingFormat::List, "drwx------   1 administrator   Users          0 Nov 13  2007 Program Files", "Program Files",
+     Kind::Folder},
     // Lines no parser reads give nothing rather than junk: NLST completes them.
-    {ListingFormat::List, "PROFILE  EXEC     V         72         23          1 2004-03-11 10:12:33 VMUSER", "",
-     Kind::Dropped},
     {ListingFormat::List, "+i8388621.48594,m825718503,r,s280\tno comma", "", Kind::Dropped},
     {ListingFormat::List, "QSYS           77824 02/23/00 15:09:55 *DIR       QSYS/sub/", "", Kind::Dropped},
     // MLSD: no facts and empty values are allowed; a name with '/' is no
@@ -359,6 +368,15 @@ const ListingCase listingCases[] = {
      "PROD01 3390   2004/06/23  1   15  FB      80 27920  PS  SALES.Q2.DATA\r\n"
      "Migrated                                                SALES.OLD\r\n",
      {"SALES.Q2.DATA", "SALES.OLD"}, 0, ""},
+    {"TandemHeaderIsNoFault", ListingFormat::List,
+     "File         Code             EOF  Last Modification    Owner  RWEP\r\n"
+     "ORDERSO         0               0   9-Feb-04 08:01:45 255,  1 \"oooo\"\r\n",
+     {"ORDERSO"}, 0, ""},
+    {"Os9HeadersAreNoFault", ListingFormat::List,
+     " Owner    Last modified  Attributes Sector Bytecount Name\r\n"
+     "-------   -------------  ---------- ------ --------- ----\r\n"
+     "   0.0    04/03/15 1340  d-ewrewr     1A4       320 CMDS\r\n",
+     {"CMDS"}, 0, ""},
     {"CutLastLineStillCounts", ListingFormat::Mlsd, "type=file;size=1; a\r\ntype=file;size=2; b", {"a", "b"}, 0, ""},
     {"OverlongLineDropped", ListingFormat::Mlsd,
      "type=file;size=1; " + std::string(ListingReader::maxLineBytes, 'x') + "\r\ntype=file;size=1; after\r\n",

@@ -1,0 +1,21 @@
+// One line of a z/VM (CMS) LIST, of a minidisk or a shared file system folder:
+//   PROFILE  EXEC     V         72         23          1 2004-03-11 10:12:33 VMUSER
+//   SALES    DATA     F         80        100          2  3/11/04 10:12:33 -
+//   REPORTS  DIR      -          -          -          - 2004-03-11 10:12:33 -
+// The file name and type (the name the server takes is "PROFILE.EXEC"), the
+// record format and length, records and blocks, the date and time. A DIR is a
+// folder, named by its first word. The size is records times their length.
+#pragma once
+
+#include <optional>
+#include <string_view>
+
+#include "ftp/protocol/ListingEntry.h"
+
+namespace sapi::ftpclient {
+
+// The name is made of two parts of the line, joined in a buffer of the
+// calling thread's: valid until its next call, as a reader takes it at once.
+std::optional<ListingEntry> ParseZvmListLine(std::string_view line);
+
+}  // namespace sapi::ftpclient
