@@ -95,6 +95,10 @@ bool MayStartDate(char c) {
 
 bool IsClock(std::string_view word, bool seconds) { return IsClockWord(word, seconds); }
 
+bool IsDateNumber(std::string_view word, std::size_t most, unsigned least, unsigned greatest, bool marked) {
+    return IsNumberPart(word, most, least, greatest, marked);
+}
+
 std::size_t UnixDateEnd(std::string_view line, std::size_t pos) {
     if (pos >= line.size() || !MayStartDate(line[pos])) return noDate;
     const std::string_view first = NextWord(line, pos);

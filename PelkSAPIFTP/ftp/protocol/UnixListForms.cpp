@@ -9,18 +9,11 @@ namespace sapi::ftpclient {
 
 namespace {
 
-// A number of one to `most` digits from `least` to `greatest`, then nothing,
-// a dot or a comma, or (where `marker`) one CJK character: 년, 月, 日.
+// A number, as a date's part, perhaps with a dot or comma after it ("26.",
+// "08,"), or (where `marker`) a CJK character.
 bool IsNumber(std::string_view word, std::size_t most, unsigned least, unsigned greatest, bool marker = false) {
-    std::size_t digits = 0;
-    unsigned value = 0;
-    while (digits < word.size() && digits <= most && IsDigitChar(word[digits])) {
-        value = value * 10 + static_cast<unsigned>(word[digits++] - '0');
-    }
-    if (digits == 0 || digits > most || value < least || value > greatest) return false;
-    const std::string_view rest = word.substr(digits);
-    if (rest.empty() || rest == "." || rest == ",") return true;
-    return marker && (rest.size() == 2 || rest.size() == 3) && static_cast<unsigned char>(rest[0]) >= 0x80;
+    if (!word.empty() && (word.back() == '.' || word.back() == ',')) word.remove_suffix(1);
+    return IsDateNumber(word, most, least, greatest, marker);
 }
 
 bool IsDayWord(std::string_view word) { return IsNumber(word, 2, 1, 31); }

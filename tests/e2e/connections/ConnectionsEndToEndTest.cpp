@@ -264,6 +264,18 @@ INSTANTIATE_TEST_SUITE_P(Servers, ConnectionsEndToEnd,
                          ::testing::Values("pyftpdlib", "vsftpd", "proftpd", "pureftpd"),
                          [](const auto &serverKind) { return serverKind.param; });
 
+// A set with the server's address and login, passive, and a connection opened with it.
+void OpenPassive(const ServerApiFunctions &api, const TestFtpServer &server, int32_t &set, int32_t &handle) {
+    ASSERT_EQ(api.CreateParameterSet(&set), ApiOk);
+    const std::pair<const char *, std::string> keys[] = {{"ServerPrimaryAddress", server.address()},
+                                                          {"ServerPrimaryPort", std::to_string(server.port())},
+                                                          {"ServerPrimaryLoginName", server.user()},
+                                                          {"ServerPrimaryLoginPassword", server.password()},
+                                                          {"ServerUsePassive", "1"}};
+    for (const auto &[key, value] : keys) ASSERT_EQ(api.SetParameter(set, key, U(value).c_str()), ApiOk);
+    ASSERT_EQ(api.OpenServer(set, &handle), ApiOk);
+}
+
 // A local user without a chroot lands in a folder of the real file system
 // (a home such as /home/alice): the current folder is the server's word for
 // it from the start, and folders below it are found from there.
@@ -277,15 +289,8 @@ TEST(LoginFolderEndToEnd, AServerWithoutAChrootIsAskedWhereTheLoginLands) {
     sapi_test::ModuleLoader module;
     const ServerApiFunctions &api = module.table;
     int32_t set = 0;
-    ASSERT_EQ(api.CreateParameterSet(&set), ApiOk);
-    const std::pair<const char *, std::string> keys[] = {{"ServerPrimaryAddress", server.address()},
-                                                          {"ServerPrimaryPort", std::to_string(server.port())},
-                                                          {"ServerPrimaryLoginName", server.user()},
-                                                          {"ServerPrimaryLoginPassword", server.password()},
-                                                          {"ServerUsePassive", "1"}};
-    for (const auto &[key, value] : keys) ASSERT_EQ(api.SetParameter(set, key, U(value).c_str()), ApiOk);
     int32_t handle = 0;
-    ASSERT_EQ(api.OpenServer(set, &handle), ApiOk);
+    ASSERT_NO_FATAL_FAILURE(OpenPassive(api, server, set, handle));
     api.DestroyParameterSet(set);
 
     const std::string home = std::filesystem::canonical(root.path()).string();
@@ -316,15 +321,8 @@ TEST(OddListingEndToEnd, EntriesOfUnreadLinesAreCompletedByNameAndNoneInvented) 
     sapi_test::ModuleLoader module;
     const ServerApiFunctions &api = module.table;
     int32_t set = 0;
-    ASSERT_EQ(api.CreateParameterSet(&set), ApiOk);
-    const std::pair<const char *, std::string> keys[] = {{"ServerPrimaryAddress", server.address()},
-                                                          {"ServerPrimaryPort", std::to_string(server.port())},
-                                                          {"ServerPrimaryLoginName", server.user()},
-                                                          {"ServerPrimaryLoginPassword", server.password()},
-                                                          {"ServerUsePassive", "1"}};
-    for (const auto &[key, value] : keys) ASSERT_EQ(api.SetParameter(set, key, U(value).c_str()), ApiOk);
     int32_t handle = 0;
-    ASSERT_EQ(api.OpenServer(set, &handle), ApiOk);
+    ASSERT_NO_FATAL_FAILURE(OpenPassive(api, server, set, handle));
     const auto walk = [&](ListingTextFunction slot) {
         Names names;
         char16_t text[300];
