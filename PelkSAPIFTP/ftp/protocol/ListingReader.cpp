@@ -1,6 +1,7 @@
 #include "ftp/protocol/ListingReader.h"
 
 #include <optional>
+#include <utility>
 
 #include "ftp/protocol/DosListParser.h"
 #include "ftp/protocol/EplfListParser.h"
@@ -66,8 +67,9 @@ bool ListingReader::Feed(std::string_view bytes) {
 }
 
 bool ListingReader::Finish() {
-    if (pending_.empty() && !overlong_) return true;
-    return TakeLineEnd({});
+    const bool added = pending_.empty() && !overlong_ ? true : TakeLineEnd({});
+    if (!heldName_.empty()) Drop(std::exchange(heldName_, {}));
+    return added;
 }
 
 // A piece that ends before its line does: kept until the rest arrives, unless
@@ -125,6 +127,7 @@ bool ListingReader::TakeLine(std::string_view line) {
     case Dialect::Undecided:
         return TakeFirstEntryLine(line);
     case Dialect::Other:
+        if (other_ == ParseVmsListLine) return TakeVmsLine(line);
         if (IsHeader(line)) return true;
         return Keep(other_(line), line);
     case Dialect::Names:
@@ -133,8 +136,32 @@ bool ListingReader::TakeLine(std::string_view line) {
     return true;
 }
 
+// A VMS line, or the two halves of one: a name too long for its column
+// alone, the rest indented on the next line.
+bool ListingReader::TakeVmsLine(std::string_view line) {
+    if (!heldName_.empty()) {
+        std::string name = std::exchange(heldName_, {});
+        if (!line.empty() && IsBlank(line[0])) {
+            const std::string whole = name.append(line);
+            return Keep(ParseVmsListLine(whole), whole);
+        }
+        Drop(name);
+    }
+    if (IsVmsNameAlone(line)) {
+        heldName_ = line;
+        return true;
+    }
+    if (IsHeader(line)) return true;
+    return Keep(ParseVmsListLine(line), line);
+}
+
 // A LIST line before any entry: the first entry decides the dialect.
 bool ListingReader::TakeFirstEntryLine(std::string_view line) {
+    if (IsVmsNameAlone(line)) {
+        dialect_ = Dialect::Other;
+        other_ = ParseVmsListLine;
+        return TakeVmsLine(line);
+    }
     if (IsHeader(line)) return true;
     if (const std::optional<ListingEntry> entry = ParseUnixListLine(line)) {
         dialect_ = Dialect::Unix;

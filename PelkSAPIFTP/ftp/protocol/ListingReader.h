@@ -58,6 +58,7 @@ private:
     bool TakeLineEnd(std::string_view head);
     bool TakeLine(std::string_view line);
     bool TakeFirstEntryLine(std::string_view line);
+    bool TakeVmsLine(std::string_view line);
     bool Keep(const std::optional<ListingEntry> &entry, std::string_view line);
     void Drop(std::string_view line);
 
@@ -66,6 +67,7 @@ private:
     CompactListing &into_;
     std::string pending_;       // the start of a line cut by the end of a piece
     bool overlong_ = false;     // the line passed maxLineBytes: only its start is kept
+    std::string heldName_;      // a VMS name alone on its line, its entry on the next
     std::size_t dropped_ = 0;
     std::string firstDropped_;
 };

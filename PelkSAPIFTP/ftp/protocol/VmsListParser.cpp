@@ -23,16 +23,20 @@ std::optional<uint64_t> BlocksUsed(std::string_view word) {
     return ParseUnsigned64(word.substr(0, slash));
 }
 
+// "INDEX.HTML;3": a name and its version.
+bool IsVersionedName(std::string_view name) {
+    const std::size_t semicolon = name.rfind(';');
+    return semicolon != 0 && semicolon != std::string_view::npos && AllDigits(name.substr(semicolon + 1));
+}
+
 }  // namespace
 
 std::optional<ListingEntry> ParseVmsListLine(std::string_view line) {
     std::size_t pos = 0;
     if (line.empty() || IsBlank(line[0])) return std::nullopt;
     const std::string_view name = NextWord(line, pos);
+    if (!IsVersionedName(name)) return std::nullopt;
     const std::size_t semicolon = name.rfind(';');
-    if (semicolon == 0 || semicolon == std::string_view::npos || !AllDigits(name.substr(semicolon + 1))) {
-        return std::nullopt;
-    }
     const std::optional<uint64_t> blocks = BlocksUsed(NextWord(line, pos));
     if (!blocks || !IsVmsDate(NextWord(line, pos))) return std::nullopt;
     ListingEntry entry;
@@ -45,6 +49,11 @@ std::optional<ListingEntry> ParseVmsListLine(std::string_view line) {
         entry.size = 0;
     }
     return entry;
+}
+
+bool IsVmsNameAlone(std::string_view line) {
+    std::size_t pos = 0;
+    return !line.empty() && !IsBlank(line[0]) && IsVersionedName(NextWord(line, pos)) && SkipBlanks(line, pos) == line.size();
 }
 
 bool IsVmsHeader(std::string_view line) {

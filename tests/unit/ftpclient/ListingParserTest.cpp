@@ -227,6 +227,11 @@ const LineCase lineCases[] = {
     {ListingFormat::List, "JSMITH          2048 15.03.07 10:00:00 *STMF      notes 2007.txt", "notes 2007.txt", Kind::File,
      2048},
     {ListingFormat::List, "+i8388621.48594,m825718503,r,s280,\tdjb.html", "djb.html", Kind::File, 280},
+    // A name is never cut: an arrow in a folder's name, a date in a name read
+    // by the rarer forms.
+    {ListingFormat::List, "drwxr-xr-x   2 u g 4096 Dec  7 07:25 from -> to", "from -> to", Kind::Folder, 4096},
+    {ListingFormat::List, "-rw-r--r--   1 u g 5 29 Jul 02:27 2014 29 Jul 02:27 2014.log", "29 Jul 02:27 2014.log",
+     Kind::File, 5},
     {ListingFormat::List, "+i8388621.50690,m824255907,/,\t514", "514", Kind::Folder},
     {ListingFormat::List, "d [RWCEAFMS] admin                     512 Jan 01 12:00 SYSTEM", "SYSTEM", Kind::Folder},
     {ListingFormat::List, "- [R----F--] jsmith                  12345 Feb 03  2004 REPORT 2.TXT", "REPORT 2.TXT",
@@ -363,6 +368,12 @@ const ListingCase listingCases[] = {
      "%RMS-E-PRV, insufficient privilege\r\n\r\n"
      "Total of 2 files, 5/9 blocks.\r\n",
      {"INDEX.HTML;3", "LOGS"}, 1, "%RMS-E-PRV, insufficient privilege"},
+    {"VmsNameTooLongForItsColumn", ListingFormat::List,
+     "A_NAME_TOO_LONG_FOR_ITS_COLUMN.TXT;12\r\n"
+     "                        4/6       8-JUN-2004 11:55:38  [WEB,OWNER]  (RWED,RWED,RE,)\r\n"
+     "SHORT.TXT;1             1/3       8-JUN-2004 11:55:38  [WEB,OWNER]  (RWED,RWED,RE,)\r\n"
+     "ALONE_AT_THE_END.TXT;1\r\n",
+     {"A_NAME_TOO_LONG_FOR_ITS_COLUMN.TXT;12", "SHORT.TXT;1"}, 1, "ALONE_AT_THE_END.TXT;1"},
     {"MvsHeaderIsNoFault", ListingFormat::List,
      "Volume Unit    Referred Ext Used Recfm Lrecl BlkSz Dsorg Dsname\r\n"
      "PROD01 3390   2004/06/23  1   15  FB      80 27920  PS  SALES.Q2.DATA\r\n"
