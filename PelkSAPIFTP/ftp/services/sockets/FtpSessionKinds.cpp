@@ -40,6 +40,11 @@ SessionError FtpSession::LearnKinds(const std::string &path, std::vector<Listing
         trace_.Note("too many names to ask each one's kind: listed as files");
         return SessionError::None;
     }
+    // A CR in a name would end the command early: what followed it would be
+    // sent as a command of its own.
+    for (const ListingEntry &name : names) {
+        if (name.name.find('\r') != std::string_view::npos) return SessionError::None;
+    }
     std::vector<std::string> lines;
     std::vector<FtpReply> replies;
     const bool mlst = features_.mlsd;
