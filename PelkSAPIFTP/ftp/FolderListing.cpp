@@ -44,6 +44,7 @@ WideView NameOf(const FtpFindData &record) {
 // Lines of the listing the client could not read, and what it did about
 // them; empty from a client that reads every line or cannot say (WinInet).
 WideString ListingNote(FtpClientServices &services, InternetHandle connect) {
+    if (!services.OffersListingNotes()) return {};
     constexpr uint32_t maxCharacters = 256;
     WideChar text[maxCharacters] = {};
     uint32_t length = sizeof text - sizeof(WideChar);

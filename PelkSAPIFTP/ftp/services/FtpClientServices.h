@@ -116,6 +116,9 @@ public:
     virtual bool OffersRecovery() const { return false; }
     // Whether it checks transfers against the server's digests (SAPI_OPTION_FTP_VERIFY_HASH).
     virtual bool OffersDigests() const { return false; }
+    // Whether a connect handle answers SAPI_OPTION_FTP_LISTING_NOTE: what the
+    // last listing did with lines it could not read.
+    virtual bool OffersListingNotes() const { return false; }
 };
 
 // The module's client services: the plug-in's own FTP client, or WinInet in

@@ -61,6 +61,7 @@ public:
     bool OffersTls() const override { return true; }
     bool OffersRecovery() const override { return true; }
     bool OffersDigests() const override { return true; }
+    bool OffersListingNotes() const override { return true; }
 
 private:
     bool RunCommand(InternetHandle connect, const char *verb, const WideChar *argument);
