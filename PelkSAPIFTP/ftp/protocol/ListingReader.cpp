@@ -199,6 +199,7 @@ bool ListingReader::Keep(const std::optional<ListingEntry> &entry, std::string_v
 
 void ListingReader::Drop(std::string_view line) {
     if (dropped_++ == 0) firstDropped_ = PrintableExcerpt(line, excerptBytes);
+    if (keptDropped_.size() < keptLines && line.size() <= 1024) keptDropped_.emplace_back(line);
 }
 
 CompactListing ParseListing(std::string_view data, ListingFormat format, std::size_t *dropped) {

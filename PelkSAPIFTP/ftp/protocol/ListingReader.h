@@ -21,6 +21,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "ftp/protocol/CompactListing.h"
 
@@ -36,6 +37,9 @@ public:
 
     // How much of the first dropped line is kept to be shown.
     static constexpr std::size_t excerptBytes = 160;
+    // How many dropped lines are kept whole (those of up to 1 KiB), for the
+    // names NLST gives to be found in them.
+    static constexpr std::size_t keptLines = 64;
 
     using LineParser = std::optional<ListingEntry> (*)(std::string_view line);
 
@@ -49,6 +53,8 @@ public:
     std::size_t DroppedLines() const { return dropped_; }
     // The start of the first dropped line, control bytes written as "\x01".
     const std::string &FirstDroppedLine() const { return firstDropped_; }
+    // The first dropped lines, whole; taken by the caller.
+    std::vector<std::string> TakeDroppedLines() { return std::move(keptDropped_); }
 
 private:
     enum class Dialect { Undecided, Mlsd, Unix, Dos, Other, Names };
@@ -70,6 +76,7 @@ private:
     std::string heldName_;      // a VMS name alone on its line, its entry on the next
     std::size_t dropped_ = 0;
     std::string firstDropped_;
+    std::vector<std::string> keptDropped_;
 };
 
 // The whole listing at once (tests, fuzzing). `dropped` gets the count of

@@ -169,7 +169,8 @@ TEST(ClientFind, ListingsEmptyFoldersFallbackAndLongNames) {
 
 // Lines no parser reads among ordinary ones do not hide their entries: the
 // names NLST gives that no line became are added (the folder's part cut off),
-// a file by the size SIZE gives, a folder by the CWD that enters it, and the
+// a folder by the mode of its unread line, or else a file by the size SIZE
+// gives, a folder by the CWD that enters it, and the
 // session is back where it was. Where NLST is refused too, the listing stays
 // as it was and the session goes on.
 TEST(ClientFind, UnreadLinesAreCompletedByName) {
@@ -179,8 +180,9 @@ TEST(ClientFind, UnreadLinesAreCompletedByName) {
                      "total 3\r\n"
                      "-rw-r--r--   1 u g 5 Dec 07 07:25 a.txt\r\n"
                      "%% b.bin 7 an odd line\r\n"
-                     "%% sub an odd folder\r\n");
-        ServeListing(peer, "NLST pub", "pub/a.txt\r\npub/b.bin\r\nsub\r\n/elsewhere/c.txt\r\n");
+                     "%% sub an odd folder\r\n"
+                     "drwxr-xr-x   2 u g 4096 Dez 32 10:00 odd date\r\n");
+        ServeListing(peer, "NLST pub", "pub/a.txt\r\npub/b.bin\r\nsub\r\n/elsewhere/c.txt\r\nodd date\r\n");
         peer.Expect("SIZE pub/b.bin");
         peer.Expect("SIZE pub/sub");
         peer.Send("213 7\r\n550 sub: not a regular file\r\n");
@@ -208,7 +210,7 @@ TEST(ClientFind, UnreadLinesAreCompletedByName) {
         entry.append(folder ? "/" : " ").append(folder ? "" : std::to_string(data.fileSizeLow));
         entries.push_back(entry);
     } while (client.services.InternetFindNextFile(find, &data));
-    EXPECT_EQ(entries, (std::vector<std::string>{"a.txt 5", "b.bin 7", "sub/"}));
+    EXPECT_EQ(entries, (std::vector<std::string>{"a.txt 5", "odd date/", "b.bin 7", "sub/"}));
     client.services.InternetCloseHandle(find);
 
     EXPECT_EQ(client.services.FtpFindFirstFile(client.connect, nullptr, &data, 0, 0), nullptr);

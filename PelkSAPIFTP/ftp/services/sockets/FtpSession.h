@@ -175,6 +175,7 @@ private:
     std::optional<SizeProbe> sizeProbe_;
     std::size_t listingLinesDropped_ = 0;
     std::size_t listingNamesAdded_ = 0;
+    std::vector<std::string> unreadLines_;  // the first lines of the last listing that were dropped
     std::string listingNote_;
     // The answer to the PWD asked after the login, for the first command if
     // it is PWD; any other command, or a transfer, drops it.

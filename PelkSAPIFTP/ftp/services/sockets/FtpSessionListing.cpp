@@ -77,6 +77,7 @@ SessionError FtpSession::ReceiveListing(DataChannel &channel, ListingFormat form
     ListingReader reader(format, entries);
     const SessionError error = ReadListing(channel, reader);
     listingLinesDropped_ = reader.DroppedLines();
+    unreadLines_ = reader.TakeDroppedLines();
     connector_.Close(channel);
     if (reader.DroppedLines() > 0) {
         trace_.Note(std::to_string(reader.DroppedLines()) + " listing lines dropped: no entries in this format; " +

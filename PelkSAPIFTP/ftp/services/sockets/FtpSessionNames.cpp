@@ -51,6 +51,7 @@ std::vector<ListingEntry> NamesNotListed(const CompactListing &names, const std:
 SessionError FtpSession::ListNames(const std::string &path, CompactListing &entries) {
     const std::size_t unread = listingLinesDropped_;
     trace_.Note(std::to_string(unread) + " listing lines not understood: completing the listing by name (NLST)");
+    const std::vector<std::string> unreadLines = std::move(unreadLines_);
     CompactListing names;
     const SessionError error = ListWith(path.empty() ? "NLST" : "NLST " + path, ListingFormat::Names, names);
     std::size_t dropped = listingLinesDropped_;
@@ -62,8 +63,19 @@ SessionError FtpSession::ListNames(const std::string &path, CompactListing &entr
     }
     if (error != SessionError::None) return error;
     std::vector<ListingEntry> missing = NamesNotListed(names, path, entries, dropped);
-    if (const SessionError probed = LearnKinds(path, missing)) return probed;
-    for (const ListingEntry &entry : missing) {
+    // Where the unread line shows the kind (a Unix mode, "<DIR>"), nothing
+    // needs to be asked.
+    std::vector<ListingEntry> unknown;
+    for (ListingEntry &entry : missing) {
+        const std::optional<bool> folder = KindInUnreadLines(unreadLines, entry.name);
+        if (!folder) {
+            unknown.push_back(entry);
+        } else if (!entries.Add(ListingEntry{entry.name, *folder, 0})) {
+            return SessionError::OutOfMemory;
+        }
+    }
+    if (const SessionError probed = LearnKinds(path, unknown)) return probed;
+    for (const ListingEntry &entry : unknown) {
         if (!entries.Add(entry)) return SessionError::OutOfMemory;
     }
     listingNamesAdded_ = missing.size();
