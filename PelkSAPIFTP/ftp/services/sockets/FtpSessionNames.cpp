@@ -40,6 +40,22 @@ std::vector<ListingEntry> NamesNotListed(const CompactListing &names, const std:
     return missing;
 }
 
+// Names whose unread line still shows their kind (a Unix mode, "<DIR>") are
+// added at once, with nothing asked; the others go to `unknown`. False when
+// the listing outgrew its limit.
+bool AddKnownKinds(const std::vector<ListingEntry> &missing, const std::vector<std::string> &unreadLines,
+                   CompactListing &entries, std::vector<ListingEntry> &unknown) {
+    for (const ListingEntry &entry : missing) {
+        const std::optional<bool> folder = KindInUnreadLines(unreadLines, entry.name);
+        if (!folder) {
+            unknown.push_back(entry);
+        } else if (!entries.Add(ListingEntry{entry.name, *folder, 0})) {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 // Some lines came that were no entry in their format: a server in a dialect
@@ -62,18 +78,9 @@ SessionError FtpSession::ListNames(const std::string &path, CompactListing &entr
         return SessionError::None;
     }
     if (error != SessionError::None) return error;
-    std::vector<ListingEntry> missing = NamesNotListed(names, path, entries, dropped);
-    // Where the unread line shows the kind (a Unix mode, "<DIR>"), nothing
-    // needs to be asked.
+    const std::vector<ListingEntry> missing = NamesNotListed(names, path, entries, dropped);
     std::vector<ListingEntry> unknown;
-    for (ListingEntry &entry : missing) {
-        const std::optional<bool> folder = KindInUnreadLines(unreadLines, entry.name);
-        if (!folder) {
-            unknown.push_back(entry);
-        } else if (!entries.Add(ListingEntry{entry.name, *folder, 0})) {
-            return SessionError::OutOfMemory;
-        }
-    }
+    if (!AddKnownKinds(missing, unreadLines, entries, unknown)) return SessionError::OutOfMemory;
     if (const SessionError probed = LearnKinds(path, unknown)) return probed;
     for (const ListingEntry &entry : unknown) {
         if (!entries.Add(entry)) return SessionError::OutOfMemory;
