@@ -28,12 +28,22 @@ bool IsUnixTotal(std::string_view line) {
     return line.starts_with(total) && ParseUnsigned64(line.substr(total.size())).has_value();
 }
 
+// A family's parser whose names are all within the line.
+template <std::optional<ListingEntry> (*parse)(std::string_view)>
+std::optional<ListingEntry> InLine(std::string_view line, std::string &) {
+    return parse(line);
+}
+
+constexpr ListingReader::LineParser vms = InLine<ParseVmsListLine>;
+
 // The families beside Unix and DOS, in the order a first line is tried on
 // them: each recognises its own lines by their shape, whatever SYST said.
 constexpr ListingReader::LineParser otherFamilies[] = {
-    ParseEplfListLine, ParseVmsListLine, ParseNetWareListLine, ParseOs400ListLine,
-    ParseOs2ListLine, ParseMvsMemberLine, ParseZvmListLine, ParseTandemListLine, ParseOs9ListLine,
-    ParseMvsDataSetLine,
+    InLine<ParseEplfListLine>,  vms,
+    InLine<ParseNetWareListLine>, InLine<ParseOs400ListLine>,
+    InLine<ParseOs2ListLine>,   InLine<ParseMvsMemberLine>,
+    ParseZvmListLine,           InLine<ParseTandemListLine>,
+    InLine<ParseOs9ListLine>,   InLine<ParseMvsDataSetLine>,
 };
 
 // Lines above or below the entries of some family: no entry, no fault.
@@ -127,9 +137,9 @@ bool ListingReader::TakeLine(std::string_view line) {
     case Dialect::Undecided:
         return TakeFirstEntryLine(line);
     case Dialect::Other:
-        if (other_ == ParseVmsListLine) return TakeVmsLine(line);
+        if (other_ == vms) return TakeVmsLine(line);
         if (IsHeader(line)) return true;
-        return Keep(other_(line), line);
+        return Keep(other_(line, scratch_), line);
     case Dialect::Names:
         return Keep(ListingEntry{line, false, 0}, line);
     }
@@ -159,7 +169,7 @@ bool ListingReader::TakeVmsLine(std::string_view line) {
 bool ListingReader::TakeFirstEntryLine(std::string_view line) {
     if (IsVmsNameAlone(line)) {
         dialect_ = Dialect::Other;
-        other_ = ParseVmsListLine;
+        other_ = vms;
         return TakeVmsLine(line);
     }
     if (IsHeader(line)) return true;
@@ -176,7 +186,7 @@ bool ListingReader::TakeFirstEntryLine(std::string_view line) {
         return Keep(entry, line);
     }
     for (const LineParser parser : otherFamilies) {
-        if (const std::optional<ListingEntry> entry = parser(line)) {
+        if (const std::optional<ListingEntry> entry = parser(line, scratch_)) {
             dialect_ = Dialect::Other;
             other_ = parser;
             return Keep(entry, line);

@@ -41,7 +41,8 @@ public:
     // names NLST gives to be found in them.
     static constexpr std::size_t keptLines = 64;
 
-    using LineParser = std::optional<ListingEntry> (*)(std::string_view line);
+    // A family's parser; `scratch` holds a name made of parts of the line.
+    using LineParser = std::optional<ListingEntry> (*)(std::string_view line, std::string &scratch);
 
     ListingReader(ListingFormat format, CompactListing &into) : dialect_(DialectOf(format)), into_(into) {}
 
@@ -77,6 +78,7 @@ private:
     std::size_t dropped_ = 0;
     std::string firstDropped_;
     std::vector<std::string> keptDropped_;
+    std::string scratch_;
 };
 
 // The whole listing at once (tests, fuzzing). `dropped` gets the count of

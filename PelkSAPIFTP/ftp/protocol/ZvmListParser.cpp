@@ -26,7 +26,7 @@ bool IsCountOrDash(std::string_view word) { return word == "-" || AllDigits(word
 
 }  // namespace
 
-std::optional<ListingEntry> ParseZvmListLine(std::string_view line) {
+std::optional<ListingEntry> ParseZvmListLine(std::string_view line, std::string &joined) {
     std::size_t pos = 0;
     if (line.empty() || IsBlank(line[0])) return std::nullopt;
     const std::string_view name = NextWord(line, pos);
@@ -40,7 +40,6 @@ std::optional<ListingEntry> ParseZvmListLine(std::string_view line) {
         return std::nullopt;
     }
     if (type == "DIR") return ListingEntry{name, true, 0};
-    thread_local std::string joined;
     joined.assign(name).append(1, '.').append(type);
     const uint64_t size = ParseUnsigned64(length).value_or(0) * ParseUnsigned64(records).value_or(0);
     return ListingEntry{joined, false, size};

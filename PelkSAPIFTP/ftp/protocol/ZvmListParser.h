@@ -8,14 +8,15 @@
 #pragma once
 
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "ftp/protocol/ListingEntry.h"
 
 namespace sapi::ftpclient {
 
-// The name is made of two parts of the line, joined in a buffer of the
-// calling thread's: valid until its next call, as a reader takes it at once.
-std::optional<ListingEntry> ParseZvmListLine(std::string_view line);
+// A file's name is made of two parts of the line, joined in `name`: the
+// entry is valid as long as both are.
+std::optional<ListingEntry> ParseZvmListLine(std::string_view line, std::string &name);
 
 }  // namespace sapi::ftpclient
