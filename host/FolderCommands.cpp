@@ -39,6 +39,10 @@ bool CommandRunner::PrintListing() {
     if (!failure) failure = PrintSorted(*session_, ListingKind::AssetName, "\n");
     std::fflush(stdout);
     if (failure) return Report({"ls", {}}, *failure);
+    // Said without -v too: a listing that may not be whole is worth knowing.
+    if (const std::string note = session_->ListingNote(); !note.empty()) {
+        std::fprintf(stderr, "sapihost: ls: %s\n", note.c_str());
+    }
     return true;
 }
 

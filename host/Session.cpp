@@ -126,6 +126,12 @@ std::string Session::VerifyResult() {
     return result;
 }
 
+std::string Session::ListingNote() {
+    std::string note;
+    if (set_) api_.GetParameter(set_->Handle(), SERVER_API_KEY_LISTING_NOTE, note);
+    return note;
+}
+
 // The listing read anew. Entering a folder creates it where it is missing, so
 // the folder is entered from its parent, and only once the parent lists it: a
 // folder that went away is said so, never made again empty.

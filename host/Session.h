@@ -82,6 +82,9 @@ public:
     // What the module found of the last transfer's digest ("verified
     // (SHA-256)", or why not); empty when it made no check.
     std::string VerifyResult();
+    // Empty, or how many lines of the last listing the module could not read
+    // and what it did about them.
+    std::string ListingNote();
     const ServerSettings &Settings() const { return settings_; }
 
     // The listing the module holds; re-read from the server first when a delete

@@ -2,7 +2,10 @@
 #include <utility>
 
 #include "ftp/FtpConnection.h"
+#include "ftp/services/TlsOptions.h"
 #include "ftp/services/WinInetConstants.h"
+#include "parameters/ParameterAccess.h"
+#include "parameters/ParameterKeys.h"
 
 namespace sapi {
 
@@ -38,6 +41,17 @@ WideView NameOf(const FtpFindData &record) {
     return WideView(record.fileName, length);
 }
 
+// Lines of the listing the client could not read, and what it did about
+// them; empty from a client that reads every line or cannot say (WinInet).
+WideString ListingNote(FtpClientServices &services, InternetHandle connect) {
+    if (!services.OffersListingNotes()) return {};
+    constexpr uint32_t maxCharacters = 256;
+    WideChar text[maxCharacters] = {};
+    uint32_t length = sizeof text - sizeof(WideChar);
+    if (!services.InternetQueryOption(connect, SAPI_OPTION_FTP_LISTING_NOTE, text, &length)) return {};
+    return WideString(text, length / sizeof(WideChar));
+}
+
 }  // namespace
 
 ResultCode FtpConnection::RefreshListing(const WideChar *searchPattern) {
@@ -51,8 +65,12 @@ ResultCode FtpConnection::RefreshListing(const WideChar *searchPattern) {
                                                               Context()));
     if (find.get() == nullptr) {
         // An empty folder is a listing too, just one without entries.
-        return services_.GetLastError() == ERROR_NO_MORE_FILES ? ApiOk : ApiFailed;
+        const bool empty = services_.GetLastError() == ERROR_NO_MORE_FILES;
+        WriteOrRemoveParameter(verifyResultSet_, ServerListingNoteKey,
+                               empty ? ListingNote(services_, ftpHandle_) : WideString());
+        return empty ? ApiOk : ApiFailed;
     }
+    WriteOrRemoveParameter(verifyResultSet_, ServerListingNoteKey, ListingNote(services_, ftpHandle_));
     // Entries are kept as the server sent them, "." and ".." included. Whatever
     // ends the walk (the end, or a connection lost midway) ends it quietly with
     // what was read so far.

@@ -137,7 +137,7 @@ private:
     bool stopOnRefusal_ = false;
     bool reconnect_ = false;
     uint32_t verifyMode_ = 0;
-    int32_t verifyResultSet_ = 0;
+    int32_t verifyResultSet_ = 0;  // the set opened with: verify results and listing notes go there
     bool verifyOffered_ = false;  // the client services took the request
     uint32_t followGrowing_ = 0;
     bool followOffered_ = false;  // the client services follow growing files

@@ -219,6 +219,12 @@ typedef ServerApiResult (SERVER_API_CALL *EnumerateParametersFunction)(int32_t p
 #define SERVER_API_KEY_TLS_FINGERPRINT "ServerTLSFingerprint"
 #define SERVER_API_KEY_TLS_FAILURE "ServerTLSFailure"
 #define SERVER_API_KEY_FAILURE "ServerFailure"
+/* After every listing the module writes "ServerListingNote" into the set the
+ * connection was opened with, while the host keeps that set, when some lines
+ * of the server's listing could not be read: how many, and how many entries
+ * the names the server gives (NLST) added, so that none is silently missing.
+ * It is removed after a listing whose every line was read. */
+#define SERVER_API_KEY_LISTING_NOTE "ServerListingNote"
 typedef ServerApiResult (SERVER_API_CALL *OpenServerFunction)(int32_t parameterSet, int32_t *connection);
 typedef void (SERVER_API_CALL *CloseServerFunction)(int32_t connection);
 typedef ServerApiResult (SERVER_API_CALL *ListingTextFunction)(int32_t connection, int32_t index,

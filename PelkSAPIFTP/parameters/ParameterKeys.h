@@ -49,6 +49,10 @@ inline constexpr const char *ServerFailureKey = SERVER_API_KEY_FAILURE;
 // into the set it was opened with, while the host keeps that set: what the
 // check found ("verified (SHA-256)", or why not). Removed when no check was made.
 inline constexpr const char *ServerVerifyResultKey = SERVER_API_KEY_VERIFY_RESULT;
+// Written after every listing into the set the connection was opened with:
+// how many lines were not understood and what completed them; removed when
+// every line was read.
+inline constexpr const char *ServerListingNoteKey = SERVER_API_KEY_LISTING_NOTE;
 
 // Asset attributes: written by GetAssetInfo, read by the host.
 inline constexpr const char *AssetNameKey = SERVER_API_KEY_ASSET_NAME;

@@ -483,6 +483,25 @@ TEST(HostEndToEndListing, FoldersThenFilesInByteOrderFromEitherServer) {
     }
 }
 
+// A listing with lines the module could not read is completed by name, and
+// ls says so without -v: the user knows the folder was not listed plainly.
+TEST(HostEndToEndListing, UnreadLinesAreCompletedAndTheUserIsTold) {
+    TempDir temp("sapihost-odd");
+    WriteWholeFile(temp / "root" / "a.txt", "a");
+    WriteWholeFile(temp / "root" / "odd-b.txt", "b");
+    fs::create_directories(temp / "root" / "odd-dir");
+    sapi::test::TestFtpServerOptions options;
+    options.oddListingLines = true;
+    TestFtpServer server("pyftpdlib", temp / "root", TestFtpServer::DefaultUser, TestFtpServer::DefaultPassword,
+                         options);
+    HostRunOptions run;
+    run.env["SAPIHOST_PASSWORD"] = TestFtpServer::DefaultPassword;
+    const HostRun result = RunSapihost({"ftp://sapiftp@127.0.0.1:" + std::to_string(server.port()) + "/", "ls"}, run);
+    ASSERT_EQ(result.status, 0) << result.All();
+    EXPECT_EQ(result.out, "odd-dir/\na.txt\nodd-b.txt\n");
+    EXPECT_EQ(result.err, "sapihost: ls: 2 listing lines were not understood; completed by name: 2 entries added\n");
+}
+
 TEST(HostEndToEndIpv6, BracketedAddressAndNamesBeyondAscii) {
     TempDir temp("sapihost-e2e6");
     const std::string accented = "\xC3\xA9t\xC3\xA9.txt";  // été.txt

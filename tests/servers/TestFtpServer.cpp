@@ -61,6 +61,7 @@ std::vector<std::string> LauncherArguments(const std::string &kind, const fs::pa
     }
     if (!options.chroot) arguments.emplace_back("--no-chroot");
     if (options.digests) arguments.emplace_back("--digest");
+    if (options.oddListingLines) arguments.emplace_back("--odd-listing-lines");
     if (options.burstBytes > 0) {
         arguments.emplace_back("--burst-bytes");
         arguments.push_back(std::to_string(options.burstBytes));

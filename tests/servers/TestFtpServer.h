@@ -31,6 +31,8 @@ struct TestFtpServerOptions {
     // pyftpdlib: file data goes out in bursts of this many bytes, about two
     // seconds apart (0: as fast as it can).
     int burstBytes = 0;
+    // pyftpdlib: entries named "odd-..." listed in a line no client reads.
+    bool oddListingLines = false;
     // "explicit" or "implicit" (vsftpd and proftpd only): TLS required on the
     // control and data connections, with this certificate and key (PEM).
     std::string tls;

@@ -4,6 +4,7 @@
     /usr/bin/python3 tests/servers/ftpserver.py KIND --root DIR [--user U] [--password P]
         [--address 127.0.0.1|::1|ADDRESS] [--port N] [--size-in-ascii] [--slow-failed-logins]
         [--read-only NAME]... [--idle-timeout SECONDS] [--no-chroot] [--burst-bytes N] [--digest]
+        [--odd-listing-lines]
         [--log FILE]
         [--tls explicit|implicit --tls-cert PEM --tls-key PEM]
 
@@ -59,6 +60,8 @@ def parse():
                         help="vsftpd: log in without a chroot, landing in the root by its full path")
     parser.add_argument("--burst-bytes", type=int, default=0, metavar="N",
                         help="pyftpdlib: send file data in bursts of N bytes, about two seconds apart")
+    parser.add_argument("--odd-listing-lines", action="store_true",
+                        help="pyftpdlib: list names starting with odd- in a line no client reads")
     parser.add_argument("--log", help="copy the server's log here when stopping")
     parser.add_argument("--digest", action="store_true",
                         help="proftpd: hash files on request (mod_digest: HASH, XSHA256, ...)")

@@ -1,11 +1,22 @@
 #include "ftp/protocol/ListingReader.h"
 
 #include <optional>
+#include <utility>
 
 #include "ftp/protocol/DosListParser.h"
+#include "ftp/protocol/EplfListParser.h"
 #include "ftp/protocol/ListingText.h"
 #include "ftp/protocol/MlsdParser.h"
+#include "ftp/protocol/MvsListParser.h"
+#include "ftp/protocol/NetWareListParser.h"
+#include "ftp/protocol/Os2ListParser.h"
+#include "ftp/protocol/Os400ListParser.h"
+#include "ftp/protocol/Os9ListParser.h"
+#include "ftp/protocol/TandemListParser.h"
+#include "ftp/protocol/UnixListForms.h"
 #include "ftp/protocol/UnixListParser.h"
+#include "ftp/protocol/VmsListParser.h"
+#include "ftp/protocol/ZvmListParser.h"
 
 namespace sapi::ftpclient {
 
@@ -15,6 +26,29 @@ namespace {
 bool IsUnixTotal(std::string_view line) {
     constexpr std::string_view total = "total ";
     return line.starts_with(total) && ParseUnsigned64(line.substr(total.size())).has_value();
+}
+
+// A family's parser whose names are all within the line.
+template <std::optional<ListingEntry> (*parse)(std::string_view)>
+std::optional<ListingEntry> InLine(std::string_view line, std::string &) {
+    return parse(line);
+}
+
+constexpr ListingReader::LineParser vms = InLine<ParseVmsListLine>;
+
+// The families beside Unix and DOS, in the order a first line is tried on
+// them: each recognises its own lines by their shape, whatever SYST said.
+constexpr ListingReader::LineParser otherFamilies[] = {
+    InLine<ParseEplfListLine>,  vms,
+    InLine<ParseNetWareListLine>, InLine<ParseOs400ListLine>,
+    InLine<ParseOs2ListLine>,   InLine<ParseMvsMemberLine>,
+    ParseZvmListLine,           InLine<ParseTandemListLine>,
+    InLine<ParseOs9ListLine>,   InLine<ParseMvsDataSetLine>,
+};
+
+// Lines above or below the entries of some family: no entry, no fault.
+bool IsHeader(std::string_view line) {
+    return IsUnixTotal(line) || IsVmsHeader(line) || IsMvsHeader(line) || IsTandemHeader(line) || IsOs9Header(line);
 }
 
 }  // namespace
@@ -43,8 +77,9 @@ bool ListingReader::Feed(std::string_view bytes) {
 }
 
 bool ListingReader::Finish() {
-    if (pending_.empty() && !overlong_) return true;
-    return TakeLineEnd({});
+    const bool added = pending_.empty() && !overlong_ ? true : TakeLineEnd({});
+    if (!heldName_.empty()) Drop(std::exchange(heldName_, {}));
+    return added;
 }
 
 // A piece that ends before its line does: kept until the rest arrives, unless
@@ -95,27 +130,70 @@ bool ListingReader::TakeLine(std::string_view line) {
     }
     case Dialect::Unix:
         if (IsUnixTotal(line)) return true;
-        return Keep(ParseUnixListLine(line), line);
+        if (const std::optional<ListingEntry> entry = ParseUnixListLine(line)) return Keep(entry, line);
+        return Keep(ParseUnixListLineForms(line), line);
     case Dialect::Dos:
         return Keep(ParseDosListLine(line), line);
     case Dialect::Undecided:
         return TakeFirstEntryLine(line);
+    case Dialect::Other:
+        if (other_ == vms) return TakeVmsLine(line);
+        if (IsHeader(line)) return true;
+        return Keep(other_(line, scratch_), line);
     case Dialect::Names:
         return Keep(ListingEntry{line, false, 0}, line);
     }
     return true;
 }
 
+// A VMS line, or the two halves of one: a name too long for its column
+// alone, the rest indented on the next line.
+bool ListingReader::TakeVmsLine(std::string_view line) {
+    if (!heldName_.empty()) {
+        std::string name = std::exchange(heldName_, {});
+        if (!line.empty() && IsBlank(line[0])) {
+            const std::string whole = name.append(line);
+            return Keep(ParseVmsListLine(whole), whole);
+        }
+        Drop(name);
+    }
+    if (IsVmsNameAlone(line)) {
+        heldName_ = line;
+        return true;
+    }
+    if (IsHeader(line)) return true;
+    return Keep(ParseVmsListLine(line), line);
+}
+
 // A LIST line before any entry: the first entry decides the dialect.
 bool ListingReader::TakeFirstEntryLine(std::string_view line) {
-    if (IsUnixTotal(line)) return true;
+    if (IsVmsNameAlone(line)) {
+        dialect_ = Dialect::Other;
+        other_ = vms;
+        return TakeVmsLine(line);
+    }
+    if (IsHeader(line)) return true;
     if (const std::optional<ListingEntry> entry = ParseUnixListLine(line)) {
         dialect_ = Dialect::Unix;
         return Keep(entry, line);
     }
-    const std::optional<ListingEntry> entry = ParseDosListLine(line);
-    if (entry) dialect_ = Dialect::Dos;
-    return Keep(entry, line);
+    if (const std::optional<ListingEntry> entry = ParseDosListLine(line)) {
+        dialect_ = Dialect::Dos;
+        return Keep(entry, line);
+    }
+    if (const std::optional<ListingEntry> entry = ParseUnixListLineForms(line)) {
+        dialect_ = Dialect::Unix;
+        return Keep(entry, line);
+    }
+    for (const LineParser parser : otherFamilies) {
+        if (const std::optional<ListingEntry> entry = parser(line, scratch_)) {
+            dialect_ = Dialect::Other;
+            other_ = parser;
+            return Keep(entry, line);
+        }
+    }
+    Drop(line);
+    return true;
 }
 
 // The entry a line gave, added, or the line dropped when it gave none.
@@ -131,6 +209,7 @@ bool ListingReader::Keep(const std::optional<ListingEntry> &entry, std::string_v
 
 void ListingReader::Drop(std::string_view line) {
     if (dropped_++ == 0) firstDropped_ = PrintableExcerpt(line, excerptBytes);
+    if (keptDropped_.size() < keptLines && line.size() <= 1024) keptDropped_.emplace_back(line);
 }
 
 CompactListing ParseListing(std::string_view data, ListingFormat format, std::size_t *dropped) {

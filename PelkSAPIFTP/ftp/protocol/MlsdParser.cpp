@@ -1,5 +1,7 @@
 #include "ftp/protocol/MlsdParser.h"
 
+#include <string>
+
 #include "ftp/protocol/ListingText.h"
 
 namespace sapi::ftpclient {
@@ -53,9 +55,7 @@ bool TakeFirstFact(std::string_view &facts, Facts &found) {
     return true;
 }
 
-}  // namespace
-
-MlsdLine ReadMlsdLine(std::string_view line) {
+MlsdLine ReadStrictMlsdLine(std::string_view line) {
     MlsdLine read;
     const std::size_t blank = line.find(' ');
     if (blank == std::string_view::npos || blank + 1 >= line.size()) return read;
@@ -75,6 +75,33 @@ MlsdLine ReadMlsdLine(std::string_view line) {
     read.kind = MlsdLine::Kind::Entry;
     read.entry = ListingEntry{name, found.type == EntryType::Directory, found.size};
     return read;
+}
+
+// Servers built on drafts before the RFC: a TAB between the facts and the
+// name, the last fact without its ';'. Tried only on a line the strict
+// reading refused, so the strict lines pay nothing for it.
+MlsdLine ReadDraftMlsdLine(std::string_view line) {
+    MlsdLine read;
+    const std::size_t split = line.find_first_of(" \t");
+    if (split == 0 || split == std::string_view::npos || split + 1 >= line.size()) return read;
+    std::string facts(line.substr(0, split));
+    if (facts.back() != ';') facts += ';';
+    const MlsdLine strict = ReadStrictMlsdLine(facts + " " + std::string(line.substr(split + 1)));
+    if (strict.kind != MlsdLine::Kind::Entry) {
+        read.kind = strict.kind;
+        return read;
+    }
+    read.kind = MlsdLine::Kind::Entry;
+    read.entry = ListingEntry{line.substr(split + 1), strict.entry.isDirectory, strict.entry.size};
+    return read;
+}
+
+}  // namespace
+
+MlsdLine ReadMlsdLine(std::string_view line) {
+    const MlsdLine read = ReadStrictMlsdLine(line);
+    if (read.kind != MlsdLine::Kind::Junk) return read;
+    return ReadDraftMlsdLine(line);
 }
 
 std::optional<ListingEntry> ParseMlsdLine(std::string_view line) {

@@ -1,5 +1,7 @@
 #include "ftp/protocol/NameList.h"
 
+#include "ftp/protocol/UnixListParser.h"
+
 namespace sapi::ftpclient {
 
 namespace {
@@ -34,6 +36,17 @@ bool AddNamesInFolder(const CompactListing &names, std::string_view folder, Comp
         }
     }
     return true;
+}
+
+std::optional<bool> KindInUnreadLines(const std::vector<std::string> &lines, std::string_view name) {
+    for (const std::string &line : lines) {
+        if (line.size() <= name.size() + 1 || !line.ends_with(name)) continue;
+        const std::string_view head = std::string_view(line).substr(0, line.size() - name.size());
+        if (head.back() != ' ' && head.back() != '\t') continue;
+        if (IsUnixModeWord(head.substr(0, head.find(' ')))) return head[0] == 'd';
+        if (head.find(" <DIR> ") != std::string_view::npos) return true;
+    }
+    return std::nullopt;
 }
 
 }  // namespace sapi::ftpclient

@@ -8,7 +8,9 @@
 
 #include <cstddef>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "ftp/protocol/CompactListing.h"
 
@@ -23,5 +25,10 @@ std::optional<std::string_view> NameInFolder(std::string_view listed, std::strin
 // `dropped` counts the others.
 bool AddNamesInFolder(const CompactListing &names, std::string_view folder, CompactListing &into,
                       std::size_t &dropped);
+
+// Whether `name` is a folder, by a listing line that could not be read but
+// ends in that name: a Unix mode's first letter, or DOS's "<DIR>" before it.
+// Nothing when no such line is among `lines`.
+std::optional<bool> KindInUnreadLines(const std::vector<std::string> &lines, std::string_view name);
 
 }  // namespace sapi::ftpclient

@@ -45,7 +45,7 @@ bool IsYear(std::string_view word, bool marked) {
 }
 
 // "07:25", "7:25"; with `seconds`, also "07:25:33" and "07:25:33.000000000".
-bool IsClock(std::string_view word, bool seconds) {
+bool IsClockWord(std::string_view word, bool seconds) {
     const std::size_t colon = word.size() > 1 && word[1] == ':' ? 1 : 2;
     if (word.size() <= colon || word[colon] != ':' || !AllDigits(word.substr(0, colon))) return false;
     const std::string_view minutes = word.substr(colon + 1, 2);
@@ -74,7 +74,7 @@ bool IsZone(std::string_view word) {
 std::size_t IsoDateEnd(std::string_view line, std::size_t end) {
     std::size_t next = end;
     const std::string_view time = NextWord(line, next);
-    if (!IsClock(time, true)) return end;
+    if (!IsClockWord(time, true)) return end;
     end = next;
     if (time.size() <= 5) return end;
     const std::string_view zone = NextWord(line, next);
@@ -93,6 +93,12 @@ bool MayStartDate(char c) {
 
 }  // namespace
 
+bool IsClock(std::string_view word, bool seconds) { return IsClockWord(word, seconds); }
+
+bool IsDateNumber(std::string_view word, std::size_t most, unsigned least, unsigned greatest, bool marked) {
+    return IsNumberPart(word, most, least, greatest, marked);
+}
+
 std::size_t UnixDateEnd(std::string_view line, std::size_t pos) {
     if (pos >= line.size() || !MayStartDate(line[pos])) return noDate;
     const std::string_view first = NextWord(line, pos);
@@ -101,7 +107,7 @@ std::size_t UnixDateEnd(std::string_view line, std::size_t pos) {
     if (!marked && !IsEnglishMonth(first)) return noDate;
     if (!IsDay(NextWord(line, pos), marked)) return noDate;
     const std::string_view last = NextWord(line, pos);
-    if (!IsClock(last, false) && !IsYear(last, marked)) return noDate;
+    if (!IsClockWord(last, false) && !IsYear(last, marked)) return noDate;
     return pos;
 }
 

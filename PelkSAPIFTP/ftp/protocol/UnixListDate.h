@@ -23,4 +23,11 @@ namespace sapi::ftpclient {
 constexpr std::size_t noDate = std::string_view::npos;
 std::size_t UnixDateEnd(std::string_view line, std::size_t pos);
 
+// "07:25", "7:25"; with `seconds`, also "07:25:33" and "07:25:33.000000000".
+bool IsClock(std::string_view word, bool seconds);
+
+// A number of one to `most` digits from `least` to `greatest`, then nothing
+// or (where `marked`) one CJK character: 年, 月, 日, 년.
+bool IsDateNumber(std::string_view word, std::size_t most, unsigned least, unsigned greatest, bool marked);
+
 }  // namespace sapi::ftpclient

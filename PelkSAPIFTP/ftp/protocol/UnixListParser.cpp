@@ -75,6 +75,13 @@ std::optional<ListingEntry> EntryAfter(std::string_view line, std::size_t dateEn
 
 }  // namespace
 
+// Wrappers, so that the fast reader below keeps its own copies inlined.
+bool IsUnixModeWord(std::string_view word) { return IsModeWord(word); }
+
+std::optional<ListingEntry> UnixEntryAfter(std::string_view line, std::size_t dateEnd, uint64_t size) {
+    return EntryAfter(line, dateEnd, size);
+}
+
 std::optional<ListingEntry> ParseUnixListLine(std::string_view line) {
     std::size_t pos = 0;
     if (line.empty() || IsBlank(line[0]) || !IsModeWord(NextWord(line, pos))) return std::nullopt;

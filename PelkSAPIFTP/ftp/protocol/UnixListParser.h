@@ -26,4 +26,9 @@ namespace sapi::ftpclient {
 
 std::optional<ListingEntry> ParseUnixListLine(std::string_view line);
 
+// Parts shared with the reader of the rarer forms (UnixListForms.h): the mode
+// word, and the entry whose date ends at `dateEnd` (its name after one blank).
+bool IsUnixModeWord(std::string_view word);
+std::optional<ListingEntry> UnixEntryAfter(std::string_view line, std::size_t dateEnd, uint64_t size);
+
 }  // namespace sapi::ftpclient

@@ -118,6 +118,9 @@ public:
     virtual bool OffersDigests() const { return false; }
     // Whether it follows a file that grows (SAPI_OPTION_FTP_FOLLOW_GROWING).
     virtual bool OffersFollowing() const { return false; }
+    // Whether a connect handle answers SAPI_OPTION_FTP_LISTING_NOTE: what the
+    // last listing did with lines it could not read.
+    virtual bool OffersListingNotes() const { return false; }
 };
 
 // The module's client services: the plug-in's own FTP client, or WinInet in

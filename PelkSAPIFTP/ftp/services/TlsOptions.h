@@ -37,8 +37,12 @@ constexpr uint32_t SAPI_OPTION_FTP_SEND_AGAIN = 0x5341'5010;
 // A uint32_t: 0 off; 1 to 3600, a retrieval that reaches its end follows the
 // file while it grows, and ends once its size has stayed the same for that
 // many seconds. Ours alone; WinInet refuses it.
-constexpr uint32_t SAPI_OPTION_FTP_FOLLOW_GROWING = 0x5341'5007;
+constexpr uint32_t SAPI_OPTION_FTP_FOLLOW_GROWING = 0x5341'5008;
 constexpr uint32_t maxFollowQuietSeconds = 3600;
+
+// Queried on a connect handle: UTF-16 text, empty unless some lines of the
+// last listing were no entry: how many, and what was done about them.
+constexpr uint32_t SAPI_OPTION_FTP_LISTING_NOTE = 0x5341'5007;
 
 enum class TlsMode : uint32_t { Clear = 0, Explicit = 1, Implicit = 2 };
 

@@ -264,6 +264,18 @@ INSTANTIATE_TEST_SUITE_P(Servers, ConnectionsEndToEnd,
                          ::testing::Values("pyftpdlib", "vsftpd", "proftpd", "pureftpd"),
                          [](const auto &serverKind) { return serverKind.param; });
 
+// A set with the server's address and login, passive, and a connection opened with it.
+void OpenPassive(const ServerApiFunctions &api, const TestFtpServer &server, int32_t &set, int32_t &handle) {
+    ASSERT_EQ(api.CreateParameterSet(&set), ApiOk);
+    const std::pair<const char *, std::string> keys[] = {{"ServerPrimaryAddress", server.address()},
+                                                          {"ServerPrimaryPort", std::to_string(server.port())},
+                                                          {"ServerPrimaryLoginName", server.user()},
+                                                          {"ServerPrimaryLoginPassword", server.password()},
+                                                          {"ServerUsePassive", "1"}};
+    for (const auto &[key, value] : keys) ASSERT_EQ(api.SetParameter(set, key, U(value).c_str()), ApiOk);
+    ASSERT_EQ(api.OpenServer(set, &handle), ApiOk);
+}
+
 // A local user without a chroot lands in a folder of the real file system
 // (a home such as /home/alice): the current folder is the server's word for
 // it from the start, and folders below it are found from there.
@@ -277,15 +289,8 @@ TEST(LoginFolderEndToEnd, AServerWithoutAChrootIsAskedWhereTheLoginLands) {
     sapi_test::ModuleLoader module;
     const ServerApiFunctions &api = module.table;
     int32_t set = 0;
-    ASSERT_EQ(api.CreateParameterSet(&set), ApiOk);
-    const std::pair<const char *, std::string> keys[] = {{"ServerPrimaryAddress", server.address()},
-                                                          {"ServerPrimaryPort", std::to_string(server.port())},
-                                                          {"ServerPrimaryLoginName", server.user()},
-                                                          {"ServerPrimaryLoginPassword", server.password()},
-                                                          {"ServerUsePassive", "1"}};
-    for (const auto &[key, value] : keys) ASSERT_EQ(api.SetParameter(set, key, U(value).c_str()), ApiOk);
     int32_t handle = 0;
-    ASSERT_EQ(api.OpenServer(set, &handle), ApiOk);
+    ASSERT_NO_FATAL_FAILURE(OpenPassive(api, server, set, handle));
     api.DestroyParameterSet(set);
 
     const std::string home = std::filesystem::canonical(root.path()).string();
@@ -298,6 +303,44 @@ TEST(LoginFolderEndToEnd, AServerWithoutAChrootIsAskedWhereTheLoginLands) {
     EXPECT_EQ(api.GetCurrentFolder(handle, text, nullptr, &length), ApiOk);
     EXPECT_EQ(A(text), home + "/sub");
     api.CloseServer(handle);
+}
+
+// A folder where the server lists two entries in lines no parser reads, among
+// ordinary ones: every entry is there, of its kind (MLST says which), nothing
+// is made up, and the host is told how many lines were not understood.
+TEST(OddListingEndToEnd, EntriesOfUnreadLinesAreCompletedByNameAndNoneInvented) {
+    TempDir root{"sapi-e2e-odd-lines"};
+    sapi::test::WriteWholeFile(root / "a.txt", "hello");
+    sapi::test::WriteWholeFile(root / "odd-file.txt", "12345");
+    std::filesystem::create_directories(root / "sub");
+    std::filesystem::create_directories(root / "odd-folder");
+    sapi::test::TestFtpServerOptions options;
+    options.oddListingLines = true;
+    TestFtpServer server("pyftpdlib", root.path(), TestFtpServer::DefaultUser, TestFtpServer::DefaultPassword,
+                         options);
+    sapi_test::ModuleLoader module;
+    const ServerApiFunctions &api = module.table;
+    int32_t set = 0;
+    int32_t handle = 0;
+    ASSERT_NO_FATAL_FAILURE(OpenPassive(api, server, set, handle));
+    const auto walk = [&](ListingTextFunction slot) {
+        Names names;
+        char16_t text[300];
+        for (int32_t index = 0; index < 10; ++index) {
+            uint32_t length = 300;
+            if (slot(handle, index, text, &length) != ApiOk) break;
+            names.insert(A(text));
+        }
+        return names;
+    };
+    EXPECT_EQ(walk(api.GetFolderName), (Names{"odd-folder", "sub"}));
+    EXPECT_EQ(walk(api.GetAssetName), (Names{"a.txt", "odd-file.txt"}));
+    char16_t note[300] = {};
+    uint32_t length = 300;
+    EXPECT_EQ(api.GetParameter(set, "ServerListingNote", note, &length), ApiOk);
+    EXPECT_EQ(A(note), "2 listing lines were not understood; completed by name: 2 entries added");
+    api.CloseServer(handle);
+    api.DestroyParameterSet(set);
 }
 
 }  // namespace

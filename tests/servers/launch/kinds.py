@@ -44,6 +44,8 @@ def pyftpdlib(o, work, port, passive):
         argv += ["--idle-timeout", str(o.idle_timeout)]
     if o.burst_bytes:
         argv += ["--burst-bytes", str(o.burst_bytes)]
+    if o.odd_listing_lines:
+        argv.append("--odd-listing-lines")
     if o.tls:
         _explicit_only("pyftpdlib", o)
         argv += ["--tls-cert", o.tls_cert, "--tls-key", o.tls_key]

@@ -6,6 +6,7 @@ import os
 import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.filesystems import AbstractedFS
 from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler, TLS_FTPHandler
 from pyftpdlib.servers import FTPServer
 
@@ -23,9 +24,30 @@ def parse():
     parser.add_argument("--idle-timeout", type=int, default=0)
     parser.add_argument("--failed-login-delay", type=float, default=0.0)
     parser.add_argument("--burst-bytes", type=int, default=0)
+    parser.add_argument("--odd-listing-lines", action="store_true")
     parser.add_argument("--tls-cert", help="TLS required on control and data (explicit)")
     parser.add_argument("--tls-key")
     return parser.parse_args()
+
+
+class OddLines(AbstractedFS):
+    """Lists every entry whose name starts with "odd-" in a line no client
+    reads (the name alone, no columns, no facts), the others as usual: a
+    folder where only some lines are odd. MLST still describes them."""
+
+    @staticmethod
+    def _odd(lines):
+        for line in lines:
+            name = line.rstrip(b"\r\n").rsplit(b" ", 1)[-1]
+            yield name + b"\r\n" if name.startswith(b"odd-") else line
+
+    def format_list(self, *args, **kwargs):
+        return self._odd(AbstractedFS.format_list(self, *args, **kwargs))
+
+    def format_mlsx(self, *args, **kwargs):
+        lines = AbstractedFS.format_mlsx(self, *args, **kwargs)
+        # MLST (asked with ignore_err=False) answers of one entry: kept whole.
+        return lines if kwargs.get("ignore_err", True) is False else self._odd(lines)
 
 
 def handler_class(options):
@@ -60,6 +82,8 @@ def handler_class(options):
         class Bursts(ThrottledDTPHandler):
             write_limit = options.burst_bytes
         Handler.dtp_handler = Bursts
+    if options.odd_listing_lines:
+        Handler.abstracted_fs = OddLines
     first, last = (int(port) for port in options.passive.split("-"))
     Handler.passive_ports = list(range(first, last + 1))
     if options.tls_cert:

@@ -202,18 +202,31 @@ TEST(ClientFind, ListingsEmptyFoldersFallbackAndLongNames) {
     EXPECT_EQ(server.Finish(), "");
 }
 
-// A folder whose lines no parser reads (VMS) is not shown as empty: the
-// names NLST gives come instead, as files, with the folder's part cut off;
-// where NLST is refused too, the listing stays empty and the session goes on.
-TEST(ClientFind, UnreadableListingFallsBackToTheNamesAlone) {
+// Lines no parser reads among ordinary ones do not hide their entries: the
+// names NLST gives that no line became are added (the folder's part cut off),
+// a folder by the mode of its unread line, or else a file by the size SIZE
+// gives, a folder by the CWD that enters it, and the
+// session is back where it was. Where NLST is refused too, the listing stays
+// as it was and the session goes on.
+TEST(ClientFind, UnreadLinesAreCompletedByName) {
     ScriptedFtpServer server([](ScriptPeer &peer) {
         peer.LogIn(" SIZE\r\n EPSV\r\n UTF8\r\n");  // no MLST
-        ServeListing(peer, "LIST /vms",
-                     "Directory DISK$USER:[VMS]\r\n\r\n"
-                     "A.TXT;1                 1/3       8-JUN-2004 11:55:38  [GROUP,OWNER]  (RWED,RWED,RWED,)\r\n"
-                     "SUB.DIR;1               1/3       8-JUN-2004 11:55:38  [GROUP,OWNER]  (RWE,RWE,RE,E)\r\n");
-        ServeListing(peer, "NLST /vms", "/vms/A.TXT;1\r\nSUB.DIR;1\r\n/elsewhere/B.TXT;1\r\n");
-        ServeListing(peer, "LIST", "Total of 0 blocks\r\n");
+        ServeListing(peer, "LIST pub",
+                     "total 3\r\n"
+                     "-rw-r--r--   1 u g 5 Dec 07 07:25 a.txt\r\n"
+                     "%% b.bin 7 an odd line\r\n"
+                     "%% sub an odd folder\r\n"
+                     "drwxr-xr-x   2 u g 4096 Dez 32 10:00 odd date\r\n");
+        ServeListing(peer, "NLST pub", "pub/a.txt\r\npub/b.bin\r\nsub\r\n/elsewhere/c.txt\r\nodd date\r\n");
+        peer.Expect("SIZE pub/b.bin");
+        peer.Expect("SIZE pub/sub");
+        peer.Send("213 7\r\n550 sub: not a regular file\r\n");
+        peer.Expect("PWD");
+        peer.Reply("257 \"/home\" is the current directory");
+        peer.Expect("CWD /home/pub/sub");
+        peer.Expect("CWD /home");
+        peer.Send("250 OK\r\n250 OK\r\n");
+        ServeListing(peer, "LIST", "%% nothing this client reads\r\n");
         peer.AnswerPassive();
         peer.Expect("NLST");
         peer.Reply("550 No files found");
@@ -223,14 +236,16 @@ TEST(ClientFind, UnreadableListingFallsBackToTheNamesAlone) {
     Client client;
     ASSERT_TRUE(client.Connect(server.Port()));
     sapi::FtpFindData data;
-    const InternetHandle find = client.services.FtpFindFirstFile(client.connect, Wide("/vms").c_str(), &data, 0, 0);
+    const InternetHandle find = client.services.FtpFindFirstFile(client.connect, Wide("pub").c_str(), &data, 0, 0);
     ASSERT_NE(find, nullptr);
-    std::vector<std::string> names;
+    std::vector<std::string> entries;
     do {
-        names.push_back(Narrow(data.fileName));
-        EXPECT_EQ(data.fileAttributes & FILE_ATTRIBUTE_DIRECTORY, 0u) << names.back();
+        const bool folder = (data.fileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        std::string entry = Narrow(data.fileName);
+        entry.append(folder ? "/" : " ").append(folder ? "" : std::to_string(data.fileSizeLow));
+        entries.push_back(entry);
     } while (client.services.InternetFindNextFile(find, &data));
-    EXPECT_EQ(names, (std::vector<std::string>{"A.TXT;1", "SUB.DIR;1"}));
+    EXPECT_EQ(entries, (std::vector<std::string>{"a.txt 5", "odd date/", "b.bin 7", "sub/"}));
     client.services.InternetCloseHandle(find);
 
     EXPECT_EQ(client.services.FtpFindFirstFile(client.connect, nullptr, &data, 0, 0), nullptr);

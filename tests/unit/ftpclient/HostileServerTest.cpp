@@ -238,7 +238,7 @@ TEST(HostileServer, TranscriptsPlayAsWritten) {
 // server that is otherwise plain. In step the session has nothing else on its
 // way, so such a reply is the answer, judged by its first digit, at once:
 // never a wait for the deadline and a session given up.
-enum class Call { Login, Folder, Enter, Size, Retrieve };
+enum class Call { Login, Folder, Enter, Size, Retrieve, List };
 enum class Mode { Passive, Active, ExplicitTls };
 enum class Left { Usable, Gone };
 
@@ -286,8 +286,18 @@ private:
             {"SIZE", "213 100"},               {"NOOP", "200 NOOP ok"},     {"EPRT", "200 EPRT ok"},
         };
         if (verb == "EPSV") return peer.Reply(peer.ListenForData());
+        if (verb == "LIST") return ServeUnreadableListing(peer);
         const auto found = plain.find(verb);
         peer.Reply(found == plain.end() ? "502 Not implemented" : found->second);
+    }
+
+    // Not one line an entry: the client asks NLST for the names.
+    static void ServeUnreadableListing(ScriptPeer &peer) {
+        peer.Reply("150 Opening data connection");
+        peer.AcceptData();
+        peer.SendData("%% a dialect no parser reads\r\n");
+        peer.CloseData();
+        peer.Reply("226 Transfer complete");
     }
 
     const OddReply &row_;
@@ -307,6 +317,13 @@ bool Perform(Client &client, Call call) {
             return true;
         }
         return false;
+    case Call::List: {
+        // An empty folder is a listing that succeeded.
+        sapi::FtpFindData data;
+        const InternetHandle find = client.services.FtpFindFirstFile(client.connect, nullptr, &data, 0, 0);
+        if (find != nullptr) client.services.InternetCloseHandle(find);
+        return find != nullptr || client.services.GetLastError() == ERROR_NO_MORE_FILES;
+    }
     }
     return false;
 }
@@ -351,6 +368,13 @@ TEST(HostileServer, RepliesTheCommandDoesNotTakeAreJudgedAtOnceByTheirFirstDigit
          Mode::Passive, true, Left::Gone},
         {"closed after SIZE's answer", Call::Size, {{"SIZE", "213 100\r\n"}}, "close", Mode::Passive, true, Left::Gone,
          "213 100"},
+        // The names asked after a listing no line of which was read: a
+        // connection lost there fails the listing, never an empty folder.
+        {"NLST answered 421 as the server closes", Call::List, {{"NLST", "421 Timeout.\r\n"}}, "close",
+         Mode::Passive, false, Left::Gone},
+        {"connection dropped at NLST", Call::List, {{"NLST", ""}}, "close", Mode::Passive, false, Left::Gone},
+        {"NLST refused: the folder shows as empty", Call::List, {{"NLST", "550 No files found\r\n"}}, "",
+         Mode::Passive, true, Left::Usable},
         // Clear text after "234" would be read as the first answers inside
         // TLS: a login without a password. Nothing goes out after it.
         {"clear text after 234", Call::Login, {{"AUTH", "234 go\r\n230 fake: "}}, "", Mode::ExplicitTls, false,

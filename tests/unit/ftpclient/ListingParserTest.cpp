@@ -9,6 +9,7 @@
 #include "ftp/protocol/ListingReader.h"
 #include "ftp/protocol/MlsdParser.h"
 #include "ftp/protocol/NameList.h"
+#include "ftp/protocol/UnixListForms.h"
 #include "ftp/protocol/UnixListParser.h"
 
 using namespace sapi::ftpclient;
@@ -103,6 +104,26 @@ TEST(DosListParser, IisFolderAndFileLines) {
     EXPECT_FALSE(ParseDosListLine("1-2-24  03:04AM   12 x"));
 }
 
+// Every month's name is read, by the fast reader in English (both of ls's
+// date forms) and by the reader of the rarer forms in the other languages.
+TEST(UnixListParser, EveryMonthIsRead) {
+    const char *const english[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "aug", "Sep", "Oct", "NOV", "Dec"};
+    const char *const others[] = {"janv.", "Februar", "märz", "abr", "mag", "juin", "juil.", "ago",
+                                  "szept", "Okt", "listopad", "Dez"};
+    for (int month = 0; month < 12; ++month) {
+        const std::string name = std::string("m").append(std::to_string(month + 1));
+        const std::string fast = std::string("-rw-r--r-- 1 u g 1 ")
+                                     .append(english[month])
+                                     .append(month % 2 == 0 ? " 5 10:00 " : " 15  2021 ")
+                                     .append(name);
+        const auto line = ParseUnixListLine(fast);
+        EXPECT_EQ(line ? std::string(line->name) : "(dropped)", name) << english[month];
+        const std::string rare = std::string("-rw-r--r-- 1 u g 1 5 ").append(others[month]).append(" 2021 ").append(name);
+        const auto other = ParseUnixListLineForms(rare);
+        EXPECT_EQ(other ? std::string(other->name) : "(dropped)", name) << others[month];
+    }
+}
+
 // Single lines as servers sent them, each read as a whole listing of its
 // format: the entry it gives, or none ("dropped"). A line that cannot be read
 // for sure is dropped: a wrong name would be offered for download.
@@ -165,10 +186,76 @@ const LineCase lineCases[] = {
     {ListingFormat::List, "-rw-r--r--    1 1000     1000     5000000000 Dec 08 02:32 entry-0000000.dat",
      "entry-0000000.dat", Kind::File, 5000000000u},
     {ListingFormat::List, "crw-rw-rw-    1 0        0          1,   3 Jan  1  1970 null", "null", Kind::File},
-    // Formats this client does not read give nothing rather than junk.
-    {ListingFormat::List, "A.TXT;1                 1/3       8-JUN-2004 11:55:38  [GROUP,OWNER]  (RWED,RWED,RWED,)", "",
-     Kind::Dropped},
-    {ListingFormat::List, "ASUSER          8192 04/26/05 13:54:16 *DIR       dir/", "", Kind::Dropped},
+    // The rarer Unix forms: the day first, months in other languages,
+    // numeric and year-first dates, a year before the time, sizes with a
+    // unit or run into the group, no date at all.
+    {ListingFormat::List, "-rw-r--r--   1 u g 1234 26. Juli, 20:10 juli.txt", "juli.txt", Kind::File, 1234},
+    {ListingFormat::List, "-rw-r--r--   1 u g 5 29 Jul 02:27 2014 day first", "day first", Kind::File, 5},
+    {ListingFormat::List, "-rw-r--r--   1 u g 5 szept 26 10:35 magyar", "magyar", Kind::File, 5},
+    {ListingFormat::List, "-rw-r--r--   1 u g 5 01 oct 2004 oct.txt", "oct.txt", Kind::File, 5},
+    {ListingFormat::List, "-rw-r--r--   1 u g 5 янв 12  2004 зима", "зима", Kind::File, 5},
+    {ListingFormat::List, "-rw-r--r--   1 u g 5 01-jun-99 dmy.txt", "dmy.txt", Kind::File, 5},
+    {ListingFormat::List, "-rw-r--r--   1 u g 5 3 29 03:26 numeric", "numeric", Kind::File, 5},
+    {ListingFormat::List, "-rw-r--r--   1 u g 5 24-04-2003 17:12 dmy time", "dmy time", Kind::File, 5},
+    {ListingFormat::List, "drwxr-xr-x   2 u g 512 09-26 2000 mmdd folder", "mmdd folder", Kind::Folder, 512},
+    {ListingFormat::List, "-rw-r--r--   1 u g 5 1999/10/12 slashes", "slashes", Kind::File, 5},
+    {ListingFormat::List, "-rw-r--r--   1 u g 5 2004.07.15 dots", "dots", Kind::File, 5},
+    {ListingFormat::List, "-rw-r--r--   1 u g 5 2005년  1월  6일 korean.txt", "korean.txt", Kind::File, 5},
+    {ListingFormat::List, "-rw-r--r--   1 u g 5 Oct 08, 2002 09:47 comma", "comma", Kind::File, 5},
+    {ListingFormat::List, "-rw-r--r--   1 u g 33.5k Dec  7 10:00 unit", "unit", Kind::File, 34304},
+    {ListingFormat::List, "-rw-r--r--   1 u longgroup123456 Dec  7 10:00 run in", "run in", Kind::File, 123456},
+    {ListingFormat::List, "-rw-r--r--   1 u g 5 no date here", "no date here", Kind::File, 5},
+    {ListingFormat::List, "drwxr-xr-x   1 u 5 no group", "no group", Kind::Folder, 5},
+    {ListingFormat::List, "-rw-r--r--   1 u g 5 Dez 32 10:00 no day 32", "", Kind::Dropped},
+    {ListingFormat::List, "-rw-r--r--   1 u g 5 24-13-2003 17:12 no month 13", "", Kind::Dropped},
+    // DOS: thousands separators, "10:30 AM", four-digit and ISO dates.
+    {ListingFormat::List, "02-11-2021  10:30 AM             1,234 spaced.txt", "spaced.txt", Kind::File, 1234},
+    {ListingFormat::List, "02-11-2021  10:30PM          12.345.678 dotted.bin", "dotted.bin", Kind::File, 12345678},
+    {ListingFormat::List, "2002-09-02  18:48       <DIR>          iso folder", "iso folder", Kind::Folder},
+    {ListingFormat::List, "02-11-2021  10:30PM              1,23 bad group", "", Kind::Dropped},
+    // MLSD from drafts before the RFC: a TAB before the name, no last ';'.
+    {ListingFormat::Mlsd, "type=file;size=12\ttab.txt", "tab.txt", Kind::File, 12},
+    {ListingFormat::Mlsd, "size=0;type=dir;\t tab and blank", " tab and blank", Kind::Folder},
+    // The other families, each known by the shape of its lines.
+    {ListingFormat::List, "INDEX.HTML;3            4/6       8-JUN-2004 11:55:38  [WEB,OWNER]  (RWED,RWED,RE,)",
+     "INDEX.HTML;3", Kind::File, 2048},
+    {ListingFormat::List, "LOGS.DIR;1              1/3      12-JAN-2005 09:10     [WEB,OWNER]  (RWE,RWE,RE,E)", "LOGS",
+     Kind::Folder},
+    {ListingFormat::List, "QSYS           77824 02/23/00 15:09:55 *DIR       QSYS/", "QSYS", Kind::Folder},
+    {ListingFormat::List, "PAYROLL                                *MEM       PAYDATA.FILE/JAN2007.MBR", "JAN2007.MBR",
+     Kind::File},
+    {ListingFormat::List, "JSMITH          2048 15.03.07 10:00:00 *STMF      notes 2007.txt", "notes 2007.txt", Kind::File,
+     2048},
+    {ListingFormat::List, "+i8388621.48594,m825718503,r,s280,\tdjb.html", "djb.html", Kind::File, 280},
+    // A name is never cut: an arrow in a folder's name, a date in a name read
+    // by the rarer forms.
+    {ListingFormat::List, "drwxr-xr-x   2 u g 4096 Dec  7 07:25 from -> to", "from -> to", Kind::Folder, 4096},
+    {ListingFormat::List, "-rw-r--r--   1 u g 5 29 Jul 02:27 2014 29 Jul 02:27 2014.log", "29 Jul 02:27 2014.log",
+     Kind::File, 5},
+    {ListingFormat::List, "+i8388621.50690,m824255907,/,\t514", "514", Kind::Folder},
+    {ListingFormat::List, "d [RWCEAFMS] admin                     512 Jan 01 12:00 SYSTEM", "SYSTEM", Kind::Folder},
+    {ListingFormat::List, "- [R----F--] jsmith                  12345 Feb 03  2004 REPORT 2.TXT", "REPORT 2.TXT",
+     Kind::File, 12345},
+    {ListingFormat::List, "     0           DIR   05-12-97   14:03  private", "private", Kind::Folder},
+    {ListingFormat::List, "73098      A          04-06-97   15:20  README.TXT", "README.TXT", Kind::File, 73098},
+    {ListingFormat::List, "PROD02 3390   2004/06/23  2   45  FB      80  6160  PO  SALES.JCL", "SALES.JCL", Kind::Folder},
+    {ListingFormat::List, "PROD01 3390   2004/06/23  1   15  FB      80 27920  PS  SALES.Q2.DATA", "SALES.Q2.DATA",
+     Kind::File},
+    {ListingFormat::List, "BUILD     01.03 2003/11/04 2004/06/23 10:41    52    40     0 OPS1", "BUILD", Kind::File},
+    {ListingFormat::List, "PROFILE  EXEC     V         72         23          1 2004-03-11 10:12:33 VMUSER",
+     "PROFILE.EXEC", Kind::File, 1656},
+    {ListingFormat::List, "REPORTS  DIR      -          -          -          - 2004-03-11 10:12:33 -", "REPORTS",
+     Kind::Folder},
+    {ListingFormat::List, "ORDERS        101            7504  16-Jan-03 10:23:06 255, 58 \"nnnn\"", "ORDERS", Kind::File,
+     7504},
+    {ListingFormat::List, "   0.0    04/03/15 1340  d-ewrewr     1A4       320 CMDS", "CMDS", Kind::Folder},
+    {ListingFormat::List, "  12.3    04/03/15 1340  ----r-wr     1B8      1024 start up", "start up", Kind::File, 1024},
+    // VShell on Windows lists as ls does.
+    {ListingFormat::List, "drwx------   1 administrator   Users          0 Nov 13  2007 Program Files", "Program Files",
+     Kind::Folder},
+    // Lines no parser reads give nothing rather than junk: NLST completes them.
+    {ListingFormat::List, "+i8388621.48594,m825718503,r,s280\tno comma", "", Kind::Dropped},
+    {ListingFormat::List, "QSYS           77824 02/23/00 15:09:55 *DIR       QSYS/sub/", "", Kind::Dropped},
     // MLSD: no facts and empty values are allowed; a name with '/' is no
     // entry of the folder.
     {ListingFormat::Mlsd, " no facts.txt", "no facts.txt", Kind::File},
@@ -263,10 +350,10 @@ const ListingCase listingCases[] = {
      "123456\r\n"
      "\x01\x02\xff binary; junk\r\n"
      "type=file;size=x; bad size\r\n"
-     "type=file;size=3 no semicolon\r\n"
+     "type=file;size=3 last fact without its semicolon\r\n"
      "=file; no fact name\r\n"
      "type=dir;UNIX.mode=0755; folder\r\n",
-     {"ok.txt", "folder"}, 6, "1 ftp"},
+     {"ok.txt", "last fact without its semicolon", "folder"}, 5, "1 ftp"},
     {"MlsdOwnFolderByItsPathIsNoFault", ListingFormat::Mlsd,
      "type=cdir;perm=el; /home/user/pub\r\n"
      "type=pdir; /home/user\r\n"
@@ -274,6 +361,33 @@ const ListingCase listingCases[] = {
      "type=file;;size=2; empty fact\r\n"
      "type=file;si ze=2; blank in a fact\r\n",
      {"a; b=c.txt"}, 2, "type=file;;size=2; empty fact"},
+    {"VmsHeadersAreNoFault", ListingFormat::List,
+     "Directory DISK$USER:[WEB]\r\n\r\n"
+     "INDEX.HTML;3            4/6       8-JUN-2004 11:55:38  [WEB,OWNER]  (RWED,RWED,RE,)\r\n"
+     "LOGS.DIR;1              1/3      12-JAN-2005 09:10     [WEB,OWNER]  (RWE,RWE,RE,E)\r\n"
+     "%RMS-E-PRV, insufficient privilege\r\n\r\n"
+     "Total of 2 files, 5/9 blocks.\r\n",
+     {"INDEX.HTML;3", "LOGS"}, 1, "%RMS-E-PRV, insufficient privilege"},
+    {"VmsNameTooLongForItsColumn", ListingFormat::List,
+     "A_NAME_TOO_LONG_FOR_ITS_COLUMN.TXT;12\r\n"
+     "                        4/6       8-JUN-2004 11:55:38  [WEB,OWNER]  (RWED,RWED,RE,)\r\n"
+     "SHORT.TXT;1             1/3       8-JUN-2004 11:55:38  [WEB,OWNER]  (RWED,RWED,RE,)\r\n"
+     "ALONE_AT_THE_END.TXT;1\r\n",
+     {"A_NAME_TOO_LONG_FOR_ITS_COLUMN.TXT;12", "SHORT.TXT;1"}, 1, "ALONE_AT_THE_END.TXT;1"},
+    {"MvsHeaderIsNoFault", ListingFormat::List,
+     "Volume Unit    Referred Ext Used Recfm Lrecl BlkSz Dsorg Dsname\r\n"
+     "PROD01 3390   2004/06/23  1   15  FB      80 27920  PS  SALES.Q2.DATA\r\n"
+     "Migrated                                                SALES.OLD\r\n",
+     {"SALES.Q2.DATA", "SALES.OLD"}, 0, ""},
+    {"TandemHeaderIsNoFault", ListingFormat::List,
+     "File         Code             EOF  Last Modification    Owner  RWEP\r\n"
+     "ORDERSO         0               0   9-Feb-04 08:01:45 255,  1 \"oooo\"\r\n",
+     {"ORDERSO"}, 0, ""},
+    {"Os9HeadersAreNoFault", ListingFormat::List,
+     " Owner    Last modified  Attributes Sector Bytecount Name\r\n"
+     "-------   -------------  ---------- ------ --------- ----\r\n"
+     "   0.0    04/03/15 1340  d-ewrewr     1A4       320 CMDS\r\n",
+     {"CMDS"}, 0, ""},
     {"CutLastLineStillCounts", ListingFormat::Mlsd, "type=file;size=1; a\r\ntype=file;size=2; b", {"a", "b"}, 0, ""},
     {"OverlongLineDropped", ListingFormat::Mlsd,
      "type=file;size=1; " + std::string(ListingReader::maxLineBytes, 'x') + "\r\ntype=file;size=1; after\r\n",

@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "ftp/protocol/CompactListing.h"
 #include "ftp/protocol/FeatureSet.h"
@@ -57,10 +58,15 @@ public:
     SessionError Command(const std::string &line, FtpReply &reply);
     // The entries of a folder (empty path: the current one), MLSD if the
     // server has it, LIST otherwise, parsed as they arrive. When lines came
-    // and not one was an entry, the names NLST gives, as files.
+    // that were no entry, completed by the names NLST gives.
     SessionError List(const std::string &path, CompactListing &entries);
     // Lines of the last listing that were no entry in its format, and dropped.
     std::size_t ListingLinesDropped() const { return listingLinesDropped_; }
+    // Entries of the last listing that only NLST named.
+    std::size_t ListingNamesAdded() const { return listingNamesAdded_; }
+    // Empty, or for a user: how many lines of the last listing were not
+    // understood, and whether NLST completed it.
+    const std::string &ListingNote() const { return listingNote_; }
 
     SessionError OpenTransfer(const std::string &name, bool retrieve);
     SessionError Read(void *buffer, uint32_t size, uint32_t &received);
@@ -132,8 +138,10 @@ private:
 
     SessionError ListOnce(const std::string &path, CompactListing &entries);
     SessionError ListEntries(const std::string &path, CompactListing &entries);
-    // After a listing whose lines were all dropped: the names alone (NLST).
+    // After a listing with lines dropped: the names NLST adds (FtpSessionNames.cpp).
     SessionError ListNames(const std::string &path, CompactListing &entries);
+    SessionError LearnKinds(const std::string &path, std::vector<ListingEntry> &names);
+    SessionError EnterToLearn(const std::string &path, const std::vector<ListingEntry *> &unsure);
     SessionError ListWith(const std::string &command, ListingFormat format, CompactListing &entries);
     SessionError ReceiveListing(DataChannel &channel, ListingFormat format, CompactListing &entries);
     SessionError ReadListing(DataChannel &channel, ListingReader &reader);
@@ -175,6 +183,9 @@ private:
     };
     std::optional<SizeProbe> sizeProbe_;
     std::size_t listingLinesDropped_ = 0;
+    std::size_t listingNamesAdded_ = 0;
+    std::vector<std::string> unreadLines_;  // the first lines of the last listing that were dropped
+    std::string listingNote_;
     // The answer to the PWD asked after the login or a folder change, for the
     // next command if it is PWD; any other command, or a transfer, drops it.
     std::optional<FtpReply> loginFolder_;

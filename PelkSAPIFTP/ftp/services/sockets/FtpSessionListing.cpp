@@ -23,8 +23,10 @@ SessionError FtpSession::List(const std::string &path, CompactListing &entries) 
 }
 
 SessionError FtpSession::ListOnce(const std::string &path, CompactListing &entries) {
+    listingNamesAdded_ = 0;
+    listingNote_.clear();
     const SessionError error = ListEntries(path, entries);
-    if (error != SessionError::None || entries.Count() > 0 || listingLinesDropped_ == 0) return error;
+    if (error != SessionError::None || listingLinesDropped_ == 0) return error;
     return ListNames(path, entries);
 }
 
@@ -72,6 +74,7 @@ SessionError FtpSession::ReceiveListing(DataChannel &channel, ListingFormat form
     ListingReader reader(format, entries);
     const SessionError error = ReadListing(channel, reader);
     listingLinesDropped_ = reader.DroppedLines();
+    unreadLines_ = reader.TakeDroppedLines();
     connector_.Close(channel);
     if (reader.DroppedLines() > 0) {
         trace_.Note(std::to_string(reader.DroppedLines()) + " listing lines dropped: no entries in this format; " +

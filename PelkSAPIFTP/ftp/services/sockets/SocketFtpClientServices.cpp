@@ -480,7 +480,9 @@ bool SocketFtpClientServices::InternetQueryOption(InternetHandle handle, uint32_
                                                   uint32_t *length) {
     std::shared_ptr<HandleObject> object = handles_.FindAny(handle);
     if (!object) return FailBool(ERROR_INVALID_HANDLE);
-    if (option == SAPI_OPTION_FTP_VERIFICATION) return QueryVerification(object, buffer, length);
+    if (option == SAPI_OPTION_FTP_VERIFICATION || option == SAPI_OPTION_FTP_LISTING_NOTE) {
+        return QuerySessionText(object, option, buffer, length);
+    }
     if (option == SAPI_OPTION_FTP_SEND_AGAIN) return QuerySendAgain(object, buffer, length);
     if (option != TransferConfirmedOption) return FailBool(ERROR_INTERNET_INVALID_OPTION);
     const std::shared_ptr<FileObject> file = As<FileObject>(object);
@@ -501,14 +503,15 @@ bool SocketFtpClientServices::InternetQueryOption(InternetHandle handle, uint32_
 }
 
 // Bytes, as WinInet counts an option's length, of UTF-16 text with its terminator.
-bool SocketFtpClientServices::QueryVerification(const std::shared_ptr<HandleObject> &object, void *buffer,
-                                                uint32_t *length) {
+bool SocketFtpClientServices::QuerySessionText(const std::shared_ptr<HandleObject> &object, uint32_t option,
+                                               void *buffer, uint32_t *length) {
     const std::shared_ptr<ConnectObject> connect = As<ConnectObject>(object);
     if (!connect) return FailBool(ERROR_INTERNET_INCORRECT_HANDLE_TYPE);
     if (length == nullptr) return FailBool(ERROR_INVALID_PARAMETER);
     const WideString text = [&] {
         const SessionCall call(*connect->session);
-        return WideFromUtf8(connect->session->Verification());
+        const FtpSession &session = *connect->session;
+        return WideFromUtf8(option == SAPI_OPTION_FTP_VERIFICATION ? session.Verification() : session.ListingNote());
     }();
     const auto bytes = static_cast<uint32_t>((text.size() + 1) * sizeof(WideChar));
     if (buffer == nullptr || *length < bytes) {

@@ -62,11 +62,13 @@ public:
     bool OffersRecovery() const override { return true; }
     bool OffersDigests() const override { return true; }
     bool OffersFollowing() const override { return true; }
+    bool OffersListingNotes() const override { return true; }
 
 private:
     bool RunCommand(InternetHandle connect, const char *verb, const WideChar *argument,
                     void (*done)(ConnectObject &, const WideChar *) = nullptr);
-    bool QueryVerification(const std::shared_ptr<HandleObject> &object, void *buffer, uint32_t *length);
+    bool QuerySessionText(const std::shared_ptr<HandleObject> &object, uint32_t option, void *buffer,
+                          uint32_t *length);
     bool QuerySendAgain(const std::shared_ptr<HandleObject> &object, void *buffer, uint32_t *length);
     std::shared_ptr<ConnectObject> ConnectFor(InternetHandle connect, bool transfersToo);
     bool Finish(const SessionOutcome &outcome);
