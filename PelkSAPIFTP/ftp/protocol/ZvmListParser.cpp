@@ -24,6 +24,12 @@ bool IsZvmDate(std::string_view word) {
 
 bool IsCountOrDash(std::string_view word) { return word == "-" || AllDigits(word); }
 
+// A CMS file name or type: up to eight characters, never a dot, which the
+// joined "NAME.TYPE" uses to part them.
+bool IsCmsWord(std::string_view word) {
+    return !word.empty() && word.size() <= 8 && word.find('.') == std::string_view::npos;
+}
+
 }  // namespace
 
 std::optional<ListingEntry> ParseZvmListLine(std::string_view line, std::string &joined) {
@@ -34,7 +40,7 @@ std::optional<ListingEntry> ParseZvmListLine(std::string_view line, std::string 
     const std::string_view format = NextWord(line, pos);
     const std::string_view length = NextWord(line, pos);
     const std::string_view records = NextWord(line, pos);
-    if (type.empty() || (format != "F" && format != "V" && format != "-") || !IsCountOrDash(length) ||
+    if (!IsCmsWord(name) || !IsCmsWord(type) || (format != "F" && format != "V" && format != "-") || !IsCountOrDash(length) ||
         !IsCountOrDash(records) || !IsCountOrDash(NextWord(line, pos)) || !IsZvmDate(NextWord(line, pos)) ||
         !IsClock(NextWord(line, pos), true)) {
         return std::nullopt;
