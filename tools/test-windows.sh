@@ -58,7 +58,7 @@ flavours=(own wininet)
 module_name() {  # client [suffix]: the file name of that client's module
   if [ "$1" = "$shipped" ]; then echo "PelkSAPIFTP${2:-}.dll"; else echo "PelkSAPIFTP-$1${2:-}.dll"; fi
 }
-targets=(wininet_services_test sapihost module_road_test trust_root tls_reload)
+targets=(wininet_services_test sapihost module_road_test lookup_road_test trust_root tls_reload)
 for flavour in "${flavours[@]}"; do
   targets+=("$(basename "$(module_name "$flavour")" .dll)" "$(basename "$(module_name "$flavour" -shortwaits)" .dll)")
 done
@@ -141,6 +141,7 @@ run_test wininet_services_test wininet
 cmake --build "$build" --target contract_test
 for flavour in "${flavours[@]}"; do run_test contract_test "$flavour"; done
 for flavour in "${flavours[@]}"; do run_test module_road_test "$flavour"; done
+run_test lookup_road_test own
 
 # sapihost.exe on the shipped module (real one-second waits: the download
 # ends ten seconds after its last block). The delete names a path: for a

@@ -399,3 +399,76 @@ TEST_CASE(InterfaceThreadStopsWhileTheCallbackWaitsForIt) {
     CloseHandle(scene.inCallback);
     CloseHandle(scene.answered);
 }
+
+namespace {
+
+// Two workers, each inside a progress callback of a download on its own
+// connection, each calling slots of the other's connection.
+struct CrossedSide {
+    int32_t mine = 0;
+    int32_t other = 0;
+    std::wstring local;
+    volatile LONG *inside = nullptr;
+    volatile LONG *asked = nullptr;
+    ServerApiResult otherFolder = ApiOk;
+    ServerApiResult result = ApiOk;
+    int calls = 0;
+};
+
+bool WaitForCount(volatile LONG *count, LONG wanted) {
+    for (int waited = 0; InterlockedCompareExchange(count, 0, 0) < wanted; waited += 5) {
+        if (waited >= 20000) return false;
+        Sleep(5);
+    }
+    return true;
+}
+
+bool __stdcall CallTheOther(void *context, uint32_t, uint32_t, uint32_t) {
+    auto &side = *static_cast<CrossedSide *>(context);
+    if (side.calls++ > 0) return true;
+    InterlockedIncrement(side.inside);
+    WaitForCount(side.inside, 2);
+    wchar_t folder[260];
+    uint32_t length = 260;
+    side.otherFolder = Api().GetCurrentFolder(side.other, folder, folder, &length);
+    InterlockedIncrement(side.asked);
+    WaitForCount(side.asked, 2);
+    Api().CloseServer(side.other);
+    return true;
+}
+
+DWORD WINAPI DownloadCrossed(void *context) {
+    auto &side = *static_cast<CrossedSide *>(context);
+    side.result = Api().DownloadAsset(side.mine, L"big.bin", side.local.c_str(),
+                                      FunctionCast<TransferProgressCallback>(&CallTheOther), &side);
+    return 0;
+}
+
+}  // namespace
+
+// Each worker's callback calls the other's connection, then closes it: the
+// calls are refused as busy, nobody waits for anybody, and both downloads fail
+// on their own threads.
+TEST_CASE(CrossedCallbacksOnTwoConnections) {
+    Connection first;
+    Connection second;
+    volatile LONG inside = 0;
+    volatile LONG asked = 0;
+    CrossedSide sides[2];
+    HANDLE workers[2];
+    for (int i = 0; i < 2; ++i) {
+        sides[i].mine = i == 0 ? first.handle() : second.handle();
+        sides[i].other = i == 0 ? second.handle() : first.handle();
+        sides[i].local = InWork(L"crossed-" + std::to_wstring(i) + L".bin");
+        sides[i].inside = &inside;
+        sides[i].asked = &asked;
+        workers[i] = CreateThread(nullptr, 0, DownloadCrossed, &sides[i], 0, nullptr);
+    }
+    CHECK(WaitForMultipleObjects(2, workers, TRUE, 60000) < WAIT_OBJECT_0 + 2);
+    for (int i = 0; i < 2; ++i) {
+        CloseHandle(workers[i]);
+        CHECK_EQ(sides[i].otherFolder, ApiConnectionBusy);
+        CHECK_EQ(sides[i].result, ApiTransferFailed);
+        CHECK(!FileExists(sides[i].local));
+    }
+}
