@@ -68,11 +68,9 @@ TEST_CASE(CloseEndsAReconnectsNameLookup) {
     const auto system = sapi::ftpclient::SetNameResolverForTesting(&StalledLookup);
     HANDLE worker = CreateThread(nullptr, 0, EnterOnWorker, &call, 0, nullptr);
     CHECK(WaitFor(lookupEntered, 20000));
-    const DWORD stopped = GetTickCount();
     services.InternetCloseHandle(call.connect);
     // A hang, not a speed: the look-up holds out for a minute.
     CHECK_EQ(WaitForSingleObject(worker, 10000), WAIT_OBJECT_0);
-    CHECK(GetTickCount() - stopped < 10000);
     CloseHandle(worker);
     CHECK(!call.entered);
     lookupReleased = true;

@@ -40,9 +40,9 @@ std::optional<ListingEntry> ParseZvmListLine(std::string_view line, std::string 
     const std::string_view format = NextWord(line, pos);
     const std::string_view length = NextWord(line, pos);
     const std::string_view records = NextWord(line, pos);
-    if (!IsCmsWord(name) || !IsCmsWord(type) || (format != "F" && format != "V" && format != "-") || !IsCountOrDash(length) ||
-        !IsCountOrDash(records) || !IsCountOrDash(NextWord(line, pos)) || !IsZvmDate(NextWord(line, pos)) ||
-        !IsClock(NextWord(line, pos), true)) {
+    if (!IsCmsWord(name) || !IsCmsWord(type) || (format != "F" && format != "V" && format != "-") ||
+        !IsCountOrDash(length) || !IsCountOrDash(records) || !IsCountOrDash(NextWord(line, pos)) ||
+        !IsZvmDate(NextWord(line, pos)) || !IsClock(NextWord(line, pos), true)) {
         return std::nullopt;
     }
     if (type == "DIR") return ListingEntry{name, true, 0};
