@@ -21,6 +21,9 @@ std::vector<Case> &Cases() {
 }
 
 int failuresInCase = 0;
+const char *currentCase = "";
+// Repeated under the count, so the end of a long log names what failed.
+std::vector<std::string> failureLines;
 
 }  // namespace
 
@@ -42,6 +45,7 @@ Registrar::Registrar(const char *name, CaseFunction function) { Cases().push_bac
 void ReportFailure(const char *file, int line, const std::string &what) {
     ++failuresInCase;
     std::printf("  %s:%d: %s\n", file, line, what.c_str());
+    failureLines.push_back(std::string(currentCase) + ": " + file + ":" + std::to_string(line) + ": " + what);
     std::fflush(stdout);
 }
 
@@ -53,6 +57,7 @@ int RunCases(const char *filter) {
             continue;
         }
         failuresInCase = 0;
+        currentCase = c.name;
         std::printf("[ RUN  ] %s\n", c.name);
         std::fflush(stdout);
         c.function();
@@ -61,6 +66,7 @@ int RunCases(const char *filter) {
         failed += failuresInCase == 0 ? 0 : 1;
     }
     std::printf("%d cases, %d failed\n", run, failed);
+    for (const std::string &failure : failureLines) std::printf("  FAILED %s\n", failure.c_str());
     return failed;
 }
 

@@ -410,6 +410,7 @@ struct CrossedSide {
     std::wstring local;
     volatile LONG *inside = nullptr;
     volatile LONG *asked = nullptr;
+    volatile LONG *closed = nullptr;
     ServerApiResult otherFolder = ApiOk;
     ServerApiResult result = ApiOk;
     int calls = 0;
@@ -434,6 +435,10 @@ bool __stdcall CallTheOther(void *context, uint32_t, uint32_t, uint32_t) {
     InterlockedIncrement(side.asked);
     WaitForCount(side.asked, 2);
     Api().CloseServer(side.other);
+    // Back to the transfer only once both closes are done: a side that went on
+    // before its own connection was closed could finish its download.
+    InterlockedIncrement(side.closed);
+    WaitForCount(side.closed, 2);
     return true;
 }
 
@@ -454,6 +459,7 @@ TEST_CASE(CrossedCallbacksOnTwoConnections) {
     Connection second;
     volatile LONG inside = 0;
     volatile LONG asked = 0;
+    volatile LONG closed = 0;
     CrossedSide sides[2];
     HANDLE workers[2];
     for (int i = 0; i < 2; ++i) {
@@ -462,6 +468,7 @@ TEST_CASE(CrossedCallbacksOnTwoConnections) {
         sides[i].local = InWork(L"crossed-" + std::to_wstring(i) + L".bin");
         sides[i].inside = &inside;
         sides[i].asked = &asked;
+        sides[i].closed = &closed;
         workers[i] = CreateThread(nullptr, 0, DownloadCrossed, &sides[i], 0, nullptr);
     }
     CHECK(WaitForMultipleObjects(2, workers, TRUE, 60000) < WAIT_OBJECT_0 + 2);

@@ -100,6 +100,7 @@ struct CrossedSide {
     int32_t other = 0;
     std::atomic<int> *inside = nullptr;
     std::atomic<int> *asked = nullptr;
+    std::atomic<int> *closed = nullptr;
     ServerApiResult otherFolder = ApiOk;
     int calls = 0;
 };
@@ -115,6 +116,10 @@ bool SERVER_API_CALLBACK CallTheOther(void *context, uint32_t, int64_t) {
     ++*side.asked;
     WaitUntil([&] { return *side.asked == 2; });
     side.api->CloseServer(side.other);
+    // Back to the transfer only once both closes are done: a side that went on
+    // before its own connection was closed could finish its download.
+    ++*side.closed;
+    WaitUntil([&] { return *side.closed == 2; });
     return true;
 }
 
@@ -322,12 +327,14 @@ TEST_P(ThreadsEndToEnd, CrossedCallbacksOnTwoConnections) {
     const int32_t second = OpenShipped();
     std::atomic<int> inside{0};
     std::atomic<int> asked{0};
+    std::atomic<int> closed{0};
     CrossedSide sides[2];
     for (int i = 0; i < 2; ++i) {
         sides[i].api = &shipped;
         sides[i].other = i == 0 ? second : first;
         sides[i].inside = &inside;
         sides[i].asked = &asked;
+        sides[i].closed = &closed;
     }
     ServerApiResult results[2] = {ApiOk, ApiOk};
     std::thread workers[2];
