@@ -111,6 +111,40 @@ TEST_CASE(RetrievalEndIsJudgedByTheReply) {
     }
 }
 
+// WinInet gives a closed handle's value to the next handle it opens. A caller
+// still holding the old one (a retrieval whose end was read, a file whose
+// connection another thread closed) must reach nothing through it: not the
+// new file, and its close must not end the new file.
+TEST_CASE(AHandleNeverNamesTheNextOneWinInetOpens) {
+    wintest::WriteWholeFile(wintest::UnderRoot(L"reused.bin"), wintest::PatternBytes(200000));
+    std::vector<char> block(65536);
+    uint32_t count = 0;
+    const auto readAll = [&](InternetHandle file) {
+        std::size_t total = 0;
+        while (Services().InternetReadFile(file, block.data(), 65536, &count) && count > 0) total += count;
+        return total;
+    };
+    Session ended;
+    const InternetHandle endedFile = OpenRead(ended, L"reused.bin");
+    CHECK_EQ(readAll(endedFile), 200000u);  // WinInet's handle closed at the end
+    Session stopped;
+    const InternetHandle stoppedFile = OpenRead(stopped, L"reused.bin");
+    CHECK(Services().InternetCloseHandle(stopped.connect()));  // as a stop from another thread does
+    Session fresh;
+    const InternetHandle freshFile = OpenRead(fresh, L"reused.bin");
+    CHECK(freshFile != nullptr && freshFile != endedFile && freshFile != stoppedFile);
+
+    CHECK(!Services().InternetReadFile(stoppedFile, block.data(), 65536, &count));
+    CHECK_EQ(Services().GetLastError(), static_cast<uint32_t>(ERROR_INVALID_HANDLE));
+    CHECK(!Noop(stopped));
+    CHECK(!Services().InternetCloseHandle(stoppedFile));
+    CHECK(Services().InternetCloseHandle(endedFile));
+    CHECK_EQ(readAll(freshFile), 200000u);
+    CHECK_EQ(Confirmed(freshFile), 1u);
+    CHECK(Services().InternetCloseHandle(freshFile));
+    CHECK(!Services().InternetCloseHandle(freshFile));  // once only
+}
+
 TEST_CASE(SizeReplyAndFileSize) {
     wintest::WriteWholeFile(wintest::UnderRoot(L"sized.bin"), wintest::PatternBytes(300000));
     Session s;

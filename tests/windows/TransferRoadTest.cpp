@@ -345,6 +345,46 @@ TEST_CASE(StoppedFromAnotherThread) {
 
 namespace {
 
+// Retrievals on their own connections, one thread each: a handle value that
+// WinInet gives out again must never name another thread's file.
+struct SideBySide {
+    std::string expected;
+    int rounds = 0;
+    int whole = 0;
+};
+
+DWORD WINAPI RetrieveOverAndOver(void *context) {
+    auto &side = *static_cast<SideBySide *>(context);
+    Connection c;
+    for (int round = 0; round < side.rounds; ++round) {
+        Seen seen;
+        if (Api().ReadAsset(c.handle(), L"side.bin", readBlock, &seen) == ApiOk && seen.data == side.expected) {
+            ++side.whole;
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+TEST_CASE(RetrievalsSideBySide) {
+    WriteWholeFile(UnderRoot(L"side.bin"), PatternBytes(70000));
+    SideBySide sides[3];
+    HANDLE workers[3];
+    for (int i = 0; i < 3; ++i) {
+        sides[i].expected = PatternBytes(70000);
+        sides[i].rounds = 40;
+        workers[i] = CreateThread(nullptr, 0, RetrieveOverAndOver, &sides[i], 0, nullptr);
+    }
+    CHECK(WaitForMultipleObjects(3, workers, TRUE, 120000) < WAIT_OBJECT_0 + 3);
+    for (int i = 0; i < 3; ++i) {
+        CloseHandle(workers[i]);
+        CHECK_EQ(sides[i].whole, sides[i].rounds);
+    }
+}
+
+namespace {
+
 // The worker's progress callback hands its first update to the interface
 // thread and waits for the answer, as a SendMessage does.
 struct HandedOver {

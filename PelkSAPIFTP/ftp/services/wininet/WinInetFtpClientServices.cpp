@@ -43,10 +43,35 @@ private:
 
 }  // namespace
 
+// WinInet's handle behind one of ours; null, with ERROR_INVALID_HANDLE, for a
+// handle that is not ours or whose WinInet handle is gone. A null handle stays
+// null: WinInet's own meaning for it (a process-wide option) is kept.
+HINTERNET WinInetFtpClientServices::Live(InternetHandle handle) const {
+    if (handle == nullptr) return nullptr;
+    WinInetHandleEntry entry;
+    if (!handles_.Find(handle, entry) || entry.wininet == nullptr) {
+        ::SetLastError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    return static_cast<HINTERNET>(entry.wininet);
+}
+
+// Ours for a handle WinInet just gave; without memory for it, WinInet's goes.
+InternetHandle WinInetFtpClientServices::Adopt(HINTERNET wininet, InternetHandle parent, WinInetHandleKind kind) {
+    if (wininet == nullptr) return nullptr;
+    const LastErrorKeeper keepError;
+    const InternetHandle handle = handles_.Add(wininet, parent, kind);
+    if (handle == nullptr) {
+        ::InternetCloseHandle(wininet);
+        ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    }
+    return handle;
+}
+
 InternetHandle WinInetFtpClientServices::InternetOpen(const WideChar *agent, uint32_t accessType,
                                                       const WideChar *proxy,
                                                       const WideChar *proxyBypass, uint32_t flags) {
-    return InternetOpenW(agent, accessType, proxy, proxyBypass, flags);
+    return Adopt(InternetOpenW(agent, accessType, proxy, proxyBypass, flags), nullptr, WinInetHandleKind::Other);
 }
 
 InternetHandle WinInetFtpClientServices::InternetConnect(InternetHandle internet,
@@ -58,8 +83,10 @@ InternetHandle WinInetFtpClientServices::InternetConnect(InternetHandle internet
     if (!AcceptControlText(userName) || !AcceptControlText(password)) {
         return nullptr;
     }
-    return InternetConnectW(internet, serverName, port, userName, password, service, flags,
-                            context);
+    const HINTERNET root = Live(internet);
+    if (root == nullptr) return nullptr;
+    return Adopt(InternetConnectW(root, serverName, port, userName, password, service, flags, context), internet,
+                 WinInetHandleKind::Other);
 }
 
 // WinInet's FTP has no TLS: our FTPS options are refused here, before WinInet
@@ -72,15 +99,19 @@ bool WinInetFtpClientServices::InternetSetOption(InternetHandle handle, uint32_t
         ::SetLastError(ERROR_INTERNET_INVALID_OPTION);
         return false;
     }
-    return InternetSetOptionW(handle, option, const_cast<void *>(buffer), length) != FALSE;
+    const HINTERNET wininet = Live(handle);
+    if (handle != nullptr && wininet == nullptr) return false;
+    return InternetSetOptionW(wininet, option, const_cast<void *>(buffer), length) != FALSE;
 }
 
 InternetStatusCallback WinInetFtpClientServices::InternetSetStatusCallback(
     InternetHandle handle, InternetStatusCallback callback) {
     // Same arguments, same convention (__stdcall); uint32_t and DWORD differ
     // only in name on this target.
+    const HINTERNET wininet = Live(handle);
+    if (wininet == nullptr) return INTERNET_INVALID_STATUS_CALLBACK;
     const auto previous = InternetSetStatusCallbackW(
-        handle, reinterpret_cast<INTERNET_STATUS_CALLBACK>(callback));
+        wininet, reinterpret_cast<INTERNET_STATUS_CALLBACK>(callback));
     return reinterpret_cast<InternetStatusCallback>(previous);
 }
 
@@ -91,8 +122,11 @@ InternetHandle WinInetFtpClientServices::FtpFindFirstFile(InternetHandle connect
     if (!AcceptControlText(searchPattern)) {
         return nullptr;
     }
+    const HINTERNET session = Live(connect);
+    if (session == nullptr) return nullptr;
     WIN32_FIND_DATAW record{};
-    HINTERNET find = FtpFindFirstFileW(connect, searchPattern, &record, flags, context);
+    const InternetHandle find =
+        Adopt(FtpFindFirstFileW(session, searchPattern, &record, flags, context), connect, WinInetHandleKind::Other);
     if (find != nullptr && findData != nullptr) {
         CopyFindData(record, findData);
     }
@@ -101,7 +135,8 @@ InternetHandle WinInetFtpClientServices::FtpFindFirstFile(InternetHandle connect
 
 bool WinInetFtpClientServices::InternetFindNextFile(InternetHandle find, FtpFindData *findData) {
     WIN32_FIND_DATAW record{};
-    if (InternetFindNextFileW(find, &record) == FALSE) {
+    const HINTERNET wininet = Live(find);
+    if (wininet == nullptr || InternetFindNextFileW(wininet, &record) == FALSE) {
         return false;
     }
     if (findData != nullptr) {
@@ -112,18 +147,22 @@ bool WinInetFtpClientServices::InternetFindNextFile(InternetHandle find, FtpFind
 
 bool WinInetFtpClientServices::FtpSetCurrentDirectory(InternetHandle connect,
                                                       const WideChar *directory) {
-    return AcceptControlText(directory) && FtpSetCurrentDirectoryW(connect, directory) != FALSE;
+    const HINTERNET session = AcceptControlText(directory) ? Live(connect) : nullptr;
+    return session != nullptr && FtpSetCurrentDirectoryW(session, directory) != FALSE;
 }
 
 bool WinInetFtpClientServices::FtpCreateDirectory(InternetHandle connect,
                                                   const WideChar *directory) {
-    return AcceptControlText(directory) && FtpCreateDirectoryW(connect, directory) != FALSE;
+    const HINTERNET session = AcceptControlText(directory) ? Live(connect) : nullptr;
+    return session != nullptr && FtpCreateDirectoryW(session, directory) != FALSE;
 }
 
 bool WinInetFtpClientServices::FtpGetCurrentDirectory(InternetHandle connect, WideChar *directory,
                                                       uint32_t *length) {
+    const HINTERNET session = Live(connect);
+    if (session == nullptr) return false;
     DWORD capacity = length != nullptr ? *length : 0;
-    const bool done = FtpGetCurrentDirectoryW(connect, directory, length != nullptr ? &capacity
+    const bool done = FtpGetCurrentDirectoryW(session, directory, length != nullptr ? &capacity
                                                                                   : nullptr) != FALSE;
     if (length != nullptr) {
         *length = capacity;
@@ -134,11 +173,13 @@ bool WinInetFtpClientServices::FtpGetCurrentDirectory(InternetHandle connect, Wi
 bool WinInetFtpClientServices::FtpCommand(InternetHandle connect, bool expectResponse,
                                           uint32_t flags, const WideChar *command,
                                           uintptr_t context, InternetHandle *commandHandle) {
-    if (!AcceptControlText(command)) {
-        return false;
-    }
-    return FtpCommandW(connect, expectResponse ? TRUE : FALSE, flags, command, context,
-                       commandHandle) != FALSE;
+    const HINTERNET session = AcceptControlText(command) ? Live(connect) : nullptr;
+    if (session == nullptr) return false;
+    HINTERNET data = nullptr;
+    const bool done = FtpCommandW(session, expectResponse ? TRUE : FALSE, flags, command, context,
+                                  commandHandle != nullptr ? &data : nullptr) != FALSE;
+    if (commandHandle != nullptr) *commandHandle = Adopt(data, connect, WinInetHandleKind::Other);
+    return done;
 }
 
 bool WinInetFtpClientServices::InternetGetLastResponseInfo(uint32_t *error, WideChar *buffer,
@@ -158,23 +199,21 @@ bool WinInetFtpClientServices::InternetGetLastResponseInfo(uint32_t *error, Wide
 InternetHandle WinInetFtpClientServices::FtpOpenFile(InternetHandle connect,
                                                      const WideChar *fileName, uint32_t access,
                                                      uint32_t flags, uintptr_t context) {
-    if (!AcceptControlText(fileName)) {
-        return nullptr;
-    }
-    HINTERNET file = FtpOpenFileW(connect, fileName, access, flags, context);
-    if (file == nullptr) {
-        return file;
-    }
-    return RememberFile(file, (access & GENERIC_WRITE) != 0 ? OpenFile::Store : OpenFile::Retrieval);
+    const HINTERNET session = AcceptControlText(fileName) ? Live(connect) : nullptr;
+    if (session == nullptr) return nullptr;
+    return Adopt(FtpOpenFileW(session, fileName, access, flags, context), connect,
+                 (access & GENERIC_WRITE) != 0 ? WinInetHandleKind::Store : WinInetHandleKind::Retrieval);
 }
 
 uint32_t WinInetFtpClientServices::FtpGetFileSize(InternetHandle file, uint32_t *sizeHigh) {
+    const HINTERNET wininet = Live(file);
+    if (wininet == nullptr) return INVALID_FILE_SIZE;
     DWORD high = 0;
     // A success leaves the last error alone, and a size whose low word is
     // 0xFFFFFFFF (4 GiB - 1, 8 GiB - 1, ...) is told from a failure only by it:
     // whatever an earlier call left there (a retried open's 12110) must go.
     ::SetLastError(ERROR_SUCCESS);
-    const DWORD low = ::FtpGetFileSize(file, &high);
+    const DWORD low = ::FtpGetFileSize(wininet, &high);
     if (sizeHigh != nullptr) {
         *sizeHigh = high;
     }
@@ -186,22 +225,28 @@ bool WinInetFtpClientServices::InternetReadFile(InternetHandle file, void *buffe
     if (bytesRead != nullptr) {
         *bytesRead = 0;
     }
-    const auto found = openFiles_.find(file);
-    // Handles not tracked here (finds) pass straight through, as stores do.
-    const OpenFile kind = found != openFiles_.end() ? found->second : OpenFile::Store;
-    if (kind == OpenFile::ConfirmedRetrieval) {
+    WinInetHandleEntry entry;
+    if (!handles_.Find(file, entry)) {
+        ::SetLastError(ERROR_INVALID_HANDLE);
+        return false;
+    }
+    if (entry.kind == WinInetHandleKind::ConfirmedRetrieval) {
         return true;  // every read after the end is empty, as WinInet's are
     }
-    if (kind == OpenFile::FailedRetrieval) {
+    if (entry.kind == WinInetHandleKind::FailedRetrieval) {
         ::SetLastError(ERROR_INTERNET_EXTENDED_ERROR);
         return false;
     }
+    if (entry.wininet == nullptr) {
+        ::SetLastError(ERROR_INVALID_HANDLE);  // its connection was closed
+        return false;
+    }
     DWORD count = 0;
-    const bool done = ::InternetReadFile(file, buffer, bytesToRead, &count) != FALSE;
+    const bool done = ::InternetReadFile(static_cast<HINTERNET>(entry.wininet), buffer, bytesToRead, &count) != FALSE;
     if (bytesRead != nullptr) {
         *bytesRead = count;
     }
-    if (done && count == 0 && bytesToRead > 0 && kind == OpenFile::Retrieval) {
+    if (done && count == 0 && bytesToRead > 0 && entry.kind == WinInetHandleKind::Retrieval) {
         return EndRetrieval(file);
     }
     return done;
@@ -209,8 +254,12 @@ bool WinInetFtpClientServices::InternetReadFile(InternetHandle file, void *buffe
 
 bool WinInetFtpClientServices::InternetWriteFile(InternetHandle file, const void *buffer,
                                                  uint32_t bytesToWrite, uint32_t *bytesWritten) {
+    if (bytesWritten != nullptr) {
+        *bytesWritten = 0;
+    }
+    const HINTERNET wininet = Live(file);
     DWORD count = 0;
-    const bool done = ::InternetWriteFile(file, buffer, bytesToWrite, &count) != FALSE;
+    const bool done = wininet != nullptr && ::InternetWriteFile(wininet, buffer, bytesToWrite, &count) != FALSE;
     if (bytesWritten != nullptr) {
         *bytesWritten = count;
     }
@@ -218,44 +267,51 @@ bool WinInetFtpClientServices::InternetWriteFile(InternetHandle file, const void
 }
 
 bool WinInetFtpClientServices::FtpDeleteFile(InternetHandle connect, const WideChar *fileName) {
-    return AcceptControlText(fileName) && FtpDeleteFileW(connect, fileName) != FALSE;
+    const HINTERNET session = AcceptControlText(fileName) ? Live(connect) : nullptr;
+    return session != nullptr && FtpDeleteFileW(session, fileName) != FALSE;
 }
 
 bool WinInetFtpClientServices::InternetCloseHandle(InternetHandle handle) {
-    const auto found = handle != nullptr ? openFiles_.find(handle) : openFiles_.end();
-    if (found == openFiles_.end()) {
-        return ::InternetCloseHandle(handle) != FALSE;
+    WinInetHandleEntry entry;
+    const HINTERNET wininet = static_cast<HINTERNET>(handles_.Remove(handle, entry));
+    switch (entry.kind) {
+    case WinInetHandleKind::Store:
+        return CloseStore(wininet);
+    case WinInetHandleKind::ConfirmedRetrieval:
+    case WinInetHandleKind::FailedRetrieval:
+        return true;  // WinInet's handle went when the end was read
+    case WinInetHandleKind::Retrieval:  // closed before its end: the server's "426"
+    case WinInetHandleKind::Other:      // answers our own early close, not a verdict
+        break;
     }
-    const OpenFile kind = found->second;
-    if (kind == OpenFile::Store) {
-        return CloseStore(handle);
+    if (wininet == nullptr) {
+        // Not ours, or gone with a closed connection: nothing left to close.
+        ::SetLastError(ERROR_INVALID_HANDLE);
+        return false;
     }
-    openFiles_.erase(found);
-    if (kind == OpenFile::Retrieval) {
-        // Closed before its end: the server's "426" is the answer to our own
-        // early close, not a verdict on anything.
-        return ::InternetCloseHandle(handle) != FALSE;
-    }
-    return true;  // WinInet's handle went when the end was read
+    return ::InternetCloseHandle(wininet) != FALSE;
 }
 
 bool WinInetFtpClientServices::InternetQueryOption(InternetHandle handle, uint32_t option,
                                                    void *buffer, uint32_t *length) {
     if (option != TransferConfirmedOption) {
+        const HINTERNET wininet = Live(handle);
+        if (handle != nullptr && wininet == nullptr) return false;
         DWORD size = length != nullptr ? *length : 0;
         const bool done =
-            InternetQueryOptionW(handle, option, buffer, length != nullptr ? &size : nullptr) != FALSE;
+            InternetQueryOptionW(wininet, option, buffer, length != nullptr ? &size : nullptr) != FALSE;
         if (length != nullptr) {
             *length = size;
         }
         return done;
     }
-    const auto found = openFiles_.find(handle);
-    if (found == openFiles_.end() || found->second == OpenFile::Store) {
+    WinInetHandleEntry entry;
+    if (!handles_.Find(handle, entry) || entry.kind == WinInetHandleKind::Store ||
+        entry.kind == WinInetHandleKind::Other) {
         ::SetLastError(ERROR_INTERNET_INCORRECT_HANDLE_TYPE);
         return false;
     }
-    const uint32_t confirmed = found->second == OpenFile::ConfirmedRetrieval ? 1 : 0;
+    const uint32_t confirmed = entry.kind == WinInetHandleKind::ConfirmedRetrieval ? 1 : 0;
     if (buffer == nullptr || length == nullptr || *length < sizeof confirmed) {
         if (length != nullptr) {
             *length = sizeof confirmed;
@@ -270,30 +326,15 @@ bool WinInetFtpClientServices::InternetQueryOption(InternetHandle handle, uint32
 
 uint32_t WinInetFtpClientServices::GetLastError() { return ::GetLastError(); }
 
-InternetHandle WinInetFtpClientServices::RememberFile(InternetHandle file, OpenFile kind) {
-    try {
-        const LastErrorKeeper keepError;
-        // A value WinInet hands out again after the end of a retrieval names
-        // the new file from now on.
-        openFiles_.insert_or_assign(file, kind);
-        return file;
-    } catch (const std::bad_alloc &) {
-        // Untracked, its close could not be judged: give the handle up now.
-        ::InternetCloseHandle(file);
-        ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return nullptr;
-    }
-}
-
 // WinInet reads the server's reply to the end of the data while it closes the
 // handle ("226 Transfer complete."); a store counts as done only on a 2xx.
 // Wine's close itself fails on "426 ..." but leaves last error 0; the reply
 // decides here, so the caller always gets ERROR_INTERNET_EXTENDED_ERROR for it.
-bool WinInetFtpClientServices::CloseStore(InternetHandle file) {
-    openFiles_.erase(file);
-    const bool closed = ::InternetCloseHandle(file) != FALSE;
+// A store whose connection was closed meanwhile has no reply of its own.
+bool WinInetFtpClientServices::CloseStore(HINTERNET file) {
+    const bool closed = file != nullptr && ::InternetCloseHandle(file) != FALSE;
     bool confirmed = false;
-    {
+    if (file != nullptr) {
         const LastErrorKeeper keepError;
         confirmed = LastReplyIsPositiveCompletion();
     }
@@ -311,9 +352,13 @@ bool WinInetFtpClientServices::CloseStore(InternetHandle file) {
 // at once and lets the reply decide; the caller's handle stays usable (empty
 // reads) until the caller closes it.
 bool WinInetFtpClientServices::EndRetrieval(InternetHandle file) {
-    ::InternetCloseHandle(file);
-    const bool confirmed = LastReplyIsPositiveCompletion();
-    openFiles_[file] = confirmed ? OpenFile::ConfirmedRetrieval : OpenFile::FailedRetrieval;
+    const HINTERNET wininet = static_cast<HINTERNET>(handles_.TakeForEnd(file));
+    bool confirmed = false;
+    if (wininet != nullptr) {
+        ::InternetCloseHandle(wininet);
+        confirmed = LastReplyIsPositiveCompletion();
+    }
+    handles_.EndRetrieval(file, confirmed);
     ::SetLastError(confirmed ? ERROR_SUCCESS : ERROR_INTERNET_EXTENDED_ERROR);
     return confirmed;
 }

@@ -1,6 +1,9 @@
 // FtpClientServices on the real WinInet: each call passes its arguments on
-// unchanged, with two additions that keep the interface's promises where
+// unchanged, with these additions that keep the interface's promises where
 // WinInet alone does not:
+//  - the handles handed out are values of our own (WinInetHandleTable.h),
+//    never given twice, so a handle a caller still holds after its WinInet
+//    handle went never names the next one WinInet opens on another thread;
 //  - a text bound for the control connection that holds a CR or LF fails with
 //    ERROR_INVALID_PARAMETER before WinInet sees it, so that no caller can
 //    smuggle a second command onto the wire;
@@ -13,9 +16,8 @@
 //    that read found the 2xx.
 #pragma once
 
-#include <map>
-
 #include "ftp/services/FtpClientServices.h"
+#include "ftp/services/wininet/WinInetHandleTable.h"
 
 namespace sapi {
 
@@ -61,22 +63,13 @@ public:
     uint32_t GetLastError() override;
 
 private:
-    // What a file handle the caller holds stands for.
-    enum class OpenFile {
-        Store,
-        Retrieval,
-        // The end was read, WinInet's handle already closed for the server's
-        // verdict; the caller's handle stays valid until it closes it.
-        ConfirmedRetrieval,
-        FailedRetrieval,
-    };
-
-    InternetHandle RememberFile(InternetHandle file, OpenFile kind);
+    void *Live(InternetHandle handle) const;
+    InternetHandle Adopt(void *wininet, InternetHandle parent, WinInetHandleKind kind);
     bool EndRetrieval(InternetHandle file);
-    bool CloseStore(InternetHandle file);
+    bool CloseStore(void *file);
 
-    // The file handles opened and not closed yet by the caller.
-    std::map<InternetHandle, OpenFile> openFiles_;
+    // Every handle the callers hold, ours for WinInet's.
+    WinInetHandleTable handles_;
 };
 
 }  // namespace sapi
