@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstring>
 #include <iterator>
-#include <new>
 
 #include "ftp/services/TlsOptions.h"
 #include "ftp/services/wininet/ControlText.h"
